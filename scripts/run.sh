@@ -1,0 +1,6 @@
+#!/bin/sh
+# Installs what is missing, builds and starts Quillary.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/build.sh
+exec ./build/quillary "$@"

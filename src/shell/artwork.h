@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+// The program's own pictures, compiled in as SVG so they stay sharp at any scale.
+namespace Artwork {
+QIcon icon(const QString &name);
+// Rendered for the given logical size at the device pixel ratio.
+QPixmap pixmap(const QString &name, const QSize &size, qreal devicePixelRatio = 1.0);
+} // namespace Artwork

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPoint>
+#include <QWidget>
+
+class JournalPanel;
+class PanelFrame;
+class PictureButton;
+class QTimer;
+class RecordSet;
+class Store;
+
+// The borderless main window: four pages chosen by the page buttons, moved by
+// dragging its background.
+class Diary : public QWidget {
+    Q_OBJECT
+public:
+    explicit Diary(Store *store, QWidget *parent = nullptr);
+
+    static const QColor DefaultColour; // RGB (247, 165, 85)
+
+    // The window, then Frame1 to Frame5: the surfaces that carry the colour.
+    QList<QWidget *> colouredSurfaces() const;
+    void setBackgroundColour(const QColor &colour);
+
+    Store *store() const { return m_store; }
+
+    PictureButton *Command1;
+    PictureButton *Command2;
+    PictureButton *Command3;
+    PictureButton *Command4;
+    PictureButton *helps;
+    PictureButton *minisys;
+    PictureButton *exitsys;
+
+    QTimer *Timer1;
+    QTimer *Timertext;
+
+    RecordSet *Adodc1;
+    RecordSet *Adoadd;
+    RecordSet *Adophoto;
+
+    JournalPanel *journal;
+    PanelFrame *Frame1;
+    PanelFrame *Frame2;
+    PanelFrame *Frame3;
+    PanelFrame *Frame4;
+    PanelFrame *Frame5;
+
+public Q_SLOTS:
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void helps_Click();
+    void exitsys_Click();
+    void Timer1_Timer();
+
+Q_SIGNALS:
+    // Right button released over the window's or a panel's own background.
+    void popupRequested(const QPoint &globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void Form_Load();
+    void buildControls();
+
+    Store *m_store;
+    bool m_dragging = false;
+    QPoint m_dragOriginGlobal;
+    QPoint m_dragOriginWindow;
+    bool m_placed = false;
+};

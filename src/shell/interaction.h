@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+class QUrl;
+
+// Every modal question, common dialog and hand-off to the desktop goes
+// through here, so tests can answer them without a person at the screen.
+class Interaction {
+public:
+    virtual ~Interaction() = default;
+
+    // OK and Cancel; true for OK.
+    virtual bool confirm(QWidget *parent, const QString &text, const QString &title);
+    // OK only.
+    virtual void inform(QWidget *parent, const QString &text, const QString &title);
+    // Empty when the user cancelled.
+    virtual std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial);
+    virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);
+    virtual QString chooseOpenFile(QWidget *parent, const QString &title,
+                                   const QStringList &filters);
+    // Opens a document or link with the desktop's default program.
+    virtual void openUrl(const QUrl &url);
+
+    static Interaction &current();
+    // Tests put their own in place; nullptr restores the real one.
+    static void install(Interaction *replacement);
+};

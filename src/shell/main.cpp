@@ -1,0 +1,24 @@
+#include "shell/artwork.h"
+#include "shell/diary.h"
+#include "shell/loads.h"
+#include "store/apppaths.h"
+#include "store/store.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quillary"));
+    QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
+    // The program ends through its own close button only; hiding to the
+    // notification area must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    Store store;
+    store.open(AppPaths::databasePath());
+
+    Diary *diary = Loads::start(&store);
+    const int rc = QApplication::exec();
+    delete diary;
+    return rc;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Every file the program reads or writes lives at a fixed place below the
+// application folder, except the store, which is per user.
+namespace AppPaths {
+
+// The program's own folder, without a trailing separator.
+QString appDir();
+
+QString startIni();
+QString helpPage();
+QString song(int number);             // 1..10
+QString face(const QString &faceName); // "2.bmp"
+QString chapter(const QString &folder, int number);
+
+// The per-user data folder; created when missing. Empty if it cannot be made.
+QString dataDir();
+QString databasePath();
+
+} // namespace AppPaths

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The journal's day key: yyyymmdd, e.g. 7 December 2002 is "20021207".
+QString dayKey(int year, int month, int day);

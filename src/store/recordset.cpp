@@ -1,0 +1,263 @@
+#include "store/recordset.h"
+
+#include "store/store.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <algorithm>
+
+namespace {
+QString quoted(const QString &identifier) {
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+} // namespace
+
+RecordSet::RecordSet(Store *store, const QString &table, QObject *parent)
+    : QObject(parent), m_store(store), m_table(table), m_fields(Store::fields(table)) {}
+
+bool RecordSet::open() {
+    m_open = false;
+    m_keys.clear();
+    m_row.clear();
+    m_pending.clear();
+    m_state = State::Bof;
+    m_pos = -1;
+    if (!m_store || !m_store->isOpen())
+        return false;
+    QSqlQuery q(m_store->database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoted(m_table))))
+        return false;
+    while (q.next())
+        m_keys.push_back(q.value(0).toLongLong());
+    m_open = true;
+    if (!m_keys.empty()) {
+        m_pos = 0;
+        m_state = State::Row;
+        loadCurrent();
+    }
+    return true;
+}
+
+bool RecordSet::bof() const { return m_keys.empty() ? m_state != State::New : m_state == State::Bof; }
+bool RecordSet::eof() const { return m_keys.empty() ? m_state != State::New : m_state == State::Eof; }
+bool RecordSet::hasCurrent() const { return m_state == State::Row || m_state == State::New; }
+
+int RecordSet::absolutePosition() const { return m_state == State::Row ? int(m_pos) + 1 : 0; }
+
+qint64 RecordSet::currentKey() const { return m_state == State::Row ? m_keys[m_pos] : -1; }
+
+void RecordSet::setState(State s, qsizetype pos) {
+    m_state = s;
+    m_pos = pos;
+    m_pending.clear();
+    m_row.clear();
+    if (s == State::Row)
+        loadCurrent();
+    Q_EMIT currentChanged();
+}
+
+bool RecordSet::loadCurrent() {
+    m_row.clear();
+    QSqlQuery q(m_store->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    q.addBindValue(m_keys[m_pos]);
+    if (!q.exec() || !q.next())
+        return false;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        m_row.insert(rec.fieldName(i), q.value(i));
+    return true;
+}
+
+// Writes what is pending before the cursor moves on; a row that cannot be
+// written keeps the cursor where it is, so nothing typed is silently lost.
+bool RecordSet::leaveRow() {
+    if (m_state == State::New || (m_state == State::Row && !m_pending.isEmpty()))
+        return update();
+    return true;
+}
+
+bool RecordSet::moveFirst() {
+    if (!m_open || !leaveRow())
+        return false;
+    if (m_keys.empty())
+        setState(State::Bof, -1);
+    else
+        setState(State::Row, 0);
+    return true;
+}
+
+bool RecordSet::moveLast() {
+    if (!m_open || !leaveRow())
+        return false;
+    if (m_keys.empty())
+        setState(State::Eof, 0);
+    else
+        setState(State::Row, qsizetype(m_keys.size()) - 1);
+    return true;
+}
+
+bool RecordSet::moveNext() {
+    if (!m_open || m_state == State::Eof || (m_keys.empty() && m_state != State::New))
+        return false;
+    if (!leaveRow())
+        return false;
+    // After a delete the cursor already rests on the row that followed.
+    const qsizetype next = m_state == State::Deleted ? m_pos : m_pos + 1;
+    if (next >= qsizetype(m_keys.size()))
+        setState(State::Eof, qsizetype(m_keys.size()));
+    else
+        setState(State::Row, next);
+    return true;
+}
+
+bool RecordSet::movePrevious() {
+    if (!m_open || m_state == State::Bof || (m_keys.empty() && m_state != State::New))
+        return false;
+    if (!leaveRow())
+        return false;
+    const qsizetype prev = m_pos - 1;
+    if (prev < 0)
+        setState(State::Bof, -1);
+    else
+        setState(State::Row, std::min(prev, qsizetype(m_keys.size()) - 1));
+    return true;
+}
+
+bool RecordSet::moveToKey(qint64 rowid) {
+    if (!m_open)
+        return false;
+    const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), rowid);
+    if (it == m_keys.end() || *it != rowid)
+        return false;
+    if (!leaveRow())
+        return false;
+    setState(State::Row, it - m_keys.begin());
+    return true;
+}
+
+bool RecordSet::addNew() {
+    if (!m_open || !leaveRow())
+        return false;
+    setState(State::New, qsizetype(m_keys.size()));
+    return true;
+}
+
+bool RecordSet::update() {
+    if (m_state == State::New) {
+        QStringList names, marks;
+        QVariantList values;
+        for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+            names << quoted(it.key());
+            marks << QStringLiteral("?");
+            values << it.value();
+        }
+        QSqlQuery q(m_store->database());
+        q.prepare(names.isEmpty()
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(quoted(m_table), names.join(QLatin1Char(',')),
+                                 marks.join(QLatin1Char(','))));
+        for (const auto &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            return false;
+        const qint64 rowid = q.lastInsertId().toLongLong();
+        // Rowids only grow while rows are appended, so the key list stays sorted.
+        if (!m_keys.empty() && rowid <= m_keys.back()) {
+            open();
+            moveToKey(rowid);
+            return true;
+        }
+        m_keys.push_back(rowid);
+        m_pending.clear();
+        m_state = State::Row;
+        m_pos = qsizetype(m_keys.size()) - 1;
+        loadCurrent();
+        return true;
+    }
+    if (m_state != State::Row)
+        return false;
+    if (m_pending.isEmpty())
+        return true;
+    QStringList sets;
+    QVariantList values;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        sets << quoted(it.key()) + QStringLiteral(" = ?");
+        values << it.value();
+    }
+    QSqlQuery q(m_store->database());
+    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                  .arg(quoted(m_table), sets.join(QLatin1Char(','))));
+    for (const auto &v : values)
+        q.addBindValue(v);
+    q.addBindValue(m_keys[m_pos]);
+    if (!q.exec() || q.numRowsAffected() != 1)
+        return false;
+    m_pending.clear();
+    loadCurrent();
+    return true;
+}
+
+bool RecordSet::deleteCurrent() {
+    if (m_state == State::New) {
+        // Deleting a row that was never written just abandons it.
+        m_state = State::Deleted;
+        m_pos = qsizetype(m_keys.size());
+        m_pending.clear();
+        m_row.clear();
+        Q_EMIT currentChanged();
+        return true;
+    }
+    if (m_state != State::Row)
+        return false;
+    QSqlQuery q(m_store->database());
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    q.addBindValue(m_keys[m_pos]);
+    if (!q.exec())
+        return false;
+    m_keys.erase(m_keys.begin() + m_pos);
+    m_state = State::Deleted;
+    m_pending.clear();
+    m_row.clear();
+    Q_EMIT currentChanged();
+    return true;
+}
+
+bool RecordSet::validField(const QString &name) const {
+    return m_fields.contains(name);
+}
+
+QVariant RecordSet::field(const QString &name) const {
+    if (!hasCurrent() || !validField(name))
+        return {};
+    const auto p = m_pending.constFind(name);
+    if (p != m_pending.cend())
+        return *p;
+    return m_row.value(name);
+}
+
+bool RecordSet::setField(const QString &name, const QVariant &value) {
+    if (!hasCurrent() || !validField(name))
+        return false;
+    m_pending.insert(name, value);
+    return true;
+}
+
+qint64 RecordSet::findFirst(const QString &fieldName, const QVariant &value) const {
+    if (!m_open || !validField(fieldName))
+        return -1;
+    QSqlQuery q(m_store->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+                  .arg(quoted(m_table), quoted(fieldName)));
+    q.addBindValue(value);
+    if (!q.exec() || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}

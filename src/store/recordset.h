@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+class Store;
+
+// A cursor over one table in stored (rowid) order, with the semantics the
+// panels rely on: begin/end markers, a current row, pending field changes
+// that are written by update() or when the row is left, append and delete.
+// Only row keys are held in memory; the current row's fields are read on
+// demand, so a table of any size opens at once.
+class RecordSet : public QObject {
+    Q_OBJECT
+public:
+    RecordSet(Store *store, const QString &table, QObject *parent = nullptr);
+
+    // Reads the row keys. A closed store or missing table gives an empty set
+    // on which every operation fails quietly.
+    bool open();
+    bool isOpen() const { return m_open; }
+    QString table() const { return m_table; }
+    QStringList fieldNames() const { return m_fields; }
+
+    bool bof() const;
+    bool eof() const;
+    bool hasCurrent() const;   // a stored or a new row is current
+    bool isNewRow() const { return m_state == State::New; }
+    int recordCount() const { return int(m_keys.size()); }
+    int absolutePosition() const; // 1-based; 0 when there is no current stored row
+    qint64 currentKey() const;    // rowid of the current stored row, or -1
+
+    // Each returns false when the design's operation would raise an error;
+    // the cursor is then where it was.
+    bool moveFirst();
+    bool moveLast();
+    bool moveNext();
+    bool movePrevious();
+    bool moveToKey(qint64 rowid);
+    bool addNew();
+    bool update();
+    bool deleteCurrent();
+
+    QVariant field(const QString &name) const; // pending value first
+    QString text(const QString &name) const { return field(name).toString(); }
+    bool setField(const QString &name, const QVariant &value);
+    bool hasPending() const { return !m_pending.isEmpty(); }
+
+    // The first row in stored order whose field equals value, through an index.
+    qint64 findFirst(const QString &fieldName, const QVariant &value) const;
+
+Q_SIGNALS:
+    // The current row changed (moved, appended, deleted or refreshed).
+    void currentChanged();
+
+private:
+    enum class State { Bof, Row, Eof, New, Deleted };
+
+    bool leaveRow();
+    bool loadCurrent();
+    void setState(State s, qsizetype pos);
+    bool validField(const QString &name) const;
+
+    Store *m_store;
+    QString m_table;
+    QStringList m_fields;
+    bool m_open = false;
+    std::vector<qint64> m_keys;
+    qsizetype m_pos = -1;
+    State m_state = State::Bof;
+    QHash<QString, QVariant> m_row;
+    QHash<QString, QVariant> m_pending;
+};

@@ -1,0 +1,202 @@
+#include "store/store.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+struct TableDef {
+    const char *name;
+    QStringList fields;
+};
+
+const QList<TableDef> &schema() {
+    static const QList<TableDef> defs = {
+        {"diary", {"dates", "things"}},
+        {"address",
+         {"name", "nickname", "oicq", "icq", "email", "mobilephone", "workphone", "homephone",
+          "homeaddress", "code", "introduce", "qqpic"}},
+        {"photo", {"photopath", "introduceph"}},
+    };
+    return defs;
+}
+
+// Lookups by day and by name must return the first row in stored order; an
+// index on (field, rowid) gives exactly that without a walk.
+const char *const indexStatements[] = {
+    "CREATE INDEX IF NOT EXISTS diary_dates ON diary(dates)",
+    "CREATE INDEX IF NOT EXISTS address_name ON address(name)",
+};
+
+quint32 bigEndian(const QByteArray &b, int at, int bytes) {
+    quint32 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | quint8(b[at + i]);
+    return v;
+}
+
+// Cheap sanity checks on the file header, so a cut-off or foreign file is
+// recognised before SQLite is allowed anywhere near it.
+bool looksLikeDatabase(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = f.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return false;
+    quint32 pageSize = bigEndian(header, 16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return false;
+    const qint64 size = f.size();
+    if (size < pageSize || size % pageSize != 0)
+        return false;
+    const quint32 changeCounter = bigEndian(header, 24, 4);
+    const quint32 pages = bigEndian(header, 28, 4);
+    const quint32 validFor = bigEndian(header, 92, 4);
+    return validFor != changeCounter || qint64(pages) * pageSize <= size;
+}
+
+QString quoted(const QString &identifier) {
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+} // namespace
+
+Store::Store()
+    : m_connection(QStringLiteral("quillary-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+
+Store::~Store() { close(); }
+
+QStringList Store::tables() {
+    QStringList names;
+    for (const auto &d : schema())
+        names << QString::fromLatin1(d.name);
+    return names;
+}
+
+QStringList Store::fields(const QString &table) {
+    for (const auto &d : schema())
+        if (table == QLatin1String(d.name))
+            return d.fields;
+    return {};
+}
+
+QSqlDatabase Store::database() const { return QSqlDatabase::database(m_connection, false); }
+
+void Store::close() {
+    if (QSqlDatabase::contains(m_connection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+    m_state = State::Closed;
+}
+
+bool Store::connect(const QString &path, bool mustExist) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    QString name = path;
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
+    if (mustExist) {
+        // mode=rw keeps SQLite from creating a file that vanished meanwhile.
+        name = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
+        options += QStringLiteral(";QSQLITE_OPEN_URI");
+    }
+    db.setDatabaseName(name);
+    db.setConnectOptions(options);
+    if (!db.open())
+        return false;
+    // Fails on anything that is not a readable database, without writing to it.
+    QSqlQuery probe(db);
+    return probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next();
+}
+
+Store::State Store::open(const QString &path) {
+    close();
+    m_path = path;
+    if (path.isEmpty())
+        return m_state;
+
+    const QFileInfo info(path);
+    if (info.exists()) {
+        if (!info.isFile() || !looksLikeDatabase(path)) {
+            m_state = State::Unusable;
+            return m_state;
+        }
+    } else {
+        // Built aside and renamed into place, so a crash never leaves a
+        // half-made file under the real name.
+        const QString fresh = path + QStringLiteral(".new");
+        QFile::remove(fresh);
+        bool made = connect(fresh, false) && ensureSchema();
+        close();
+        if (made)
+            made = QFile::rename(fresh, path);
+        QFile::remove(fresh);
+        if (!made && !QFileInfo::exists(path))
+            return m_state;
+    }
+
+    if (!connect(path, true)) {
+        close();
+        m_state = State::Unusable;
+        return m_state;
+    }
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    ensureSchema(); // a read-only store still opens for reading
+    m_state = State::Open;
+    return m_state;
+}
+
+bool Store::ensureSchema() {
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return false;
+    const int version = q.value(0).toInt();
+    if (version > SchemaVersion)
+        return true; // written by a newer program: use as is
+
+    bool ok = db.transaction();
+    for (const auto &def : schema()) {
+        const QString table = QString::fromLatin1(def.name);
+        QStringList present;
+        QSqlQuery cols(db);
+        if (cols.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
+            while (cols.next())
+                present << cols.value(1).toString();
+        if (present.isEmpty()) {
+            QStringList columns;
+            for (const auto &f : def.fields)
+                columns << quoted(f) + QStringLiteral(" TEXT");
+            ok = ok && q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                                  .arg(quoted(table), columns.join(QStringLiteral(", "))));
+        } else {
+            for (const auto &f : def.fields)
+                if (!present.contains(f, Qt::CaseInsensitive))
+                    ok = ok && q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                                          .arg(quoted(table), quoted(f)));
+        }
+    }
+    for (const char *stmt : indexStatements)
+        ok = ok && q.exec(QString::fromLatin1(stmt));
+    if (ok && version != SchemaVersion)
+        ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    if (ok)
+        return db.commit();
+    db.rollback();
+    return false;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// The one database file that holds the journal, the contacts and the photos.
+// A file that is not a database is left exactly as it is: the program then
+// runs with empty record sets rather than risk a user's only copy.
+class Store {
+public:
+    enum class State {
+        Closed,   // not opened, or no usable path
+        Open,     // ready
+        Unusable, // the file exists but is not a database we can read
+    };
+
+    Store();
+    ~Store();
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
+
+    // Opens the file, creating it with the three tables when it is missing.
+    State open(const QString &path);
+    void close();
+
+    State state() const { return m_state; }
+    bool isOpen() const { return m_state == State::Open; }
+    QSqlDatabase database() const;
+    QString path() const { return m_path; }
+
+    // Field names of the three tables, in their stored order.
+    static QStringList fields(const QString &table);
+    static QStringList tables();
+
+    static constexpr int SchemaVersion = 1;
+
+private:
+    bool connect(const QString &path, bool mustExist);
+    bool ensureSchema();
+
+    QString m_connection;
+    QString m_path;
+    State m_state = State::Closed;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "shell/interaction.h"
+
+#include <QList>
+#include <QUrl>
+
+// Answers every question and dialog from a script and records what was asked.
+class FakeInteraction : public Interaction {
+public:
+    FakeInteraction() { Interaction::install(this); }
+    ~FakeInteraction() override { Interaction::install(nullptr); }
+
+    bool confirmAnswer = true;
+    std::optional<QFont> fontAnswer;
+    std::optional<QColor> colorAnswer;
+    QString fileAnswer;
+
+    struct Asked {
+        QString text, title;
+    };
+    QList<Asked> asked;
+    QList<QUrl> opened;
+
+    bool confirm(QWidget *, const QString &text, const QString &title) override {
+        asked.append({text, title});
+        return confirmAnswer;
+    }
+    void inform(QWidget *, const QString &text, const QString &title) override {
+        asked.append({text, title});
+    }
+    std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return fontAnswer; }
+    std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return colorAnswer; }
+    QString chooseOpenFile(QWidget *, const QString &, const QStringList &) override {
+        return fileAnswer;
+    }
+    void openUrl(const QUrl &url) override { opened.append(url); }
+};

@@ -1,0 +1,90 @@
+#include "shell/formholder.h"
+#include "shell/labelbutton.h"
+
+#include <QDialog>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+int loads = 0;
+
+class Sample : public QDialog {
+public:
+    Sample() {
+        ++loads; // the window's load steps
+        setObjectName("sample");
+        value = 7;
+    }
+    int value = 0;
+};
+} // namespace
+
+// Single-instance windows and label buttons.
+class TestForms : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void touchCreatesHiddenOnceAndCloseDestroys() {
+        loads = 0;
+        FormHolder<Sample> holder([] { return new Sample; });
+        QVERIFY(!holder.exists());
+        Sample *first = holder.get();
+        QCOMPARE(loads, 1);
+        QVERIFY(!first->isVisible()); // touched, not shown
+        QCOMPARE(holder.get(), first);
+        QCOMPARE(loads, 1);
+
+        first->value = 99;
+        first->show();
+        first->hide(); // hiding keeps the window and its state
+        QCOMPARE(holder.get(), first);
+        QCOMPARE(holder.get()->value, 99);
+
+        QPointer<Sample> gone(first);
+        first->show();
+        QVERIFY(first->close());
+        // Counts as gone at once, before Qt gets round to deleting it.
+        QVERIFY(!holder.exists());
+        Sample *second = holder.get();
+        QVERIFY(second != first);
+        QCOMPARE(second->value, 7);
+        QCOMPARE(loads, 2);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(gone.isNull());
+        QCOMPARE(holder.get(), second);
+    }
+
+    void modalDialogClosedByAcceptIsNewOnNextTouch() {
+        loads = 0;
+        FormHolder<Sample> holder([] { return new Sample; });
+        Sample *dlg = holder.get();
+        QTimer::singleShot(0, dlg, &QDialog::accept);
+        dlg->exec();
+        QVERIFY(!holder.exists());
+        QVERIFY(holder.get() != nullptr);
+        QCOMPARE(loads, 2);
+    }
+
+    void labelButtonClicksEmphasisAndDisabling() {
+        LabelButton label("save", QString::fromUtf8("保存"));
+        label.resize(60, 24);
+        label.show();
+        QSignalSpy clicks(&label, &LabelButton::clicked);
+        QTest::mouseClick(&label, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
+        QTest::mouseClick(&label, Qt::RightButton);
+        QCOMPARE(clicks.count(), 1);
+
+        QVERIFY(!label.isBold());
+        QTest::mouseMove(&label, QPoint(10, 10));
+        QTRY_VERIFY(label.isBold());
+
+        label.setBold(false);
+        label.setEnabled(false);
+        QTest::mouseClick(&label, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestForms)
+#include "test_forms.moc"

@@ -1,0 +1,223 @@
+#include "store/recordset.h"
+#include "store/store.h"
+
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Cursor semantics of the record set, against a real store file.
+class TestRecordSet : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    Store m_store;
+
+    // Rows of a table as stored, "name" fields in rowid order.
+    QStringList storedNames() {
+        QSqlQuery q(m_store.database());
+        q.exec("SELECT name FROM address ORDER BY rowid");
+        QStringList out;
+        while (q.next())
+            out << q.value(0).toString();
+        return out;
+    }
+
+    void seed(const QStringList &names) {
+        QSqlQuery q(m_store.database());
+        q.exec("DELETE FROM address");
+        for (const QString &n : names) {
+            q.prepare("INSERT INTO address (name) VALUES (?)");
+            q.addBindValue(n);
+            q.exec();
+        }
+    }
+
+private Q_SLOTS:
+    void init() {
+        QVERIFY(m_dir.isValid());
+        QCOMPARE(m_store.open(m_dir.filePath("work.db")), Store::State::Open);
+        seed({});
+    }
+    void cleanup() { m_store.close(); }
+
+    void emptySetSitsOnBothMarkers() {
+        RecordSet rs(&m_store, "address");
+        QVERIFY(rs.open());
+        QVERIFY(rs.bof() && rs.eof());
+        QVERIFY(!rs.hasCurrent());
+        QVERIFY(rs.moveFirst());
+        QVERIFY(rs.bof() && rs.eof());
+        QVERIFY(!rs.moveNext());
+        QVERIFY(!rs.movePrevious());
+        QVERIFY(!rs.update());
+        QVERIFY(!rs.deleteCurrent());
+        QVERIFY(!rs.setField("name", "x"));
+        QVERIFY(!rs.field("name").isValid());
+    }
+
+    void walksToEitherMarkerAndBack() {
+        seed({"a", "b", "c"});
+        RecordSet rs(&m_store, "address");
+        QVERIFY(rs.open());
+        QCOMPARE(rs.text("name"), QString("a")); // opens on the first row
+        QVERIFY(!rs.bof() && !rs.eof());
+        QVERIFY(rs.moveNext() && rs.moveNext());
+        QCOMPARE(rs.text("name"), QString("c"));
+        QCOMPARE(rs.absolutePosition(), 3);
+        QVERIFY(rs.moveNext());
+        QVERIFY(rs.eof() && !rs.bof());
+        QVERIFY(!rs.hasCurrent());
+        QVERIFY(!rs.moveNext()); // past the end is an error
+        QVERIFY(rs.eof());
+        QVERIFY(rs.movePrevious());
+        QCOMPARE(rs.text("name"), QString("c"));
+        QVERIFY(rs.moveFirst() && rs.movePrevious());
+        QVERIFY(rs.bof() && !rs.eof());
+        QVERIFY(!rs.movePrevious());
+        QVERIFY(rs.moveNext());
+        QCOMPARE(rs.text("name"), QString("a"));
+        QVERIFY(rs.moveLast());
+        QCOMPARE(rs.text("name"), QString("c"));
+    }
+
+    void pendingChangesAreWrittenOnUpdateOrWhenLeft() {
+        seed({"a", "b"});
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        QVERIFY(rs.setField("name", "A"));
+        QCOMPARE(rs.text("name"), QString("A")); // pending value is what reads back
+        QCOMPARE(storedNames(), QStringList({"a", "b"}));
+        QVERIFY(rs.moveNext()); // leaving writes it
+        QCOMPARE(storedNames(), QStringList({"A", "b"}));
+        QVERIFY(rs.setField("name", "B"));
+        QVERIFY(rs.update());
+        QVERIFY(!rs.hasPending());
+        QCOMPARE(storedNames(), QStringList({"A", "B"}));
+        rs.setField("nickname", "bee");
+        QVERIFY(rs.movePrevious()); // leaving backwards writes too
+        QVERIFY(rs.moveNext());
+        QCOMPARE(rs.text("nickname"), QString("bee"));
+        QVERIFY(!rs.setField("nosuchfield", "x"));
+    }
+
+    void appendedRowIsWrittenByUpdateMoveOrNextAppend() {
+        seed({"a"});
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        rs.setField("name", "edited");
+        QVERIFY(rs.addNew()); // leaving the row for the new one writes it
+        QCOMPARE(storedNames(), QStringList({"edited"}));
+        QVERIFY(rs.isNewRow() && !rs.bof() && !rs.eof());
+        QCOMPARE(rs.text("name"), QString());
+        rs.setField("name", "n1");
+        QVERIFY(rs.addNew()); // a second append stores the first
+        QCOMPARE(storedNames(), QStringList({"edited", "n1"}));
+        QVERIFY(rs.addNew()); // an untouched new row is still a row
+        QCOMPARE(storedNames(), QStringList({"edited", "n1", ""}));
+        rs.setField("name", "n3");
+        QVERIFY(rs.moveNext()); // written when left, then past the end
+        QVERIFY(rs.eof());
+        QCOMPARE(storedNames(), QStringList({"edited", "n1", "", "n3"}));
+        QCOMPARE(rs.recordCount(), 4);
+        QVERIFY(rs.movePrevious());
+        QCOMPARE(rs.text("name"), QString("n3"));
+
+        QVERIFY(rs.addNew());
+        rs.setField("name", "n4");
+        QVERIFY(rs.update());
+        QVERIFY(!rs.isNewRow());
+        QCOMPARE(rs.absolutePosition(), 5);
+        QCOMPARE(rs.text("name"), QString("n4"));
+        QVERIFY(rs.movePrevious());
+        QCOMPARE(rs.text("name"), QString("n3"));
+    }
+
+    void deleteNeedsAMoveAndLandsOnNeighbours() {
+        seed({"a", "b", "c"});
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        QVERIFY(rs.moveNext());
+        QVERIFY(rs.deleteCurrent());
+        QCOMPARE(storedNames(), QStringList({"a", "c"}));
+        QVERIFY(!rs.hasCurrent());
+        QVERIFY(!rs.deleteCurrent());
+        QVERIFY(!rs.update());
+        QVERIFY(rs.moveNext()); // the row that followed the deleted one
+        QCOMPARE(rs.text("name"), QString("c"));
+
+        QVERIFY(rs.deleteCurrent()); // the last row: next is the end, previous the new last
+        QVERIFY(rs.moveNext());
+        QVERIFY(rs.eof());
+        QVERIFY(rs.movePrevious());
+        QCOMPARE(rs.text("name"), QString("a"));
+
+        QVERIFY(rs.deleteCurrent()); // the only row
+        QVERIFY(rs.bof() && rs.eof());
+        QCOMPARE(rs.recordCount(), 0);
+        QVERIFY(storedNames().isEmpty());
+    }
+
+    void deletingAnUnwrittenRowDropsIt() {
+        seed({"a"});
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        rs.addNew();
+        rs.setField("name", "never");
+        QVERIFY(rs.deleteCurrent());
+        QVERIFY(rs.movePrevious());
+        QCOMPARE(rs.text("name"), QString("a"));
+        QCOMPARE(storedNames(), QStringList({"a"}));
+    }
+
+    void pendingChangeDiscardedOnDeleteAndNotLeaked() {
+        seed({"a", "b"});
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        rs.setField("name", "typed");
+        QVERIFY(rs.deleteCurrent());
+        QVERIFY(rs.moveNext());
+        QCOMPARE(rs.text("name"), QString("b"));
+        QCOMPARE(storedNames(), QStringList({"b"}));
+    }
+
+    void independentSetsAndSignals() {
+        seed({"a", "b"});
+        RecordSet one(&m_store, "address"), two(&m_store, "address");
+        one.open();
+        two.open();
+        QSignalSpy spy(&one, &RecordSet::currentChanged);
+        one.moveNext();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(one.text("name"), QString("b"));
+        QCOMPARE(two.text("name"), QString("a"));
+        one.addNew();
+        one.deleteCurrent();
+        QCOMPARE(spy.count(), 3);
+    }
+
+    void findFirstFollowsStoredOrder() {
+        seed({"x", "dup", "y", "dup"});
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        const qint64 key = rs.findFirst("name", "dup");
+        QVERIFY(key > 0);
+        QVERIFY(rs.moveToKey(key));
+        QCOMPARE(rs.absolutePosition(), 2);
+        QCOMPARE(rs.findFirst("name", "nobody"), -1);
+        QVERIFY(!rs.moveToKey(99999));
+        QCOMPARE(rs.absolutePosition(), 2);
+    }
+
+    void nullAndOddValuesReadAsText() {
+        QSqlQuery q(m_store.database());
+        q.exec("INSERT INTO address (name, nickname) VALUES (NULL, 42)");
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        QCOMPARE(rs.text("name"), QString());
+        QCOMPARE(rs.text("nickname"), QString("42"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordSet)
+#include "test_recordset.moc"

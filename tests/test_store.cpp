@@ -1,0 +1,185 @@
+#include "store/daykey.h"
+#include "store/recordset.h"
+#include "store/store.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray digest(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// A real database with a few journal rows, in the rollback journal mode.
+QByteArray makeValidDatabase(const QString &path) {
+    {
+        Store store;
+        store.open(path);
+        QSqlQuery q(store.database());
+        q.exec("PRAGMA journal_mode=DELETE");
+        for (int i = 0; i < 200; ++i)
+            q.exec(QStringLiteral("INSERT INTO diary VALUES ('20020101', '%1')")
+                       .arg(QString(500, QChar(0x4e00 + i))));
+    }
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+} // namespace
+
+class TestStore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void createsSchemaWhenMissing() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QVERIFY(QFile::exists(path));
+        QVERIFY(!QFile::exists(path + ".new"));
+
+        QSqlQuery q(store.database());
+        for (const QString &table : Store::tables()) {
+            QVERIFY(q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)));
+            QStringList names;
+            while (q.next())
+                names << q.value(1).toString();
+            QCOMPARE(names, Store::fields(table));
+        }
+        QCOMPARE(Store::fields("address").size(), 12);
+        QVERIFY(q.exec("PRAGMA journal_mode") && q.next());
+        QCOMPARE(q.value(0).toString(), QString("wal"));
+        QVERIFY(q.exec("PRAGMA synchronous") && q.next());
+        QCOMPARE(q.value(0).toInt(), 2); // FULL
+        QVERIFY(q.exec("PRAGMA user_version") && q.next());
+        QCOMPARE(q.value(0).toInt(), Store::SchemaVersion);
+    }
+
+    void reopensExistingAndAddsMissingPieces() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        {
+            // A store made elsewhere: one table, lacking a column, extra column.
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("CREATE TABLE photo (photopath TEXT, extra INTEGER)"));
+            QVERIFY(q.exec("INSERT INTO photo VALUES ('/tmp/a.jpg', 5)"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("outside");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        RecordSet photos(&store, "photo");
+        QVERIFY(photos.open());
+        QCOMPARE(photos.recordCount(), 1);
+        QCOMPARE(photos.text("photopath"), QString("/tmp/a.jpg"));
+        QCOMPARE(photos.text("introduceph"), QString());
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open());
+        QCOMPARE(diary.recordCount(), 0);
+    }
+
+    // Anything that is not a sound database is left byte for byte as it was,
+    // and the program gets empty record sets instead of a new store.
+    void leavesDamagedFilesAlone_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("garbage") << "garbage";
+        QTest::newRow("empty file") << "empty";
+        QTest::newRow("header only") << "header";
+        QTest::newRow("truncated mid-page") << "truncated-odd";
+        QTest::newRow("truncated to half") << "truncated-half";
+        QTest::newRow("a folder") << "folder";
+    }
+    void leavesDamagedFilesAlone() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        if (kind == "garbage") {
+            QByteArray junk;
+            for (int i = 0; i < 8192; ++i)
+                junk.append(char((i * 7919) % 251));
+            writeFile(path, junk);
+        } else if (kind == "empty") {
+            writeFile(path, {});
+        } else if (kind == "header") {
+            writeFile(path, QByteArray("SQLite format 3\0", 16));
+        } else if (kind.startsWith("truncated")) {
+            const QByteArray full = makeValidDatabase(dir.filePath("full.db"));
+            QVERIFY(full.size() > 16384);
+            writeFile(path, kind == "truncated-odd" ? full.left(full.size() - 1000)
+                                                     : full.left(full.size() / 2 / 4096 * 4096));
+        } else {
+            QVERIFY(QDir(dir.path()).mkdir("work.db"));
+        }
+        const QByteArray before = digest(path);
+
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Unusable);
+        RecordSet diary(&store, "diary");
+        QVERIFY(!diary.open());
+        QVERIFY(diary.bof() && diary.eof());
+        QVERIFY(!diary.moveFirst());
+        QVERIFY(!diary.addNew());
+        store.close();
+
+        QCOMPARE(digest(path), before);
+        QVERIFY(!QFile::exists(path + "-wal"));
+        QVERIFY(!QFile::exists(path + ".new"));
+    }
+
+    void leavesLockedDatabaseAlone() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        makeValidDatabase(path);
+        const QByteArray before = digest(path);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec("PRAGMA locking_mode=EXCLUSIVE"));
+            QVERIFY(q.exec("BEGIN EXCLUSIVE"));
+            QVERIFY(q.exec("SELECT count(*) FROM diary"));
+
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Unusable);
+            RecordSet diary(&store, "diary");
+            QVERIFY(!diary.open());
+            q.exec("ROLLBACK");
+            other.close();
+        }
+        QSqlDatabase::removeDatabase("locker");
+        QCOMPARE(digest(path), before);
+    }
+
+    void noPathMeansNoStore() {
+        Store store;
+        QCOMPARE(store.open(QString()), Store::State::Closed);
+        RecordSet diary(&store, "diary");
+        QVERIFY(!diary.open());
+    }
+
+    void dayKeys() {
+        QCOMPARE(dayKey(2002, 12, 7), QString("20021207"));
+        QCOMPARE(dayKey(1999, 1, 31), QString("19990131"));
+        QCOMPARE(dayKey(800, 10, 1), QString("08001001"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "test_store.moc"
