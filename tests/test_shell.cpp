@@ -11,7 +11,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
-#include <QListWidget>
+#include <QListView>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -250,7 +250,7 @@ private Q_SLOTS:
         Store broken;
         QCOMPARE(broken.open(path), Store::State::Unusable);
         Diary diary(&broken);
-        QCOMPARE(diary.journal->List1->count(), 0);
+        QCOMPARE(diary.journal->List1->model()->rowCount(), 0);
         QVERIFY(diary.Adodc1->bof() && diary.Adodc1->eof());
         diary.Command2->click();
         diary.Command1->click();

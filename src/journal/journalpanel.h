@@ -1,26 +1,32 @@
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QObject>
 
+class EntryListModel;
 class LabelButton;
 class PanelFrame;
 class QCalendarWidget;
-class QListWidget;
+class QListView;
+class QModelIndex;
 class QTextEdit;
 class QWidget;
+class RecordSet;
 
 // The journal page: Frame1 (calendar, entry list, About and Options) and
-// Frame2 (editor and its label buttons).
+// Frame2 (editor, save and delete, formatting tools). Entries are kept by
+// day key in the diary table through the record set Adodc1.
 class JournalPanel : public QObject {
     Q_OBJECT
 public:
-    explicit JournalPanel(QWidget *window);
+    JournalPanel(QWidget *window, RecordSet *records);
 
     PanelFrame *Frame1;
     PanelFrame *Frame2;
     QCalendarWidget *MonthView1;
-    QListWidget *List1;
+    QListView *List1;
+    EntryListModel *entries;
     QTextEdit *RTBox;
 
     LabelButton *fontpor;
@@ -38,8 +44,34 @@ public:
 
     // Sets the calendar to today, year then month then day.
     void showToday();
+    // The day key of the calendar's selected day.
+    QString calendarKey() const;
+    // The colour the common dialog holds between uses (black at first).
+    QColor dialogColour() const { return m_dialogColour; }
+
+    // Refills the entry list from the table.
+    void loaddata();
 
 public Q_SLOTS:
     // The mouse crossed the background of Frame1 or Frame2.
     void resetEmphasis();
+
+    void MonthView1_DateClick();
+    void save_Click();
+    void deldata_Click();
+    void List1_Click(const QModelIndex &index);
+    void RTBox_Change();
+
+    void fontpor_Click();
+    void fontadd_Click();
+    void fontminus_Click();
+    void underline_Click();
+    void color_Click();
+
+private:
+    void setEditorText(const QString &text);
+    void moveToEnd();
+
+    RecordSet *m_records;
+    QColor m_dialogColour = Qt::black;
 };

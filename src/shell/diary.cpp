@@ -80,7 +80,7 @@ void Diary::buildControls() {
     connect(helps, &QToolButton::clicked, this, &Diary::helps_Click);
     connect(exitsys, &QToolButton::clicked, this, &Diary::exitsys_Click);
 
-    journal = new JournalPanel(this);
+    journal = new JournalPanel(this, Adodc1);
     Frame1 = journal->Frame1;
     Frame2 = journal->Frame2;
     Frame3 = new PanelFrame(QStringLiteral("Frame3"), this);
@@ -111,6 +111,7 @@ void Diary::Form_Load() {
     Frame4->hide();
     Frame5->hide();
     journal->showToday();
+    journal->loaddata();
     journal->save->setEnabled(false);
 }
 

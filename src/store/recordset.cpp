@@ -229,6 +229,17 @@ bool RecordSet::deleteCurrent() {
     return true;
 }
 
+void RecordSet::cancelUpdate() {
+    if (m_state == State::New) {
+        setState(State::Eof, qsizetype(m_keys.size()));
+        return;
+    }
+    if (!m_pending.isEmpty()) {
+        m_pending.clear();
+        Q_EMIT currentChanged();
+    }
+}
+
 bool RecordSet::validField(const QString &name) const {
     return m_fields.contains(name);
 }
@@ -257,6 +268,34 @@ qint64 RecordSet::findFirst(const QString &fieldName, const QVariant &value) con
     q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
                   .arg(quoted(m_table), quoted(fieldName)));
     q.addBindValue(value);
+    if (!q.exec() || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}
+
+qint64 RecordSet::findFirstWithPrefix(const QString &fieldName, const QString &prefix) const {
+    if (!m_open || !validField(fieldName) || prefix.isEmpty())
+        return -1;
+    QSqlQuery q(m_store->database());
+    q.setForwardOnly(true);
+    const QChar last = prefix.back();
+    if (last.unicode() < 0x7f) {
+        // [prefix, prefix with its last character raised) holds exactly the
+        // values that begin with prefix, and the index can walk that range.
+        QString upper = prefix;
+        upper.back() = QChar(last.unicode() + 1);
+        q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 >= ? AND %2 < ? "
+                                 "ORDER BY rowid LIMIT 1")
+                      .arg(quoted(m_table), quoted(fieldName)));
+        q.addBindValue(prefix);
+        q.addBindValue(upper);
+    } else {
+        q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE substr(%2, 1, ?) = ? "
+                                 "ORDER BY rowid LIMIT 1")
+                      .arg(quoted(m_table), quoted(fieldName)));
+        q.addBindValue(prefix.size());
+        q.addBindValue(prefix);
+    }
     if (!q.exec() || !q.next())
         return -1;
     return q.value(0).toLongLong();

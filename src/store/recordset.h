@@ -24,6 +24,7 @@ public:
     bool open();
     bool isOpen() const { return m_open; }
     QString table() const { return m_table; }
+    Store *store() const { return m_store; }
     QStringList fieldNames() const { return m_fields; }
 
     bool bof() const;
@@ -44,6 +45,9 @@ public:
     bool addNew();
     bool update();
     bool deleteCurrent();
+    // Drops the pending changes; an appended row that was never written is
+    // abandoned and the cursor rests at the end.
+    void cancelUpdate();
 
     QVariant field(const QString &name) const; // pending value first
     QString text(const QString &name) const { return field(name).toString(); }
@@ -52,6 +56,11 @@ public:
 
     // The first row in stored order whose field equals value, through an index.
     qint64 findFirst(const QString &fieldName, const QVariant &value) const;
+    // The first row in stored order whose field begins with prefix.
+    qint64 findFirstWithPrefix(const QString &fieldName, const QString &prefix) const;
+
+    // Row keys in stored order.
+    const std::vector<qint64> &keys() const { return m_keys; }
 
 Q_SIGNALS:
     // The current row changed (moved, appended, deleted or refreshed).
