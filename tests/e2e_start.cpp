@@ -1,6 +1,6 @@
 // Starts the real program under a virtual X server with a fresh data folder,
 // waits for its main window to be mapped, takes a screenshot and checks it.
-// Usage: e2e_start <quillary binary> <folder for the screenshot>
+// Usage: e2e_start <quillary binary> <folder for the screenshot> [data folder]
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -72,7 +72,8 @@ int main(int argc, char *argv[]) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display);
     env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("XDG_DATA_HOME", data.path());
+    const QString dataHome = argc > 3 ? QString::fromLocal8Bit(argv[3]) : data.path();
+    env.insert("XDG_DATA_HOME", dataHome);
     app.setProcessEnvironment(env);
     app.setProcessChannelMode(QProcess::ForwardedChannels);
     app.start(binary, {});
@@ -113,7 +114,7 @@ int main(int argc, char *argv[]) {
             rc = fail("the screenshot is nearly blank");
         else if (orange < 5000)
             rc = fail("the main window's colour is not on screen");
-        if (QDir(data.path()).exists("quillary/work.db") == false)
+        if (!QDir(dataHome).exists("quillary/work.db"))
             rc = fail("the store was not created in the data folder");
     }
     app.kill();

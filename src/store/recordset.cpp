@@ -29,7 +29,17 @@ bool RecordSet::open() {
         return false;
     QSqlQuery q(m_store->database());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoted(m_table))))
+    // Reading the keys through a full index is several times faster than
+    // walking the table's own pages, which hold every text.
+    QString source = quoted(m_table);
+    if (q.exec(QStringLiteral("PRAGMA index_list(%1)").arg(quoted(m_table))))
+        while (q.next())
+            if (q.value(QStringLiteral("partial")).toInt() == 0) {
+                source += QStringLiteral(" INDEXED BY ") + quoted(q.value(1).toString());
+                break;
+            }
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(source)) &&
+        !q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoted(m_table))))
         return false;
     while (q.next())
         m_keys.push_back(q.value(0).toLongLong());

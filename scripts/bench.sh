@@ -1,0 +1,6 @@
+#!/bin/sh
+# Installs what is missing, builds and runs the benchmarks.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/build.sh
+./build/journal_bench "$@"
