@@ -43,7 +43,7 @@ private Q_SLOTS:
         QPointer<Sample> gone(first);
         first->show();
         QVERIFY(first->close());
-        // Counts as gone at once, before Qt gets round to deleting it.
+        // Gone at once, before Qt gets round to deleting it.
         QVERIFY(!holder.exists());
         Sample *second = holder.get();
         QVERIFY(second != first);
@@ -54,15 +54,34 @@ private Q_SLOTS:
         QCOMPARE(holder.get(), second);
     }
 
-    void modalDialogClosedByAcceptIsNewOnNextTouch() {
+    void modalDialogKeptWhenHiddenAndGoneWhenClosed() {
         loads = 0;
         FormHolder<Sample> holder([] { return new Sample; });
         Sample *dlg = holder.get();
-        QTimer::singleShot(0, dlg, &QDialog::accept);
+        QTimer::singleShot(0, dlg, &QDialog::hide);
+        dlg->exec();
+        QCOMPARE(holder.get(), dlg); // hidden: the same window
+        QPointer<Sample> gone(dlg);
+        QTimer::singleShot(0, dlg, &QDialog::close);
         dlg->exec();
         QVERIFY(!holder.exists());
-        QVERIFY(holder.get() != nullptr);
+        QVERIFY(holder.get() != dlg);
         QCOMPARE(loads, 2);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(gone.isNull());
+    }
+
+    void refusedCloseKeepsTheWindow() {
+        struct Stubborn : QWidget {
+            void closeEvent(QCloseEvent *e) override { e->ignore(); }
+        };
+        FormHolder<Stubborn> holder([] { return new Stubborn; });
+        Stubborn *w = holder.get();
+        w->show();
+        QVERIFY(!w->close());
+        QCOMPARE(holder.get(), w);
+        delete w;
+        QVERIFY(!holder.exists());
     }
 
     void labelButtonClicksEmphasisAndDisabling() {

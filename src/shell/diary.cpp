@@ -1,5 +1,6 @@
 #include "shell/diary.h"
 
+#include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
 #include "shell/artwork.h"
 #include "shell/interaction.h"
@@ -85,7 +86,8 @@ void Diary::buildControls() {
     Frame2 = journal->Frame2;
     Frame3 = new PanelFrame(QStringLiteral("Frame3"), this);
     Frame4 = new PanelFrame(QStringLiteral("Frame4"), this);
-    Frame5 = new PanelFrame(QStringLiteral("Frame5"), this);
+    contacts = new ContactsPanel(this, Adoadd);
+    Frame5 = contacts->Frame5;
     Frame1->setGeometry(12, PanelTop, 310, PanelHeight);
     Frame2->setGeometry(330, PanelTop, WindowWidth - 342, PanelHeight);
     for (PanelFrame *f : {Frame3, Frame4, Frame5})
@@ -113,6 +115,7 @@ void Diary::Form_Load() {
     journal->showToday();
     journal->loaddata();
     journal->save->setEnabled(false);
+    contacts->Loadqq();
 }
 
 QList<QWidget *> Diary::colouredSurfaces() const {

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QWidget>
 
+class ContactsPanel;
 class JournalPanel;
 class PanelFrame;
 class PictureButton;
@@ -43,6 +44,7 @@ public:
     RecordSet *Adophoto;
 
     JournalPanel *journal;
+    ContactsPanel *contacts;
     PanelFrame *Frame1;
     PanelFrame *Frame2;
     PanelFrame *Frame3;
