@@ -31,7 +31,9 @@ public:
     }
     std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return fontAnswer; }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return colorAnswer; }
-    QString chooseOpenFile(QWidget *, const QString &, const QStringList &) override {
+    QList<FileFilter> filtersOffered;
+    QString chooseOpenFile(QWidget *, const QList<FileFilter> &filters) override {
+        filtersOffered = filters;
         return fileAnswer;
     }
     void openUrl(const QUrl &url) override { opened.append(url); }

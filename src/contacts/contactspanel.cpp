@@ -4,6 +4,7 @@
 #include "contacts/findaddress.h"
 #include "shell/panelframe.h"
 #include "shell/picturebutton.h"
+#include "shell/typinglimit.h"
 #include "store/apppaths.h"
 #include "store/boundfield.h"
 #include "store/recordset.h"
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QValidator>
 
 const char *const ContactsPanel::FieldNames[FieldCount] = {
     "name", "nickname", "oicq", "icq", "email", "mobilephone", "workphone", "homephone",
@@ -30,23 +30,6 @@ const int ContactsPanel::TypingLimits[FieldCount] = {15, 15, 10, 0, 0, 11, 0, 0,
 
 namespace {
 const QString DefaultFace = QStringLiteral("2.bmp");
-
-// Limits what can be typed without cutting a longer value that is already
-// stored: such a value shows whole and can still be shortened.
-class TypingLimit : public QValidator {
-public:
-    TypingLimit(int limit, QLineEdit *box) : QValidator(box), m_limit(limit) {
-        connect(box, &QLineEdit::textChanged, this,
-                [this](const QString &text) { m_accepted = int(text.size()); });
-    }
-    State validate(QString &input, int &) const override {
-        return input.size() <= m_limit || input.size() <= m_accepted ? Acceptable : Invalid;
-    }
-
-private:
-    int m_limit;
-    int m_accepted = 0; // length of the text the box holds
-};
 
 // Only plain names of files inside the face folder are ever loaded.
 QString facePath(const QString &faceName) {
@@ -75,7 +58,7 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
         if (i < 10) {
             auto *line = new QLineEdit(Frame5);
             if (TypingLimits[i] > 0)
-                line->setValidator(new TypingLimit(TypingLimits[i], line));
+                new TypingLimit(TypingLimits[i], line);
             caption->setGeometry(20, 20 + i * 36, 90, 28);
             line->setGeometry(112, 20 + i * 36, 280, 28);
             box = line;

@@ -2,6 +2,7 @@
 
 #include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
+#include "photos/photopanel.h"
 #include "shell/artwork.h"
 #include "shell/interaction.h"
 #include "shell/labelbutton.h"
@@ -84,7 +85,8 @@ void Diary::buildControls() {
     journal = new JournalPanel(this, Adodc1);
     Frame1 = journal->Frame1;
     Frame2 = journal->Frame2;
-    Frame3 = new PanelFrame(QStringLiteral("Frame3"), this);
+    photos = new PhotoPanel(this, Adophoto);
+    Frame3 = photos->Frame3;
     Frame4 = new PanelFrame(QStringLiteral("Frame4"), this);
     contacts = new ContactsPanel(this, Adoadd);
     Frame5 = contacts->Frame5;
@@ -141,7 +143,7 @@ void Diary::Command2_Click() {
     Frame4->hide();
     Frame3->show();
     Frame5->hide();
-    Adophoto->moveFirst();
+    photos->showFirstPhoto();
 }
 
 void Diary::Command3_Click() {

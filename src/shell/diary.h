@@ -7,6 +7,7 @@
 
 class ContactsPanel;
 class JournalPanel;
+class PhotoPanel;
 class PanelFrame;
 class PictureButton;
 class QTimer;
@@ -45,6 +46,7 @@ public:
 
     JournalPanel *journal;
     ContactsPanel *contacts;
+    PhotoPanel *photos;
     PanelFrame *Frame1;
     PanelFrame *Frame2;
     PanelFrame *Frame3;

@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -40,9 +41,47 @@ std::optional<QColor> Interaction::chooseColor(QWidget *parent, const QColor &in
     return c;
 }
 
-QString Interaction::chooseOpenFile(QWidget *parent, const QString &title,
-                                    const QStringList &filters) {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filters.join(QStringLiteral(";;")));
+bool FileFilter::matches(const QString &fileName) const {
+    for (const QString &suffix : suffixes)
+        if (fileName.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+QString Interaction::chooseOpenFile(QWidget *parent, const QList<FileFilter> &filters) {
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList captions;
+    for (const FileFilter &f : filters)
+        captions << f.caption;
+    dialog.setNameFilters(captions);
+    // The captions stay as written; the files listed are those whose suffix
+    // matches in any letter case.
+    auto *model = dialog.findChild<QFileSystemModel *>();
+    auto applyFilter = [&](const QString &caption) {
+        if (!model)
+            return;
+        for (const FileFilter &f : filters)
+            if (f.caption == caption) {
+                QStringList patterns;
+                for (const QString &suffix : f.suffixes) {
+                    QString p = QStringLiteral("*.");
+                    for (QChar c : suffix)
+                        p += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper())
+                                          : QString(c);
+                    patterns << p;
+                }
+                model->setNameFilters(patterns);
+            }
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyFilter);
+    if (!captions.isEmpty())
+        applyFilter(captions.first());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
 }
 
 void Interaction::openUrl(const QUrl &url) { QDesktopServices::openUrl(url); }

@@ -9,6 +9,15 @@
 class QWidget;
 class QUrl;
 
+// One entry of an open-file dialog: the caption as shown, and the file
+// suffixes it lets through, whatever their letter case.
+struct FileFilter {
+    QString caption;
+    QStringList suffixes; // without the dot: "jpg"
+
+    bool matches(const QString &fileName) const;
+};
+
 // Every modal question, common dialog and hand-off to the desktop goes
 // through here, so tests can answer them without a person at the screen.
 class Interaction {
@@ -22,8 +31,8 @@ public:
     // Empty when the user cancelled.
     virtual std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial);
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);
-    virtual QString chooseOpenFile(QWidget *parent, const QString &title,
-                                   const QStringList &filters);
+    // Empty when the user cancelled.
+    virtual QString chooseOpenFile(QWidget *parent, const QList<FileFilter> &filters);
     // Opens a document or link with the desktop's default program.
     virtual void openUrl(const QUrl &url);
 

@@ -18,13 +18,17 @@ BoundField::BoundField(RecordSet *records, const QString &field, QObject *box)
 void BoundField::refresh() {
     if (!m_box)
         return;
+    m_detached = false;
     m_refreshing = true;
     m_property.write(m_box, m_records->text(m_field));
     m_refreshing = false;
 }
 
 void BoundField::boxChanged() {
-    if (m_refreshing || !m_box)
+    if (m_refreshing || m_detached || !m_box)
         return;
-    m_records->setField(m_field, m_property.read(m_box).toString());
+    QString text = m_property.read(m_box).toString();
+    if (text.isNull())
+        text = QStringLiteral(""); // a cleared box holds empty text, not "no value"
+    m_records->setField(m_field, text);
 }

@@ -18,6 +18,9 @@ public:
     QString field() const { return m_field; }
     // Shows the current row's value again without making it pending.
     void refresh();
+    // Until the record set next moves, what is in the box belongs to no row.
+    void detach() { m_detached = true; }
+    void attach() { m_detached = false; }
 
 private Q_SLOTS:
     void boxChanged();
@@ -28,4 +31,5 @@ private:
     QPointer<QObject> m_box;
     QMetaProperty m_property;
     bool m_refreshing = false;
+    bool m_detached = false;
 };

@@ -189,6 +189,7 @@ bool RecordSet::update() {
         m_state = State::Row;
         m_pos = qsizetype(m_keys.size()) - 1;
         loadCurrent();
+        Q_EMIT currentChanged(); // bound boxes now show the stored row
         return true;
     }
     if (m_state != State::Row)

@@ -1,0 +1,44 @@
+#include "photos/pictureloader.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace PictureLoader {
+
+namespace {
+bool prepare(QImageReader &reader, const QString &path) {
+    if (!QFileInfo(path).isFile())
+        return false;
+    reader.setFileName(path);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(int(MaxPixels * 4 / (1024 * 1024)) + 1);
+    const QSize size = reader.size();
+    return reader.canRead() && size.isValid() && !size.isEmpty() &&
+           qint64(size.width()) * size.height() <= MaxPixels;
+}
+} // namespace
+
+QSize naturalSize(const QString &path) {
+    QImageReader reader;
+    if (!prepare(reader, path))
+        return {};
+    QSize size = reader.size();
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return size;
+}
+
+QImage load(const QString &path, const QSize &target) {
+    QImageReader reader;
+    if (!prepare(reader, path))
+        return {};
+    if (target.isValid() && !target.isEmpty()) {
+        QSize scaled = target;
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            scaled.transpose();
+        reader.setScaledSize(scaled);
+    }
+    return reader.read();
+}
+
+} // namespace PictureLoader
