@@ -4,3 +4,4 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
 ./build/journal_bench "$@"
+./build/chapter_bench

@@ -1,7 +1,7 @@
 #include "fakeinteraction.h"
 #include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
-#include "journal/selectionformat.h"
+#include "shell/selectionformat.h"
 #include "shell/diary.h"
 #include "shell/labelbutton.h"
 #include "store/recordset.h"

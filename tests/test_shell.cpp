@@ -33,6 +33,20 @@ public:
     }
 };
 
+// The novel page opens the catalogue modally; close it once it is up.
+void closeCatalogueWhenShown(QObject *context) {
+    auto *poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [poll] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == "book" && w->isVisible()) {
+                poll->deleteLater();
+                poll->stop();
+                w->close();
+            }
+    });
+    poll->start(5);
+}
+
 void send(QWidget *w, QEvent::Type type, QPoint local, Qt::MouseButton button,
           Qt::MouseButtons buttons) {
     QMouseEvent ev(type, QPointF(local), QPointF(w->mapToGlobal(local)), button, buttons,
@@ -125,6 +139,7 @@ private Q_SLOTS:
         for (PanelFrame *f : frames)
             f->installEventFilter(&log);
         PictureButton *buttons[] = {diary.Command1, diary.Command2, diary.Command3, diary.Command4};
+        closeCatalogueWhenShown(&diary);
         buttons[button - 1]->click();
         QCOMPARE(log.events, order);
         int visible = 0;

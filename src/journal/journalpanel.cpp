@@ -1,7 +1,7 @@
 #include "journal/journalpanel.h"
 
 #include "journal/entrylistmodel.h"
-#include "journal/selectionformat.h"
+#include "shell/selectionformat.h"
 #include "shell/interaction.h"
 #include "shell/labelbutton.h"
 #include "shell/panelframe.h"

@@ -2,6 +2,7 @@
 
 #include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
+#include "novels/novelpanel.h"
 #include "photos/photopanel.h"
 #include "shell/artwork.h"
 #include "shell/interaction.h"
@@ -82,21 +83,6 @@ void Diary::buildControls() {
     connect(helps, &QToolButton::clicked, this, &Diary::helps_Click);
     connect(exitsys, &QToolButton::clicked, this, &Diary::exitsys_Click);
 
-    journal = new JournalPanel(this, Adodc1);
-    Frame1 = journal->Frame1;
-    Frame2 = journal->Frame2;
-    photos = new PhotoPanel(this, Adophoto);
-    Frame3 = photos->Frame3;
-    Frame4 = new PanelFrame(QStringLiteral("Frame4"), this);
-    contacts = new ContactsPanel(this, Adoadd);
-    Frame5 = contacts->Frame5;
-    Frame1->setGeometry(12, PanelTop, 310, PanelHeight);
-    Frame2->setGeometry(330, PanelTop, WindowWidth - 342, PanelHeight);
-    for (PanelFrame *f : {Frame3, Frame4, Frame5})
-        f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
-    for (PanelFrame *f : {Frame1, Frame2, Frame3, Frame4, Frame5})
-        connect(f, &PanelFrame::popupRequested, this, &Diary::popupRequested);
-
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(200);
@@ -106,6 +92,23 @@ void Diary::buildControls() {
     Timertext = new QTimer(this);
     Timertext->setObjectName(QStringLiteral("Timertext"));
     Timertext->setInterval(4000);
+
+    journal = new JournalPanel(this, Adodc1);
+    Frame1 = journal->Frame1;
+    Frame2 = journal->Frame2;
+    photos = new PhotoPanel(this, Adophoto);
+    Frame3 = photos->Frame3;
+    novels = new NovelPanel(this, Timertext);
+    Frame4 = novels->Frame4;
+    contacts = new ContactsPanel(this, Adoadd);
+    Frame5 = contacts->Frame5;
+    Frame1->setGeometry(12, PanelTop, 310, PanelHeight);
+    Frame2->setGeometry(330, PanelTop, WindowWidth - 342, PanelHeight);
+    for (PanelFrame *f : {Frame3, Frame4, Frame5})
+        f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
+    for (PanelFrame *f : {Frame1, Frame2, Frame3, Frame4, Frame5})
+        connect(f, &PanelFrame::popupRequested, this, &Diary::popupRequested);
+
 }
 
 // Start-up steps, in order; none of them can stop the window from opening.
@@ -152,6 +155,7 @@ void Diary::Command3_Click() {
     Frame2->hide();
     Frame3->hide();
     Frame5->hide();
+    novels->openCatalogue();
 }
 
 void Diary::Command4_Click() {

@@ -7,6 +7,7 @@
 
 class ContactsPanel;
 class JournalPanel;
+class NovelPanel;
 class PhotoPanel;
 class PanelFrame;
 class PictureButton;
@@ -47,6 +48,7 @@ public:
     JournalPanel *journal;
     ContactsPanel *contacts;
     PhotoPanel *photos;
+    NovelPanel *novels;
     PanelFrame *Frame1;
     PanelFrame *Frame2;
     PanelFrame *Frame3;

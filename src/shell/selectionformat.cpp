@@ -1,4 +1,4 @@
-#include "journal/selectionformat.h"
+#include "shell/selectionformat.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

@@ -1,0 +1,65 @@
+// Times loading a 2 MB GBK chapter into the reading pane, as a chapter click does.
+// Uses the real novels beside the project when present, generated text otherwise.
+// Usage: chapter_bench [runs]
+
+#include "novels/chapterfile.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char *argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+
+    QByteArray gbk;
+    for (const char *novel : {"hlm", "shz"}) {
+        const QDir real(QStringLiteral(QUILLARY_SHARED_DATA "/story/") + QLatin1String(novel));
+        for (int i = 1; gbk.size() < 2 * 1024 * 1024 && real.exists(QString::number(i)); ++i) {
+            QFile f(real.filePath(QString::number(i)));
+            if (f.open(QIODevice::ReadOnly))
+                gbk += f.readAll();
+        }
+    }
+    const char *source = "real chapters";
+    if (gbk.size() < 2 * 1024 * 1024) {
+        source = "generated text";
+        QString text;
+        while (text.size() < 1024 * 1024)
+            text += QStringLiteral("　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。\n");
+        gbk = QStringEncoder("GB18030").encode(text);
+    }
+    gbk.truncate(2 * 1024 * 1024);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("chapter");
+    QFile out(path);
+    out.open(QIODevice::WriteOnly);
+    out.write(gbk);
+    out.close();
+
+    QTextEdit pane;
+    pane.resize(409, 305);
+    pane.show();
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        pane.clear();
+        QCoreApplication::processEvents();
+        QElapsedTimer t;
+        t.start();
+        pane.setPlainText(ChapterFile::read(path).value_or(QString()));
+        QCoreApplication::processEvents(); // painted
+        ms.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("2 MB GBK chapter (%s), read + decode + show: median %.1f ms, max %.1f ms (%d runs)\n",
+                source, ms[ms.size() / 2], ms.back(), runs);
+    return 0;
+}

@@ -1,0 +1,265 @@
+#include "novels/book.h"
+#include "novels/catalogue.h"
+#include "novels/chapterfile.h"
+#include "novels/novelpanel.h"
+#include "shell/diary.h"
+#include "shell/panelframe.h"
+#include "shell/picturebutton.h"
+#include "shell/selectionformat.h"
+#include "store/apppaths.h"
+#include "store/store.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QLineEdit>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+
+class TestNovels : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<Diary> m_diary;
+    NovelPanel *n = nullptr;
+
+    QString file(const QString &name, const QByteArray &bytes) {
+        QFile f(m_dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+    // Opens the catalogue through the page button and acts on it once it is up.
+    void withCatalogue(const std::function<void(Book *)> &act) {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [this, act, poll] {
+            Book *b = n->book.existing();
+            if (!b || !b->isVisible())
+                return;
+            poll->deleteLater();
+            poll->stop();
+            act(b);
+            if (b->isVisible())
+                b->close();
+        });
+        poll->start(5);
+        m_diary->Command3->click();
+    }
+    QTreeWidgetItem *node(Book *b, const QString &caption) {
+        const auto found = b->TreeView1->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    void clickChapter(int row) {
+        n->Listbook->setCurrentRow(row);
+        n->Listbook_Click();
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_store = std::make_unique<Store>();
+        m_store->open(m_dir.filePath("work.db"));
+        m_diary = std::make_unique<Diary>(m_store.get());
+        n = m_diary->novels;
+        m_diary->show();
+    }
+    void cleanup() {
+        m_diary.reset();
+        m_store.reset();
+    }
+
+    void catalogueTree() {
+        m_diary->setBackgroundColour(Qt::darkGreen);
+        QStringList seen;
+        withCatalogue([&](Book *b) {
+            QCOMPARE(b->TreeView1->toolTip(), QString("快选择你喜欢的小说吧！"));
+            QCOMPARE(surfaceColour(b), QColor(247, 165, 85));
+            QVERIFY(b->windowTitle().trimmed().isEmpty());
+            for (int i = 0; i < b->TreeView1->topLevelItemCount(); ++i) {
+                QTreeWidgetItem *c = b->TreeView1->topLevelItem(i);
+                QVERIFY(!c->isExpanded());
+                seen << c->data(0, Qt::UserRole).toString() + "=" + c->text(0);
+                for (int k = 0; k < c->childCount(); ++k)
+                    seen << c->child(k)->data(0, Qt::UserRole).toString() + "=" + c->child(k)->text(0);
+            }
+            b->TreeView1_NodeClick(node(b, "四大名著")); // a category does nothing
+            QVERIFY(b->isVisible());
+        });
+        QCOMPARE(seen, QStringList({"wuxiastory=武侠小说", "she=射雕英雄传", "lu=鹿鼎记",
+                                    "newstory=言情小说", "qssymm=情深深雨蒙蒙", "netstory=网络小说",
+                                    "diyici=第一次亲密接触", "ircoffee=爱尔兰咖啡", "yuyi=雨衣",
+                                    "foreignstory=国外经典小说", "titanic=泰坦尼克", "oldstory=四大名著",
+                                    "xyj=西游记", "shz=水浒传", "hlm=红楼梦", "sgyy=三国演义"}));
+        QCOMPARE(n->Listbook->count(), 0);
+    }
+
+    void choosingNovelsFillsTheChapterList() {
+        n->Rtbstory->setPlainText("left over");
+        withCatalogue([&](Book *b) { b->TreeView1_NodeClick(node(b, "西游记")); });
+        QVERIFY(n->Rtbstory->toPlainText().isEmpty()); // the page button emptied it
+        QCOMPARE(n->Listbook->count(), 101);
+        QCOMPARE(n->Listbook->item(0)->text(), QString("第1回"));
+        QCOMPARE(n->Listbook->item(100)->text(), QString("第101回"));
+        QCOMPARE(n->Textbook->text(), QString("xyj"));
+        QVERIFY(!n->book.exists()); // closed and gone
+
+        withCatalogue([&](Book *b) { b->TreeView1_NodeClick(node(b, "泰坦尼克")); });
+        QCOMPARE(n->Listbook->count(), 12); // replaced entirely
+        QCOMPARE(n->Listbook->item(10)->text(), QString("第11集"));
+        QCOMPARE(n->Listbook->item(11)->text(), QString("序幕"));
+
+        // A click on the window's surface closes it and keeps the list.
+        withCatalogue([&](Book *b) {
+            QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() - 3, b->height() - 3));
+            QVERIFY(!b->isVisible());
+        });
+        QCOMPARE(n->Textbook->text(), QString("titanic"));
+        QCOMPARE(n->Listbook->count(), 12);
+
+        const QMap<QString, int> counts = {{"shz", 120}, {"xyj", 101}, {"hlm", 120}, {"sgyy", 120},
+                                           {"lu", 52},   {"she", 43},  {"qssymm", 43}, {"diyici", 6},
+                                           {"ircoffee", 4}, {"yuyi", 5}, {"titanic", 12}};
+        int total = 0;
+        for (const Catalogue::Novel &novel : Catalogue::novels()) {
+            QCOMPARE(Catalogue::chapterCaptions(novel).size(), counts.value(novel.key));
+            total += counts.value(novel.key);
+        }
+        QCOMPARE(total, 626);
+    }
+
+    void chapterFilesByFolderAndLine() {
+        const QString app = AppPaths::appDir();
+        QCOMPARE(Catalogue::chapterPath("diyici", 1), app + "/story/firsttouch/1");
+        QCOMPARE(Catalogue::chapterPath("xyj", 101), app + "/story/xyj/101");
+        QCOMPARE(Catalogue::chapterPath("titanic", 12), app + "/story/titanic/12");
+        QVERIFY(Catalogue::chapterPath("XYJ", 1).isEmpty());
+        QVERIFY(Catalogue::chapterPath("", 1).isEmpty());
+        // Every caption has its file beside the program.
+        for (const Catalogue::Novel &novel : Catalogue::novels())
+            for (int i = 1; i <= Catalogue::chapterCaptions(novel).size(); ++i)
+                QVERIFY(QFile::exists(Catalogue::chapterPath(novel.key, i)));
+
+        n->chooseNovel("xyj");
+        clickChapter(100);
+        QVERIFY(n->Rtbstory->toPlainText().contains("story/xyj/101"));
+        n->chooseNovel("diyici");
+        clickChapter(0);
+        QVERIFY(n->Rtbstory->toPlainText().contains("story/firsttouch/1"));
+        QVERIFY(n->Rtbstory->toPlainText().contains("第一次亲密接触"));
+        n->Textbook->setText("nosuchkey"); // the pane empties
+        clickChapter(0);
+        QVERIFY(n->Rtbstory->toPlainText().isEmpty());
+    }
+
+    void decodingGbkAndUtf8() {
+        const QString text = QStringLiteral("第一回　宴桃园豪杰三结义\r\n滚滚长江东逝水。ABC");
+        const QByteArray gbk = QStringEncoder("GB18030").encode(text);
+        QCOMPARE(ChapterFile::decode(gbk), text);
+        QCOMPARE(ChapterFile::decode(text.toUtf8()), text);
+        QCOMPARE(ChapterFile::decode("\xEF\xBB\xBF" + text.toUtf8()), text);
+        QCOMPARE(ChapterFile::decode("plain ascii\n"), QString("plain ascii\n"));
+        // Not UTF-8, not whole GBK either: the bad byte becomes U+FFFD, the rest stays.
+        QString mixed = ChapterFile::decode(gbk + "\xFF" + gbk);
+        QCOMPARE(mixed.count(QChar(0xFFFD)), 1);
+        QCOMPARE(mixed.remove(QChar(0xFFFD)), text + text);
+        // A BOM before broken UTF-8 keeps every valid character.
+        QCOMPARE(ChapterFile::decode("\xEF\xBB\xBF" "a\xFFz"), QString("a\uFFFDz"));
+    }
+
+    void unreadableChaptersGiveNothing() {
+        QVERIFY(!ChapterFile::read(m_dir.filePath("missing")));
+        QVERIFY(!ChapterFile::read(m_dir.path())); // a folder
+        QVERIFY(!ChapterFile::read(file("binary", QByteArray("\x7f" "ELF\0\0\1", 7))));
+        QFile big(m_dir.filePath("big"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(ChapterFile::MaxBytes + 1)); // sparse: costs no disk
+        big.close();
+        QVERIFY(!ChapterFile::read(big.fileName()));
+        const QString locked = file("locked", "text");
+        QFile::setPermissions(locked, {});
+        if (QFile(locked).open(QIODevice::ReadOnly))
+            qInfo("running with privileges that read any file; permission case not checked");
+        else
+            QVERIFY(!ChapterFile::read(locked));
+        QCOMPARE(*ChapterFile::read(file("ok", "fine")), QString("fine"));
+    }
+
+    void realChaptersDecodeCleanly() {
+        const QString folder = QStringLiteral(QUILLARY_SHARED_DATA) + "/story/hlm";
+        if (!QFile::exists(folder + "/1"))
+            QSKIP("shared chapter data not present");
+        for (int i : {1, 60, 120}) {
+            const auto text = ChapterFile::read(folder + "/" + QString::number(i));
+            QVERIFY(text);
+            QVERIFY(text->startsWith(QStringLiteral("第")));
+            QVERIFY(!text->contains(QChar(0xFFFD)));
+            QVERIFY(text->size() > 1000);
+        }
+    }
+
+    void scrollingMovesThePaneAndLoadsResetIt() {
+        QCOMPARE(n->paneTop(), 0.0f);
+        QCOMPARE(n->paneHeight(), 4575.0f);
+        QVERIFY(!n->Timertext->isActive());
+        n->sscroll_Click();
+        QVERIFY(n->Timertext->isActive());
+        QCOMPARE(n->Timertext->interval(), 4000);
+        QVERIFY(!n->sscroll->isVisibleTo(n->Frame4) && n->scrollstop->isVisibleTo(n->Frame4));
+        for (int i = 0; i < 3; ++i)
+            n->Timertext_Timer();
+        QCOMPARE(n->paneTop(), -570.0f);
+        QCOMPARE(n->paneHeight(), 5145.0f);
+        QCOMPARE(n->Rtbstory->y(), n->twipsToPixels(-570));
+        QCOMPARE(n->Rtbstory->y() + n->Rtbstory->height(), n->Pictext->height());
+
+        n->chooseNovel("hlm");
+        clickChapter(2); // back to the top; scrolling goes on
+        QCOMPARE(n->paneTop(), 0.0f);
+        QCOMPARE(n->paneHeight(), 4575.0f);
+        QVERIFY(n->Timertext->isActive());
+        n->Timertext_Timer();
+        QCOMPARE(n->paneTop(), -190.0f);
+
+        n->scrollstop_Click();
+        QVERIFY(!n->Timertext->isActive());
+        QVERIFY(n->sscroll->isVisibleTo(n->Frame4) && !n->scrollstop->isVisibleTo(n->Frame4));
+        QCOMPARE(n->paneTop(), -190.0f); // frozen where it was
+    }
+
+    void emphasisFormatsTheSelection() {
+        n->Rtbstory->setPlainText("first sentence. second sentence.");
+        QTextCursor c = n->Rtbstory->textCursor();
+        c.setPosition(0);
+        c.setPosition(5, QTextCursor::KeepAnchor);
+        n->Rtbstory->setTextCursor(c);
+        n->fontmax_Click();
+        QVERIFY(!n->fontmax->isVisibleTo(n->Frame4) && n->fontmini->isVisibleTo(n->Frame4));
+        SelectionFormat f = SelectionFormat::of(n->Rtbstory);
+        QCOMPARE(*f.fontSize, 14.0);
+        QCOMPARE(*f.bold, true);
+        QCOMPARE(*f.colour, QColor(0, 0, 255));
+
+        c.setPosition(16);
+        c.setPosition(22, QTextCursor::KeepAnchor);
+        n->Rtbstory->setTextCursor(c);
+        n->fontmini_Click();
+        f = SelectionFormat::of(n->Rtbstory);
+        QCOMPARE(*f.fontSize, 10.0);
+        QCOMPARE(*f.bold, false);
+        QCOMPARE(*f.colour, QColor(0, 0, 0));
+        c.setPosition(0);
+        c.setPosition(5, QTextCursor::KeepAnchor);
+        QCOMPARE(c.charFormat().fontPointSize(), 14.0); // the first stays emphasised
+
+        n->fontmax_Click();
+        n->chooseNovel("sgyy");
+        clickChapter(0);
+        QVERIFY(n->fontmini->isVisibleTo(n->Frame4)); // the toggle keeps its state
+    }
+};
+
+QTEST_MAIN(TestNovels)
+#include "test_novels.moc"
