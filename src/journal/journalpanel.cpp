@@ -43,6 +43,8 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     MonthView1->setLocale(QLocale(QLocale::Chinese, QLocale::China));
     MonthView1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     MonthView1->setGeometry(10, 10, 290, 210);
+    MonthView1->setFirstDayOfWeek(Qt::Sunday);
+    setShowToday(true);
 
     entries = new EntryListModel(records->store(), this);
     List1 = new QListView(Frame1);
@@ -80,6 +82,10 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
 
     connect(Frame1, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
     connect(Frame2, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
+    connect(MonthView1, &QCalendarWidget::clicked, this, [this] {
+        if (m_showToday && m_markedDay != QDate::currentDate())
+            setShowToday(true); // the day turned over while running
+    });
     connect(MonthView1, &QCalendarWidget::clicked, this, &JournalPanel::MonthView1_DateClick);
     connect(List1, &QListView::clicked, this, &JournalPanel::List1_Click);
     connect(RTBox, &QTextEdit::textChanged, this, &JournalPanel::RTBox_Change);
@@ -96,7 +102,33 @@ QList<LabelButton *> JournalPanel::labelButtons() const {
     return {fontpor, fontadd, fontminus, underline, color, save, deldata, opitions, aboutfrm};
 }
 
-void JournalPanel::showToday() {
+void JournalPanel::setShowToday(bool show) {
+    m_showToday = show;
+    if (m_markedDay.isValid())
+        MonthView1->setDateTextFormat(m_markedDay, QTextCharFormat());
+    m_markedDay = QDate();
+    if (!show)
+        return;
+    m_markedDay = QDate::currentDate();
+    QTextCharFormat today;
+    today.setFontWeight(QFont::Bold);
+    today.setForeground(QColor(200, 30, 30));
+    today.setFontUnderline(true);
+    MonthView1->setDateTextFormat(m_markedDay, today);
+}
+
+int JournalPanel::StartOfWeek() const {
+    const int day = MonthView1->firstDayOfWeek(); // Monday 1 .. Sunday 7
+    return day % 7 + 1;
+}
+
+void JournalPanel::setStartOfWeek(int value) {
+    if (value < 1 || value > 7)
+        return;
+    MonthView1->setFirstDayOfWeek(Qt::DayOfWeek(value == 1 ? 7 : value - 1));
+}
+
+void JournalPanel::goToToday() {
     const QDate today = QDate::currentDate();
     MonthView1->setSelectedDate(today);
     MonthView1->setCurrentPage(today.year(), today.month());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDate>
 #include <QList>
 #include <QObject>
 
@@ -43,7 +44,12 @@ public:
     QList<LabelButton *> labelButtons() const;
 
     // Sets the calendar to today, year then month then day.
-    void showToday();
+    void goToToday();
+    // The calendar's today marker and first day of the week (1 Sunday .. 7 Saturday).
+    bool ShowToday() const { return m_showToday; }
+    void setShowToday(bool show);
+    int StartOfWeek() const;
+    void setStartOfWeek(int value);
     // The day key of the calendar's selected day.
     QString calendarKey() const;
     // The colour the common dialog holds between uses (black at first).
@@ -74,4 +80,6 @@ private:
 
     RecordSet *m_records;
     QColor m_dialogColour = Qt::black;
+    bool m_showToday = true;
+    QDate m_markedDay;
 };

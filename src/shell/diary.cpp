@@ -2,19 +2,26 @@
 
 #include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
+#include "options/frmoptions.h"
 #include "novels/novelpanel.h"
 #include "photos/photopanel.h"
 #include "shell/artwork.h"
 #include "shell/interaction.h"
+#include "shell/modummc.h"
+#include "shell/musicplayer.h"
 #include "shell/labelbutton.h"
 #include "shell/panelframe.h"
 #include "shell/picturebutton.h"
 #include "store/apppaths.h"
 #include "store/recordset.h"
+#include "store/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -30,7 +37,9 @@ constexpr int PanelHeight = 484;
 } // namespace
 
 Diary::Diary(Store *store, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool), m_store(store) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool),
+      MMControl1(Modummc::createPlayer()), options([this] { return new FrmOptions(this); }),
+      m_store(store) {
     setObjectName(QStringLiteral("diary"));
     setWindowTitle(QStringLiteral("Quillary"));
     setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
@@ -48,6 +57,11 @@ Diary::Diary(Store *store, QWidget *parent)
 
     buildControls();
     Form_Load();
+}
+
+Diary::~Diary() {
+    // The dialog refers to this window; it goes first.
+    delete options.existing();
 }
 
 void Diary::buildControls() {
@@ -108,6 +122,7 @@ void Diary::buildControls() {
         f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
     for (PanelFrame *f : {Frame1, Frame2, Frame3, Frame4, Frame5})
         connect(f, &PanelFrame::popupRequested, this, &Diary::popupRequested);
+    connect(journal->opitions, &LabelButton::clicked, this, &Diary::opitions_Click);
 
 }
 
@@ -117,11 +132,27 @@ void Diary::Form_Load() {
     Frame3->hide();
     Frame4->hide();
     Frame5->hide();
-    journal->showToday();
+    journal->goToToday();
     journal->loaddata();
     journal->save->setEnabled(false);
+    readStartSettings();
     contacts->Loadqq();
 }
+
+// Music at start: "1" plays a song drawn at random. Either way the options
+// dialog comes into being, hidden, and reads the file for itself.
+void Diary::readStartSettings() {
+    const int flag = SettingsFile::readFlag(AppPaths::startIni());
+    FrmOptions *dialog = options.get();
+    if (flag != 1)
+        return;
+    const int song = int(QRandomGenerator::global()->bounded(10)) + 1;
+    dialog->Combomid->setEditText(QString::number(song));
+    dialog->Textrandom->setText(dialog->Combomid->currentText());
+    Modummc::startmusic(*MMControl1, options);
+}
+
+QColor Diary::backgroundColour() const { return surfaceColour(this); }
 
 QList<QWidget *> Diary::colouredSurfaces() const {
     return {const_cast<Diary *>(this), Frame1, Frame2, Frame3, Frame4, Frame5};
@@ -170,8 +201,13 @@ void Diary::helps_Click() { Interaction::current().openUrl(QUrl::fromLocalFile(A
 
 void Diary::exitsys_Click() { QCoreApplication::quit(); }
 
-// The background music's loop runs here once music exists.
-void Diary::Timer1_Timer() {}
+// A song that has played to its end starts again.
+void Diary::Timer1_Timer() {
+    if (MMControl1->position() == MMControl1->length())
+        Modummc::startmusic(*MMControl1, options);
+}
+
+void Diary::opitions_Click() { options.get()->exec(); }
 
 void Diary::mousePressEvent(QMouseEvent *event) {
     if (childAt(event->position().toPoint())) {

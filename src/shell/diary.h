@@ -4,8 +4,13 @@
 #include <QList>
 #include <QPoint>
 #include <QWidget>
+#include <memory>
+
+#include "shell/formholder.h"
 
 class ContactsPanel;
+class FrmOptions;
+class MusicPlayer;
 class JournalPanel;
 class NovelPanel;
 class PhotoPanel;
@@ -21,12 +26,14 @@ class Diary : public QWidget {
     Q_OBJECT
 public:
     explicit Diary(Store *store, QWidget *parent = nullptr);
+    ~Diary() override;
 
     static const QColor DefaultColour; // RGB (247, 165, 85)
 
     // The window, then Frame1 to Frame5: the surfaces that carry the colour.
     QList<QWidget *> colouredSurfaces() const;
     void setBackgroundColour(const QColor &colour);
+    QColor backgroundColour() const;
 
     Store *store() const { return m_store; }
 
@@ -40,6 +47,9 @@ public:
 
     QTimer *Timer1;
     QTimer *Timertext;
+
+    std::unique_ptr<MusicPlayer> MMControl1;
+    FormHolder<FrmOptions> options;
 
     RecordSet *Adodc1;
     RecordSet *Adoadd;
@@ -62,6 +72,7 @@ public Q_SLOTS:
     void Command4_Click();
     void helps_Click();
     void exitsys_Click();
+    void opitions_Click();
     void Timer1_Timer();
 
 Q_SIGNALS:
@@ -76,6 +87,7 @@ protected:
 
 private:
     void Form_Load();
+    void readStartSettings();
     void buildControls();
 
     Store *m_store;
