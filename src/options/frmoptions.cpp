@@ -2,6 +2,8 @@
 
 #include "journal/journalpanel.h"
 #include "shell/clickablelabel.h"
+#include "shell/interaction.h"
+#include "shell/picturebutton.h"
 #include "shell/diary.h"
 #include "shell/modummc.h"
 #include "shell/musicplayer.h"
@@ -13,8 +15,10 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
+#include <QUrl>
 
 const QList<FrmOptions::Swatch> &FrmOptions::swatches() {
     static const QList<Swatch> list = {
@@ -159,7 +163,29 @@ FrmOptions::FrmOptions(Diary *owner)
     connect(Cmdok, &QPushButton::clicked, this, &FrmOptions::Cmdok_Click);
     connect(Cmdcancel, &QPushButton::clicked, this, &FrmOptions::Cmdcancel_Click);
 
+    buildMenu();
     Form_Load();
+}
+
+// Page entries press the page buttons, as a click on them would.
+void FrmOptions::buildMenu() {
+    menufile = new QMenu(QStringLiteral("XX"), this);
+    menufile->setObjectName(QStringLiteral("menufile"));
+    auto entry = [this](const char *name, const char *caption, auto action) {
+        QAction *a = menufile->addAction(QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, m_diary, action);
+        return a;
+    };
+    menudiary = entry("menudiary", "日历(&D)", [this] { m_diary->Command1->click(); });
+    menuphoto = entry("menuphoto", "照片(&P)", [this] { m_diary->Command2->click(); });
+    menustory = entry("menustory", "小说(&S)", [this] { m_diary->Command3->click(); });
+    menuadd = entry("menuadd", "地址(&A)", [this] { m_diary->Command4->click(); });
+    menufile->addSeparator()->setObjectName(QStringLiteral("line1"));
+    menuoption = entry("menuoption", "选项(&O)", [this] { m_diary->opitions_Click(); });
+    menufile->addSeparator()->setObjectName(QStringLiteral("line2"));
+    menuabout = entry("menuabout", "关于(&H)", [this] { m_diary->aboutfrm_Click(); });
+    menuhelp = entry("menuhelp", "使用方法(&Q)", [this] { m_diary->helps_Click(); });
 }
 
 void FrmOptions::Form_Load() {

@@ -11,6 +11,8 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QAction;
+class QMenu;
 class QPushButton;
 class QTabBar;
 
@@ -49,6 +51,16 @@ public:
     QPushButton *Cmdcancel;
     QPushButton *cmdApply;
 
+    // The main window's pop-up menu lives here.
+    QMenu *menufile;
+    QAction *menudiary;
+    QAction *menuphoto;
+    QAction *menustory;
+    QAction *menuadd;
+    QAction *menuoption;
+    QAction *menuabout;
+    QAction *menuhelp;
+
 public Q_SLOTS:
     void tbsOptions_Click();
     void swatch_Click(int index);
@@ -58,6 +70,7 @@ public Q_SLOTS:
 
 private:
     void Form_Load();
+    void buildMenu();
     void changed();
 
     Diary *m_diary;

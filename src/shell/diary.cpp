@@ -1,11 +1,14 @@
 #include "shell/diary.h"
 
+#include "about/frmabout.h"
+#include "about/introduce.h"
 #include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
 #include "options/frmoptions.h"
 #include "novels/novelpanel.h"
 #include "photos/photopanel.h"
 #include "shell/artwork.h"
+#include "shell/icon.h"
 #include "shell/interaction.h"
 #include "shell/modummc.h"
 #include "shell/musicplayer.h"
@@ -20,6 +23,7 @@
 #include <QGuiApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -39,6 +43,12 @@ constexpr int PanelHeight = 484;
 Diary::Diary(Store *store, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool),
       MMControl1(Modummc::createPlayer()), options([this] { return new FrmOptions(this); }),
+      frmAbout([this] {
+          auto *box = new FrmAbout(this);
+          connect(box, &FrmAbout::authorPageRequested, this, &Diary::showAuthorPage);
+          return box;
+      }),
+      introduce([] { return new Introduce(); }),
       m_store(store) {
     setObjectName(QStringLiteral("diary"));
     setWindowTitle(QStringLiteral("Quillary"));
@@ -60,8 +70,10 @@ Diary::Diary(Store *store, QWidget *parent)
 }
 
 Diary::~Diary() {
-    // The dialog refers to this window; it goes first.
+    // These refer to this window; they go first.
+    delete introduce.existing();
     delete options.existing();
+    icon::removeIcon();
 }
 
 void Diary::buildControls() {
@@ -123,6 +135,9 @@ void Diary::buildControls() {
     for (PanelFrame *f : {Frame1, Frame2, Frame3, Frame4, Frame5})
         connect(f, &PanelFrame::popupRequested, this, &Diary::popupRequested);
     connect(journal->opitions, &LabelButton::clicked, this, &Diary::opitions_Click);
+    connect(journal->aboutfrm, &LabelButton::clicked, this, &Diary::aboutfrm_Click);
+    connect(minisys, &QToolButton::clicked, this, &Diary::minisys_Click);
+    connect(this, &Diary::popupRequested, this, &Diary::showPopupMenu);
 
 }
 
@@ -208,6 +223,36 @@ void Diary::Timer1_Timer() {
 }
 
 void Diary::opitions_Click() { options.get()->exec(); }
+
+void Diary::aboutfrm_Click() {
+    FrmAbout *box = frmAbout.get();
+    box->show();
+    box->raise();
+}
+
+void Diary::showAuthorPage(bool modal) {
+    if (Introduce *open = introduce.existing(); open && open->isVisible()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    Introduce *page = introduce.get();
+    if (!modal) {
+        page->show();
+        return;
+    }
+    if (FrmAbout *box = frmAbout.existing())
+        page->setParent(box, page->windowFlags());
+    page->exec();
+}
+
+// Hidden to the notification area only where there is one.
+void Diary::minisys_Click() {
+    if (icon::addIcon(this))
+        hide();
+}
+
+void Diary::showPopupMenu(const QPoint &globalPos) { options.get()->menufile->popup(globalPos); }
 
 void Diary::mousePressEvent(QMouseEvent *event) {
     if (childAt(event->position().toPoint())) {

@@ -9,7 +9,9 @@
 #include "shell/formholder.h"
 
 class ContactsPanel;
+class FrmAbout;
 class FrmOptions;
+class Introduce;
 class MusicPlayer;
 class JournalPanel;
 class NovelPanel;
@@ -50,6 +52,8 @@ public:
 
     std::unique_ptr<MusicPlayer> MMControl1;
     FormHolder<FrmOptions> options;
+    FormHolder<FrmAbout> frmAbout;
+    FormHolder<Introduce> introduce;
 
     RecordSet *Adodc1;
     RecordSet *Adoadd;
@@ -73,6 +77,12 @@ public Q_SLOTS:
     void helps_Click();
     void exitsys_Click();
     void opitions_Click();
+    void aboutfrm_Click();
+    void minisys_Click();
+    // The author page, modal over the About box or on its own.
+    void showAuthorPage(bool modal);
+    // The pop-up menu at a screen position.
+    void showPopupMenu(const QPoint &globalPos);
     void Timer1_Timer();
 
 Q_SIGNALS:
