@@ -1,6 +1,7 @@
 #include "about/frmabout.h"
 #include "about/introduce.h"
 #include "fakeinteraction.h"
+#include "modal.h"
 #include "journal/journalpanel.h"
 #include "options/frmoptions.h"
 #include "shell/clickablelabel.h"
@@ -30,23 +31,6 @@ class TestAbout : public QObject {
     QTemporaryDir m_dir;
     std::unique_ptr<Store> m_store;
     std::unique_ptr<Diary> m_diary;
-
-    // Runs a modal step and acts on the window named once it is up.
-    void whenShown(const QString &name, const std::function<void(QWidget *)> &act) {
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [name, act, poll] {
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (w->objectName() == name && w->isVisible()) {
-                    poll->deleteLater();
-                    poll->stop();
-                    act(w);
-                    if (w->isVisible())
-                        w->close();
-                    return;
-                }
-        });
-        poll->start(5);
-    }
 
 private Q_SLOTS:
     void init() {
@@ -118,7 +102,7 @@ private Q_SLOTS:
         QCOMPARE(m_diary->Adophoto->absolutePosition(), 1); // the first photo
         d->menuadd->trigger();
         QVERIFY(m_diary->Frame5->isVisible());
-        whenShown("book", [](QWidget *) {});
+        whenShown(this, "book", [](QWidget *) {});
         d->menustory->trigger(); // the catalogue came up modally and was closed
         QVERIFY(m_diary->Frame4->isVisible());
         d->menudiary->trigger();
@@ -127,7 +111,7 @@ private Q_SLOTS:
         QCOMPARE(fake.opened.size(), 1);
         QVERIFY(fake.opened.first().toLocalFile().endsWith("/help/help.htm"));
         bool optionsShown = false;
-        whenShown("frmOptions", [&](QWidget *w) { optionsShown = static_cast<QDialog *>(w)->isModal(); });
+        whenShown(this, "frmOptions", [&](QWidget *w) { optionsShown = static_cast<QDialog *>(w)->isModal(); });
         d->menuoption->trigger();
         QVERIFY(optionsShown);
         m_diary->options.get()->menuabout->trigger();
@@ -162,7 +146,7 @@ private Q_SLOTS:
         m_diary->aboutfrm_Click();
         box = m_diary->frmAbout.existing();
         bool modal = false;
-        whenShown("introduce", [&](QWidget *w) {
+        whenShown(this, "introduce", [&](QWidget *w) {
             modal = static_cast<QDialog *>(w)->isModal();
             QCOMPARE(w->parentWidget(), box);
         });

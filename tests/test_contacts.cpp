@@ -2,6 +2,7 @@
 #include "contacts/faceart.h"
 #include "contacts/findaddress.h"
 #include "fakeinteraction.h"
+#include "modal.h"
 #include "shell/diary.h"
 #include "shell/panelframe.h"
 #include "shell/picturebutton.h"
@@ -63,16 +64,7 @@ class TestContacts : public QObject {
     }
     // Runs the find window modally, acting on it once it is up.
     void find(const std::function<void(FindAddress *)> &act) {
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [this, act, poll] {
-            FindAddress *f = c->findaddress.existing();
-            if (!f || !f->isVisible())
-                return;
-            poll->deleteLater();
-            poll->stop();
-            act(f);
-        });
-        poll->start(5);
+        whenShown(this, "findaddress", [act](QWidget *w) { act(static_cast<FindAddress *>(w)); });
         c->findname_Click();
     }
 

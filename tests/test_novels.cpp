@@ -1,3 +1,4 @@
+#include "modal.h"
 #include "novels/book.h"
 #include "novels/catalogue.h"
 #include "novels/chapterfile.h"
@@ -35,18 +36,7 @@ class TestNovels : public QObject {
     }
     // Opens the catalogue through the page button and acts on it once it is up.
     void withCatalogue(const std::function<void(Book *)> &act) {
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [this, act, poll] {
-            Book *b = n->book.existing();
-            if (!b || !b->isVisible())
-                return;
-            poll->deleteLater();
-            poll->stop();
-            act(b);
-            if (b->isVisible())
-                b->close();
-        });
-        poll->start(5);
+        whenShown(this, "book", [act](QWidget *w) { act(static_cast<Book *>(w)); });
         m_diary->Command3->click();
     }
     QTreeWidgetItem *node(Book *b, const QString &caption) {

@@ -1,4 +1,5 @@
 #include "fakeplayer.h"
+#include "modal.h"
 #include "journal/journalpanel.h"
 #include "options/frmoptions.h"
 #include "shell/clickablelabel.h"
@@ -47,18 +48,7 @@ class TestOptions : public QObject {
     FakePlayer *player() { return static_cast<FakePlayer *>(m_diary->MMControl1.get()); }
     // Opens the dialog modally and acts on it once it is up.
     void withDialog(const std::function<void(FrmOptions *)> &act) {
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [this, act, poll] {
-            FrmOptions *d = m_diary->options.existing();
-            if (!d || !d->isVisible())
-                return;
-            poll->deleteLater();
-            poll->stop();
-            act(d);
-            if (d->isVisible())
-                d->close();
-        });
-        poll->start(5);
+        whenShown(this, "frmOptions", [act](QWidget *w) { act(static_cast<FrmOptions *>(w)); });
         m_diary->opitions_Click();
     }
 

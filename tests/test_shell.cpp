@@ -1,4 +1,5 @@
 #include "fakeinteraction.h"
+#include "modal.h"
 #include "journal/journalpanel.h"
 #include "shell/diary.h"
 #include "shell/labelbutton.h"
@@ -32,20 +33,6 @@ public:
         return false;
     }
 };
-
-// The novel page opens the catalogue modally; close it once it is up.
-void closeCatalogueWhenShown(QObject *context) {
-    auto *poll = new QTimer(context);
-    QObject::connect(poll, &QTimer::timeout, context, [poll] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == "book" && w->isVisible()) {
-                poll->deleteLater();
-                poll->stop();
-                w->close();
-            }
-    });
-    poll->start(5);
-}
 
 void send(QWidget *w, QEvent::Type type, QPoint local, Qt::MouseButton button,
           Qt::MouseButtons buttons) {
@@ -139,7 +126,7 @@ private Q_SLOTS:
         for (PanelFrame *f : frames)
             f->installEventFilter(&log);
         PictureButton *buttons[] = {diary.Command1, diary.Command2, diary.Command3, diary.Command4};
-        closeCatalogueWhenShown(&diary);
+        whenShown(&diary, "book", [](QWidget *) {});
         buttons[button - 1]->click();
         QCOMPARE(log.events, order);
         int visible = 0;

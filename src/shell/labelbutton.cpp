@@ -3,8 +3,8 @@
 #include <QMouseEvent>
 
 LabelButton::LabelButton(const QString &name, const QString &caption, QWidget *parent)
-    : QLabel(caption, parent) {
-    setObjectName(name);
+    : ClickableLabel(name, parent) {
+    setText(caption);
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
     setAlignment(Qt::AlignCenter);
@@ -23,16 +23,3 @@ void LabelButton::mouseMoveEvent(QMouseEvent *event) {
     event->accept();
 }
 
-void LabelButton::mousePressEvent(QMouseEvent *event) {
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void LabelButton::mouseReleaseEvent(QMouseEvent *event) {
-    const bool click = m_pressed && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (click && isEnabled())
-        Q_EMIT clicked();
-}

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QLabel>
+#include "shell/clickablelabel.h"
 
 // A caption that works as a button: a click runs its action, it greys out
 // while disabled and shows its caption bold under the mouse.
-class LabelButton : public QLabel {
+class LabelButton : public ClickableLabel {
     Q_OBJECT
 public:
     LabelButton(const QString &name, const QString &caption, QWidget *parent = nullptr);
@@ -12,14 +12,6 @@ public:
     bool isBold() const { return font().bold(); }
     void setBold(bool bold);
 
-Q_SIGNALS:
-    void clicked();
-
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-
-private:
-    bool m_pressed = false;
 };
