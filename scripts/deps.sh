@@ -20,6 +20,8 @@ fonts-wqy-zenhei
 xvfb
 xauth
 x11-utils
+desktop-file-utils
+appstream
 "
 
 missing=""

@@ -91,6 +91,11 @@ private Q_SLOTS:
         QCOMPARE(seen.size(), FaceArt::Count);
         const QImage onDisk(AppPaths::face("17.bmp"));
         QCOMPARE(onDisk.convertToFormat(QImage::Format_RGB32), FaceArt::face(17));
+        // The transparent colour shows through; the face itself does not.
+        const QImage shown = FaceArt::seeThrough(onDisk);
+        QCOMPARE(qAlpha(shown.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(shown.pixel(16, 16)), 255);
+        QCOMPARE(FaceArt::face(17, 2).size(), QSize(64, 64));
     }
 
     void startUpLocksAndGivesTheFirstContactAFace() {

@@ -9,7 +9,6 @@
 #include "store/boundfield.h"
 #include "store/recordset.h"
 
-#include <QBitmap>
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
@@ -156,11 +155,7 @@ bool ContactsPanel::showFace(const QString &faceName) {
     const QImage image = reader.read();
     if (image.isNull())
         return false;
-    QPixmap picture = QPixmap::fromImage(image);
-    picture.setMask(QBitmap::fromImage(
-        image.convertToFormat(QImage::Format_RGB32)
-            .createMaskFromColor(FaceArt::Transparent, Qt::MaskOutColor)));
-    Picqq->setPixmap(picture);
+    Picqq->setPixmap(QPixmap::fromImage(FaceArt::seeThrough(image)));
     m_shownFace = faceName;
     return true;
 }
@@ -179,10 +174,10 @@ void ContactsPanel::faceRefresh() {
 void ContactsPanel::Loadqq() {
     field(0)->selectAll();
     for (int i = 1; i <= FaceArt::Count; ++i) {
-        QPixmap picture = QPixmap::fromImage(FaceArt::face(i));
-        picture.setMask(QBitmap::fromImage(
-            FaceArt::face(i).createMaskFromColor(FaceArt::Transparent, Qt::MaskOutColor)));
-        ICombo->addItem(QIcon(picture), QString(), QStringLiteral("qq%1").arg(i));
+        // Drawn at twice the size too, so the faces stay sharp on dense screens.
+        QIcon faceIcon(QPixmap::fromImage(FaceArt::seeThrough(FaceArt::face(i))));
+        faceIcon.addPixmap(QPixmap::fromImage(FaceArt::seeThrough(FaceArt::face(i, 2))));
+        ICombo->addItem(faceIcon, QString(), QStringLiteral("qq%1").arg(i));
     }
     ICombo->setCurrentIndex(-1);
     // A face that cannot be shown ends the start-up steps here, before locking.

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace FaceArt {
 
@@ -15,8 +16,20 @@ const QColor shirts[] = {QColor(220, 70, 60), QColor(60, 140, 220), QColor(70, 1
                          QColor(240, 170, 40), QColor(140, 90, 200)};
 } // namespace
 
-QImage face(int n) {
-    QImage img(Size, Size, QImage::Format_RGB32);
+QImage seeThrough(const QImage &picture) {
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((line[x] | 0xff000000) == Transparent)
+                line[x] = 0;
+    }
+    return out;
+}
+
+QImage face(int n, int scale) {
+    scale = std::clamp(scale, 1, 8);
+    QImage img(Size * scale, Size * scale, QImage::Format_RGB32);
     img.fill(Transparent);
     if (n < 1 || n > Count)
         return img;
@@ -33,6 +46,7 @@ QImage face(int n) {
 
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
     p.setPen(Qt::NoPen);
 
     p.setBrush(shirt);

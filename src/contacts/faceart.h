@@ -11,5 +11,7 @@ constexpr int Size = 32;
 constexpr QRgb Transparent = 0xffc0c0c0;
 
 // Face n (1..85) as a 32 x 32 picture on the transparent colour.
-QImage face(int n);
+QImage face(int n, int scale = 1);
+// The picture with its transparent colour made see-through.
+QImage seeThrough(const QImage &picture);
 } // namespace FaceArt

@@ -1,0 +1,45 @@
+#!/bin/sh
+# Installs into a temporary prefix, validates the desktop files, moves the
+# tree and starts the installed program from there; then builds the Debian
+# package and checks its fields and contents.
+# Usage: install_check.sh <build folder> <e2e_start binary>
+set -eu
+build=$1
+e2e=$2
+for tool in desktop-file-validate appstreamcli dpkg-deb cpack; do
+    command -v "$tool" >/dev/null || { echo "missing $tool, skipped"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+desktop-file-validate "$work/prefix/share/applications/org.quillary.Quillary.desktop"
+appstreamcli validate --no-net "$work/prefix/share/metainfo/org.quillary.Quillary.metainfo.xml"
+for size in 16 32 48 64 128 256; do
+    test -s "$work/prefix/share/icons/hicolor/${size}x${size}/apps/org.quillary.Quillary.png"
+done
+test -s "$work/prefix/share/icons/hicolor/scalable/apps/org.quillary.Quillary.svg"
+test "$(ls "$work/prefix/lib/quillary/story/titanic" | wc -l)" -eq 12
+test -s "$work/prefix/lib/quillary/mid/10.mid"
+test -s "$work/prefix/lib/quillary/qqface/85.bmp"
+test -s "$work/prefix/lib/quillary/help/help.htm"
+
+# The tree works wherever it is moved.
+mv "$work/prefix" "$work/moved"
+"$e2e" "$work/moved/bin/quillary" "$work"
+
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls -t "$build"/quillary_*.deb | head -1)
+info=$(dpkg-deb -I "$deb")
+for dep in libqt6widgets6 libqt6sql6-sqlite libfluidsynth3 fluid-soundfont-gm fonts-wqy-zenhei; do
+    echo "$info" | grep -q "Depends:.*$dep" || { echo "Depends lacks $dep"; exit 1; }
+done
+contents=$(dpkg-deb -c "$deb")
+for path in ./usr/bin/quillary ./usr/lib/quillary/quillary ./usr/lib/quillary/start.ini \
+            ./usr/share/applications/org.quillary.Quillary.desktop \
+            ./usr/share/metainfo/org.quillary.Quillary.metainfo.xml \
+            ./usr/share/icons/hicolor/48x48/apps/org.quillary.Quillary.png \
+            ./usr/lib/quillary/story/firsttouch/1 ./usr/lib/quillary/mid/1.mid; do
+    echo "$contents" | grep -q " $path\$" || { echo "package lacks $path"; exit 1; }
+done
+echo "install check passed: $deb"
