@@ -117,8 +117,15 @@ int main(int argc, char *argv[]) {
         if (!QDir(dataHome).exists("quillary/work.db"))
             rc = fail("the store was not created in the data folder");
     }
-    app.kill();
-    app.waitForFinished(5000);
+    // An orderly end on SIGTERM: the program quits through its event loop.
+    app.terminate();
+    if (!app.waitForFinished(10000)) {
+        rc = fail("the program did not end on SIGTERM");
+        app.kill();
+        app.waitForFinished(5000);
+    } else if (mapped && (app.exitStatus() != QProcess::NormalExit || app.exitCode() != 0)) {
+        rc = fail("the program did not end cleanly on SIGTERM");
+    }
     xvfb.terminate();
     xvfb.waitForFinished(5000);
     return rc;

@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 class TestContacts : public QObject {
     Q_OBJECT
@@ -185,6 +186,22 @@ private Q_SLOTS:
         c->cmddelete_Click(); // the last: the one before it comes on screen
         QCOMPARE(c->text(0), QString("new one"));
         QCOMPARE(stored("name"), QStringList({"b", "new one"}));
+    }
+
+    // Typed fields are written when the program ends, as leaving the row would.
+    void pendingEditsSurviveTheEnd() {
+        insert("a", "1.bmp");
+        openWindow();
+        c->modify_Click();
+        c->field(1)->setText("typed, never saved");
+        QTimer::singleShot(0, m_diary->exitsys, &QToolButton::click);
+        QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(stored("nickname"), QStringList({"typed, never saved"}));
+        c->Cmdadd_Click();
+        c->field(0)->setText("brand new");
+        m_diary->savePendingEdits();
+        QCOMPARE(stored("name"), QStringList({"a", "brand new"}));
     }
 
     void emptyTableFailsQuietly() {

@@ -86,6 +86,18 @@ private Q_SLOTS:
             QVERIFY2(diary.findChild<QWidget *>(name), name);
     }
 
+    // Every picture button can be found by a screen reader, by its tool tip.
+    void pictureButtonsHaveNames() {
+        Diary diary(m_store.get());
+        const auto buttons = diary.findChildren<PictureButton *>();
+        QVERIFY(buttons.size() >= 20);
+        for (PictureButton *b : buttons) {
+            QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
+            if (!b->toolTip().isEmpty())
+                QCOMPARE(b->accessibleName(), b->toolTip());
+        }
+    }
+
     void splashOpensTheMainWindowAndGoes() {
         Diary *diary = Loads::start(m_store.get());
         QVERIFY(diary->isVisible());

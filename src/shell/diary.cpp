@@ -214,7 +214,16 @@ void Diary::Command4_Click() {
 
 void Diary::helps_Click() { Interaction::current().openUrl(QUrl::fromLocalFile(AppPaths::helpPage())); }
 
-void Diary::exitsys_Click() { QCoreApplication::quit(); }
+void Diary::exitsys_Click() {
+    savePendingEdits();
+    QCoreApplication::quit();
+}
+
+void Diary::savePendingEdits() {
+    for (RecordSet *records : {Adoadd, Adophoto})
+        if (records->hasPending() || records->isNewRow())
+            records->update();
+}
 
 // A song that has played to its end starts again.
 void Diary::Timer1_Timer() {

@@ -79,6 +79,9 @@ public Q_SLOTS:
     void opitions_Click();
     void aboutfrm_Click();
     void minisys_Click();
+    // Writes what was typed into the contact and photo fields, as leaving
+    // the row would; run whenever the program ends.
+    void savePendingEdits();
     // The author page, modal over the About box or on its own.
     void showAuthorPage(bool modal);
     // The pop-up menu at a screen position.

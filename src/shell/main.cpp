@@ -1,6 +1,7 @@
 #include "shell/artwork.h"
 #include "shell/diary.h"
 #include "shell/loads.h"
+#include "shell/termination.h"
 #include "store/apppaths.h"
 #include "store/store.h"
 
@@ -18,6 +19,10 @@ int main(int argc, char *argv[]) {
     store.open(AppPaths::databasePath());
 
     Diary *diary = Loads::start(&store);
+    // However the program ends, typed fields are not lost.
+    Termination::quitOnSignals();
+    QObject::connect(&app, &QApplication::aboutToQuit, diary, &Diary::savePendingEdits);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, diary, &Diary::savePendingEdits);
     const int rc = QApplication::exec();
     delete diary;
     return rc;
