@@ -1,7 +1,8 @@
 #!/bin/sh
-# Installs what is missing, builds and runs the benchmarks.
+# Installs what is missing, builds and runs the benchmarks (several minutes).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
-./build/journal_bench "$@"
-./build/chapter_bench
+./build/ops_bench 100000 25
+./build/chapter_bench 15
+./build/window_bench ./build/quillary ./build/floor 100000 7 60

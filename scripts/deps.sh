@@ -9,6 +9,8 @@ g++
 make
 pkg-config
 qt6-base-dev
+libxcb1-dev
+libsqlite3-dev
 qt6-svg-dev
 libqt6svg6
 libqt6sql6-sqlite

@@ -1,6 +1,7 @@
 #include "contacts/contactspanel.h"
 
 #include "contacts/faceart.h"
+#include "contacts/faceicon.h"
 #include "contacts/findaddress.h"
 #include "shell/panelframe.h"
 #include "shell/picturebutton.h"
@@ -174,10 +175,7 @@ void ContactsPanel::faceRefresh() {
 void ContactsPanel::Loadqq() {
     field(0)->selectAll();
     for (int i = 1; i <= FaceArt::Count; ++i) {
-        // Drawn at twice the size too, so the faces stay sharp on dense screens.
-        QIcon faceIcon(QPixmap::fromImage(FaceArt::seeThrough(FaceArt::face(i))));
-        faceIcon.addPixmap(QPixmap::fromImage(FaceArt::seeThrough(FaceArt::face(i, 2))));
-        ICombo->addItem(faceIcon, QString(), QStringLiteral("qq%1").arg(i));
+        ICombo->addItem(faceIcon(i), QString(), QStringLiteral("qq%1").arg(i));
     }
     ICombo->setCurrentIndex(-1);
     // A face that cannot be shown ends the start-up steps here, before locking.

@@ -1,10 +1,17 @@
-// Times the journal's operations on a generated journal of realistic size.
-// Usage: journal_bench [entries] [runs]     (defaults 100000 and 25)
+// Times the interface operations on a generated store of realistic size:
+// the journal's on 100,000 entries, stepping through contacts and photos.
+// Usage: ops_bench [entries] [runs]     (defaults 100000 and 25)
 
+#include "generate.h"
 #include "journal/entrylistmodel.h"
+#include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
+#include "photos/photopanel.h"
 #include "shell/diary.h"
 #include "shell/interaction.h"
+#include "shell/modummc.h"
+#include "shell/musicplayer.h"
+#include "shell/picturebutton.h"
 #include "store/recordset.h"
 #include "store/store.h"
 
@@ -22,47 +29,21 @@
 
 namespace {
 
+// The interface is timed here, not the synthesiser.
+class SilentPlayer : public MusicPlayer {
+public:
+    void close() override {}
+    void open() override {}
+    void play() override {}
+    void stop() override {}
+    qint64 position() const override { return 0; }
+    qint64 length() const override { return -1; }
+};
+
 class AlwaysOk : public Interaction {
 public:
     bool confirm(QWidget *, const QString &, const QString &) override { return true; }
 };
-
-// About 600 characters of mixed Chinese and ASCII with a few line breaks.
-QString entryText(QRandomGenerator &rng) {
-    static const QString han = QStringLiteral(
-        "今天天气很好我们去公园散步看见许多人在湖边钓鱼孩子们放风筝老人下棋晚上回家写日记");
-    static const char *words[] = {"meeting", "coffee", "train", "Qt", "notes", "2024", "ok"};
-    QString s;
-    while (s.size() < 600) {
-        const int pick = int(rng.bounded(10));
-        if (pick < 6)
-            s += han.mid(int(rng.bounded(han.size() - 8)), 8);
-        else if (pick < 9)
-            s += QLatin1Char(' ') + QLatin1String(words[rng.bounded(7)]) + QLatin1Char(' ');
-        else
-            s += QLatin1Char('\n');
-    }
-    return s;
-}
-
-void generate(Store &store, int entries) {
-    QRandomGenerator rng(42);
-    QSqlDatabase db = store.database();
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare("INSERT INTO diary (dates, things) VALUES (?, ?)");
-    QDate day(1990, 1, 1);
-    for (int i = 0; i < entries;) {
-        const int today = 1 + int(rng.bounded(2));
-        for (int k = 0; k < today && i < entries; ++k, ++i) {
-            q.addBindValue(day.toString("yyyyMMdd"));
-            q.addBindValue(entryText(rng));
-            q.exec();
-        }
-        day = day.addDays(1);
-    }
-    db.commit();
-}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -99,9 +80,12 @@ int main(int argc, char *argv[]) {
         store.open(dir.filePath("work.db"));
         QElapsedTimer t;
         t.start();
-        generate(store, entries);
+        Generate::journal(store, entries);
+        Generate::contacts(store, 1000);
+        Generate::photos(store, 1000, dir.filePath("pictures"));
         std::printf("generated %d entries in %.1f s\n", entries, t.elapsed() / 1000.0);
     }
+    Modummc::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
     AlwaysOk ok;
     Interaction::install(&ok);
     QRandomGenerator rng(1);
@@ -135,7 +119,7 @@ int main(int argc, char *argv[]) {
            }));
     report("save with list refill", timeRuns(runs, [&](int) {
                j->MonthView1->setSelectedDate(randomDay());
-               j->RTBox->setPlainText(entryText(rng));
+               j->RTBox->setPlainText(Generate::entryText(rng));
                j->save_Click();
                QCoreApplication::processEvents();
            }));
@@ -143,6 +127,21 @@ int main(int argc, char *argv[]) {
                j->MonthView1->setSelectedDate(randomDay());
                j->deldata_Click();
                QCoreApplication::processEvents();
+           }));
+    ContactsPanel *c = diary.contacts;
+    report("contact step (1,000 contacts)", timeRuns(runs * 4, [&](int i) {
+               if ((i / 20) % 2)
+                   c->cmdp_Click();
+               else
+                   c->cmdn_Click();
+           }));
+    PhotoPanel *p = diary.photos;
+    diary.Command2->click();
+    report("photo step with preview (1,000)", timeRuns(runs * 4, [&](int i) {
+               if ((i / 20) % 2)
+                   p->nextphoto_Click();
+               else
+                   p->prevphoto_Click();
            }));
     Interaction::install(nullptr);
     return 0;

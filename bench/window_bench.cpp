@@ -1,0 +1,237 @@
+// Time to window, memory and idle cost of the real program under a virtual
+// X server, against a Qt Widgets program that only shows an empty window.
+// Usage: window_bench <quillary> <floor> [entries] [runs] [idle seconds]
+//        (defaults 100000, 7 and 60)
+
+#include "generate.h"
+#include "store/store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <poll.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+struct Sample {
+    double ms = -1;
+    long rssKb = 0;
+};
+
+QString windowName(xcb_connection_t *c, xcb_window_t w) {
+    const auto cookie = xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64);
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, nullptr);
+    if (!reply)
+        return {};
+    const QString name = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(reply)),
+                                           xcb_get_property_value_length(reply));
+    free(reply);
+    return name;
+}
+
+long statusField(qint64 pid, const char *field) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(strlen(field))).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// CPU ticks of the process and context switches of all its threads.
+std::pair<long, long> usage(qint64 pid) {
+    long ticks = 0, switches = 0;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray s = stat.readAll();
+        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+        ticks = fields.value(11).toLong() + fields.value(12).toLong(); // utime, stime
+    }
+    for (const QString &task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        switches += statusField(task.toLongLong(), "voluntary_ctxt_switches:") +
+                    statusField(task.toLongLong(), "nonvoluntary_ctxt_switches:");
+    return {ticks, switches};
+}
+
+class Harness {
+public:
+    Harness(const QString &display) : m_display(display) {}
+    ~Harness() {
+        if (m_x)
+            xcb_disconnect(m_x);
+    }
+    bool connect() {
+        m_x = xcb_connect(m_display.toLatin1().constData(), nullptr);
+        if (xcb_connection_has_error(m_x))
+            return false;
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(m_x)).data;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_x, screen->root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(m_x);
+        return true;
+    }
+
+    // Starts the program and waits for its window named "Quillary" to map.
+    Sample run(const QString &binary, const QString &dataHome, double idleSeconds,
+               double *cpuPercent = nullptr, double *wakeups = nullptr) {
+        while (xcb_generic_event_t *e = xcb_poll_for_event(m_x))
+            free(e);
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", m_display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("XDG_DATA_HOME", dataHome);
+        app.setProcessEnvironment(env);
+        app.setStandardOutputFile(QProcess::nullDevice());
+        app.setStandardErrorFile(QProcess::nullDevice());
+        Sample s;
+        QElapsedTimer t;
+        t.start();
+        app.start(binary, {});
+        const int fd = xcb_get_file_descriptor(m_x);
+        while (t.elapsed() < 30000 && s.ms < 0) {
+            pollfd p{fd, POLLIN, 0};
+            ::poll(&p, 1, 50);
+            while (xcb_generic_event_t *e = xcb_poll_for_event(m_x)) {
+                if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+                    const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(e);
+                    if (s.ms < 0 && windowName(m_x, map->window) == QLatin1String("Quillary"))
+                        s.ms = t.nsecsElapsed() / 1e6;
+                }
+                free(e);
+            }
+        }
+        QThread::msleep(1500); // settle, then measure at rest
+        s.rssKb = statusField(app.processId(), "VmRSS:");
+        if (cpuPercent && idleSeconds > 0) {
+            const auto before = usage(app.processId());
+            QThread::msleep(qint64(idleSeconds * 1000));
+            const auto after = usage(app.processId());
+            *cpuPercent = 100.0 * double(after.first - before.first) / double(sysconf(_SC_CLK_TCK)) / idleSeconds;
+            *wakeups = double(after.second - before.second) / idleSeconds;
+        }
+        app.terminate();
+        if (!app.waitForFinished(10000))
+            app.kill();
+        app.waitForFinished(5000);
+        return s;
+    }
+
+private:
+    QString m_display;
+    xcb_connection_t *m_x = nullptr;
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
+}
+
+void setMusic(const QString &ini, const char *flag) {
+    QFile f(ini);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(flag);
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: window_bench <quillary> <floor> [entries] [runs] [idle seconds]\n");
+        return 2;
+    }
+    const QString program = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString floor = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
+    const int entries = argc > 3 ? atoi(argv[3]) : 100000;
+    const int runs = argc > 4 ? std::max(1, atoi(argv[4])) : 7;
+    const double idle = argc > 5 ? atof(argv[5]) : 60;
+
+    int number = 200 + int(QCoreApplication::applicationPid() % 300);
+    while (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+        ++number;
+    const QString display = QStringLiteral(":%1").arg(number);
+    QProcess xvfb;
+    xvfb.start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+    if (!xvfb.waitForStarted(5000)) {
+        std::fprintf(stderr, "window_bench: Xvfb missing\n");
+        return 77;
+    }
+    Harness h(display);
+    QElapsedTimer up;
+    up.start();
+    while (!h.connect() && up.elapsed() < 10000)
+        QThread::msleep(100);
+
+    QTemporaryDir emptyHome, bigHome;
+    QDir(emptyHome.path()).mkpath("quillary");
+    {
+        QDir(bigHome.path()).mkpath("quillary");
+        Store store;
+        store.open(bigHome.filePath("quillary/work.db"));
+        Generate::journal(store, entries);
+        Generate::contacts(store, 1000);
+        Generate::photos(store, 1000, bigHome.filePath("pictures"));
+    }
+    const QString ini = QFileInfo(program).absolutePath() + "/start.ini";
+    QFile saved(ini);
+    const bool hadIni = saved.open(QIODevice::ReadOnly);
+    const QByteArray oldIni = saved.readAll();
+    saved.close();
+
+    setMusic(ini, "0");
+    h.run(program, emptyHome.path(), 0); // warm the caches once
+    h.run(floor, emptyHome.path(), 0);
+    std::vector<double> floorMs, emptyMs, bigMs, musicMs;
+    std::vector<double> floorRss, bigRss;
+    for (int i = 0; i < runs; ++i) {
+        Sample f = h.run(floor, emptyHome.path(), 0);
+        floorMs.push_back(f.ms);
+        floorRss.push_back(f.rssKb);
+        emptyMs.push_back(h.run(program, emptyHome.path(), 0).ms);
+        Sample b = h.run(program, bigHome.path(), 0);
+        bigMs.push_back(b.ms);
+        bigRss.push_back(b.rssKb);
+        setMusic(ini, "1");
+        musicMs.push_back(h.run(program, bigHome.path(), 0).ms);
+        setMusic(ini, "0");
+    }
+    double cpuOff = 0, wakeOff = 0, cpuOn = 0, wakeOn = 0;
+    if (idle > 0) {
+        h.run(program, bigHome.path(), idle, &cpuOff, &wakeOff);
+        setMusic(ini, "1");
+        h.run(program, bigHome.path(), idle, &cpuOn, &wakeOn);
+    }
+    if (hadIni)
+        setMusic(ini, oldIni.constData());
+    else
+        QFile::remove(ini);
+    xvfb.terminate();
+    xvfb.waitForFinished(5000);
+
+    const double fl = median(floorMs);
+    std::printf("%-46s %10s %8s\n", "time to window (median of runs)", "ms", "x floor");
+    std::printf("%-46s %10.1f %8.2f\n", "floor: empty Qt Widgets window", fl, 1.0);
+    std::printf("%-46s %10.1f %8.2f\n", "Quillary, empty store", median(emptyMs), median(emptyMs) / fl);
+    std::printf("%-46s %10.1f %8.2f\n", QStringLiteral("Quillary, %1 entries").arg(entries).toUtf8().constData(),
+                median(bigMs), median(bigMs) / fl);
+    std::printf("%-46s %10.1f %8.2f\n", "  the same with music on", median(musicMs), median(musicMs) / fl);
+    std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, floor (KiB)", median(floorRss), 1.0);
+    std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, Quillary (KiB)", median(bigRss),
+                median(bigRss) / median(floorRss));
+    if (idle > 0) {
+        std::printf("idle %.0f s, music off: %.3f %% of one core, %.1f wake-ups/s\n", idle, cpuOff, wakeOff);
+        std::printf("idle %.0f s, music on:  %.3f %% of one core, %.1f wake-ups/s\n", idle, cpuOn, wakeOn);
+    }
+    return 0;
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QIcon>
+
+// A face for the selector, drawn only when it is first shown and at the
+// size the screen needs.
+QIcon faceIcon(int n);
