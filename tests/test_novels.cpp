@@ -151,6 +151,10 @@ private Q_SLOTS:
         QCOMPARE(ChapterFile::decode(text.toUtf8()), text);
         QCOMPARE(ChapterFile::decode("\xEF\xBB\xBF" + text.toUtf8()), text);
         QCOMPARE(ChapterFile::decode("plain ascii\n"), QString("plain ascii\n"));
+        QCOMPARE(ChapterFile::decode("\xF0\x9F\x98\x80 ok"), QStringLiteral("😀 ok")); // four-byte UTF-8
+        // Overlong or surrogate forms are not UTF-8: read as GB18030 instead.
+        QVERIFY(ChapterFile::decode("\xC0\xAF").compare(QStringLiteral("/")) != 0);
+        QVERIFY(!ChapterFile::decode("\xED\xA0\x80").contains(QChar(0xD800)));
         // Not UTF-8, not whole GBK either: the bad byte becomes U+FFFD, the rest stays.
         QString mixed = ChapterFile::decode(gbk + "\xFF" + gbk);
         QCOMPARE(mixed.count(QChar(0xFFFD)), 1);
