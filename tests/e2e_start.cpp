@@ -117,6 +117,20 @@ int main(int argc, char *argv[]) {
         if (!QDir(dataHome).exists("quillary/work.db"))
             rc = fail("the store was not created in the data folder");
     }
+    if (mapped) {
+        // A second start hands over to the running one and ends.
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.start(binary, {});
+        if (!second.waitForFinished(15000) || second.exitCode() != 0) {
+            rc = fail("a second start did not hand over and end");
+            second.kill();
+            second.waitForFinished(5000);
+        } else if (app.state() != QProcess::Running) {
+            rc = fail("the running program ended when a second one started");
+        }
+    }
+
     // An orderly end on SIGTERM: the program quits through its event loop.
     app.terminate();
     if (!app.waitForFinished(10000)) {

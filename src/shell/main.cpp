@@ -1,6 +1,8 @@
 #include "shell/artwork.h"
 #include "shell/diary.h"
+#include "shell/icon.h"
 #include "shell/loads.h"
+#include "shell/singleinstance.h"
 #include "shell/termination.h"
 #include "store/apppaths.h"
 #include "store/store.h"
@@ -15,12 +17,24 @@ int main(int argc, char *argv[]) {
     // notification area must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // A second start shows the first one's window instead of opening the
+    // store a second time.
+    SingleInstance instance(AppPaths::dataDir());
+    if (!instance.claim())
+        return 0;
+
     Store store;
     store.open(AppPaths::databasePath());
 
     Diary *diary = Loads::start(&store);
     // However the program ends, typed fields are not lost.
     Termination::quitOnSignals();
+    QObject::connect(&instance, &SingleInstance::showRequested, diary, [diary] {
+        icon::removeIcon();
+        diary->show();
+        diary->raise();
+        diary->activateWindow();
+    });
     QObject::connect(&app, &QApplication::aboutToQuit, diary, &Diary::savePendingEdits);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, diary, &Diary::savePendingEdits);
     const int rc = QApplication::exec();

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <memory>
+
+class QLocalServer;
+
+// One program per user: the first start holds a lock beside the store and
+// listens; a later start asks it to show its window and then ends, so two
+// copies never hold the same store.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // folder: where the lock and the socket name are kept (the data folder).
+    explicit SingleInstance(const QString &folder, QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // True for the first start; false when another copy runs, which has
+    // then been asked to show itself (or could not be reached).
+    bool claim();
+
+Q_SIGNALS:
+    // Another start asked this one to come forward.
+    void showRequested();
+
+private:
+    void listen();
+
+    QString m_folder;
+    QString m_serverName;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer *m_server = nullptr;
+};

@@ -1,0 +1,42 @@
+#include "shell/singleinstance.h"
+
+#include <QSignalSpy>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+// One program per user and store.
+class TestSingle : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void secondStartShowsTheFirst() {
+        QTemporaryDir dir;
+        SingleInstance first(dir.path());
+        QVERIFY(first.claim());
+        QSignalSpy shown(&first, &SingleInstance::showRequested);
+        {
+            SingleInstance second(dir.path());
+            QVERIFY(!second.claim());
+        }
+        QTRY_COMPARE(shown.count(), 1);
+
+        QTemporaryDir other; // another store is another program
+        SingleInstance elsewhere(other.path());
+        QVERIFY(elsewhere.claim());
+    }
+
+    void aLockLeftByADeadProcessIsTakenOver() {
+        QTemporaryDir dir;
+        {
+            QFile stale(dir.filePath("quillary.lock"));
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+            // Written by a process of this machine that is gone.
+            stale.write("999999\ntest_single\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        }
+        SingleInstance first(dir.path());
+        QVERIFY(first.claim());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingle)
+#include "test_single.moc"
