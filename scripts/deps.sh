@@ -24,6 +24,8 @@ xauth
 x11-utils
 desktop-file-utils
 appstream
+clang
+libclang-rt-14-dev
 "
 
 missing=""

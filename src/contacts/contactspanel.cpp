@@ -31,19 +31,6 @@ const int ContactsPanel::TypingLimits[FieldCount] = {15, 15, 10, 0, 0, 11, 0, 0,
 namespace {
 const QString DefaultFace = QStringLiteral("2.bmp");
 
-// Only plain names of files inside the face folder are ever loaded.
-QString facePath(const QString &faceName) {
-    if (faceName.isEmpty() || faceName.contains(QLatin1Char('/')) ||
-        faceName.contains(QLatin1Char('\\')) || faceName == QLatin1String("..") ||
-        faceName == QLatin1String(".") || faceName.contains(QChar(0)))
-        return {};
-    const QString path = AppPaths::face(faceName);
-    const QString folder = QFileInfo(AppPaths::face(QString())).canonicalFilePath();
-    const QFileInfo info(path);
-    if (folder.isEmpty() || !info.isFile() || info.canonicalPath() != folder)
-        return {};
-    return path;
-}
 } // namespace
 
 ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
@@ -148,7 +135,7 @@ void ContactsPanel::setLocked(bool locked) {
 void ContactsPanel::lockinfotext() { setLocked(true); }
 
 bool ContactsPanel::showFace(const QString &faceName) {
-    const QString path = facePath(faceName);
+    const QString path = AppPaths::faceFile(faceName);
     if (path.isEmpty())
         return false;
     QImageReader reader(path);

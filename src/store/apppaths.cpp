@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace AppPaths {
@@ -17,6 +18,19 @@ QString startIni() { return appDir() + QStringLiteral("/start.ini"); }
 QString helpPage() { return appDir() + QStringLiteral("/help/help.htm"); }
 QString song(int number) { return appDir() + QStringLiteral("/mid/%1.mid").arg(number); }
 QString face(const QString &faceName) { return appDir() + QStringLiteral("/qqface/") + faceName; }
+
+QString faceFile(const QString &faceName) {
+    if (faceName.isEmpty() || faceName.contains(QLatin1Char('/')) ||
+        faceName.contains(QLatin1Char('\\')) || faceName == QLatin1String("..") ||
+        faceName == QLatin1String(".") || faceName.contains(QChar(0)))
+        return {};
+    const QString path = face(faceName);
+    const QString folder = QFileInfo(face(QString())).canonicalFilePath();
+    const QFileInfo info(path);
+    if (folder.isEmpty() || !info.isFile() || info.canonicalPath() != folder)
+        return {};
+    return path;
+}
 
 QString chapter(const QString &folder, int number) {
     return appDir() + QStringLiteral("/story/") + folder + QLatin1Char('/') +

@@ -13,6 +13,9 @@ QString startIni();
 QString helpPage();
 QString song(int number);             // 1..10
 QString face(const QString &faceName); // "2.bmp"
+// The face file a stored face name stands for, only if it is a plain file
+// name inside the face folder that exists; empty for anything else.
+QString faceFile(const QString &faceName);
 QString chapter(const QString &folder, int number);
 
 // The per-user data folder; created when missing. Empty if it cannot be made.

@@ -5,14 +5,17 @@
 
 namespace SettingsFile {
 
+int parseFlag(const QByteArray &head) {
+    if (head.isEmpty() || head[0] < '0' || head[0] > '9')
+        return 0;
+    return head[0] - '0';
+}
+
 int readFlag(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    char c = 0;
-    if (file.read(&c, 1) != 1 || c < '0' || c > '9')
-        return 0;
-    return c - '0';
+    return parseFlag(file.read(1));
 }
 
 bool writeFlag(const QString &path, bool noMusicAtStart) {

@@ -58,6 +58,12 @@ bool looksLikeDatabase(const QString &path) {
     const qint64 size = f.size();
     if (size < pageSize || size % pageSize != 0)
         return false;
+    // In write-ahead mode the newest pages may still be in the -wal file (a
+    // checkpoint cut short), and a hot rollback journal restores the file on
+    // open: only a file that stands alone must hold every page it counts.
+    const bool writeAhead = header[18] == 2 || header[19] == 2;
+    if (writeAhead || QFileInfo::exists(path + QStringLiteral("-journal")))
+        return true;
     const quint32 changeCounter = bigEndian(header, 24, 4);
     const quint32 pages = bigEndian(header, 28, 4);
     const quint32 validFor = bigEndian(header, 92, 4);

@@ -1,0 +1,185 @@
+// Kills the program with SIGKILL at random moments while it saves journal
+// entries, contacts and photos, and checks the store after every kill: it
+// passes SQLite's integrity check, every save that had returned is there
+// exactly once, and no row holds parts of another.
+// Usage: crash_harness <kills>      (the child mode is internal)
+
+#include "contacts/contactspanel.h"
+#include "journal/journalpanel.h"
+#include "photos/photopanel.h"
+#include "shell/diary.h"
+#include "shell/interaction.h"
+#include "shell/modummc.h"
+#include "shell/musicplayer.h"
+#include "store/store.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QThread>
+#include <cstdio>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+class SilentPlayer : public MusicPlayer {
+public:
+    void close() override {}
+    void open() override {}
+    void play() override {}
+    void stop() override {}
+    qint64 position() const override { return 0; }
+    qint64 length() const override { return -1; }
+};
+
+class AlwaysOk : public Interaction {
+public:
+    bool confirm(QWidget *, const QString &, const QString &) override { return true; }
+    QString chooseOpenFile(QWidget *, const QList<FileFilter> &) override { return picture; }
+    QString picture;
+};
+
+// Saves forever, announcing each save once it has returned.
+int child(const QString &dbPath, quint32 seed) {
+    Modummc::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
+    AlwaysOk ok;
+    Interaction::install(&ok);
+    Store store;
+    store.open(dbPath);
+    Diary diary(&store);
+    QRandomGenerator rng(seed);
+    for (int i = 0;; ++i) {
+        const QString id = QStringLiteral("%1-%2").arg(seed).arg(i);
+        switch (rng.bounded(3)) {
+        case 0: {
+            JournalPanel *j = diary.journal;
+            j->MonthView1->setSelectedDate(QDate(2000, 1, 1).addDays(rng.bounded(3000)));
+            j->RTBox->setPlainText(QStringLiteral("J ") + id + QString(int(rng.bounded(2000)), QChar(0x65e5)));
+            j->save_Click();
+            std::printf("J %s\n", qPrintable(id));
+            break;
+        }
+        case 1: {
+            ContactsPanel *c = diary.contacts;
+            c->Cmdadd_Click();
+            for (int f = 0; f < 10; ++f)
+                c->field(f)->setText(id + QLatin1Char('|') + QString::number(f));
+            c->field(0)->setText(QStringLiteral("C ") + id);
+            c->Cmdupdate_Click();
+            std::printf("C %s\n", qPrintable(id));
+            break;
+        }
+        default: {
+            PhotoPanel *p = diary.photos;
+            // As a person adds one: choose the picture, describe it, add it.
+            ok.picture = QStringLiteral("/pictures/") + id + QStringLiteral(".jpg");
+            p->openphoto_Click();
+            p->introducephoto->setText(QStringLiteral("P ") + id);
+            p->addphoto_Click();
+            std::printf("P %s\n", qPrintable(id));
+            break;
+        }
+        }
+        std::fflush(stdout);
+    }
+}
+
+int countOf(QSqlDatabase db, const QString &sql, const QString &value) {
+    QSqlQuery q(db);
+    q.prepare(sql);
+    q.addBindValue(value);
+    return q.exec() && q.next() ? q.value(0).toInt() : -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    if (argc == 4 && qstrcmp(argv[1], "--child") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return child(QString::fromLocal8Bit(argv[2]), quint32(atoll(argv[3])));
+    }
+    QCoreApplication app(argc, argv);
+    const int kills = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath("work.db");
+    QRandomGenerator rng(quint32(QCoreApplication::applicationPid()));
+    qint64 checked = 0;
+    int failures = 0;
+    for (int k = 0; k < kills && failures == 0; ++k) {
+        QProcess proc;
+        proc.setProcessChannelMode(QProcess::SeparateChannels);
+        proc.setStandardErrorFile(QProcess::nullDevice());
+        proc.start(QCoreApplication::applicationFilePath(),
+                   {"--child", dbPath, QString::number(rng.bounded(1000000) + k * 1000000)});
+        proc.waitForStarted();
+        QThread::msleep(150 + rng.bounded(500));
+        ::kill(pid_t(proc.processId()), SIGKILL);
+        proc.waitForFinished(10000);
+        const QList<QByteArray> acked = proc.readAllStandardOutput().split('\n');
+
+        Store store;
+        if (store.open(dbPath) != Store::State::Open) {
+            QFile f(dbPath);
+            f.open(QIODevice::ReadOnly);
+            const QByteArray head = f.read(100);
+            std::printf("kill %d: the store no longer opens (size %lld, wal %lld, header %s)\n", k,
+                        f.size(), QFileInfo(dbPath + "-wal").size(), head.toHex().constData());
+            ++failures;
+            break;
+        }
+        QSqlDatabase db = store.database();
+        QSqlQuery q(db);
+        if (!q.exec("PRAGMA integrity_check") || !q.next() || q.value(0).toString() != "ok") {
+            std::printf("kill %d: integrity check failed\n", k);
+            ++failures;
+        }
+        for (const QByteArray &line : acked) {
+            if (line.size() < 3)
+                continue;
+            const QString id = QString::fromLatin1(line.mid(2));
+            int n = -1;
+            if (line[0] == 'J')
+                n = countOf(db, "SELECT count(*) FROM diary WHERE things LIKE ? || '%'", "J " + id + "日");
+            else if (line[0] == 'C')
+                n = countOf(db, "SELECT count(*) FROM address WHERE name = ?", "C " + id);
+            else
+                n = countOf(db, "SELECT count(*) FROM photo WHERE introduceph = ?", "P " + id);
+            // An entry with no text after the id is stored without the 日 run.
+            if (line[0] == 'J' && n == 0)
+                n = countOf(db, "SELECT count(*) FROM diary WHERE things = ?", "J " + id);
+            ++checked;
+            if (n != 1) {
+                std::printf("kill %d: %s stored %d times\n", k, line.constData(), n);
+                ++failures;
+            }
+        }
+        // No row holds parts of another: each contact's fields and each
+        // photo's path belong to one save.
+        q.exec("SELECT count(*) FROM address WHERE name LIKE 'C %' AND ("
+               "nickname <> substr(name, 3) || '|1' OR homeaddress <> substr(name, 3) || '|8' OR "
+               "code <> substr(name, 3) || '|9')");
+        if (q.next() && q.value(0).toInt() != 0) {
+            std::printf("kill %d: a contact mixes two saves\n", k);
+            ++failures;
+        }
+        q.exec("SELECT count(*) FROM photo WHERE introduceph LIKE 'P %' AND "
+               "photopath <> '/pictures/' || substr(introduceph, 3) || '.jpg'");
+        if (q.next() && q.value(0).toInt() != 0) {
+            std::printf("kill %d: a photo mixes two saves\n", k);
+            ++failures;
+        }
+    }
+    std::printf("crash harness: %d kills, %lld returned saves checked, %d losses or faults\n", kills,
+                checked, failures);
+    return failures == 0 ? 0 : 1;
+}
