@@ -209,6 +209,32 @@ private Q_SLOTS:
         QCOMPARE(rs.absolutePosition(), 2);
     }
 
+    // A full disk: the save fails as a whole and says so; nothing lands half
+    // written and the set goes on working once there is room again.
+    void fullDiskRefusesWholeSaves() {
+        seed({"a"});
+        RecordSet rs(&m_store, "address");
+        rs.open();
+        QSqlQuery q(m_store.database());
+        QVERIFY(q.exec("PRAGMA page_count") && q.next());
+        const int pages = q.value(0).toInt();
+        QVERIFY(q.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(pages)));
+        QVERIFY(rs.addNew());
+        rs.setField("name", "big");
+        rs.setField("introduce", QString(200000, QChar(0x4e2d)));
+        QVERIFY(!rs.update());
+        rs.cancelUpdate();
+        QCOMPARE(storedNames(), QStringList({"a"}));
+        QVERIFY(rs.moveFirst());
+        rs.setField("introduce", QString(200000, QChar(0x4e2d)));
+        QVERIFY(!rs.update());
+        QVERIFY(!rs.moveNext()); // the edit is kept, not silently dropped
+        QVERIFY(q.exec("PRAGMA max_page_count=1073741823"));
+        QVERIFY(rs.update());
+        QVERIFY(q.exec("PRAGMA integrity_check") && q.next());
+        QCOMPARE(q.value(0).toString(), QString("ok"));
+    }
+
     void nullAndOddValuesReadAsText() {
         QSqlQuery q(m_store.database());
         q.exec("INSERT INTO address (name, nickname) VALUES (NULL, 42)");
