@@ -10,9 +10,9 @@
 #include "shell/diary.h"
 #include "shell/interaction.h"
 #include "shell/modummc.h"
-#include "shell/musicplayer.h"
 #include "shell/picturebutton.h"
 #include "store/recordset.h"
+#include "silentplayer.h"
 #include "store/store.h"
 
 #include <QApplication>
@@ -28,17 +28,6 @@
 #include <functional>
 
 namespace {
-
-// The interface is timed here, not the synthesiser.
-class SilentPlayer : public MusicPlayer {
-public:
-    void close() override {}
-    void open() override {}
-    void play() override {}
-    void stop() override {}
-    qint64 position() const override { return 0; }
-    qint64 length() const override { return -1; }
-};
 
 class AlwaysOk : public Interaction {
 public:

@@ -10,7 +10,7 @@
 #include "shell/diary.h"
 #include "shell/interaction.h"
 #include "shell/modummc.h"
-#include "shell/musicplayer.h"
+#include "silentplayer.h"
 #include "store/store.h"
 
 #include <QApplication>
@@ -31,16 +31,6 @@
 #include <unistd.h>
 
 namespace {
-
-class SilentPlayer : public MusicPlayer {
-public:
-    void close() override {}
-    void open() override {}
-    void play() override {}
-    void stop() override {}
-    qint64 position() const override { return 0; }
-    qint64 length() const override { return -1; }
-};
 
 class AlwaysOk : public Interaction {
 public:

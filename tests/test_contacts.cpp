@@ -1,6 +1,7 @@
 #include "contacts/contactspanel.h"
 #include "contacts/faceart.h"
 #include "contacts/findaddress.h"
+#include "diaryfixture.h"
 #include "fakeinteraction.h"
 #include "modal.h"
 #include "shell/diary.h"
@@ -22,12 +23,9 @@
 #include <QTimer>
 #include <QToolButton>
 
-class TestContacts : public QObject {
+class TestContacts : public DiaryFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<Diary> m_diary;
     ContactsPanel *c = nullptr;
 
     void insert(const QVariant &name, const QVariant &face = QVariant()) {
@@ -70,15 +68,8 @@ class TestContacts : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        QFile::remove(m_dir.filePath("work.db"));
-        m_store = std::make_unique<Store>();
-        QCOMPARE(m_store->open(m_dir.filePath("work.db")), Store::State::Open);
-    }
-    void cleanup() {
-        m_diary.reset();
-        m_store.reset();
-    }
+    void init() { openStore(); }
+    void cleanup() { closeAll(); }
 
     void facesAreDistinctAndOnDisk() {
         QSet<QByteArray> seen;

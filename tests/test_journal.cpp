@@ -1,3 +1,4 @@
+#include "diaryfixture.h"
 #include "fakeinteraction.h"
 #include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
@@ -15,12 +16,9 @@
 #include <QTest>
 #include <QTextEdit>
 
-class TestJournal : public QObject {
+class TestJournal : public DiaryFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<Diary> m_diary;
     JournalPanel *j = nullptr;
 
     void insert(const QVariant &dates, const QVariant &things) {
@@ -60,15 +58,8 @@ class TestJournal : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        QFile::remove(m_dir.filePath("work.db"));
-        m_store = std::make_unique<Store>();
-        QCOMPARE(m_store->open(m_dir.filePath("work.db")), Store::State::Open);
-    }
-    void cleanup() {
-        m_diary.reset();
-        m_store.reset();
-    }
+    void init() { openStore(); }
+    void cleanup() { closeAll(); }
 
     void listShowsEveryEntryInStoredOrder() {
         insert("20030305", "first\nwith a break");

@@ -1,3 +1,4 @@
+#include "diaryfixture.h"
 #include "fakeinteraction.h"
 #include "photos/photopanel.h"
 #include "photos/picturefit.h"
@@ -14,12 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestPhotos : public QObject {
+class TestPhotos : public DiaryFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<Diary> m_diary;
     PhotoPanel *p = nullptr;
 
     QString picture(const QString &name, QSize size, QColor colour) {
@@ -53,15 +51,8 @@ class TestPhotos : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        QFile::remove(m_dir.filePath("work.db"));
-        m_store = std::make_unique<Store>();
-        QCOMPARE(m_store->open(m_dir.filePath("work.db")), Store::State::Open);
-    }
-    void cleanup() {
-        m_diary.reset();
-        m_store.reset();
-    }
+    void init() { openStore(); }
+    void cleanup() { closeAll(); }
 
     void fittingArithmetic() {
         auto fit = [](float w1, float h1, float w2, float h2) { return *fitPicture(w1, h1, w2, h2); };

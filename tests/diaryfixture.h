@@ -1,0 +1,27 @@
+#pragma once
+
+#include "shell/diary.h"
+#include "store/store.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+// A fresh store in a temporary folder for each test, and the main window on it.
+class DiaryFixture : public QObject {
+protected:
+    void openStore() {
+        QFile::remove(m_dir.filePath("work.db"));
+        m_store = std::make_unique<Store>();
+        QCOMPARE(m_store->open(m_dir.filePath("work.db")), Store::State::Open);
+    }
+    void closeAll() {
+        m_diary.reset();
+        m_store.reset();
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<Diary> m_diary;
+};
