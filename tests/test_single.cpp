@@ -1,5 +1,9 @@
 #include "shell/singleinstance.h"
 
+#include "asuser.h"
+
+#include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -35,6 +39,20 @@ private Q_SLOTS:
         }
         SingleInstance first(dir.path());
         QVERIFY(first.claim());
+    }
+
+    // A folder nobody can write holds no lock: the program runs at once.
+    void aReadOnlyFolderDoesNotStopTheStart() {
+        RUN_AS_ORDINARY_USER();
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QElapsedTimer clock;
+        clock.start();
+        SingleInstance only(dir.path());
+        QVERIFY(only.claim());
+        QVERIFY(clock.elapsed() < 2500); // the wait for a running copy is 3 s
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
     }
 };
 

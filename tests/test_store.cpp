@@ -2,7 +2,10 @@
 #include "store/recordset.h"
 #include "store/store.h"
 
+#include "asuser.h"
+
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -165,6 +168,81 @@ private Q_SLOTS:
         }
         QSqlDatabase::removeDatabase("locker");
         QCOMPARE(digest(path), before);
+    }
+
+    // Write-protected stores show what they hold and refuse every save: a file
+    // marked read-only, a read-only folder (as on read-only media), and one
+    // whose newest rows are still in the write-ahead log.
+    void readOnlyStoresShowAndRefuse() {
+        RUN_AS_ORDINARY_USER();
+        QTemporaryDir dir;
+        const QString fileRo = dir.filePath("a/work.db"), dirRo = dir.filePath("b/work.db"),
+                      logRo = dir.filePath("c/work.db");
+        for (const char *sub : {"a", "b", "c"})
+            QVERIFY(QDir(dir.path()).mkdir(sub));
+        const auto fill = [](const QString &path, int rows) {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            RecordSet diary(&store, "diary");
+            QVERIFY(diary.open());
+            for (int i = 0; i < rows; ++i) {
+                QVERIFY(diary.addNew());
+                diary.setField("dates", QStringLiteral("2002010%1").arg(i + 1));
+                QVERIFY(diary.update());
+            }
+        };
+        fill(fileRo, 3);
+        fill(dirRo, 3);
+        {
+            // Copied while open: the last rows live only in the log.
+            Store live;
+            live.open(dir.filePath("live.db"));
+            QSqlQuery q(live.database());
+            QVERIFY(q.exec("PRAGMA wal_autocheckpoint=0"));
+            RecordSet diary(&live, "diary");
+            diary.open();
+            for (int i = 0; i < 3; ++i) {
+                diary.addNew();
+                diary.setField("dates", "20020101");
+                QVERIFY(diary.update());
+            }
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QVERIFY(QFile::copy(dir.filePath("live.db") + suffix, logRo + suffix));
+        }
+        const QFileDevice::Permissions readable =
+            QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QVERIFY(QFile::setPermissions(fileRo, readable));
+        for (const QString &path : {dirRo, logRo}) {
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QFile::setPermissions(path + suffix, readable);
+            QVERIFY(QFile::setPermissions(QFileInfo(path).absolutePath(),
+                                          readable | QFileDevice::ExeOwner));
+        }
+        for (const QString &path : {fileRo, dirRo, logRo}) {
+            const QByteArray before = digest(path);
+            {
+                Store store;
+                QCOMPARE(store.open(path), Store::State::Open);
+                QVERIFY(store.isReadOnly());
+                RecordSet diary(&store, "diary");
+                QVERIFY(diary.open());
+                QCOMPARE(diary.recordCount(), 3);
+                QCOMPARE(diary.text("dates").left(6), QString("200201"));
+                QVERIFY(diary.addNew());
+                diary.setField("dates", "20990101");
+                QVERIFY(!diary.update());
+                diary.cancelUpdate();
+                QVERIFY(diary.moveFirst());
+                diary.setField("things", "x");
+                QVERIFY(!diary.update());
+                QVERIFY(!diary.deleteCurrent() || !diary.moveNext());
+            }
+            QCOMPARE(digest(path), before);
+        }
+        for (const char *sub : {"b", "c"})
+            QFile::setPermissions(dir.filePath(sub), QFileDevice::ReadOwner |
+                                                         QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner);
     }
 
     void noPathMeansNoStore() {

@@ -29,6 +29,9 @@ bool SingleInstance::claim() {
         listen();
         return true;
     }
+    // A folder we cannot write (read-only media) holds no lock of anyone's.
+    if (m_lock->error() != QLockFile::LockFailedError)
+        return true;
     // The running copy may still be starting: give it a moment to listen.
     QElapsedTimer waited;
     waited.start();

@@ -3,9 +3,12 @@
 #include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <QVariant>
+#include <sqlite3.h>
 
 namespace {
 
@@ -108,24 +111,34 @@ void Store::close() {
         QSqlDatabase::removeDatabase(m_connection);
     }
     m_state = State::Closed;
+    m_readOnly = false;
 }
 
-bool Store::connect(const QString &path, bool mustExist) {
+int Store::connect(const QString &path, const QString &uriQuery) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     QString name = path;
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
-    if (mustExist) {
-        // mode=rw keeps SQLite from creating a file that vanished meanwhile.
-        name = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
+    if (!uriQuery.isEmpty()) {
+        name = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + uriQuery;
         options += QStringLiteral(";QSQLITE_OPEN_URI");
     }
     db.setDatabaseName(name);
     db.setConnectOptions(options);
+    const auto failed = [](const QSqlError &e) {
+        const int code = e.nativeErrorCode().toInt() & 0xff;
+        return code != SQLITE_OK ? code : SQLITE_ERROR;
+    };
     if (!db.open())
-        return false;
+        return failed(db.lastError());
     // Fails on anything that is not a readable database, without writing to it.
     QSqlQuery probe(db);
-    return probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next();
+    if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next()) {
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_readOnly = sqlite3_db_readonly(*static_cast<sqlite3 *const *>(handle.data()), "main") == 1;
+        return SQLITE_OK;
+    }
+    return failed(probe.lastError());
 }
 
 Store::State Store::open(const QString &path) {
@@ -145,7 +158,7 @@ Store::State Store::open(const QString &path) {
         // half-made file under the real name.
         const QString fresh = path + QStringLiteral(".new");
         QFile::remove(fresh);
-        bool made = connect(fresh, false) && ensureSchema();
+        bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
         close();
         if (made)
             made = QFile::rename(fresh, path);
@@ -154,15 +167,33 @@ Store::State Store::open(const QString &path) {
             return m_state;
     }
 
-    if (!connect(path, true)) {
+    // mode=rw keeps SQLite from creating a file that vanished meanwhile; a
+    // write-protected file opens read-only through it.
+    int rc = connect(path, QStringLiteral("mode=rw"));
+    const auto writeProtected = [&rc] { return rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN; };
+    if (writeProtected()) {
+        close();
+        rc = connect(path, QStringLiteral("mode=ro"));
+    }
+    // A write-ahead store in a folder that cannot be written (read-only
+    // media) has nowhere for its shared index: read it as a fixed file. Not
+    // when a writer could be at work, which a lock would have shown.
+    if (writeProtected() && !QFileInfo(info.absolutePath()).isWritable()) {
+        close();
+        rc = connect(path, QStringLiteral("mode=ro&immutable=1"));
+        m_readOnly = true;
+    }
+    if (rc != SQLITE_OK) {
         close();
         m_state = State::Unusable;
         return m_state;
     }
-    QSqlQuery q(database());
-    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    ensureSchema(); // a read-only store still opens for reading
+    if (!m_readOnly) {
+        QSqlQuery q(database());
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        ensureSchema();
+    }
     m_state = State::Open;
     return m_state;
 }

@@ -26,6 +26,9 @@ public:
 
     State state() const { return m_state; }
     bool isOpen() const { return m_state == State::Open; }
+    // Open for reading only: a write-protected file or folder. Every save
+    // then fails, and says so to its caller.
+    bool isReadOnly() const { return m_readOnly; }
     QSqlDatabase database() const;
     QString path() const { return m_path; }
 
@@ -36,10 +39,12 @@ public:
     static constexpr int SchemaVersion = 1;
 
 private:
-    bool connect(const QString &path, bool mustExist);
+    // SQLite's primary result code: 0 when the store answers.
+    int connect(const QString &path, const QString &uriQuery);
     bool ensureSchema();
 
     QString m_connection;
     QString m_path;
     State m_state = State::Closed;
+    bool m_readOnly = false;
 };
