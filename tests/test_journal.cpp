@@ -377,6 +377,27 @@ private Q_SLOTS:
         pickDay(2005, 5, 5);
         QCOMPARE(j->RTBox->document()->characterCount() - 1, big.size());
     }
+
+    // Texts edited outside: control characters, bytes that are no UTF-8, a
+    // number and a blob each show whole on one list line and in the editor.
+    void oddStoredTextsShowWhole() {
+        const QString controls = QString("a") + QChar(0) + "b\tc\x1b[31md\x07\r\x0c" + "e";
+        insert("20050501", controls);
+        insert("20050502", QByteArray("\xff\xfe plain"));
+        insert("20050503", 12345);
+        QSqlQuery q(m_store->database());
+        QVERIFY(q.exec("INSERT INTO diary VALUES ('20050504', CAST(x'00e4b8ad01' AS BLOB))"));
+        openWindow();
+        const QStringList shown = {"20050501 " + QString(controls).replace('\r', " \u21b5 "),
+                                   "20050502 \ufffd\ufffd plain", "20050503 12345",
+                                   "20050504 " + QString(QChar(0)) + "\u4e2d\x01"};
+        for (int r = 0; r < 4; ++r)
+            QCOMPARE(j->entries->index(r).data().toString(), shown[r]);
+        pickDay(2005, 5, 1);
+        QCOMPARE(j->RTBox->toPlainText(), QString(controls).replace('\r', '\n'));
+        pickDay(2005, 5, 4);
+        QCOMPARE(j->RTBox->toPlainText(), QString(QChar(0)) + "\u4e2d\x01");
+    }
 };
 
 QTEST_MAIN(TestJournal)

@@ -36,9 +36,11 @@ const EntryListModel::Block *EntryListModel::block(int blockIndex) const {
     if (m_store && m_store->isOpen()) {
         QSqlQuery q(m_store->database());
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT rowid, dates, substr(things, 1, ?) FROM diary "
-                                 "WHERE rowid BETWEEN ? AND ? ORDER BY rowid"));
-        q.addBindValue(ShownLength);
+        // Cut as bytes: SQLite's text functions stop at a NUL that a text
+        // edited elsewhere may hold. Four bytes a character always suffice.
+        q.prepare(QStringLiteral("SELECT rowid, dates, substr(CAST(things AS BLOB), 1, ?) "
+                                 "FROM diary WHERE rowid BETWEEN ? AND ? ORDER BY rowid"));
+        q.addBindValue(ShownLength * 4);
         q.addBindValue(m_keys[first]);
         q.addBindValue(m_keys[end - 1]);
         if (q.exec()) {
@@ -48,7 +50,7 @@ const EntryListModel::Block *EntryListModel::block(int blockIndex) const {
                 const auto it = std::lower_bound(from, to, q.value(0).toLongLong());
                 if (it == to || *it != q.value(0).toLongLong())
                     continue;
-                QString text = line(q.value(1), q.value(2));
+                QString text = line(q.value(1), QString::fromUtf8(q.value(2).toByteArray()).left(ShownLength));
                 // A list line is one line: breaks show as a return mark.
                 text.replace(QLatin1String("\r\n"), QStringLiteral(" \u21b5 "));
                 text.replace(QLatin1Char('\n'), QStringLiteral(" \u21b5 "));
