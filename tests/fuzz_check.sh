@@ -1,10 +1,11 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang and runs each for a bounded time
 # over its checked-in corpus. Usage: fuzz_check.sh <source folder> <work folder> [seconds]
+# QUILLARY_FUZZ_SECONDS, when set, overrides the time (a brief run in CI).
 set -eu
 src=$1
 work=$2
-seconds=${3:-10}
+seconds=${QUILLARY_FUZZ_SECONDS:-${3:-10}}
 command -v clang++ >/dev/null || { echo "clang missing, skipped"; exit 77; }
 [ -f "$work/CMakeCache.txt" ] ||
     cmake -S "$src/fuzz" -B "$work" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
