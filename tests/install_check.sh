@@ -23,6 +23,10 @@ test "$(ls "$work/prefix/lib/quillary/story/titanic" | wc -l)" -eq 12
 test -s "$work/prefix/lib/quillary/mid/10.mid"
 test -s "$work/prefix/lib/quillary/qqface/85.bmp"
 test -s "$work/prefix/lib/quillary/help/help.htm"
+# The synthesizer module, beside the program and complete in itself.
+if ldd -r "$work/prefix/lib/quillary/quillary-fluid.so" 2>&1 | grep -E "undefined symbol|not found"; then
+    exit 1
+fi
 
 # The tree works wherever it is moved.
 mv "$work/prefix" "$work/moved"
@@ -36,6 +40,7 @@ for dep in libqt6widgets6 libqt6sql6-sqlite libfluidsynth3 fluid-soundfont-gm fo
 done
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/quillary ./usr/lib/quillary/quillary ./usr/lib/quillary/start.ini \
+            ./usr/lib/quillary/quillary-fluid.so \
             ./usr/share/applications/org.quillary.Quillary.desktop \
             ./usr/share/metainfo/org.quillary.Quillary.metainfo.xml \
             ./usr/share/icons/hicolor/48x48/apps/org.quillary.Quillary.png \

@@ -1,19 +1,22 @@
 #include "shell/fluidplayer.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <fluidsynth.h>
+#include <QLibrary>
 
 namespace {
 constexpr qint64 MaxSongBytes = 4 * 1024 * 1024;
 
-void quietLogs() {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-        fluid_set_log_function(level, nullptr, nullptr);
+// The engine module beside the program; loaded once, never unloaded.
+std::unique_ptr<MidiEngine> loadEngine() {
+    static const MidiEngineFactory factory = [] {
+        QLibrary module(QDir(QCoreApplication::applicationDirPath())
+                            .filePath(QStringLiteral("quillary-fluid.so")));
+        return reinterpret_cast<MidiEngineFactory>(module.resolve(QUILLARY_MIDI_ENGINE_ENTRY));
+    }();
+    return std::unique_ptr<MidiEngine>(factory ? factory() : nullptr);
 }
 
 // A song worth handing to the sequencer: a readable Standard MIDI File.
@@ -46,24 +49,12 @@ void FluidPlayer::startEngine() {
     if (m_engine != Engine::Off)
         return;
     m_engine = Engine::Loading;
-    quietLogs();
     const QByteArray soundFont = systemSoundFont().toLocal8Bit();
     m_loader = std::thread([this, soundFont] {
         bool ok = false;
         if (!soundFont.isEmpty()) {
-            m_settings = new_fluid_settings();
-            fluid_settings_setint(m_settings, "synth.sample-rate", 44100);
-            m_synth = new_fluid_synth(m_settings);
-            if (m_synth && fluid_synth_sfload(m_synth, soundFont.constData(), 1) != FLUID_FAILED) {
-                // Never the JACK driver: without a server it takes seconds to give up.
-                for (const char *driver : {"pulseaudio", "alsa"}) {
-                    fluid_settings_setstr(m_settings, "audio.driver", driver);
-                    m_driver = new_fluid_audio_driver(m_settings, m_synth);
-                    if (m_driver)
-                        break;
-                }
-                ok = m_driver != nullptr;
-            }
+            m_midi = loadEngine();
+            ok = m_midi && m_midi->start(soundFont.constData());
         }
         QMetaObject::invokeMethod(this, [this, ok] { engineReady(ok); }, Qt::QueuedConnection);
     });
@@ -77,20 +68,16 @@ void FluidPlayer::engineReady(bool ok) {
         return;
     if (m_wantOpen)
         openNow();
-    if (m_wantPlay && m_player)
-        fluid_player_play(m_player);
+    if (m_wantPlay)
+        m_midi->play();
 }
 
 void FluidPlayer::close() {
     m_wantOpen = false;
     m_wantPlay = false;
     m_song.clear();
-    if (m_player) {
-        fluid_player_stop(m_player);
-        delete_fluid_player(m_player);
-        m_player = nullptr;
-        fluid_synth_all_sounds_off(m_synth, -1);
-    }
+    if (m_engine == Engine::Ready)
+        m_midi->unload();
 }
 
 void FluidPlayer::open() {
@@ -105,105 +92,50 @@ void FluidPlayer::open() {
         startEngine();
 }
 
-void FluidPlayer::openNow() {
-    m_player = new_fluid_player(m_synth);
-    if (m_player && fluid_player_add_mem(m_player, m_song.constData(), size_t(m_song.size())) ==
-                        FLUID_FAILED) {
-        delete_fluid_player(m_player);
-        m_player = nullptr;
-    }
-}
+void FluidPlayer::openNow() { m_midi->load(m_song); }
 
 void FluidPlayer::play() {
     m_wantPlay = m_wantOpen;
-    if (m_player)
-        fluid_player_play(m_player);
+    if (m_engine == Engine::Ready)
+        m_midi->play();
 }
 
 void FluidPlayer::stop() {
     m_wantPlay = false;
-    if (m_player) {
-        fluid_player_stop(m_player);
-        fluid_synth_all_notes_off(m_synth, -1);
-    }
+    if (m_engine == Engine::Ready)
+        m_midi->stop();
 }
 
 // Equal to length exactly when the song has played to its end. Without an
 // open song, or before the song is parsed, the two never agree, so the
 // music loop waits instead of reopening nothing over and over.
 qint64 FluidPlayer::position() const {
-    if (!m_player)
+    if (m_engine != Engine::Ready || !m_midi->hasSong())
         return 0;
-    const int total = fluid_player_get_total_ticks(m_player);
-    const int tick = fluid_player_get_current_tick(m_player);
+    const int total = m_midi->totalTicks();
     if (total <= 0)
         return 0;
-    return std::min(tick, total);
+    return std::min(m_midi->currentTick(), total);
 }
 
 qint64 FluidPlayer::length() const {
-    if (!m_player)
+    if (m_engine != Engine::Ready || !m_midi->hasSong())
         return -1;
-    const int total = fluid_player_get_total_ticks(m_player);
+    const int total = m_midi->totalTicks();
     return total > 0 ? total : -1;
 }
 
 void FluidPlayer::shutdown() {
     if (m_loader.joinable())
         m_loader.join();
-    close();
-    if (m_driver)
-        delete_fluid_audio_driver(m_driver);
-    if (m_synth)
-        delete_fluid_synth(m_synth);
-    if (m_settings)
-        delete_fluid_settings(m_settings);
-    m_driver = nullptr;
-    m_synth = nullptr;
-    m_settings = nullptr;
+    m_midi.reset();
 }
 
 FluidPlayer::Render FluidPlayer::renderToFile(const QString &midiPath, const QString &wavPath,
                                               const QString &soundFont) {
-    Render r;
-    quietLogs();
     const QByteArray song = readSong(midiPath);
-    if (song.isEmpty() || soundFont.isEmpty())
-        return r;
-    fluid_settings_t *settings = new_fluid_settings();
-    fluid_settings_setstr(settings, "audio.file.name", wavPath.toLocal8Bit().constData());
-    fluid_settings_setstr(settings, "audio.file.type", "wav");
-    fluid_settings_setstr(settings, "player.timing-source", "sample");
-    fluid_settings_setint(settings, "synth.lock-memory", 0);
-    fluid_synth_t *synth = new_fluid_synth(settings);
-    fluid_player_t *player = nullptr;
-    fluid_file_renderer_t *renderer = nullptr;
-    if (synth && fluid_synth_sfload(synth, soundFont.toLocal8Bit().constData(), 1) != FLUID_FAILED) {
-        player = new_fluid_player(synth);
-        fluid_player_add_mem(player, song.constData(), size_t(song.size()));
-        renderer = new_fluid_file_renderer(synth);
-    }
-    if (renderer && fluid_player_play(player) == FLUID_OK) {
-        // Render until the song's last tick has been reached (bounded).
-        int blocks = 0;
-        while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && blocks < 44100 * 600 / 64) {
-            if (fluid_file_renderer_process_block(renderer) != FLUID_OK)
-                break;
-            ++blocks;
-            const int total = fluid_player_get_total_ticks(player);
-            if (total > 0 && fluid_player_get_current_tick(player) >= total)
-                break;
-        }
-        r.tick = fluid_player_get_current_tick(player);
-        r.totalTicks = fluid_player_get_total_ticks(player);
-        r.ok = true;
-    }
-    if (renderer)
-        delete_fluid_file_renderer(renderer);
-    if (player)
-        delete_fluid_player(player);
-    if (synth)
-        delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
-    return r;
+    std::unique_ptr<MidiEngine> engine = song.isEmpty() || soundFont.isEmpty() ? nullptr : loadEngine();
+    if (!engine)
+        return {};
+    return engine->render(song, wavPath.toLocal8Bit().constData(), soundFont.toLocal8Bit().constData());
 }

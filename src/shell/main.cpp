@@ -3,6 +3,7 @@
 #include "shell/icon.h"
 #include "shell/loads.h"
 #include "shell/singleinstance.h"
+#include "shell/style.h"
 #include "shell/termination.h"
 #include "store/apppaths.h"
 #include "store/store.h"
@@ -12,6 +13,7 @@
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillary"));
+    QApplication::setStyle(new Style);
     QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
     // The program ends through its own close button only; hiding to the
     // notification area must not end it.
