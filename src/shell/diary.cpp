@@ -40,7 +40,7 @@ constexpr int PanelTop = 64;
 constexpr int PanelHeight = 484;
 } // namespace
 
-Diary::Diary(Store *store, QWidget *parent)
+Diary::Diary(Store *store, QWidget *parent, Start start)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool),
       MMControl1(Modummc::createPlayer()), options([this] { return new FrmOptions(this); }),
       frmAbout([this] {
@@ -66,6 +66,8 @@ Diary::Diary(Store *store, QWidget *parent)
     Adophoto->open();
 
     buildControls();
+    if (start == Start::Complete)
+        buildHiddenPages();
     Form_Load();
 }
 
@@ -122,34 +124,52 @@ void Diary::buildControls() {
     journal = new JournalPanel(this, Adodc1);
     Frame1 = journal->Frame1;
     Frame2 = journal->Frame2;
+    Frame1->setGeometry(12, PanelTop, 310, PanelHeight);
+    Frame2->setGeometry(330, PanelTop, WindowWidth - 342, PanelHeight);
+    for (PanelFrame *f : {Frame1, Frame2})
+        connect(f, &PanelFrame::popupRequested, this, &Diary::popupRequested);
+    connect(journal->opitions, &LabelButton::clicked, this, &Diary::opitions_Click);
+    connect(journal->aboutfrm, &LabelButton::clicked, this, &Diary::aboutfrm_Click);
+    connect(minisys, &QToolButton::clicked, this, &Diary::minisys_Click);
+    connect(this, &Diary::popupRequested, this, &Diary::showPopupMenu);
+}
+
+// The photo, novel and contacts pages, hidden and in the window's colour.
+void Diary::buildHiddenPages() {
     photos = new PhotoPanel(this, Adophoto);
     Frame3 = photos->Frame3;
     novels = new NovelPanel(this, Timertext);
     Frame4 = novels->Frame4;
     contacts = new ContactsPanel(this, Adoadd);
     Frame5 = contacts->Frame5;
-    Frame1->setGeometry(12, PanelTop, 310, PanelHeight);
-    Frame2->setGeometry(330, PanelTop, WindowWidth - 342, PanelHeight);
     for (PanelFrame *f : {Frame3, Frame4, Frame5})
         f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
-    for (PanelFrame *f : {Frame1, Frame2, Frame3, Frame4, Frame5})
+    for (PanelFrame *f : {Frame3, Frame4, Frame5}) {
         connect(f, &PanelFrame::popupRequested, this, &Diary::popupRequested);
-    connect(journal->opitions, &LabelButton::clicked, this, &Diary::opitions_Click);
-    connect(journal->aboutfrm, &LabelButton::clicked, this, &Diary::aboutfrm_Click);
-    connect(minisys, &QToolButton::clicked, this, &Diary::minisys_Click);
-    connect(this, &Diary::popupRequested, this, &Diary::showPopupMenu);
-
+        paintSurface(f, backgroundColour());
+        f->hide();
+    }
 }
 
 // Start-up steps, in order; none of them can stop the window from opening.
 void Diary::Form_Load() {
     setBackgroundColour(DefaultColour);
-    Frame3->hide();
-    Frame4->hide();
-    Frame5->hide();
+    for (PanelFrame *f : {Frame3, Frame4, Frame5})
+        if (f)
+            f->hide();
     journal->goToToday();
     journal->loaddata();
     journal->save->setEnabled(false);
+    if (!isComplete())
+        return; // the rest once the window is on screen
+    readStartSettings();
+    contacts->Loadqq();
+}
+
+void Diary::completeStart() {
+    if (isComplete())
+        return;
+    buildHiddenPages();
     readStartSettings();
     contacts->Loadqq();
 }
@@ -170,7 +190,9 @@ void Diary::readStartSettings() {
 QColor Diary::backgroundColour() const { return surfaceColour(this); }
 
 QList<QWidget *> Diary::colouredSurfaces() const {
-    return {const_cast<Diary *>(this), Frame1, Frame2, Frame3, Frame4, Frame5};
+    QList<QWidget *> surfaces = {const_cast<Diary *>(this), Frame1, Frame2, Frame3, Frame4, Frame5};
+    surfaces.removeAll(nullptr);
+    return surfaces;
 }
 
 void Diary::setBackgroundColour(const QColor &colour) {
@@ -179,6 +201,7 @@ void Diary::setBackgroundColour(const QColor &colour) {
 }
 
 void Diary::Command1_Click() {
+    completeStart();
     Frame1->show();
     Frame2->show();
     Frame3->hide();
@@ -187,6 +210,7 @@ void Diary::Command1_Click() {
 }
 
 void Diary::Command2_Click() {
+    completeStart();
     Frame1->hide();
     Frame2->hide();
     Frame4->hide();
@@ -196,6 +220,7 @@ void Diary::Command2_Click() {
 }
 
 void Diary::Command3_Click() {
+    completeStart();
     Frame4->show();
     Frame1->hide();
     Frame2->hide();
@@ -205,6 +230,7 @@ void Diary::Command3_Click() {
 }
 
 void Diary::Command4_Click() {
+    completeStart();
     Frame5->show();
     Frame1->hide();
     Frame2->hide();

@@ -27,8 +27,15 @@ class Store;
 class Diary : public QWidget {
     Q_OBJECT
 public:
-    explicit Diary(Store *store, QWidget *parent = nullptr);
+    // Deferred builds only what the first sight of the window needs; the
+    // hidden pages, the options dialog and the music follow completeStart().
+    enum class Start { Complete, Deferred };
+    explicit Diary(Store *store, QWidget *parent = nullptr, Start start = Start::Complete);
     ~Diary() override;
+
+    // Builds the hidden pages and runs the rest of the start-up steps, once.
+    void completeStart();
+    bool isComplete() const { return contacts != nullptr; }
 
     static const QColor DefaultColour; // RGB (247, 165, 85)
 
@@ -60,14 +67,14 @@ public:
     RecordSet *Adophoto;
 
     JournalPanel *journal;
-    ContactsPanel *contacts;
-    PhotoPanel *photos;
-    NovelPanel *novels;
+    ContactsPanel *contacts = nullptr; // these four until completeStart()
+    PhotoPanel *photos = nullptr;
+    NovelPanel *novels = nullptr;
     PanelFrame *Frame1;
     PanelFrame *Frame2;
-    PanelFrame *Frame3;
-    PanelFrame *Frame4;
-    PanelFrame *Frame5;
+    PanelFrame *Frame3 = nullptr;
+    PanelFrame *Frame4 = nullptr;
+    PanelFrame *Frame5 = nullptr;
 
 public Q_SLOTS:
     void Command1_Click();
@@ -102,6 +109,7 @@ private:
     void Form_Load();
     void readStartSettings();
     void buildControls();
+    void buildHiddenPages();
 
     Store *m_store;
     bool m_dragging = false;

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 const QSize SplashSize(420, 260);
@@ -30,8 +31,10 @@ Diary *Loads::start(Store *store) {
     splash.show();
     for (int i = 0; i <= 100; ++i)
         QCoreApplication::processEvents();
-    auto *diary = new Diary(store);
+    auto *diary = new Diary(store, nullptr, Diary::Start::Deferred);
     diary->show();
     splash.close();
+    // The hidden pages and the music follow once the window is on screen.
+    QTimer::singleShot(0, diary, &Diary::completeStart);
     return diary;
 }
