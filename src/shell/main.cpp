@@ -14,7 +14,6 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillary"));
     QApplication::setStyle(new Style);
-    QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
     // The program ends through its own close button only; hiding to the
     // notification area must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -29,6 +28,8 @@ int main(int argc, char *argv[]) {
     store.open(AppPaths::databasePath());
 
     Diary *diary = Loads::start(&store);
+    // Set once the splash is up: that window is off the task bar and needs none.
+    QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
     // However the program ends, typed fields are not lost.
     Termination::quitOnSignals();
     QObject::connect(&instance, &SingleInstance::showRequested, diary, [diary] {
