@@ -1,6 +1,7 @@
 #include "shell/loads.h"
 
 #include "shell/diary.h"
+#include "store/store.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -82,6 +83,9 @@ Diary *Loads::start(Store *store) {
     diary->show();
     splash.close();
     // The hidden pages and the music follow once the window is on screen.
-    QTimer::singleShot(0, diary, &Diary::completeStart);
+    QTimer::singleShot(0, diary, [diary, store] {
+        diary->completeStart();
+        store->releaseMemory();
+    });
     return diary;
 }

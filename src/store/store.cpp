@@ -9,6 +9,9 @@
 #include <QUrl>
 #include <QVariant>
 #include <sqlite3.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -139,6 +142,14 @@ int Store::connect(const QString &path, const QString &uriQuery) {
         return SQLITE_OK;
     }
     return failed(probe.lastError());
+}
+
+void Store::releaseMemory() {
+    if (isOpen())
+        QSqlQuery(database()).exec(QStringLiteral("PRAGMA shrink_memory"));
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 Store::State Store::open(const QString &path) {

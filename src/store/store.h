@@ -32,6 +32,10 @@ public:
     QSqlDatabase database() const;
     QString path() const { return m_path; }
 
+    // Hands back the page cache filled while the keys were read at start-up,
+    // and the heap pages it leaves free, to the system.
+    void releaseMemory();
+
     // Field names of the three tables, in their stored order.
     static QStringList fields(const QString &table);
     static QStringList tables();
