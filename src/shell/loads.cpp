@@ -75,6 +75,7 @@ void Loads::paintEvent(QPaintEvent *) {
 }
 
 Diary *Loads::start(Store *store) {
+    store->prefetchKeys(QStringLiteral("diary")); // read while the splash paints
     Loads splash;
     splash.show();
     for (int i = 0; i <= 100; ++i)

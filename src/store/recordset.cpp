@@ -1,5 +1,6 @@
 #include "store/recordset.h"
 
+#include "store/rowkeys.h"
 #include "store/store.h"
 
 #include <QSqlDatabase>
@@ -29,57 +30,21 @@ bool RecordSet::open() {
     m_pos = -1;
     if (!m_store || !m_store->isOpen())
         return false;
-    QSqlQuery q(m_store->database());
-    q.setForwardOnly(true);
-    // Reading the keys through a full index is several times faster than
-    // walking the table's own pages, which hold every text.
-    QString source = quoted(m_table);
-    if (q.exec(QStringLiteral("PRAGMA index_list(%1)").arg(quoted(m_table))))
-        while (q.next())
-            if (q.value(QStringLiteral("partial")).toInt() == 0) {
-                source += QStringLiteral(" INDEXED BY ") + quoted(q.value(1).toString());
-                break;
-            }
-    // Sorting the keys here is cheaper than asking SQLite to sort them.
-    if (!readKeys(QStringLiteral("SELECT rowid FROM %1").arg(source)) &&
-        !readKeys(QStringLiteral("SELECT rowid FROM %1").arg(quoted(m_table))))
+    std::optional<std::vector<qint64>> keys = m_store->takePrefetchedKeys(m_table);
+    if (!keys) {
+        const QVariant handle = m_store->database().driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            keys = readRowKeys(*static_cast<sqlite3 *const *>(handle.data()), m_table);
+    }
+    if (!keys)
         return false;
-    if (!std::is_sorted(m_keys.begin(), m_keys.end()))
-        std::sort(m_keys.begin(), m_keys.end());
+    m_keys = std::move(*keys);
     m_open = true;
     if (!m_keys.empty()) {
         m_pos = 0;
         m_state = State::Row;
         loadCurrent();
     }
-    return true;
-}
-
-// A table of a hundred thousand rows yields its keys in a few milliseconds
-// through SQLite itself; the generic query path costs several times that.
-bool RecordSet::readKeys(const QString &sql) {
-    m_keys.clear();
-    const QVariant handle = m_store->database().driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        sqlite3 *db = *static_cast<sqlite3 *const *>(handle.data());
-        sqlite3_stmt *stmt = nullptr;
-        const QByteArray text = sql.toUtf8();
-        if (!db || sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK)
-            return false;
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-            m_keys.push_back(sqlite3_column_int64(stmt, 0));
-        sqlite3_finalize(stmt);
-        if (rc != SQLITE_DONE)
-            m_keys.clear();
-        return rc == SQLITE_DONE;
-    }
-    QSqlQuery q(m_store->database());
-    q.setForwardOnly(true);
-    if (!q.exec(sql))
-        return false;
-    while (q.next())
-        m_keys.push_back(q.value(0).toLongLong());
     return true;
 }
 

@@ -70,7 +70,6 @@ private:
     enum class State { Bof, Row, Eof, New, Deleted };
 
     bool leaveRow();
-    bool readKeys(const QString &sql);
     bool loadCurrent();
     void setState(State s, qsizetype pos);
     bool validField(const QString &name) const;

@@ -1,5 +1,7 @@
 #include "store/store.h"
 
+#include "store/rowkeys.h"
+
 #include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
@@ -106,6 +108,7 @@ QStringList Store::fields(const QString &table) {
 QSqlDatabase Store::database() const { return QSqlDatabase::database(m_connection, false); }
 
 void Store::close() {
+    m_prefetched.clear(); // waits for readers still at work
     if (QSqlDatabase::contains(m_connection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -115,6 +118,7 @@ void Store::close() {
     }
     m_state = State::Closed;
     m_readOnly = false;
+    m_immutable = false;
 }
 
 int Store::connect(const QString &path, const QString &uriQuery) {
@@ -142,6 +146,45 @@ int Store::connect(const QString &path, const QString &uriQuery) {
         return SQLITE_OK;
     }
     return failed(probe.lastError());
+}
+
+void Store::prefetchKeys(const QString &table) {
+    if (!isOpen() || m_prefetched.count(table))
+        return;
+    const QByteArray uri = (QUrl::fromLocalFile(m_path).toString(QUrl::FullyEncoded) +
+                            (m_immutable ? QStringLiteral("?mode=ro&immutable=1")
+                                         : QStringLiteral("?mode=ro")))
+                               .toUtf8();
+    m_prefetched[table].changesBefore = totalChanges();
+    m_prefetched[table].keys = std::async(std::launch::async, [uri, table] {
+        std::optional<std::vector<qint64>> keys;
+        sqlite3 *db = nullptr;
+        if (sqlite3_open_v2(uri.constData(), &db,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_busy_timeout(db, 1000);
+            keys = readRowKeys(db, table);
+        }
+        sqlite3_close(db);
+        return keys;
+    });
+}
+
+std::optional<std::vector<qint64>> Store::takePrefetchedKeys(const QString &table) {
+    const auto it = m_prefetched.find(table);
+    if (it == m_prefetched.end())
+        return std::nullopt;
+    std::optional<std::vector<qint64>> keys = it->second.keys.get();
+    const bool current = it->second.changesBefore == totalChanges();
+    m_prefetched.erase(it);
+    return current ? keys : std::nullopt;
+}
+
+qint64 Store::totalChanges() const {
+    const QVariant handle = database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return -1;
+    return sqlite3_total_changes64(*static_cast<sqlite3 *const *>(handle.data()));
 }
 
 void Store::releaseMemory() {
@@ -192,7 +235,7 @@ Store::State Store::open(const QString &path) {
     if (writeProtected() && !QFileInfo(info.absolutePath()).isWritable()) {
         close();
         rc = connect(path, QStringLiteral("mode=ro&immutable=1"));
-        m_readOnly = true;
+        m_readOnly = m_immutable = true;
     }
     if (rc != SQLITE_OK) {
         close();

@@ -3,6 +3,10 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <future>
+#include <map>
+#include <optional>
+#include <vector>
 
 // The one database file that holds the journal, the contacts and the photos.
 // A file that is not a database is left exactly as it is: the program then
@@ -32,6 +36,13 @@ public:
     QSqlDatabase database() const;
     QString path() const { return m_path; }
 
+    // Starts reading a table's row keys on a worker thread of its own
+    // connection, so a large journal is read while the window is built.
+    void prefetchKeys(const QString &table);
+    // The keys read ahead for the table, once; empty when none were asked for,
+    // they could not be read, or this connection has written since.
+    std::optional<std::vector<qint64>> takePrefetchedKeys(const QString &table);
+
     // Hands back the page cache filled while the keys were read at start-up,
     // and the heap pages it leaves free, to the system.
     void releaseMemory();
@@ -51,4 +62,11 @@ private:
     QString m_path;
     State m_state = State::Closed;
     bool m_readOnly = false;
+    bool m_immutable = false;
+    struct Prefetch {
+        std::future<std::optional<std::vector<qint64>>> keys;
+        qint64 changesBefore;
+    };
+    std::map<QString, Prefetch> m_prefetched;
+    qint64 totalChanges() const;
 };
