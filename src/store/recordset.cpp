@@ -5,9 +5,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlDriver>
 #include <QSqlRecord>
-#include <sqlite3.h>
 #include <algorithm>
 
 namespace {
@@ -31,11 +29,8 @@ bool RecordSet::open() {
     if (!m_store || !m_store->isOpen())
         return false;
     std::optional<std::vector<qint64>> keys = m_store->takePrefetchedKeys(m_table);
-    if (!keys) {
-        const QVariant handle = m_store->database().driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            keys = readRowKeys(*static_cast<sqlite3 *const *>(handle.data()), m_table);
-    }
+    if (!keys)
+        keys = readRowKeys(m_store->nativeHandle(), m_table);
     if (!keys)
         return false;
     m_keys = std::move(*keys);

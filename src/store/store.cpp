@@ -78,6 +78,10 @@ bool looksLikeDatabase(const QString &path) {
     return validFor != changeCounter || qint64(pages) * pageSize <= size;
 }
 
+QString uriFor(const QString &path, const QString &query) {
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
+}
+
 QString quoted(const QString &identifier) {
     QString s = identifier;
     s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
@@ -107,6 +111,13 @@ QStringList Store::fields(const QString &table) {
 
 QSqlDatabase Store::database() const { return QSqlDatabase::database(m_connection, false); }
 
+sqlite3 *Store::nativeHandle() const {
+    const QVariant handle = database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.data());
+}
+
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
     if (QSqlDatabase::contains(m_connection)) {
@@ -126,7 +137,7 @@ int Store::connect(const QString &path, const QString &uriQuery) {
     QString name = path;
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
     if (!uriQuery.isEmpty()) {
-        name = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + uriQuery;
+        name = uriFor(path, uriQuery);
         options += QStringLiteral(";QSQLITE_OPEN_URI");
     }
     db.setDatabaseName(name);
@@ -140,9 +151,8 @@ int Store::connect(const QString &path, const QString &uriQuery) {
     // Fails on anything that is not a readable database, without writing to it.
     QSqlQuery probe(db);
     if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next()) {
-        const QVariant handle = db.driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            m_readOnly = sqlite3_db_readonly(*static_cast<sqlite3 *const *>(handle.data()), "main") == 1;
+        if (sqlite3 *native = nativeHandle())
+            m_readOnly = sqlite3_db_readonly(native, "main") == 1;
         return SQLITE_OK;
     }
     return failed(probe.lastError());
@@ -151,10 +161,9 @@ int Store::connect(const QString &path, const QString &uriQuery) {
 void Store::prefetchKeys(const QString &table) {
     if (!isOpen() || m_prefetched.count(table))
         return;
-    const QByteArray uri = (QUrl::fromLocalFile(m_path).toString(QUrl::FullyEncoded) +
-                            (m_immutable ? QStringLiteral("?mode=ro&immutable=1")
-                                         : QStringLiteral("?mode=ro")))
-                               .toUtf8();
+    const QByteArray uri =
+        uriFor(m_path, m_immutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"))
+            .toUtf8();
     m_prefetched[table].changesBefore = totalChanges();
     m_prefetched[table].keys = std::async(std::launch::async, [uri, table] {
         std::optional<std::vector<qint64>> keys;
@@ -181,10 +190,8 @@ std::optional<std::vector<qint64>> Store::takePrefetchedKeys(const QString &tabl
 }
 
 qint64 Store::totalChanges() const {
-    const QVariant handle = database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return -1;
-    return sqlite3_total_changes64(*static_cast<sqlite3 *const *>(handle.data()));
+    sqlite3 *native = nativeHandle();
+    return native ? sqlite3_total_changes64(native) : -1;
 }
 
 void Store::releaseMemory() {

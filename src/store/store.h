@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+struct sqlite3;
+
 // The one database file that holds the journal, the contacts and the photos.
 // A file that is not a database is left exactly as it is: the program then
 // runs with empty record sets rather than risk a user's only copy.
@@ -35,6 +37,8 @@ public:
     bool isReadOnly() const { return m_readOnly; }
     QSqlDatabase database() const;
     QString path() const { return m_path; }
+    // SQLite's own connection, for the few reads that go around Qt's layer.
+    sqlite3 *nativeHandle() const;
 
     // Starts reading a table's row keys on a worker thread of its own
     // connection, so a large journal is read while the window is built.
