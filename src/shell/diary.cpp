@@ -142,9 +142,8 @@ void Diary::buildHiddenPages() {
     Frame4 = novels->Frame4;
     contacts = new ContactsPanel(this, Adoadd);
     Frame5 = contacts->Frame5;
-    for (PanelFrame *f : {Frame3, Frame4, Frame5})
-        f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
     for (PanelFrame *f : {Frame3, Frame4, Frame5}) {
+        f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
         connect(f, &PanelFrame::popupRequested, this, &Diary::popupRequested);
         paintSurface(f, backgroundColour());
         f->hide();

@@ -164,8 +164,9 @@ void Store::prefetchKeys(const QString &table) {
     const QByteArray uri =
         uriFor(m_path, m_immutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"))
             .toUtf8();
-    m_prefetched[table].changesBefore = totalChanges();
-    m_prefetched[table].keys = std::async(std::launch::async, [uri, table] {
+    Prefetch &prefetch = m_prefetched[table];
+    prefetch.changesBefore = totalChanges();
+    prefetch.keys = std::async(std::launch::async, [uri, table] {
         std::optional<std::vector<qint64>> keys;
         sqlite3 *db = nullptr;
         if (sqlite3_open_v2(uri.constData(), &db,
@@ -242,7 +243,7 @@ Store::State Store::open(const QString &path) {
     if (writeProtected() && !QFileInfo(info.absolutePath()).isWritable()) {
         close();
         rc = connect(path, QStringLiteral("mode=ro&immutable=1"));
-        m_readOnly = m_immutable = true;
+        m_immutable = true;
     }
     if (rc != SQLITE_OK) {
         close();
