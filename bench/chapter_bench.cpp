@@ -2,7 +2,7 @@
 // Uses the real novels beside the project when present, generated text otherwise.
 // Usage: chapter_bench [runs]
 
-#include "novels/chapterfile.h"
+#include "core/chapterfile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,7 +56,7 @@ int main(int argc, char *argv[]) {
         t.start();
         pane.setPlainText(ChapterFile::read(path).value_or(QString()));
         QCoreApplication::processEvents(); // painted
-        ms.push_back(t.nsecsElapsed() / 1e6);
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
     std::printf("2 MB GBK chapter (%s), read + decode + show: median %.1f ms, max %.1f ms (%d runs)\n",

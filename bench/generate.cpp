@@ -1,6 +1,6 @@
 #include "generate.h"
 
-#include "store/store.h"
+#include "core/store.h"
 
 #include <QDate>
 #include <QDir>

@@ -7,13 +7,13 @@
 #include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
 #include "photos/photopanel.h"
-#include "shell/diary.h"
-#include "shell/interaction.h"
-#include "shell/modummc.h"
-#include "shell/picturebutton.h"
-#include "store/recordset.h"
+#include "app/mainwindow.h"
+#include "widgets/interaction.h"
+#include "music/backgroundmusic.h"
+#include "widgets/picturebutton.h"
+#include "core/recordset.h"
 #include "silentplayer.h"
-#include "store/store.h"
+#include "core/store.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -50,7 +50,7 @@ std::vector<double> timeRuns(int runs, const std::function<void(int)> &op) {
         QElapsedTimer t;
         t.start();
         op(i);
-        ms.push_back(t.nsecsElapsed() / 1e6);
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     return ms;
 }
@@ -72,9 +72,9 @@ int main(int argc, char *argv[]) {
         Generate::journal(store, entries);
         Generate::contacts(store, 1000);
         Generate::photos(store, 1000, dir.filePath("pictures"));
-        std::printf("generated %d entries in %.1f s\n", entries, t.elapsed() / 1000.0);
+        std::printf("generated %d entries in %.1f s\n", entries, double(t.elapsed()) / 1000.0);
     }
-    Modummc::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
+    BackgroundMusic::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
     AlwaysOk ok;
     Interaction::install(&ok);
     QRandomGenerator rng(1);
@@ -82,13 +82,13 @@ int main(int argc, char *argv[]) {
     std::vector<double> startup = timeRuns(std::max(3, runs / 5), [&](int) {
         Store store;
         store.open(dir.filePath("work.db"));
-        Diary diary(&store);
+        MainWindow diary(&store);
     });
     report("start-up (store, window, list)", startup);
 
     Store store;
     store.open(dir.filePath("work.db"));
-    Diary diary(&store);
+    MainWindow diary(&store);
     diary.show();
     JournalPanel *j = diary.journal;
     const QDate first(1990, 1, 1);
@@ -96,41 +96,41 @@ int main(int argc, char *argv[]) {
     auto randomDay = [&] { return first.addDays(rng.bounded(days)); };
 
     report("list fill (loaddata)", timeRuns(runs, [&](int) {
-               j->loaddata();
-               j->List1->model()->index(0, 0).data(); // the first screenful is read
+               j->reloadList();
+               j->entryList->model()->index(0, 0).data(); // the first screenful is read
            }));
     report("date click", timeRuns(runs, [&](int) {
-               j->MonthView1->setSelectedDate(randomDay());
-               j->MonthView1_DateClick();
+               j->calendar->setSelectedDate(randomDay());
+               j->showEntryOfSelectedDay();
            }));
     report("list click", timeRuns(runs, [&](int) {
-               j->List1_Click(j->entries->index(int(rng.bounded(j->entries->rowCount()))));
+               j->showListedEntry(j->entries->index(int(rng.bounded(j->entries->rowCount()))));
            }));
     report("save with list refill", timeRuns(runs, [&](int) {
-               j->MonthView1->setSelectedDate(randomDay());
-               j->RTBox->setPlainText(Generate::entryText(rng));
-               j->save_Click();
+               j->calendar->setSelectedDate(randomDay());
+               j->editor->setPlainText(Generate::entryText(rng));
+               j->saveEntry();
                QCoreApplication::processEvents();
            }));
     report("delete with list refill", timeRuns(runs, [&](int) {
-               j->MonthView1->setSelectedDate(randomDay());
-               j->deldata_Click();
+               j->calendar->setSelectedDate(randomDay());
+               j->deleteEntry();
                QCoreApplication::processEvents();
            }));
     ContactsPanel *c = diary.contacts;
     report("contact step (1,000 contacts)", timeRuns(runs * 4, [&](int i) {
                if ((i / 20) % 2)
-                   c->cmdp_Click();
+                   c->showPrevious();
                else
-                   c->cmdn_Click();
+                   c->showNext();
            }));
     PhotoPanel *p = diary.photos;
-    diary.Command2->click();
+    diary.photoPageButton->click();
     report("photo step with preview (1,000)", timeRuns(runs * 4, [&](int i) {
                if ((i / 20) % 2)
-                   p->nextphoto_Click();
+                   p->showPreviousPhoto();
                else
-                   p->prevphoto_Click();
+                   p->showNextPhoto();
            }));
     Interaction::install(nullptr);
     return 0;

@@ -4,7 +4,7 @@
 //        (defaults 100000, 7 and 60)
 
 #include "generate.h"
-#include "store/store.h"
+#include "core/store.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -106,7 +106,7 @@ public:
                 if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
                     const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(e);
                     if (s.ms < 0 && windowName(m_x, map->window) == QLatin1String("Quillary"))
-                        s.ms = t.nsecsElapsed() / 1e6;
+                        s.ms = double(t.nsecsElapsed()) / 1e6;
                 }
                 free(e);
             }
@@ -197,11 +197,11 @@ int main(int argc, char *argv[]) {
     for (int i = 0; i < runs; ++i) {
         Sample f = h.run(floor, emptyHome.path(), 0);
         floorMs.push_back(f.ms);
-        floorRss.push_back(f.rssKb);
+        floorRss.push_back(double(f.rssKb));
         emptyMs.push_back(h.run(program, emptyHome.path(), 0).ms);
         Sample b = h.run(program, bigHome.path(), 0);
         bigMs.push_back(b.ms);
-        bigRss.push_back(b.rssKb);
+        bigRss.push_back(double(b.rssKb));
         setMusic(ini, "1");
         musicMs.push_back(h.run(program, bigHome.path(), 0).ms);
         setMusic(ini, "0");

@@ -1,5 +1,5 @@
 // Any bytes decode to text without crashing or hanging.
-#include "novels/chapterfile.h"
+#include "core/chapterfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));

@@ -1,5 +1,5 @@
 // No face name ever resolves outside the face folder.
-#include "store/apppaths.h"
+#include "core/apppaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

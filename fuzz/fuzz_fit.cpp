@@ -1,5 +1,5 @@
 // The fitted view always lies inside the display box and keeps proportions.
-#include "photos/picturefit.h"
+#include "core/picturefit.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The flag is always a digit's value or 0.
-#include "store/settingsfile.h"
+#include "core/settingsfile.h"
 
 #include <cstdlib>
 

@@ -7,11 +7,11 @@
 #include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
 #include "photos/photopanel.h"
-#include "shell/diary.h"
-#include "shell/interaction.h"
-#include "shell/modummc.h"
+#include "app/mainwindow.h"
+#include "widgets/interaction.h"
+#include "music/backgroundmusic.h"
 #include "silentplayer.h"
-#include "store/store.h"
+#include "core/store.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -41,31 +41,31 @@ public:
 
 // Saves forever, announcing each save once it has returned.
 int child(const QString &dbPath, quint32 seed) {
-    Modummc::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
+    BackgroundMusic::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
     AlwaysOk ok;
     Interaction::install(&ok);
     Store store;
     store.open(dbPath);
-    Diary diary(&store);
+    MainWindow diary(&store);
     QRandomGenerator rng(seed);
     for (int i = 0;; ++i) {
         const QString id = QStringLiteral("%1-%2").arg(seed).arg(i);
         switch (rng.bounded(3)) {
         case 0: {
             JournalPanel *j = diary.journal;
-            j->MonthView1->setSelectedDate(QDate(2000, 1, 1).addDays(rng.bounded(3000)));
-            j->RTBox->setPlainText(QStringLiteral("J ") + id + QString(int(rng.bounded(2000)), QChar(0x65e5)));
-            j->save_Click();
+            j->calendar->setSelectedDate(QDate(2000, 1, 1).addDays(rng.bounded(3000)));
+            j->editor->setPlainText(QStringLiteral("J ") + id + QString(int(rng.bounded(2000)), QChar(0x65e5)));
+            j->saveEntry();
             std::printf("J %s\n", qPrintable(id));
             break;
         }
         case 1: {
             ContactsPanel *c = diary.contacts;
-            c->Cmdadd_Click();
+            c->addContact();
             for (int f = 0; f < 10; ++f)
                 c->field(f)->setText(id + QLatin1Char('|') + QString::number(f));
             c->field(0)->setText(QStringLiteral("C ") + id);
-            c->Cmdupdate_Click();
+            c->saveContact();
             std::printf("C %s\n", qPrintable(id));
             break;
         }
@@ -73,9 +73,9 @@ int child(const QString &dbPath, quint32 seed) {
             PhotoPanel *p = diary.photos;
             // As a person adds one: choose the picture, describe it, add it.
             ok.picture = QStringLiteral("/pictures/") + id + QStringLiteral(".jpg");
-            p->openphoto_Click();
-            p->introducephoto->setText(QStringLiteral("P ") + id);
-            p->addphoto_Click();
+            p->choosePicture();
+            p->descriptionBox->setText(QStringLiteral("P ") + id);
+            p->addPhoto();
             std::printf("P %s\n", qPrintable(id));
             break;
         }

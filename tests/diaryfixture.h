@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/diary.h"
-#include "store/store.h"
+#include "app/mainwindow.h"
+#include "core/store.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -23,5 +23,5 @@ protected:
 
     QTemporaryDir m_dir;
     std::unique_ptr<Store> m_store;
-    std::unique_ptr<Diary> m_diary;
+    std::unique_ptr<MainWindow> m_diary;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/interaction.h"
+#include "widgets/interaction.h"
 
 #include <QList>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/musicplayer.h"
+#include "music/musicplayer.h"
 
 #include <QStringList>
 

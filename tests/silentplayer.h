@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/musicplayer.h"
+#include "music/musicplayer.h"
 
 // A sequencer that plays nothing and never reports a song's end: for runs
 // that time or stress the interface, not the synthesiser.

@@ -1,17 +1,21 @@
-#include "about/frmabout.h"
-#include "about/introduce.h"
+#include "about/aboutbox.h"
+#include "about/authorpage.h"
 #include "fakeinteraction.h"
 #include "modal.h"
 #include "journal/journalpanel.h"
-#include "options/frmoptions.h"
-#include "shell/clickablelabel.h"
-#include "shell/diary.h"
-#include "shell/icon.h"
-#include "shell/labelbutton.h"
-#include "shell/panelframe.h"
-#include "shell/picturebutton.h"
-#include "store/recordset.h"
-#include "store/store.h"
+#include "options/optionsdialog.h"
+#include "widgets/clickablelabel.h"
+#include "app/mainwindow.h"
+#include "contacts/contactspanel.h"
+#include "novels/novelpanel.h"
+#include "photos/photopanel.h"
+#include "app/popupmenu.h"
+#include "app/trayicon.h"
+#include "widgets/labelbutton.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,27 +34,27 @@ class TestAbout : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Store> m_store;
-    std::unique_ptr<Diary> m_diary;
+    std::unique_ptr<MainWindow> m_diary;
 
 private Q_SLOTS:
     void init() {
         m_store = std::make_unique<Store>();
         m_store->open(m_dir.filePath("work.db"));
-        m_diary = std::make_unique<Diary>(m_store.get());
+        m_diary = std::make_unique<MainWindow>(m_store.get());
         m_diary->show();
     }
     void cleanup() {
         m_diary.reset();
         m_store.reset();
-        icon::setAvailabilityCheck([] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+        TrayIcon::setAvailabilityCheck([] { return QSystemTrayIcon::isSystemTrayAvailable(); });
     }
 
     void hideToTheNotificationAreaAndBack() {
-        icon::setAvailabilityCheck([] { return true; });
-        m_diary->Command4->click();
-        m_diary->minisys->click();
+        TrayIcon::setAvailabilityCheck([] { return true; });
+        m_diary->contactsPageButton->click();
+        m_diary->hideButton->click();
         QVERIFY(!m_diary->isVisible());
-        QSystemTrayIcon *tray = icon::current();
+        QSystemTrayIcon *tray = TrayIcon::current();
         QVERIFY(tray);
         QCOMPARE(tray->toolTip(), QString("Quillary"));
         for (auto reason : {QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick,
@@ -60,123 +64,124 @@ private Q_SLOTS:
         }
         Q_EMIT tray->activated(QSystemTrayIcon::Trigger); // left press
         QVERIFY(m_diary->isVisible());
-        QVERIFY(!icon::current());
-        QVERIFY(m_diary->Frame5->isVisible()); // as it was
+        QVERIFY(!TrayIcon::current());
+        QVERIFY(m_diary->contacts->frame->isVisible()); // as it was
 
-        m_diary->minisys->click(); // a second hide: a new icon
-        QSystemTrayIcon *second = icon::current();
+        m_diary->hideButton->click(); // a second hide: a new icon
+        QSystemTrayIcon *second = TrayIcon::current();
         QVERIFY(second);
         Q_EMIT second->activated(QSystemTrayIcon::Context); // right press
         QVERIFY(m_diary->isVisible());
-        QVERIFY(!icon::current());
+        QVERIFY(!TrayIcon::current());
     }
 
     void noNotificationAreaKeepsTheWindow() {
-        icon::setAvailabilityCheck([] { return false; });
-        m_diary->minisys->click();
+        TrayIcon::setAvailabilityCheck([] { return false; });
+        m_diary->hideButton->click();
         QVERIFY(m_diary->isVisible());
-        QVERIFY(!icon::current());
+        QVERIFY(!TrayIcon::current());
     }
 
     void popupMenuEntries() {
         FakeInteraction fake;
-        QVERIFY(m_diary->options.exists()); // start-up made it already
-        delete m_diary->options.existing();
-        QVERIFY(!m_diary->options.exists());
-        m_diary->showPopupMenu(QPoint(10, 10)); // the menu makes its dialog, hidden
-        FrmOptions *d = m_diary->options.existing();
-        QVERIFY(d && !d->isVisible());
-        d->menufile->hide();
+        QVERIFY(m_diary->optionsDialog.exists()); // start-up made it already
+        delete m_diary->optionsDialog.existing();
+        QVERIFY(!m_diary->optionsDialog.exists());
+        m_diary->showPopupMenu(QPoint(10, 10)); // the menu needs no dialog
+        PopupMenu *d = m_diary->popupMenu;
+        QCOMPARE(d->objectName(), QString("menufile"));
+        QVERIFY(!m_diary->optionsDialog.exists());
+        d->hide();
         QStringList entries;
-        for (QAction *a : d->menufile->actions())
+        for (QAction *a : d->actions())
             entries << (a->isSeparator() ? QString("-") : a->text());
         QCOMPARE(entries, QStringList({"日历(&D)", "照片(&P)", "小说(&S)", "地址(&A)", "-", "选项(&O)",
                                        "-", "关于(&H)", "使用方法(&Q)"}));
 
         QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/a.jpg', 'a')");
         QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/b.jpg', 'b')");
-        m_diary->Adophoto->open();
-        m_diary->Adophoto->moveNext();
-        d->menuphoto->trigger();
-        QVERIFY(m_diary->Frame3->isVisible());
-        QCOMPARE(m_diary->Adophoto->absolutePosition(), 1); // the first photo
-        d->menuadd->trigger();
-        QVERIFY(m_diary->Frame5->isVisible());
+        m_diary->photoRecords->open();
+        m_diary->photoRecords->moveNext();
+        d->photoAction->trigger();
+        QVERIFY(m_diary->photos->frame->isVisible());
+        QCOMPARE(m_diary->photoRecords->absolutePosition(), 1); // the first photo
+        d->contactsAction->trigger();
+        QVERIFY(m_diary->contacts->frame->isVisible());
         whenShown(this, "book", [](QWidget *) {});
-        d->menustory->trigger(); // the catalogue came up modally and was closed
-        QVERIFY(m_diary->Frame4->isVisible());
-        d->menudiary->trigger();
-        QVERIFY(m_diary->Frame1->isVisible() && m_diary->Frame2->isVisible());
-        d->menuhelp->trigger();
+        d->novelAction->trigger(); // the catalogue came up modally and was closed
+        QVERIFY(m_diary->novels->frame->isVisible());
+        d->journalAction->trigger();
+        QVERIFY(m_diary->journal->calendarFrame->isVisible() && m_diary->journal->editorFrame->isVisible());
+        d->helpAction->trigger();
         QCOMPARE(fake.opened.size(), 1);
         QVERIFY(fake.opened.first().toLocalFile().endsWith("/help/help.htm"));
         bool optionsShown = false;
         whenShown(this, "frmOptions", [&](QWidget *w) { optionsShown = static_cast<QDialog *>(w)->isModal(); });
-        d->menuoption->trigger();
+        d->optionsAction->trigger();
         QVERIFY(optionsShown);
-        m_diary->options.get()->menuabout->trigger();
-        QVERIFY(m_diary->frmAbout.existing() && m_diary->frmAbout.existing()->isVisible());
+        d->aboutAction->trigger();
+        QVERIFY(m_diary->aboutBox.existing() && m_diary->aboutBox.existing()->isVisible());
     }
 
     void aboutBoxAndItsWaysToTheAuthorPage() {
-        m_diary->journal->aboutfrm->clicked();
-        FrmAbout *box = m_diary->frmAbout.existing();
+        m_diary->journal->aboutButton->clicked();
+        AboutBox *box = m_diary->aboutBox.existing();
         QVERIFY(box && box->isVisible() && !box->isModal());
         QCOMPARE(box->parentWidget(), m_diary.get());
         QCOMPARE(box->windowTitle(), QString("关于本应用程序"));
-        QCOMPARE(box->lblTitle->text(), QString("Quillary"));
-        QCOMPARE(box->lblVersion->text(), QString("版本1.0 Beta"));
-        QCOMPARE(box->lblVersion->toolTip(), QString("看看我"));
-        QVERIFY(box->Label1->text().startsWith("本软件的开发纯属个人爱好"));
-        QCOMPARE(box->Command1->text(), QString("关于作者"));
+        QCOMPARE(box->titleLabel->text(), QString("Quillary"));
+        QCOMPARE(box->versionLabel->text(), QString("版本1.0 Beta"));
+        QCOMPARE(box->versionLabel->toolTip(), QString("看看我"));
+        QVERIFY(box->descriptionLabel->text().startsWith("本软件的开发纯属个人爱好"));
+        QCOMPARE(box->authorButton->text(), QString("关于作者"));
 
         // From the version label: on its own, the About box stays usable.
-        box->lblVersion->clicked();
-        Introduce *page = m_diary->introduce.existing();
+        box->versionLabel->clicked();
+        AuthorPage *page = m_diary->authorPage.existing();
         QVERIFY(page && page->isVisible() && !page->isModal());
         QVERIFY(!page->parentWidget());
         // Asking for the modal page meanwhile brings the open one forward.
-        box->Command1->click();
-        QCOMPARE(m_diary->introduce.existing(), page);
-        box->Cmdok->click(); // closing the box leaves the page
+        box->authorButton->click();
+        QCOMPARE(m_diary->authorPage.existing(), page);
+        box->okButton->click(); // closing the box leaves the page
         QVERIFY(page->isVisible());
-        page->unloadthing();
-        QVERIFY(!m_diary->introduce.exists());
+        page->closePage();
+        QVERIFY(!m_diary->authorPage.exists());
 
-        m_diary->aboutfrm_Click();
-        box = m_diary->frmAbout.existing();
+        m_diary->openAbout();
+        box = m_diary->aboutBox.existing();
         bool modal = false;
         whenShown(this, "introduce", [&](QWidget *w) {
             modal = static_cast<QDialog *>(w)->isModal();
             QCOMPARE(w->parentWidget(), box);
         });
-        box->Command1->click();
+        box->authorButton->click();
         QVERIFY(modal);
     }
 
     void authorPageTypesItsBiography() {
         FakeInteraction fake;
-        QCOMPARE(Introduce::biography().size(), 63);
+        QCOMPARE(AuthorPage::biography().size(), 63);
         m_diary->showAuthorPage(false);
-        Introduce *page = m_diary->introduce.existing();
+        AuthorPage *page = m_diary->authorPage.existing();
         QCOMPARE(page->windowTitle(), QString("关于作者"));
-        QVERIFY(page->Timer1->isActive());
-        QCOMPARE(page->Timer1->interval(), 200);
-        QVERIFY(page->Text1->toPlainText().isEmpty());
+        QVERIFY(page->typingTimer->isActive());
+        QCOMPARE(page->typingTimer->interval(), 200);
+        QVERIFY(page->biographyView->toPlainText().isEmpty());
         for (int i = 0; i < 5; ++i)
-            page->Timer1_Timer();
-        QCOMPARE(page->Text1->toPlainText(), Introduce::biography().left(5));
-        QCOMPARE(page->Text1->font().family(), QString("黑体"));
-        QCOMPARE(page->Text1->font().pointSize(), 20);
+            page->typeNextCharacter();
+        QCOMPARE(page->biographyView->toPlainText(), AuthorPage::biography().left(5));
+        QCOMPARE(page->biographyView->font().family(), QString("黑体"));
+        QCOMPARE(page->biographyView->font().pointSize(), 20);
         for (int i = 5; i < 63 + 3; ++i)
-            page->Timer1_Timer();
-        QCOMPARE(page->Text1->toPlainText(), Introduce::biography() + "\n" + Introduce::biography().left(3));
+            page->typeNextCharacter();
+        QCOMPARE(page->biographyView->toPlainText(), AuthorPage::biography() + "\n" + AuthorPage::biography().left(3));
 
-        page->Label2_Click(); // the mail link does not close the page
+        page->writeMail(); // the mail link does not close the page
         QVERIFY(page->isVisible());
-        QCOMPARE(fake.opened.last().toString(), "mailto:" + Introduce::mailAddress());
-        QCOMPARE(page->Label2->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        QVERIFY(Introduce::mailAddress().endsWith("example.org"));
+        QCOMPARE(fake.opened.last().toString(), "mailto:" + AuthorPage::mailAddress());
+        QCOMPARE(page->mailLabel->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(AuthorPage::mailAddress().endsWith("example.org"));
     }
 
     void eachClosingClick_data() {
@@ -187,15 +192,15 @@ private Q_SLOTS:
     void eachClosingClick() {
         QFETCH(QString, target);
         m_diary->showAuthorPage(false);
-        Introduce *page = m_diary->introduce.existing();
-        page->Timer1_Timer();
+        AuthorPage *page = m_diary->authorPage.existing();
+        page->typeNextCharacter();
         QWidget *w = target == "page"     ? static_cast<QWidget *>(page)
-                     : target == "Image1" ? page->Image1
-                     : target == "Label1" ? page->Label1
-                                          : page->Text1->viewport();
+                     : target == "Image1" ? page->picture
+                     : target == "Label1" ? page->nameLabel
+                                          : page->biographyView->viewport();
         const QPoint at = target == "page" ? QPoint(page->width() - 4, page->height() - 4) : QPoint(3, 3);
         QTest::mouseClick(w, Qt::LeftButton, {}, at);
-        QVERIFY(!m_diary->introduce.exists());
+        QVERIFY(!m_diary->authorPage.exists());
     }
 };
 

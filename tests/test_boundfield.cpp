@@ -1,6 +1,6 @@
-#include "store/boundfield.h"
-#include "store/recordset.h"
-#include "store/store.h"
+#include "core/boundfield.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include <QApplication>
 #include <QLineEdit>

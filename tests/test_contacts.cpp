@@ -1,15 +1,15 @@
 #include "contacts/contactspanel.h"
 #include "contacts/faceart.h"
-#include "contacts/findaddress.h"
+#include "contacts/findcontactdialog.h"
 #include "diaryfixture.h"
 #include "fakeinteraction.h"
 #include "modal.h"
-#include "shell/diary.h"
-#include "shell/panelframe.h"
-#include "shell/picturebutton.h"
-#include "store/apppaths.h"
-#include "store/recordset.h"
-#include "store/store.h"
+#include "app/mainwindow.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "core/apppaths.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -44,10 +44,10 @@ class TestContacts : public DiaryFixture {
         return out;
     }
     void openWindow() {
-        m_diary = std::make_unique<Diary>(m_store.get());
+        m_diary = std::make_unique<MainWindow>(m_store.get());
         c = m_diary->contacts;
         m_diary->show();
-        m_diary->Command4->click();
+        m_diary->contactsPageButton->click();
     }
     bool allLocked() {
         for (int i = 0; i < ContactsPanel::FieldCount; ++i)
@@ -62,9 +62,9 @@ class TestContacts : public DiaryFixture {
         return true;
     }
     // Runs the find window modally, acting on it once it is up.
-    void find(const std::function<void(FindAddress *)> &act) {
-        whenShown(this, "findaddress", [act](QWidget *w) { act(static_cast<FindAddress *>(w)); });
-        c->findname_Click();
+    void find(const std::function<void(FindContactDialog *)> &act) {
+        whenShown(this, "findaddress", [act](QWidget *w) { act(static_cast<FindContactDialog *>(w)); });
+        c->findContact();
     }
 
 private Q_SLOTS:
@@ -94,15 +94,15 @@ private Q_SLOTS:
         insert("甲");
         insert("乙", "5.bmp");
         openWindow();
-        QCOMPARE(c->ICombo->count(), 85);
-        QCOMPARE(c->ICombo->itemData(0).toString(), QString("qq1"));
-        QCOMPARE(c->ICombo->itemData(84).toString(), QString("qq85"));
-        QVERIFY(c->ICombo->itemText(16).isEmpty());
+        QCOMPARE(c->faceSelector->count(), 85);
+        QCOMPARE(c->faceSelector->itemData(0).toString(), QString("qq1"));
+        QCOMPARE(c->faceSelector->itemData(84).toString(), QString("qq85"));
+        QVERIFY(c->faceSelector->itemText(16).isEmpty());
         QVERIFY(allLocked());
         QCOMPARE(c->text(0), QString("甲"));
         QCOMPARE(c->shownFace(), QString("2.bmp"));
-        QCOMPARE(c->Textpasskey->text(), QString("2.bmp")); // pending for the first contact
-        c->cmdn_Click();
+        QCOMPARE(c->faceNameBox->text(), QString("2.bmp")); // pending for the first contact
+        c->showNext();
         QCOMPARE(stored("qqpic"), QStringList({"2.bmp", "5.bmp"}));
         QCOMPARE(c->shownFace(), QString("5.bmp"));
     }
@@ -112,15 +112,15 @@ private Q_SLOTS:
         insert("b", "1.bmp");
         insert("c", "1.bmp");
         openWindow();
-        c->cmdp_Click();
+        c->showPrevious();
         QCOMPARE(c->text(0), QString("a"));
-        c->cmdn_Click();
-        c->cmdn_Click();
-        c->cmdn_Click();
+        c->showNext();
+        c->showNext();
+        c->showNext();
         QCOMPARE(c->text(0), QString("c"));
-        c->modify_Click();
+        c->unlockFields();
         QVERIFY(noneLocked());
-        c->cmdp_Click();
+        c->showPrevious();
         QVERIFY(allLocked());
         QCOMPARE(c->text(0), QString("b"));
     }
@@ -132,12 +132,12 @@ private Q_SLOTS:
         insert("y");
         insert("z", "9.bmp");
         openWindow();
-        m_diary->Adoadd->moveNext(); // a plain move: change handler only
+        m_diary->contactRecords->moveNext(); // a plain move: change handler only
         QCOMPARE(c->shownFace(), QString("2.bmp"));
-        m_diary->Adoadd->moveNext();
+        m_diary->contactRecords->moveNext();
         QCOMPARE(stored("qqpic"), QStringList({"9.bmp", "<null>", "9.bmp"}));
-        c->cmdp_Click(); // a step: the refresh writes it
-        c->cmdp_Click();
+        c->showPrevious(); // a step: the refresh writes it
+        c->showPrevious();
         QCOMPARE(stored("qqpic"), QStringList({"9.bmp", "2.bmp", "9.bmp"}));
     }
 
@@ -145,36 +145,36 @@ private Q_SLOTS:
         insert("a", "1.bmp");
         insert("b", "1.bmp");
         openWindow();
-        c->Cmdadd_Click();
+        c->addContact();
         QVERIFY(noneLocked());
         QCOMPARE(c->text(0), QString());
         QCOMPARE(c->shownFace(), QString("2.bmp"));
         c->field(0)->setText("new one");
-        c->Cmdadd_Click(); // a second Add stores the first
+        c->addContact(); // a second Add stores the first
         QCOMPARE(stored("name"), QStringList({"a", "b", "new one"}));
         QCOMPARE(stored("qqpic").last(), QString("<null>")); // no face picked
         c->field(0)->setText("typed, then stepped away");
-        c->cmdn_Click(); // left by a step: written, and the last stays on screen
+        c->showNext(); // left by a step: written, and the last stays on screen
         QCOMPARE(stored("name").last(), QString("typed, then stepped away"));
         QCOMPARE(c->text(0), QString("typed, then stepped away"));
         QVERIFY(allLocked());
 
-        c->cmdp_Click();
-        c->cmdp_Click();
-        c->cmdp_Click(); // on "a"
-        c->modify_Click();
+        c->showPrevious();
+        c->showPrevious();
+        c->showPrevious(); // on "a"
+        c->unlockFields();
         c->field(1)->setText("nick");
-        c->Cmdupdate_Click();
+        c->saveContact();
         QVERIFY(allLocked());
         QCOMPARE(stored("nickname").first(), QString("nick"));
         QCOMPARE(c->text(0), QString("a"));
 
-        c->cmddelete_Click(); // the following one comes on screen
+        c->deleteContact(); // the following one comes on screen
         QCOMPARE(c->text(0), QString("b"));
         QVERIFY(allLocked());
-        c->cmdn_Click();
-        c->cmdn_Click();
-        c->cmddelete_Click(); // the last: the one before it comes on screen
+        c->showNext();
+        c->showNext();
+        c->deleteContact(); // the last: the one before it comes on screen
         QCOMPARE(c->text(0), QString("new one"));
         QCOMPARE(stored("name"), QStringList({"b", "new one"}));
     }
@@ -183,13 +183,13 @@ private Q_SLOTS:
     void pendingEditsSurviveTheEnd() {
         insert("a", "1.bmp");
         openWindow();
-        c->modify_Click();
+        c->unlockFields();
         c->field(1)->setText("typed, never saved");
-        QTimer::singleShot(0, m_diary->exitsys, &QToolButton::click);
+        QTimer::singleShot(0, m_diary->closeButton, &QToolButton::click);
         QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(stored("nickname"), QStringList({"typed, never saved"}));
-        c->Cmdadd_Click();
+        c->addContact();
         c->field(0)->setText("brand new");
         m_diary->savePendingEdits();
         QCOMPARE(stored("name"), QStringList({"a", "brand new"}));
@@ -197,18 +197,18 @@ private Q_SLOTS:
 
     void emptyTableFailsQuietly() {
         openWindow();
-        for (auto op : {&ContactsPanel::cmdp_Click, &ContactsPanel::cmdn_Click,
-                        &ContactsPanel::Cmdupdate_Click, &ContactsPanel::cmddelete_Click}) {
+        for (auto op : {&ContactsPanel::showPrevious, &ContactsPanel::showNext,
+                        &ContactsPanel::saveContact, &ContactsPanel::deleteContact}) {
             (c->*op)();
             QVERIFY(allLocked());
             QCOMPARE(c->text(0), QString());
         }
         QCOMPARE(c->shownFace(), QString("2.bmp"));
         QVERIFY(stored("name").isEmpty());
-        c->Cmdadd_Click();
+        c->addContact();
         c->field(0)->setText("first friend");
-        c->Cmdadd_Click();
-        c->cmddelete_Click(); // drops the unwritten second one
+        c->addContact();
+        c->deleteContact(); // drops the unwritten second one
         QCOMPARE(stored("name"), QStringList({"first friend"}));
         QCOMPARE(c->text(0), QString("first friend"));
     }
@@ -217,13 +217,13 @@ private Q_SLOTS:
         insert("a", "1.bmp");
         insert("b", "1.bmp");
         openWindow();
-        c->ICombo->setCurrentIndex(16);
-        c->ICombo_Click(17);
+        c->faceSelector->setCurrentIndex(16);
+        c->chooseFace(17);
         QCOMPARE(c->shownFace(), QString("17.bmp"));
         QCOMPARE(stored("qqpic").first(), QString("1.bmp")); // not saved by itself
         QVERIFY(allLocked()); // works on locked fields too
-        c->cmdn_Click();
-        c->cmdp_Click();
+        c->showNext();
+        c->showPrevious();
         QCOMPARE(c->shownFace(), QString("17.bmp"));
         QCOMPARE(stored("qqpic").first(), QString("17.bmp"));
     }
@@ -237,7 +237,7 @@ private Q_SLOTS:
         openWindow();
         QCOMPARE(c->shownFace(), QString("3.bmp"));
         for (int i = 0; i < 4; ++i) {
-            c->cmdn_Click();
+            c->showNext();
             QCOMPARE(c->shownFace(), QString("3.bmp")); // the avatar stays as it was
         }
     }
@@ -252,8 +252,8 @@ private Q_SLOTS:
         name->setFocus();
         QTest::keyClicks(name, "x");
         QCOMPARE(name->text(), QString("a name that is far too long")); // locked
-        c->modify_Click();
-        c->modify_Click(); // not a toggle
+        c->unlockFields();
+        c->unlockFields(); // not a toggle
         QVERIFY(noneLocked());
         name->clear();
         QTest::keyClicks(name, "sixteen-letters!");
@@ -266,25 +266,25 @@ private Q_SLOTS:
             QCOMPARE(f->text().size(), limits[i] ? limits[i] : 60);
         }
 
-        c->lockinfotext();
+        c->lockFields();
         QTest::mouseClick(c->field(8), Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(c->field(8)->selectedText(), c->field(8)->text());
         QTest::mouseClick(c->remark()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(!c->remark()->textCursor().hasSelection());
         for (int i = 1; i < ContactsPanel::FieldCount; ++i) {
-            QWidget *next = c->infotext[i - 1]->nextInFocusChain();
+            QWidget *next = c->fieldBoxes[i - 1]->nextInFocusChain();
             while (!(next->focusPolicy() & Qt::TabFocus))
                 next = next->nextInFocusChain();
-            QCOMPARE(next, c->infotext[i]);
+            QCOMPARE(next, c->fieldBoxes[i]);
         }
     }
 
     void hoverGivesTheFieldsTheirTextAsTips() {
         insert("张三", "1.bmp");
         openWindow();
-        c->Frame5->setMouseTracking(true);
+        c->frame->setMouseTracking(true);
         QMouseEvent move(QEvent::MouseMove, QPointF(760, 470), QPointF(760, 470), Qt::NoButton, {}, {});
-        QApplication::sendEvent(c->Frame5, &move);
+        QApplication::sendEvent(c->frame, &move);
         QCOMPARE(c->field(0)->toolTip(), QString("张三"));
         QCOMPARE(c->field(1)->toolTip(), QString());
         QVERIFY(c->remark()->toolTip().isEmpty());
@@ -297,51 +297,51 @@ private Q_SLOTS:
         insert("twin", "1.bmp");
         insert("Twin", "4.bmp");
         openWindow();
-        c->cmdn_Click(); // on the first "Twin"
+        c->showNext(); // on the first "Twin"
 
         // Cancel at once: nothing moves, the text is kept.
-        find([](FindAddress *f) {
-            f->Textname->setText("remember me");
+        find([](FindContactDialog *f) {
+            f->nameBox->setText("remember me");
             QTest::keyClick(f, Qt::Key_Escape);
         });
-        QCOMPARE(m_diary->Adoadd->absolutePosition(), 2);
+        QCOMPARE(m_diary->contactRecords->absolutePosition(), 2);
         QVERIFY(allLocked());
-        find([](FindAddress *f) {
-            QCOMPARE(f->Textname->text(), QString("remember me"));
+        find([](FindContactDialog *f) {
+            QCOMPARE(f->nameBox->text(), QString("remember me"));
             QCOMPARE(f->windowTitle(), QString("查找"));
             // Not found (case and blanks count): a message, then the first contact.
-            f->Textname->setText("Twin ");
-            f->Cmdok->click();
-            f->Textname->setText("TWIN");
-            f->Cmdok->click();
-            f->cannel->click();
+            f->nameBox->setText("Twin ");
+            f->okButton->click();
+            f->nameBox->setText("TWIN");
+            f->okButton->click();
+            f->cancelButton->click();
         });
         QCOMPARE(fake.asked.size(), 2);
         QCOMPARE(fake.asked.last().text, QString("对不起，你查找的人不存在！"));
         QCOMPARE(fake.asked.last().title, QString("对不起"));
         QCOMPARE(c->text(0), QString("alpha"));
 
-        c->modify_Click();
-        find([](FindAddress *f) {
-            f->Textname->setText("Twin");
-            QTest::keyClick(f->Textname, Qt::Key_Return); // the default button
+        c->unlockFields();
+        find([](FindContactDialog *f) {
+            f->nameBox->setText("Twin");
+            QTest::keyClick(f->nameBox, Qt::Key_Return); // the default button
         });
-        QCOMPARE(m_diary->Adoadd->absolutePosition(), 2); // the first of the two
+        QCOMPARE(m_diary->contactRecords->absolutePosition(), 2); // the first of the two
         QCOMPARE(c->shownFace(), QString("1.bmp"));
         QVERIFY(allLocked());
-        find([](FindAddress *f) {
-            QVERIFY(f->Textname->text().isEmpty()); // a new window after a success
-            f->cannel->click();
+        find([](FindContactDialog *f) {
+            QVERIFY(f->nameBox->text().isEmpty()); // a new window after a success
+            f->cancelButton->click();
         });
     }
 
     void findOnAnEmptyTableSaysSo() {
         FakeInteraction fake;
         openWindow();
-        find([](FindAddress *f) {
-            f->Textname->setText("anyone");
-            f->Cmdok->click();
-            f->cannel->click();
+        find([](FindContactDialog *f) {
+            f->nameBox->setText("anyone");
+            f->okButton->click();
+            f->cancelButton->click();
         });
         QCOMPARE(fake.asked.size(), 1);
     }

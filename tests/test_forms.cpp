@@ -1,5 +1,5 @@
-#include "shell/formholder.h"
-#include "shell/labelbutton.h"
+#include "widgets/windowholder.h"
+#include "widgets/labelbutton.h"
 
 #include <QDialog>
 #include <QSignalSpy>
@@ -26,7 +26,7 @@ class TestForms : public QObject {
 private Q_SLOTS:
     void touchCreatesHiddenOnceAndCloseDestroys() {
         loads = 0;
-        FormHolder<Sample> holder([] { return new Sample; });
+        WindowHolder<Sample> holder([] { return new Sample; });
         QVERIFY(!holder.exists());
         Sample *first = holder.get();
         QCOMPARE(loads, 1);
@@ -56,7 +56,7 @@ private Q_SLOTS:
 
     void modalDialogKeptWhenHiddenAndGoneWhenClosed() {
         loads = 0;
-        FormHolder<Sample> holder([] { return new Sample; });
+        WindowHolder<Sample> holder([] { return new Sample; });
         Sample *dlg = holder.get();
         QTimer::singleShot(0, dlg, &QDialog::hide);
         dlg->exec();
@@ -75,7 +75,7 @@ private Q_SLOTS:
         struct Stubborn : QWidget {
             void closeEvent(QCloseEvent *e) override { e->ignore(); }
         };
-        FormHolder<Stubborn> holder([] { return new Stubborn; });
+        WindowHolder<Stubborn> holder([] { return new Stubborn; });
         Stubborn *w = holder.get();
         w->show();
         QVERIFY(!w->close());

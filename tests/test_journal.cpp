@@ -2,11 +2,11 @@
 #include "fakeinteraction.h"
 #include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
-#include "shell/selectionformat.h"
-#include "shell/diary.h"
-#include "shell/labelbutton.h"
-#include "store/recordset.h"
-#include "store/store.h"
+#include "widgets/selectionformat.h"
+#include "app/mainwindow.h"
+#include "widgets/labelbutton.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include <QCalendarWidget>
 #include <QListView>
@@ -43,18 +43,18 @@ class TestJournal : public DiaryFixture {
         return out;
     }
     void openWindow() {
-        m_diary = std::make_unique<Diary>(m_store.get());
+        m_diary = std::make_unique<MainWindow>(m_store.get());
         j = m_diary->journal;
         m_diary->show();
     }
     void pickDay(int y, int m, int d) {
-        j->MonthView1->setSelectedDate(QDate(y, m, d));
-        j->MonthView1_DateClick();
+        j->calendar->setSelectedDate(QDate(y, m, d));
+        j->showEntryOfSelectedDay();
     }
     void selectAll() {
-        QTextCursor c = j->RTBox->textCursor();
+        QTextCursor c = j->editor->textCursor();
         c.select(QTextCursor::Document);
-        j->RTBox->setTextCursor(c);
+        j->editor->setTextCursor(c);
     }
 
 private Q_SLOTS:
@@ -70,29 +70,29 @@ private Q_SLOTS:
                                            "20030305 third"}));
         // The shown line stays one line.
         QVERIFY(!j->entries->index(0).data().toString().contains('\n'));
-        QVERIFY(m_diary->Adodc1->eof());
+        QVERIFY(m_diary->journalRecords->eof());
     }
 
     void saveAsksAppendsAndRefills() {
         FakeInteraction fake;
         openWindow();
-        QVERIFY(!j->save->isEnabled() && j->deldata->isEnabled()); // start-up state
-        j->MonthView1->setSelectedDate(QDate(2003, 11, 15));
-        j->RTBox->setPlainText("今天 😀 𠀀\nline two");
-        QVERIFY(j->save->isEnabled() && j->deldata->isEnabled());
+        QVERIFY(!j->saveButton->isEnabled() && j->deleteButton->isEnabled()); // start-up state
+        j->calendar->setSelectedDate(QDate(2003, 11, 15));
+        j->editor->setPlainText("今天 😀 𠀀\nline two");
+        QVERIFY(j->saveButton->isEnabled() && j->deleteButton->isEnabled());
 
         fake.confirmAnswer = false;
-        j->save_Click();
+        j->saveEntry();
         QCOMPARE(fake.asked.last().text, QString("保存日记吗？"));
         QCOMPARE(fake.asked.last().title, QString("save"));
         QVERIFY(rows().isEmpty());
 
         fake.confirmAnswer = true;
-        j->save_Click();
-        j->save_Click(); // a second save of the day is a second entry
+        j->saveEntry();
+        j->saveEntry(); // a second save of the day is a second entry
         QCOMPARE(rows(), QStringList(2, "20031115|今天 😀 𠀀\nline two"));
         QCOMPARE(j->entries->rowCount(), 2);
-        QCOMPARE(j->RTBox->toPlainText(), QString("今天 😀 𠀀\nline two")); // editor keeps its text
+        QCOMPARE(j->editor->toPlainText(), QString("今天 😀 𠀀\nline two")); // editor keeps its text
     }
 
     void dateClickShowsTheDaysFirstEntry() {
@@ -101,24 +101,24 @@ private Q_SLOTS:
         insert("20021207", "late");
         openWindow();
         pickDay(2002, 12, 7);
-        QCOMPARE(j->RTBox->toPlainText(), QString("early"));
-        QVERIFY(j->save->isEnabled() && j->deldata->isEnabled());
+        QCOMPARE(j->editor->toPlainText(), QString("early"));
+        QVERIFY(j->saveButton->isEnabled() && j->deleteButton->isEnabled());
 
         pickDay(2003, 3, 5); // found, but empty
-        QCOMPARE(j->RTBox->toPlainText(), QString());
-        QVERIFY(!j->save->isEnabled() && j->deldata->isEnabled());
+        QCOMPARE(j->editor->toPlainText(), QString());
+        QVERIFY(!j->saveButton->isEnabled() && j->deleteButton->isEnabled());
 
-        j->RTBox->setPlainText("typed");
+        j->editor->setPlainText("typed");
         pickDay(2001, 1, 1); // nothing stored that day
-        QCOMPARE(j->RTBox->toPlainText(), QString());
-        QVERIFY(!j->save->isEnabled() && !j->deldata->isEnabled());
+        QCOMPARE(j->editor->toPlainText(), QString());
+        QVERIFY(!j->saveButton->isEnabled() && !j->deleteButton->isEnabled());
     }
 
     void dateClickOnAnEmptyJournalLeavesTheEditor() {
         openWindow();
-        j->RTBox->setPlainText("draft");
+        j->editor->setPlainText("draft");
         pickDay(2002, 12, 7);
-        QCOMPARE(j->RTBox->toPlainText(), QString("draft"));
+        QCOMPARE(j->editor->toPlainText(), QString("draft"));
     }
 
     void deleteRemovesTheDaysFirstEntry() {
@@ -128,38 +128,38 @@ private Q_SLOTS:
         insert("20021207", "late");
         insert("20030101", "other");
         openWindow();
-        j->MonthView1->setSelectedDate(QDate(2002, 12, 7));
+        j->calendar->setSelectedDate(QDate(2002, 12, 7));
 
         fake.confirmAnswer = false;
-        j->RTBox->setPlainText("kept");
-        j->deldata_Click();
+        j->editor->setPlainText("kept");
+        j->deleteEntry();
         QCOMPARE(fake.asked.last().text, QString("是否删除真的当前记录?"));
         QCOMPARE(fake.asked.last().title, QString());
         QCOMPARE(rows().size(), 4);
-        QCOMPARE(j->RTBox->toPlainText(), QString("kept"));
+        QCOMPARE(j->editor->toPlainText(), QString("kept"));
 
         fake.confirmAnswer = true;
-        j->deldata_Click();
+        j->deleteEntry();
         QCOMPARE(rows(), QStringList({"20021207xyz|longer key", "20021207|late", "20030101|other"}));
-        QCOMPARE(j->RTBox->toPlainText(), QString());
+        QCOMPARE(j->editor->toPlainText(), QString());
         QCOMPARE(j->entries->rowCount(), 3);
-        j->deldata_Click(); // the first eight characters are what count
+        j->deleteEntry(); // the first eight characters are what count
         QCOMPARE(rows(), QStringList({"20021207|late", "20030101|other"}));
 
         // A day with nothing stored still asks; OK changes nothing.
-        j->RTBox->setPlainText("kept");
-        const int askedBefore = fake.asked.size();
-        j->MonthView1->setSelectedDate(QDate(1999, 9, 9));
-        j->deldata_Click();
+        j->editor->setPlainText("kept");
+        const qsizetype askedBefore = fake.asked.size();
+        j->calendar->setSelectedDate(QDate(1999, 9, 9));
+        j->deleteEntry();
         QCOMPARE(fake.asked.size(), askedBefore + 1);
         QCOMPARE(rows().size(), 2);
-        QCOMPARE(j->RTBox->toPlainText(), QString("kept"));
+        QCOMPARE(j->editor->toPlainText(), QString("kept"));
     }
 
     void deleteOnAnEmptyJournalAsksNothing() {
         FakeInteraction fake;
         openWindow();
-        j->deldata_Click();
+        j->deleteEntry();
         QVERIFY(fake.asked.isEmpty());
     }
 
@@ -170,22 +170,22 @@ private Q_SLOTS:
         insert(QVariant(), "no key at all");
         insert("20030315", "ides");
         openWindow();
-        j->MonthView1->setSelectedDate(QDate(2000, 1, 31));
-        j->List1_Click(j->entries->index(1));
-        QCOMPARE(j->RTBox->toPlainText(), QString("leap day two"));
-        QCOMPARE(j->MonthView1->selectedDate(), QDate(2004, 2, 29));
+        j->calendar->setSelectedDate(QDate(2000, 1, 31));
+        j->showListedEntry(j->entries->index(1));
+        QCOMPARE(j->editor->toPlainText(), QString("leap day two"));
+        QCOMPARE(j->calendar->selectedDate(), QDate(2004, 2, 29));
 
         // From 29 February to a day of a year without one.
-        j->List1_Click(j->entries->index(4));
-        QCOMPARE(j->MonthView1->selectedDate(), QDate(2003, 3, 15));
+        j->showListedEntry(j->entries->index(4));
+        QCOMPARE(j->calendar->selectedDate(), QDate(2003, 3, 15));
 
         // Lines without a whole key change what they can and never crash.
-        j->List1_Click(j->entries->index(2));
-        QCOMPARE(j->RTBox->toPlainText(), QString("t key")); // from the tenth character
-        QCOMPARE(j->MonthView1->selectedDate(), QDate(2003, 3, 15));
-        j->List1_Click(j->entries->index(3));
-        QCOMPARE(j->RTBox->toPlainText(), QString("t all")); // a missing key reads as empty
-        QCOMPARE(j->MonthView1->selectedDate(), QDate(2003, 3, 15));
+        j->showListedEntry(j->entries->index(2));
+        QCOMPARE(j->editor->toPlainText(), QString("t key")); // from the tenth character
+        QCOMPARE(j->calendar->selectedDate(), QDate(2003, 3, 15));
+        j->showListedEntry(j->entries->index(3));
+        QCOMPARE(j->editor->toPlainText(), QString("t all")); // a missing key reads as empty
+        QCOMPARE(j->calendar->selectedDate(), QDate(2003, 3, 15));
     }
 
     // A save the store refuses leaves no trace in any row, and the journal
@@ -195,14 +195,14 @@ private Q_SLOTS:
         insert("20021207", "precious");
         openWindow();
         QSqlQuery(m_store->database()).exec("PRAGMA query_only=ON");
-        j->MonthView1->setSelectedDate(QDate(2003, 1, 1));
-        j->RTBox->setPlainText("not stored");
-        j->save_Click();
+        j->calendar->setSelectedDate(QDate(2003, 1, 1));
+        j->editor->setPlainText("not stored");
+        j->saveEntry();
         QSqlQuery(m_store->database()).exec("PRAGMA query_only=OFF");
         QCOMPARE(rows(), QStringList({"20021207|precious"}));
         pickDay(2002, 12, 7);
-        QCOMPARE(j->RTBox->toPlainText(), QString("precious"));
-        j->save_Click();
+        QCOMPARE(j->editor->toPlainText(), QString("precious"));
+        j->saveEntry();
         QCOMPARE(rows().size(), 2);
     }
 
@@ -232,7 +232,7 @@ private Q_SLOTS:
                 if (prefix < 0 && dates[i].toString().left(8) == key)
                     prefix = i;
             }
-            auto position = [&](qint64 key) { return key < 0 ? -1 : int(key) - 1; };
+            auto position = [&](qint64 rowid) { return rowid < 0 ? -1 : int(rowid) - 1; };
             QCOMPARE(position(rs.findFirst("dates", key)), exact);
             QCOMPARE(position(rs.findFirstWithPrefix("dates", key)), prefix);
         }
@@ -240,104 +240,104 @@ private Q_SLOTS:
 
     void sizeStepsAndUnderline() {
         openWindow();
-        j->RTBox->setPlainText("some text");
+        j->editor->setPlainText("some text");
         selectAll();
-        setSelFontSize(j->RTBox, 12);
-        j->fontadd_Click();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).fontSize, 13.0);
-        j->fontminus_Click();
-        j->fontminus_Click();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).fontSize, 11.0);
-        setSelFontSize(j->RTBox, 1);
-        j->fontminus_Click();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).fontSize, 1.0);
+        setSelFontSize(j->editor, 12);
+        j->growFont();
+        QCOMPARE(*SelectionFormat::of(j->editor).fontSize, 13.0);
+        j->shrinkFont();
+        j->shrinkFont();
+        QCOMPARE(*SelectionFormat::of(j->editor).fontSize, 11.0);
+        setSelFontSize(j->editor, 1);
+        j->shrinkFont();
+        QCOMPARE(*SelectionFormat::of(j->editor).fontSize, 1.0);
 
         // Mixed sizes: neither step changes anything.
-        QTextCursor c = j->RTBox->textCursor();
+        QTextCursor c = j->editor->textCursor();
         c.setPosition(0);
         c.setPosition(4, QTextCursor::KeepAnchor);
-        j->RTBox->setTextCursor(c);
-        setSelFontSize(j->RTBox, 20);
+        j->editor->setTextCursor(c);
+        setSelFontSize(j->editor, 20);
         selectAll();
-        QVERIFY(!SelectionFormat::of(j->RTBox).fontSize);
-        j->fontadd_Click();
-        j->fontminus_Click();
+        QVERIFY(!SelectionFormat::of(j->editor).fontSize);
+        j->growFont();
+        j->shrinkFont();
         c.setPosition(0);
         c.setPosition(1, QTextCursor::KeepAnchor);
         QCOMPARE(c.charFormat().fontPointSize(), 20.0);
 
         selectAll();
-        j->underline_Click();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).underline, true);
-        j->underline_Click();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).underline, false);
+        j->toggleUnderline();
+        QCOMPARE(*SelectionFormat::of(j->editor).underline, true);
+        j->toggleUnderline();
+        QCOMPARE(*SelectionFormat::of(j->editor).underline, false);
         c.setPosition(0);
         c.setPosition(3, QTextCursor::KeepAnchor);
-        j->RTBox->setTextCursor(c);
-        j->underline_Click(); // partly underlined ...
+        j->editor->setTextCursor(c);
+        j->toggleUnderline(); // partly underlined ...
         selectAll();
-        j->underline_Click(); // ... so one click removes it all
-        QCOMPARE(*SelectionFormat::of(j->RTBox).underline, false);
+        j->toggleUnderline(); // ... so one click removes it all
+        QCOMPARE(*SelectionFormat::of(j->editor).underline, false);
     }
 
     void dialogsAndTheirCancelPaths() {
         FakeInteraction fake;
         openWindow();
-        j->RTBox->setPlainText("styled");
+        j->editor->setPlainText("styled");
         selectAll();
-        setSelItalic(j->RTBox, true);
+        setSelItalic(j->editor, true);
 
         fake.fontAnswer.reset(); // Cancel keeps the format
-        j->fontpor_Click();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).italic, true);
+        j->chooseFont();
+        QCOMPARE(*SelectionFormat::of(j->editor).italic, true);
 
         QFont chosen("Serif");
         chosen.setPointSize(18);
         chosen.setBold(true);
         fake.fontAnswer = chosen;
-        j->fontpor_Click();
-        const SelectionFormat f = SelectionFormat::of(j->RTBox);
+        j->chooseFont();
+        const SelectionFormat f = SelectionFormat::of(j->editor);
         QCOMPARE(*f.fontSize, 18.0);
         QCOMPARE(*f.bold, true);
         QCOMPARE(*f.italic, false);
 
         // The colour dialog cancelled at first applies black.
-        setSelColour(j->RTBox, Qt::red);
+        setSelColour(j->editor, Qt::red);
         fake.fontAnswer.reset();
-        j->fontpor_Click();
+        j->chooseFont();
         QCOMPARE(j->dialogColour(), QColor(Qt::red)); // the font dialog read the selection
         fake.colorAnswer.reset();
         m_diary.reset();
         openWindow();
-        j->RTBox->setPlainText("fresh");
+        j->editor->setPlainText("fresh");
         selectAll();
-        setSelColour(j->RTBox, Qt::blue);
-        j->color_Click();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).colour, QColor(Qt::black));
+        setSelColour(j->editor, Qt::blue);
+        j->chooseColour();
+        QCOMPARE(*SelectionFormat::of(j->editor).colour, QColor(Qt::black));
         fake.colorAnswer = QColor(Qt::green);
-        j->color_Click();
+        j->chooseColour();
         fake.colorAnswer.reset();
-        setSelColour(j->RTBox, Qt::blue);
-        j->color_Click(); // Cancel applies the last colour chosen
-        QCOMPARE(*SelectionFormat::of(j->RTBox).colour, QColor(Qt::green));
+        setSelColour(j->editor, Qt::blue);
+        j->chooseColour(); // Cancel applies the last colour chosen
+        QCOMPARE(*SelectionFormat::of(j->editor).colour, QColor(Qt::green));
     }
 
     void mixedSelectionChangesOnlyWhatTheUserChose() {
         FakeInteraction fake;
         openWindow();
-        j->RTBox->setPlainText("abcdef");
-        QTextCursor c = j->RTBox->textCursor();
+        j->editor->setPlainText("abcdef");
+        QTextCursor c = j->editor->textCursor();
         c.setPosition(0);
         c.setPosition(3, QTextCursor::KeepAnchor);
-        j->RTBox->setTextCursor(c);
-        setSelFontSize(j->RTBox, 20);
-        setSelItalic(j->RTBox, true);
+        j->editor->setTextCursor(c);
+        setSelFontSize(j->editor, 20);
+        setSelItalic(j->editor, true);
         selectAll();
-        const QFont shown = j->RTBox->currentCharFormat().font().resolve(j->RTBox->document()->defaultFont());
+        const QFont shown = j->editor->currentCharFormat().font().resolve(j->editor->document()->defaultFont());
         QFont answer = shown;
         answer.setBold(true); // the user ticks bold only
         fake.fontAnswer = answer;
-        j->fontpor_Click();
+        j->chooseFont();
         c.setPosition(0);
         c.setPosition(1, QTextCursor::KeepAnchor);
         QCOMPARE(c.charFormat().fontPointSize(), 20.0);
@@ -345,23 +345,23 @@ private Q_SLOTS:
         c.setPosition(5);
         c.setPosition(6, QTextCursor::KeepAnchor);
         QVERIFY(!c.charFormat().fontItalic());
-        QCOMPARE(*SelectionFormat::of(j->RTBox).bold, true);
+        QCOMPARE(*SelectionFormat::of(j->editor).bold, true);
     }
 
     void formattingIsNotSaved() {
         FakeInteraction fake;
         openWindow();
-        j->MonthView1->setSelectedDate(QDate(2002, 12, 7));
-        j->RTBox->setPlainText("plain words");
+        j->calendar->setSelectedDate(QDate(2002, 12, 7));
+        j->editor->setPlainText("plain words");
         selectAll();
-        j->underline_Click();
-        j->fontadd_Click();
-        j->save_Click();
-        j->RTBox->clear();
+        j->toggleUnderline();
+        j->growFont();
+        j->saveEntry();
+        j->editor->clear();
         pickDay(2002, 12, 7);
-        QCOMPARE(j->RTBox->toPlainText(), QString("plain words"));
+        QCOMPARE(j->editor->toPlainText(), QString("plain words"));
         selectAll();
-        QCOMPARE(*SelectionFormat::of(j->RTBox).underline, false);
+        QCOMPARE(*SelectionFormat::of(j->editor).underline, false);
         QCOMPARE(rows(), QStringList({"20021207|plain words"}));
     }
 
@@ -375,7 +375,7 @@ private Q_SLOTS:
         QCOMPARE(j->entries->index(0).data().toString().size(), 9 + EntryListModel::ShownLength);
         QCOMPARE(j->entries->fullLine(0).size(), 9 + big.size());
         pickDay(2005, 5, 5);
-        QCOMPARE(j->RTBox->document()->characterCount() - 1, big.size());
+        QCOMPARE(j->editor->document()->characterCount() - 1, big.size());
     }
 
     // Texts edited outside: control characters, bytes that are no UTF-8, a
@@ -394,9 +394,9 @@ private Q_SLOTS:
         for (int r = 0; r < 4; ++r)
             QCOMPARE(j->entries->index(r).data().toString(), shown[r]);
         pickDay(2005, 5, 1);
-        QCOMPARE(j->RTBox->toPlainText(), QString(controls).replace('\r', '\n'));
+        QCOMPARE(j->editor->toPlainText(), QString(controls).replace('\r', '\n'));
         pickDay(2005, 5, 4);
-        QCOMPARE(j->RTBox->toPlainText(), QString(QChar(0)) + "\u4e2d\x01");
+        QCOMPARE(j->editor->toPlainText(), QString(QChar(0)) + "\u4e2d\x01");
     }
 };
 

@@ -1,5 +1,5 @@
-#include "shell/fluidplayer.h"
-#include "store/apppaths.h"
+#include "music/fluidplayer.h"
+#include "core/apppaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,8 +29,8 @@ Wav readWav(const QString &path) {
     double sum = 0;
     for (qsizetype i = 0; i < count; ++i)
         sum += double(samples[i]) * samples[i];
-    w.seconds = count / 2.0 / 44100.0;
-    w.rms = count ? std::sqrt(sum / count) : 0;
+    w.seconds = double(count) / 2.0 / 44100.0;
+    w.rms = count ? std::sqrt(sum / double(count)) : 0;
     return w;
 }
 } // namespace

@@ -1,14 +1,14 @@
 #include "modal.h"
-#include "novels/book.h"
-#include "novels/catalogue.h"
-#include "novels/chapterfile.h"
+#include "novels/cataloguedialog.h"
+#include "core/catalogue.h"
+#include "core/chapterfile.h"
 #include "novels/novelpanel.h"
-#include "shell/diary.h"
-#include "shell/panelframe.h"
-#include "shell/picturebutton.h"
-#include "shell/selectionformat.h"
-#include "store/apppaths.h"
-#include "store/store.h"
+#include "app/mainwindow.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "widgets/selectionformat.h"
+#include "core/apppaths.h"
+#include "core/store.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -25,7 +25,7 @@ class TestNovels : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Store> m_store;
-    std::unique_ptr<Diary> m_diary;
+    std::unique_ptr<MainWindow> m_diary;
     NovelPanel *n = nullptr;
 
     QString file(const QString &name, const QByteArray &bytes) {
@@ -35,24 +35,24 @@ class TestNovels : public QObject {
         return f.fileName();
     }
     // Opens the catalogue through the page button and acts on it once it is up.
-    void withCatalogue(const std::function<void(Book *)> &act) {
-        whenShown(this, "book", [act](QWidget *w) { act(static_cast<Book *>(w)); });
-        m_diary->Command3->click();
+    void withCatalogue(const std::function<void(CatalogueDialog *)> &act) {
+        whenShown(this, "book", [act](QWidget *w) { act(static_cast<CatalogueDialog *>(w)); });
+        m_diary->novelPageButton->click();
     }
-    QTreeWidgetItem *node(Book *b, const QString &caption) {
-        const auto found = b->TreeView1->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    QTreeWidgetItem *node(CatalogueDialog *b, const QString &caption) {
+        const auto found = b->tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.first();
     }
     void clickChapter(int row) {
-        n->Listbook->setCurrentRow(row);
-        n->Listbook_Click();
+        n->chapterList->setCurrentRow(row);
+        n->openChapter();
     }
 
 private Q_SLOTS:
     void init() {
         m_store = std::make_unique<Store>();
         m_store->open(m_dir.filePath("work.db"));
-        m_diary = std::make_unique<Diary>(m_store.get());
+        m_diary = std::make_unique<MainWindow>(m_store.get());
         n = m_diary->novels;
         m_diary->show();
     }
@@ -64,18 +64,18 @@ private Q_SLOTS:
     void catalogueTree() {
         m_diary->setBackgroundColour(Qt::darkGreen);
         QStringList seen;
-        withCatalogue([&](Book *b) {
-            QCOMPARE(b->TreeView1->toolTip(), QString("快选择你喜欢的小说吧！"));
+        withCatalogue([&](CatalogueDialog *b) {
+            QCOMPARE(b->tree->toolTip(), QString("快选择你喜欢的小说吧！"));
             QCOMPARE(surfaceColour(b), QColor(247, 165, 85));
             QVERIFY(b->windowTitle().trimmed().isEmpty());
-            for (int i = 0; i < b->TreeView1->topLevelItemCount(); ++i) {
-                QTreeWidgetItem *c = b->TreeView1->topLevelItem(i);
+            for (int i = 0; i < b->tree->topLevelItemCount(); ++i) {
+                QTreeWidgetItem *c = b->tree->topLevelItem(i);
                 QVERIFY(!c->isExpanded());
                 seen << c->data(0, Qt::UserRole).toString() + "=" + c->text(0);
                 for (int k = 0; k < c->childCount(); ++k)
                     seen << c->child(k)->data(0, Qt::UserRole).toString() + "=" + c->child(k)->text(0);
             }
-            b->TreeView1_NodeClick(node(b, "四大名著")); // a category does nothing
+            b->chooseNode(node(b, "四大名著")); // a category does nothing
             QVERIFY(b->isVisible());
         });
         QCOMPARE(seen, QStringList({"wuxiastory=武侠小说", "she=射雕英雄传", "lu=鹿鼎记",
@@ -83,31 +83,31 @@ private Q_SLOTS:
                                     "diyici=第一次亲密接触", "ircoffee=爱尔兰咖啡", "yuyi=雨衣",
                                     "foreignstory=国外经典小说", "titanic=泰坦尼克", "oldstory=四大名著",
                                     "xyj=西游记", "shz=水浒传", "hlm=红楼梦", "sgyy=三国演义"}));
-        QCOMPARE(n->Listbook->count(), 0);
+        QCOMPARE(n->chapterList->count(), 0);
     }
 
     void choosingNovelsFillsTheChapterList() {
-        n->Rtbstory->setPlainText("left over");
-        withCatalogue([&](Book *b) { b->TreeView1_NodeClick(node(b, "西游记")); });
-        QVERIFY(n->Rtbstory->toPlainText().isEmpty()); // the page button emptied it
-        QCOMPARE(n->Listbook->count(), 101);
-        QCOMPARE(n->Listbook->item(0)->text(), QString("第1回"));
-        QCOMPARE(n->Listbook->item(100)->text(), QString("第101回"));
-        QCOMPARE(n->Textbook->text(), QString("xyj"));
-        QVERIFY(!n->book.exists()); // closed and gone
+        n->readingPane->setPlainText("left over");
+        withCatalogue([&](CatalogueDialog *b) { b->chooseNode(node(b, "西游记")); });
+        QVERIFY(n->readingPane->toPlainText().isEmpty()); // the page button emptied it
+        QCOMPARE(n->chapterList->count(), 101);
+        QCOMPARE(n->chapterList->item(0)->text(), QString("第1回"));
+        QCOMPARE(n->chapterList->item(100)->text(), QString("第101回"));
+        QCOMPARE(n->novelKeyBox->text(), QString("xyj"));
+        QVERIFY(!n->catalogueDialog.exists()); // closed and gone
 
-        withCatalogue([&](Book *b) { b->TreeView1_NodeClick(node(b, "泰坦尼克")); });
-        QCOMPARE(n->Listbook->count(), 12); // replaced entirely
-        QCOMPARE(n->Listbook->item(10)->text(), QString("第11集"));
-        QCOMPARE(n->Listbook->item(11)->text(), QString("序幕"));
+        withCatalogue([&](CatalogueDialog *b) { b->chooseNode(node(b, "泰坦尼克")); });
+        QCOMPARE(n->chapterList->count(), 12); // replaced entirely
+        QCOMPARE(n->chapterList->item(10)->text(), QString("第11集"));
+        QCOMPARE(n->chapterList->item(11)->text(), QString("序幕"));
 
         // A click on the window's surface closes it and keeps the list.
-        withCatalogue([&](Book *b) {
+        withCatalogue([&](CatalogueDialog *b) {
             QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() - 3, b->height() - 3));
             QVERIFY(!b->isVisible());
         });
-        QCOMPARE(n->Textbook->text(), QString("titanic"));
-        QCOMPARE(n->Listbook->count(), 12);
+        QCOMPARE(n->novelKeyBox->text(), QString("titanic"));
+        QCOMPARE(n->chapterList->count(), 12);
 
         const QMap<QString, int> counts = {{"shz", 120}, {"xyj", 101}, {"hlm", 120}, {"sgyy", 120},
                                            {"lu", 52},   {"she", 43},  {"qssymm", 43}, {"diyici", 6},
@@ -134,14 +134,14 @@ private Q_SLOTS:
 
         n->chooseNovel("xyj");
         clickChapter(100);
-        QVERIFY(n->Rtbstory->toPlainText().contains("story/xyj/101"));
+        QVERIFY(n->readingPane->toPlainText().contains("story/xyj/101"));
         n->chooseNovel("diyici");
         clickChapter(0);
-        QVERIFY(n->Rtbstory->toPlainText().contains("story/firsttouch/1"));
-        QVERIFY(n->Rtbstory->toPlainText().contains("第一次亲密接触"));
-        n->Textbook->setText("nosuchkey"); // the pane empties
+        QVERIFY(n->readingPane->toPlainText().contains("story/firsttouch/1"));
+        QVERIFY(n->readingPane->toPlainText().contains("第一次亲密接触"));
+        n->novelKeyBox->setText("nosuchkey"); // the pane empties
         clickChapter(0);
-        QVERIFY(n->Rtbstory->toPlainText().isEmpty());
+        QVERIFY(n->readingPane->toPlainText().isEmpty());
     }
 
     void decodingGbkAndUtf8() {
@@ -197,50 +197,50 @@ private Q_SLOTS:
     void scrollingMovesThePaneAndLoadsResetIt() {
         QCOMPARE(n->paneTop(), 0.0f);
         QCOMPARE(n->paneHeight(), 4575.0f);
-        QVERIFY(!n->Timertext->isActive());
-        n->sscroll_Click();
-        QVERIFY(n->Timertext->isActive());
-        QCOMPARE(n->Timertext->interval(), 4000);
-        QVERIFY(!n->sscroll->isVisibleTo(n->Frame4) && n->scrollstop->isVisibleTo(n->Frame4));
+        QVERIFY(!n->scrollTimer->isActive());
+        n->startScrolling();
+        QVERIFY(n->scrollTimer->isActive());
+        QCOMPARE(n->scrollTimer->interval(), 4000);
+        QVERIFY(!n->scrollButton->isVisibleTo(n->frame) && n->stopScrollButton->isVisibleTo(n->frame));
         for (int i = 0; i < 3; ++i)
-            n->Timertext_Timer();
+            n->scrollStep();
         QCOMPARE(n->paneTop(), -570.0f);
         QCOMPARE(n->paneHeight(), 5145.0f);
-        QCOMPARE(n->Rtbstory->y(), n->twipsToPixels(-570));
-        QCOMPARE(n->Rtbstory->y() + n->Rtbstory->height(), n->Pictext->height());
+        QCOMPARE(n->readingPane->y(), n->twipsToPixels(-570));
+        QCOMPARE(n->readingPane->y() + n->readingPane->height(), n->paneClip->height());
 
         n->chooseNovel("hlm");
         clickChapter(2); // back to the top; scrolling goes on
         QCOMPARE(n->paneTop(), 0.0f);
         QCOMPARE(n->paneHeight(), 4575.0f);
-        QVERIFY(n->Timertext->isActive());
-        n->Timertext_Timer();
+        QVERIFY(n->scrollTimer->isActive());
+        n->scrollStep();
         QCOMPARE(n->paneTop(), -190.0f);
 
-        n->scrollstop_Click();
-        QVERIFY(!n->Timertext->isActive());
-        QVERIFY(n->sscroll->isVisibleTo(n->Frame4) && !n->scrollstop->isVisibleTo(n->Frame4));
+        n->stopScrolling();
+        QVERIFY(!n->scrollTimer->isActive());
+        QVERIFY(n->scrollButton->isVisibleTo(n->frame) && !n->stopScrollButton->isVisibleTo(n->frame));
         QCOMPARE(n->paneTop(), -190.0f); // frozen where it was
     }
 
     void emphasisFormatsTheSelection() {
-        n->Rtbstory->setPlainText("first sentence. second sentence.");
-        QTextCursor c = n->Rtbstory->textCursor();
+        n->readingPane->setPlainText("first sentence. second sentence.");
+        QTextCursor c = n->readingPane->textCursor();
         c.setPosition(0);
         c.setPosition(5, QTextCursor::KeepAnchor);
-        n->Rtbstory->setTextCursor(c);
-        n->fontmax_Click();
-        QVERIFY(!n->fontmax->isVisibleTo(n->Frame4) && n->fontmini->isVisibleTo(n->Frame4));
-        SelectionFormat f = SelectionFormat::of(n->Rtbstory);
+        n->readingPane->setTextCursor(c);
+        n->enlargeText();
+        QVERIFY(!n->enlargeButton->isVisibleTo(n->frame) && n->restoreButton->isVisibleTo(n->frame));
+        SelectionFormat f = SelectionFormat::of(n->readingPane);
         QCOMPARE(*f.fontSize, 14.0);
         QCOMPARE(*f.bold, true);
         QCOMPARE(*f.colour, QColor(0, 0, 255));
 
         c.setPosition(16);
         c.setPosition(22, QTextCursor::KeepAnchor);
-        n->Rtbstory->setTextCursor(c);
-        n->fontmini_Click();
-        f = SelectionFormat::of(n->Rtbstory);
+        n->readingPane->setTextCursor(c);
+        n->restoreText();
+        f = SelectionFormat::of(n->readingPane);
         QCOMPARE(*f.fontSize, 10.0);
         QCOMPARE(*f.bold, false);
         QCOMPARE(*f.colour, QColor(0, 0, 0));
@@ -248,10 +248,10 @@ private Q_SLOTS:
         c.setPosition(5, QTextCursor::KeepAnchor);
         QCOMPARE(c.charFormat().fontPointSize(), 14.0); // the first stays emphasised
 
-        n->fontmax_Click();
+        n->enlargeText();
         n->chooseNovel("sgyy");
         clickChapter(0);
-        QVERIFY(n->fontmini->isVisibleTo(n->Frame4)); // the toggle keeps its state
+        QVERIFY(n->restoreButton->isVisibleTo(n->frame)); // the toggle keeps its state
     }
 };
 

@@ -1,12 +1,12 @@
 #include "fakeplayer.h"
 #include "modal.h"
 #include "journal/journalpanel.h"
-#include "options/frmoptions.h"
-#include "shell/clickablelabel.h"
-#include "shell/diary.h"
-#include "shell/panelframe.h"
-#include "store/apppaths.h"
-#include "store/store.h"
+#include "options/optionsdialog.h"
+#include "widgets/clickablelabel.h"
+#include "app/mainwindow.h"
+#include "widgets/panelframe.h"
+#include "core/apppaths.h"
+#include "core/store.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -24,7 +24,7 @@ class TestOptions : public QObject {
 
     QTemporaryDir m_dir;
     std::unique_ptr<Store> m_store;
-    std::unique_ptr<Diary> m_diary;
+    std::unique_ptr<MainWindow> m_diary;
     QByteArray m_savedIni;
     bool m_hadIni = false;
 
@@ -42,14 +42,14 @@ class TestOptions : public QObject {
     }
     void start(const QByteArray &content) {
         setIni(&content);
-        m_diary = std::make_unique<Diary>(m_store.get());
+        m_diary = std::make_unique<MainWindow>(m_store.get());
     }
-    FrmOptions *dialog() { return m_diary->options.get(); }
-    FakePlayer *player() { return static_cast<FakePlayer *>(m_diary->MMControl1.get()); }
+    OptionsDialog *dialog() { return m_diary->optionsDialog.get(); }
+    FakePlayer *player() { return static_cast<FakePlayer *>(&m_diary->musicPlayer()); }
     // Opens the dialog modally and acts on it once it is up.
-    void withDialog(const std::function<void(FrmOptions *)> &act) {
-        whenShown(this, "frmOptions", [act](QWidget *w) { act(static_cast<FrmOptions *>(w)); });
-        m_diary->opitions_Click();
+    void withDialog(const std::function<void(OptionsDialog *)> &act) {
+        whenShown(this, "frmOptions", [act](QWidget *w) { act(static_cast<OptionsDialog *>(w)); });
+        m_diary->openOptions();
     }
 
 private Q_SLOTS:
@@ -86,149 +86,151 @@ private Q_SLOTS:
         QFETCH(bool, music);
         QFETCH(bool, noMusicBox);
         start(content);
-        QVERIFY(m_diary->options.exists()); // created hidden at start-up
-        FrmOptions *d = dialog();
+        QVERIFY(m_diary->optionsDialog.exists()); // created hidden at start-up
+        OptionsDialog *d = dialog();
         QVERIFY(!d->isVisible());
-        QCOMPARE(d->Checksmid->isChecked(), noMusicBox);
-        QVERIFY(d->Checkmid->isChecked());
+        QCOMPARE(d->noMusicAtStartBox->isChecked(), noMusicBox);
+        QVERIFY(d->musicOnBox->isChecked());
         QCOMPARE(player()->playing, music);
         if (music) {
-            const int song = d->Combomid->currentText().toInt();
+            const int song = d->songBox->currentText().toInt();
             QVERIFY(song >= 1 && song <= 10);
-            QCOMPARE(d->Textrandom->text(), d->Combomid->currentText());
+            QCOMPARE(d->startSongBox->text(), d->songBox->currentText());
             QCOMPARE(player()->openedFile, AppPaths::song(song));
             QCOMPARE(player()->commands, QStringList({"close", "open", "play"}));
         } else {
-            QVERIFY(d->Combomid->currentText().isEmpty());
+            QVERIFY(d->songBox->currentText().isEmpty());
             QVERIFY(player()->commands.isEmpty());
         }
-        QCOMPARE(d->cmdApply->isEnabled(), noMusicBox); // only a changed box enables it
+        QCOMPARE(d->applyButton->isEnabled(), noMusicBox); // only a changed box enables it
     }
 
     void missingFileReadsAsNoMusic() {
         setIni(nullptr);
-        m_diary = std::make_unique<Diary>(m_store.get());
-        QVERIFY(dialog()->Checksmid->isChecked());
-        dialog()->cmdApply_Click(); // and Apply creates it
+        m_diary = std::make_unique<MainWindow>(m_store.get());
+        QVERIFY(dialog()->noMusicAtStartBox->isChecked());
+        dialog()->apply(); // and Apply creates it
         QCOMPARE(ini(), QByteArray("0"));
     }
 
     void applyWritesOneByte() {
         start("5");
-        FrmOptions *d = dialog();
-        d->cmdApply_Click();
+        OptionsDialog *d = dialog();
+        d->apply();
         QCOMPARE(ini(), QByteArray("1"));
-        d->Checksmid->setChecked(true);
-        QVERIFY(d->cmdApply->isEnabled());
-        d->cmdApply_Click();
+        d->noMusicAtStartBox->setChecked(true);
+        QVERIFY(d->applyButton->isEnabled());
+        d->apply();
         QCOMPARE(ini(), QByteArray("0"));
-        QVERIFY(!d->cmdApply->isEnabled());
+        QVERIFY(!d->applyButton->isEnabled());
     }
 
     void lifecycleAndTheSongBox() {
         start("1");
-        const QString song = dialog()->Combomid->currentText();
-        withDialog([&](FrmOptions *d) {
+        const QString song = dialog()->songBox->currentText();
+        withDialog([&](OptionsDialog *d) {
             QCOMPARE(d->windowTitle(), QString("选项"));
             QVERIFY(d->isModal());
-            QCOMPARE(d->Combomid->currentText(), song); // the start-up song
-            QVERIFY(d->Frame[0]->isVisible() && !d->Frame[1]->isVisible());
-            QCOMPARE(d->Combomid->count(), 10);
-            QCOMPARE(d->Comboweek->itemText(0), QString("Monday"));
-            d->Cmdcancel->click();
+            QCOMPARE(d->songBox->currentText(), song); // the start-up song
+            QVERIFY(d->pages[0]->isVisible() && !d->pages[1]->isVisible());
+            QCOMPARE(d->songBox->count(), 10);
+            QCOMPARE(d->firstDayBox->itemText(0), QString("Monday"));
+            d->cancelButton->click();
         });
-        QVERIFY(!m_diary->options.exists()); // closed means gone
-        withDialog([&](FrmOptions *d) {
-            QVERIFY(d->Combomid->currentText().isEmpty()); // a new dialog forgets it
-            QVERIFY(d->Textrandom->text().isEmpty());
-            d->tbsOptions->setCurrentIndex(2);
-            d->tbsOptions_Click();
-            QVERIFY(!d->Frame[0]->isVisible() && d->Frame[2]->isVisible());
+        QVERIFY(!m_diary->optionsDialog.exists()); // closed means gone
+        withDialog([&](OptionsDialog *d) {
+            QVERIFY(d->songBox->currentText().isEmpty()); // a new dialog forgets it
+            QVERIFY(d->startSongBox->text().isEmpty());
+            d->tabs->setCurrentIndex(2);
+            d->showChosenPage();
+            QVERIFY(!d->pages[0]->isVisible() && d->pages[2]->isVisible());
         });
-        // The loop restarting a finished song recreates the dialog hidden.
+        // The loop restarts a finished song without a dialog.
         player()->finished = true;
-        m_diary->Timer1_Timer();
-        QVERIFY(m_diary->options.exists() && !dialog()->isVisible());
+        m_diary->restartFinishedSong();
+        QVERIFY(!m_diary->optionsDialog.exists());
         QCOMPARE(player()->openedFile, AppPaths::song(song.toInt())); // the same song again
     }
 
     void swatchesAndTheDefaultColour() {
         start("0");
-        withDialog([&](FrmOptions *d) {
-            QVERIFY(d->Checkcolor->isChecked());
-            d->swatch_Click(7); // hblue
-            QCOMPARE(QString(FrmOptions::swatches()[7].name), QString("hblue"));
-            QVERIFY(!d->Checkcolor->isChecked());
-            QVERIFY(d->cmdApply->isEnabled());
-            d->Cmdcancel_Click(); // Cancel does not undo it
+        withDialog([&](OptionsDialog *d) {
+            QVERIFY(d->defaultColourBox->isChecked());
+            d->chooseSwatch(7); // hblue
+            QCOMPARE(QString(OptionsDialog::swatches()[7].name), QString("hblue"));
+            QVERIFY(!d->defaultColourBox->isChecked());
+            QVERIFY(d->applyButton->isEnabled());
+            d->cancel(); // Cancel does not undo it
         });
         for (QWidget *s : m_diary->colouredSurfaces())
             QCOMPARE(surfaceColour(s), QColor(0, 0, 255));
-        withDialog([&](FrmOptions *d) {
-            QVERIFY(!d->Checkcolor->isChecked());
-            d->Checkcolor->setChecked(true);
-            d->cmdApply_Click();
+        withDialog([&](OptionsDialog *d) {
+            QVERIFY(!d->defaultColourBox->isChecked());
+            d->defaultColourBox->setChecked(true);
+            d->apply();
         });
         for (QWidget *s : m_diary->colouredSurfaces())
             QCOMPARE(surfaceColour(s), QColor(247, 165, 85));
-        withDialog([&](FrmOptions *d) { QVERIFY(d->Checkcolor->isChecked()); });
+        withDialog([&](OptionsDialog *d) { QVERIFY(d->defaultColourBox->isChecked()); });
     }
 
     void musicOnAndOff() {
         start("0");
-        FrmOptions *d = dialog();
-        d->Checkmid->setChecked(false);
-        d->cmdApply_Click();
+        OptionsDialog *d = dialog();
+        d->musicOnBox->setChecked(false);
+        d->apply();
         QCOMPARE(player()->commands.last(), QString("stop"));
-        QVERIFY(!player()->musicOn() && !d->Combomid->isEnabled());
-        m_diary->Timer1_Timer(); // a stopped song is not restarted
+        QVERIFY(!m_diary->settings().musicOn && !d->songBox->isEnabled());
+        m_diary->restartFinishedSong(); // a stopped song is not restarted
         QCOMPARE(player()->commands.last(), QString("stop"));
 
-        d->Checkmid->setChecked(true);
-        d->Combomid->setEditText("7");
-        d->cmdApply_Click();
-        QVERIFY(player()->musicOn() && d->Combomid->isEnabled());
+        d->musicOnBox->setChecked(true);
+        d->songBox->setEditText("7");
+        d->apply();
+        QVERIFY(m_diary->settings().musicOn && d->songBox->isEnabled());
         QCOMPARE(player()->openedFile, AppPaths::song(7));
     }
 
     void songNumbersMatchExactly() {
         start("0");
-        FrmOptions *d = dialog();
-        d->Combomid->setEditText("7");
-        d->cmdApply_Click();
+        OptionsDialog *d = dialog();
+        d->songBox->setEditText("7");
+        d->apply();
         QCOMPARE(player()->fileName(), AppPaths::appDir() + "/mid/7.mid");
         for (const char *text : {"07", " 7", "11", ""}) {
-            d->Combomid->setEditText(text);
-            d->cmdApply_Click(); // replays the current song from its start
+            d->songBox->setEditText(text);
+            d->apply(); // replays the current song from its start
             QCOMPARE(player()->fileName(), AppPaths::appDir() + "/mid/7.mid");
             QCOMPARE(player()->commands.mid(player()->commands.size() - 3),
                      QStringList({"close", "open", "play"}));
         }
-        d->Combomid->setEditText("10");
-        d->cmdApply_Click();
+        d->songBox->setEditText("10");
+        d->apply();
         QCOMPARE(player()->fileName(), AppPaths::appDir() + "/mid/10.mid");
     }
 
     void calendarSettings() {
         start("0");
-        withDialog([&](FrmOptions *d) {
-            QCOMPARE(d->Comboweek->currentText(), QString("Sunday"));
-            QVERIFY(d->Checktoday->isChecked());
-            d->Comboweek->setEditText("wednesday");
-            d->cmdApply_Click();
-            QCOMPARE(m_diary->journal->StartOfWeek(), 1); // unchanged
-            d->Comboweek->setEditText("Wednesday");
-            d->Checktoday->setChecked(false);
-            d->Cmdok_Click(); // applies and closes
+        withDialog([&](OptionsDialog *d) {
+            QCOMPARE(d->firstDayBox->currentText(), QString("Sunday"));
+            QVERIFY(d->showTodayBox->isChecked());
+            d->firstDayBox->setEditText("wednesday");
+            d->apply();
+            QCOMPARE(m_diary->journal->startOfWeek(), 1); // unchanged
+            d->firstDayBox->setEditText("Wednesday");
+            d->showTodayBox->setChecked(false);
+            d->acceptAndClose(); // applies and closes
         });
-        QCOMPARE(m_diary->journal->MonthView1->firstDayOfWeek(), Qt::Wednesday);
-        QVERIFY(!m_diary->journal->ShowToday());
-        QVERIFY(m_diary->journal->MonthView1->dateTextFormat(QDate::currentDate()).isEmpty());
-        m_diary->journal->setStartOfWeek(3);
-        withDialog([&](FrmOptions *d) {
-            QCOMPARE(d->Comboweek->currentText(), QString("Tuesday"));
-            QVERIFY(!d->Checktoday->isChecked());
-            QVERIFY(d->cmdApply->isEnabled()); // the load changed a box
+        QCOMPARE(m_diary->journal->calendar->firstDayOfWeek(), Qt::Wednesday);
+        QVERIFY(!m_diary->journal->showToday());
+        QVERIFY(m_diary->journal->calendar->dateTextFormat(QDate::currentDate()).isEmpty());
+        Settings tuesday = m_diary->settings();
+        tuesday.startOfWeek = 3;
+        m_diary->applySettings(tuesday);
+        withDialog([&](OptionsDialog *d) {
+            QCOMPARE(d->firstDayBox->currentText(), QString("Tuesday"));
+            QVERIFY(!d->showTodayBox->isChecked());
+            QVERIFY(d->applyButton->isEnabled()); // the load changed a box
         });
     }
 };

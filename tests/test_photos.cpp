@@ -1,12 +1,12 @@
 #include "diaryfixture.h"
 #include "fakeinteraction.h"
 #include "photos/photopanel.h"
-#include "photos/picturefit.h"
-#include "shell/panelframe.h"
-#include "shell/diary.h"
-#include "shell/picturebutton.h"
-#include "store/recordset.h"
-#include "store/store.h"
+#include "core/picturefit.h"
+#include "widgets/panelframe.h"
+#include "app/mainwindow.h"
+#include "widgets/picturebutton.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include <QDataStream>
 #include <QLabel>
@@ -44,10 +44,10 @@ class TestPhotos : public DiaryFixture {
         return out;
     }
     void openWindow() {
-        m_diary = std::make_unique<Diary>(m_store.get());
+        m_diary = std::make_unique<MainWindow>(m_store.get());
         p = m_diary->photos;
         m_diary->show();
-        m_diary->Command2->click();
+        m_diary->photoPageButton->click();
     }
 
 private Q_SLOTS:
@@ -88,35 +88,35 @@ private Q_SLOTS:
         insert(c, "C");
         openWindow();
         QCOMPARE(p->previewPath(), a);
-        QVERIFY(p->prevphoto->isEnabled() && p->nextphoto->isEnabled());
-        p->Image1_Click();
-        QVERIFY(p->Image2->isVisibleTo(p->Frame3));
-        p->prevphoto_Click();
-        p->prevphoto_Click();
+        QVERIFY(p->nextPhotoButton->isEnabled() && p->previousPhotoButton->isEnabled());
+        p->openLargeView();
+        QVERIFY(p->largeView->isVisibleTo(p->frame));
+        p->showNextPhoto();
+        p->showNextPhoto();
         QCOMPARE(p->previewPath(), c);
-        QVERIFY(p->prevphoto->isEnabled());
-        QVERIFY(p->Image2->isVisibleTo(p->Frame3)); // inside the table it stays
-        p->prevphoto_Click(); // at the end
+        QVERIFY(p->nextPhotoButton->isEnabled());
+        QVERIFY(p->largeView->isVisibleTo(p->frame)); // inside the table it stays
+        p->showNextPhoto(); // at the end
         QCOMPARE(p->previewPath(), c);
-        QCOMPARE(p->introducephoto->text(), QString("C"));
-        QVERIFY(!p->prevphoto->isEnabled());
-        QVERIFY(!p->Image2->isVisibleTo(p->Frame3));
-        p->nextphoto_Click();
-        QVERIFY(p->prevphoto->isEnabled());
+        QCOMPARE(p->descriptionBox->text(), QString("C"));
+        QVERIFY(!p->nextPhotoButton->isEnabled());
+        QVERIFY(!p->largeView->isVisibleTo(p->frame));
+        p->showPreviousPhoto();
+        QVERIFY(p->nextPhotoButton->isEnabled());
         QCOMPARE(p->previewPath(), b);
-        p->nextphoto_Click();
-        p->nextphoto_Click();
+        p->showPreviousPhoto();
+        p->showPreviousPhoto();
         QCOMPARE(p->previewPath(), a);
-        QVERIFY(!p->nextphoto->isEnabled());
+        QVERIFY(!p->previousPhotoButton->isEnabled());
 
         // One photo: each button disables itself at once.
         m_diary.reset();
         QSqlQuery(m_store->database()).exec("DELETE FROM photo WHERE rowid > 1");
         openWindow();
-        p->prevphoto_Click();
-        QVERIFY(!p->prevphoto->isEnabled() && p->nextphoto->isEnabled());
-        p->nextphoto_Click();
-        QVERIFY(p->prevphoto->isEnabled() && !p->nextphoto->isEnabled());
+        p->showNextPhoto();
+        QVERIFY(!p->nextPhotoButton->isEnabled() && p->previousPhotoButton->isEnabled());
+        p->showPreviousPhoto();
+        QVERIFY(p->nextPhotoButton->isEnabled() && !p->previousPhotoButton->isEnabled());
         QCOMPARE(p->previewPath(), a);
     }
 
@@ -125,35 +125,35 @@ private Q_SLOTS:
         const QString old = picture("old.jpg", {40, 30}, Qt::gray);
         insert(old, "on screen");
         openWindow();
-        p->addphoto_Click(); // before any choice: an empty path
+        p->addPhoto(); // before any choice: an empty path
         QCOMPARE(rows().last(), QString("|on screen"));
 
         const QString bmp = picture("new.BMP", {80, 60}, Qt::yellow);
         fake.fileAnswer = bmp;
-        m_diary->Command2->click();
-        p->openphoto_Click();
+        m_diary->photoPageButton->click();
+        p->choosePicture();
         QCOMPARE(fake.filtersOffered.size(), 2);
         QCOMPARE(p->previewPath(), bmp);
-        QCOMPARE(p->introducephoto->text(), QString());
-        p->introducephoto->setText("typed after choosing");
-        p->addphoto_Click();
-        p->addphoto_Click(); // twice: two rows, one path
+        QCOMPARE(p->descriptionBox->text(), QString());
+        p->descriptionBox->setText("typed after choosing");
+        p->addPhoto();
+        p->addPhoto(); // twice: two rows, one path
         QCOMPARE(rows(), QStringList({"old.jpg|on screen", "|on screen", "new.BMP|typed after choosing",
                                       "new.BMP|typed after choosing"}));
-        QCOMPARE(p->pathtext->text(), bmp); // the new row is current
+        QCOMPARE(p->pathBox->text(), bmp); // the new row is current
 
         // Choosing and then stepping away does not touch the row on screen.
-        m_diary->Command2->click();
-        p->openphoto_Click();
-        p->introducephoto->setText("for the picture, not the row");
-        p->prevphoto_Click();
+        m_diary->photoPageButton->click();
+        p->choosePicture();
+        p->descriptionBox->setText("for the picture, not the row");
+        p->showNextPhoto();
         QCOMPARE(rows().first(), QString("old.jpg|on screen"));
 
         fake.fileAnswer.clear(); // Cancel changes nothing
         const QString before = p->previewPath();
-        p->openphoto_Click();
+        p->choosePicture();
         QCOMPARE(p->previewPath(), before);
-        QCOMPARE(p->photofile, bmp);
+        QCOMPARE(p->chosenFile, bmp);
     }
 
     void deleteShowsANeighbour() {
@@ -162,17 +162,17 @@ private Q_SLOTS:
         insert(a, "A");
         insert(b, "B");
         openWindow();
-        p->prevphoto_Click();
-        p->Image1_Click();
-        p->delphoto_Click(); // the last: the one before it
+        p->showNextPhoto();
+        p->openLargeView();
+        p->deletePhoto(); // the last: the one before it
         QCOMPARE(p->previewPath(), a);
-        QCOMPARE(p->introducephoto->text(), QString("A"));
-        QVERIFY(!p->Image2->isVisibleTo(p->Frame3));
-        p->delphoto_Click(); // the only one
+        QCOMPARE(p->descriptionBox->text(), QString("A"));
+        QVERIFY(!p->largeView->isVisibleTo(p->frame));
+        p->deletePhoto(); // the only one
         QVERIFY(rows().isEmpty());
-        QCOMPARE(p->introducephoto->text(), QString());
+        QCOMPARE(p->descriptionBox->text(), QString());
         QVERIFY(p->previewPath().isEmpty());
-        QVERIFY(p->Image1->pixmap().isNull());
+        QVERIFY(p->preview->pixmap().isNull());
     }
 
     void unreadablePicturesLeaveTheViews() {
@@ -200,12 +200,12 @@ private Q_SLOTS:
         insert(m_dir.path(), "a folder");
         insert(bombFile.fileName(), "bomb");
         openWindow();
-        p->Image1_Click();
+        p->openLargeView();
         QCOMPARE(p->largeViewPath(), good);
         for (int i = 0; i < 4; ++i) {
-            p->prevphoto_Click();
+            p->showNextPhoto();
             QCOMPARE(p->previewPath(), good); // the previous picture stays
-            p->Image1_Click();                // the large view empties and stops
+            p->openLargeView();                // the large view empties and stops
             QVERIFY(p->largeViewPath().isEmpty());
         }
     }
@@ -217,27 +217,27 @@ private Q_SLOTS:
         insert(picture("small.bmp", {100, 200}, Qt::magenta), "两个人");
         insert(wide, QVariant()); // a description never stored
         openWindow();
-        QCOMPARE(p->Picture1->size(), QSize(480, 360));
-        p->Image1_Click();
-        QCOMPARE(p->Image2->geometry(), QRect(0, 60, 480, 240));
-        p->Image2_Click();
-        QCOMPARE(p->Image2->toolTip(), QString("这是谁呀？还不快介绍一下！"));
+        QCOMPARE(p->displayBox->size(), QSize(480, 360));
+        p->openLargeView();
+        QCOMPARE(p->largeView->geometry(), QRect(0, 60, 480, 240));
+        p->showDescription();
+        QCOMPARE(p->largeView->toolTip(), QString("这是谁呀？还不快介绍一下！"));
 
-        p->prevphoto_Click();
-        QVERIFY(p->Image2->toolTip().isEmpty()); // a step clears it
-        p->Image1_Click();
-        QCOMPARE(p->Image2->geometry(), QRect(150, 0, 180, 360));
+        p->showNextPhoto();
+        QVERIFY(p->largeView->toolTip().isEmpty()); // a step clears it
+        p->openLargeView();
+        QCOMPARE(p->largeView->geometry(), QRect(150, 0, 180, 360));
         fake.fileAnswer = wide;
-        p->openphoto_Click(); // empties the description box ...
-        QCOMPARE(p->introducephoto->text(), QString());
-        p->Image2_Click(); // ... and the large view puts the record's back
-        QCOMPARE(p->introducephoto->text(), QString("两个人"));
-        QCOMPARE(p->Image2->toolTip(), QString("两个人"));
+        p->choosePicture(); // empties the description box ...
+        QCOMPARE(p->descriptionBox->text(), QString());
+        p->showDescription(); // ... and the large view puts the record's back
+        QCOMPARE(p->descriptionBox->text(), QString("两个人"));
+        QCOMPARE(p->largeView->toolTip(), QString("两个人"));
 
-        p->prevphoto_Click();
-        p->Image2->setToolTip("kept");
-        p->Image2_Click();
-        QCOMPARE(p->Image2->toolTip(), QString("kept"));
+        p->showNextPhoto();
+        p->largeView->setToolTip("kept");
+        p->showDescription();
+        QCOMPARE(p->largeView->toolTip(), QString("kept"));
     }
 };
 

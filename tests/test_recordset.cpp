@@ -1,5 +1,5 @@
-#include "store/recordset.h"
-#include "store/store.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>

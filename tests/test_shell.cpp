@@ -2,15 +2,17 @@
 #include "fakeinteraction.h"
 #include "modal.h"
 #include "journal/journalpanel.h"
-#include "options/frmoptions.h"
-#include "shell/diary.h"
-#include "shell/labelbutton.h"
-#include "shell/loads.h"
-#include "shell/panelframe.h"
-#include "shell/picturebutton.h"
-#include "store/apppaths.h"
-#include "store/recordset.h"
-#include "store/store.h"
+#include "options/optionsdialog.h"
+#include "app/mainwindow.h"
+#include "novels/novelpanel.h"
+#include "photos/photopanel.h"
+#include "widgets/labelbutton.h"
+#include "app/splashwindow.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "core/apppaths.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -60,7 +62,7 @@ private Q_SLOTS:
     void cleanup() { m_store.reset(); }
 
     void startUpSteps() {
-        Diary diary(m_store.get());
+        MainWindow diary(m_store.get());
         QCOMPARE(diary.windowTitle(), QString("Quillary"));
         QVERIFY(diary.windowFlags() & Qt::FramelessWindowHint);
         QVERIFY((diary.windowFlags() & Qt::Tool) == Qt::Tool); // kept off the task bar
@@ -69,18 +71,18 @@ private Q_SLOTS:
         QCOMPARE(surfaces.first(), &diary);
         for (QWidget *s : surfaces)
             QCOMPARE(surfaceColour(s), QColor(247, 165, 85));
-        QVERIFY(!diary.Frame1->isHidden() && !diary.Frame2->isHidden());
-        QVERIFY(diary.Frame3->isHidden() && diary.Frame4->isHidden() && diary.Frame5->isHidden());
-        QCOMPARE(diary.journal->MonthView1->selectedDate(), QDate::currentDate());
-        QCOMPARE(diary.journal->MonthView1->toolTip(), QString("单击今天显示今天日期"));
-        QVERIFY(!diary.journal->save->isEnabled());
-        QVERIFY(diary.Timer1->isActive());
-        QCOMPARE(diary.Timer1->interval(), 200);
-        QVERIFY(!diary.Timertext->isActive());
-        QCOMPARE(diary.Timertext->interval(), 4000);
-        QCOMPARE(diary.minisys->toolTip(), QString("最小化"));
-        QCOMPARE(diary.exitsys->toolTip(), QString("关闭"));
-        QVERIFY(diary.Adodc1->isOpen() && diary.Adoadd->isOpen() && diary.Adophoto->isOpen());
+        QVERIFY(!diary.journal->calendarFrame->isHidden() && !diary.journal->editorFrame->isHidden());
+        QVERIFY(diary.photos->frame->isHidden() && diary.novels->frame->isHidden() && diary.contacts->frame->isHidden());
+        QCOMPARE(diary.journal->calendar->selectedDate(), QDate::currentDate());
+        QCOMPARE(diary.journal->calendar->toolTip(), QString("单击今天显示今天日期"));
+        QVERIFY(!diary.journal->saveButton->isEnabled());
+        QVERIFY(diary.songLoopTimer->isActive());
+        QCOMPARE(diary.songLoopTimer->interval(), 200);
+        QVERIFY(!diary.novelScrollTimer->isActive());
+        QCOMPARE(diary.novelScrollTimer->interval(), 4000);
+        QCOMPARE(diary.hideButton->toolTip(), QString("最小化"));
+        QCOMPARE(diary.closeButton->toolTip(), QString("关闭"));
+        QVERIFY(diary.journalRecords->isOpen() && diary.contactRecords->isOpen() && diary.photoRecords->isOpen());
         // Every named control is reachable by its name.
         for (const char *name : {"Command1", "Command2", "Command3", "Command4", "helps", "minisys",
                                  "exitsys", "Frame1", "Frame2", "Frame3", "Frame4", "Frame5",
@@ -91,7 +93,7 @@ private Q_SLOTS:
 
     // Every picture button can be found by a screen reader, by its tool tip.
     void pictureButtonsHaveNames() {
-        Diary diary(m_store.get());
+        MainWindow diary(m_store.get());
         const auto buttons = diary.findChildren<PictureButton *>();
         QVERIFY(buttons.size() >= 20);
         for (PictureButton *b : buttons) {
@@ -102,7 +104,7 @@ private Q_SLOTS:
     }
 
     void splashOpensTheMainWindowAndGoes() {
-        Diary *diary = Loads::start(m_store.get());
+        MainWindow *diary = SplashWindow::start(m_store.get());
         QVERIFY(diary->isVisible());
         for (QWidget *w : QApplication::topLevelWidgets())
             QVERIFY(w->objectName() != "loads" || !w->isVisible());
@@ -113,16 +115,16 @@ private Q_SLOTS:
     // dialog and the faces follow on the event loop, or at once when a page
     // button asks for them first, in the window's colour of the moment.
     void deferredStartCompletesOnceInEitherOrder() {
-        std::unique_ptr<Diary> early(Loads::start(m_store.get()));
-        QVERIFY(!early->isComplete() && !early->options.existing());
-        QVERIFY(early->Frame1->isVisible() && early->Frame2->isVisible());
+        std::unique_ptr<MainWindow> early(SplashWindow::start(m_store.get()));
+        QVERIFY(!early->isComplete() && !early->optionsDialog.existing());
+        QVERIFY(early->journal->calendarFrame->isVisible() && early->journal->editorFrame->isVisible());
         QCOMPARE(early->colouredSurfaces().size(), 3);
         early->setBackgroundColour(QColor(10, 20, 30));
-        early->Command4_Click();
-        QVERIFY(early->isComplete() && early->options.existing());
-        QVERIFY(early->Frame5->isVisible() && !early->Frame1->isVisible());
-        QVERIFY(early->Frame3->isHidden() && early->Frame4->isHidden());
-        QCOMPARE(early->contacts->ICombo->count(), 85);
+        early->showContactsPage();
+        QVERIFY(early->isComplete() && early->optionsDialog.existing());
+        QVERIFY(early->contacts->frame->isVisible() && !early->journal->calendarFrame->isVisible());
+        QVERIFY(early->photos->frame->isHidden() && early->novels->frame->isHidden());
+        QCOMPARE(early->contacts->faceSelector->count(), 85);
         for (QWidget *s : early->colouredSurfaces())
             QCOMPARE(surfaceColour(s), QColor(10, 20, 30));
         ContactsPanel *built = early->contacts;
@@ -130,11 +132,11 @@ private Q_SLOTS:
         QCOMPARE(early->contacts, built);
         early.reset();
 
-        std::unique_ptr<Diary> waited(Loads::start(m_store.get()));
+        std::unique_ptr<MainWindow> waited(SplashWindow::start(m_store.get()));
         QTRY_VERIFY(waited->isComplete());
-        QVERIFY(waited->Frame1->isVisible() && !waited->Frame5->isVisible());
+        QVERIFY(waited->journal->calendarFrame->isVisible() && !waited->contacts->frame->isVisible());
         QCOMPARE(waited->colouredSurfaces().size(), 6);
-        QVERIFY(waited->options.existing() && waited->options.existing()->isHidden());
+        QVERIFY(waited->optionsDialog.existing() && waited->optionsDialog.existing()->isHidden());
     }
 
     void pageButtonsShowOnePanelInOrder_data() {
@@ -156,10 +158,11 @@ private Q_SLOTS:
     void pageButtonsShowOnePanelInOrder() {
         QFETCH(int, button);
         QFETCH(QStringList, order);
-        Diary diary(m_store.get());
+        MainWindow diary(m_store.get());
         diary.show();
-        const QList<PanelFrame *> frames = {diary.Frame1, diary.Frame2, diary.Frame3, diary.Frame4,
-                                            diary.Frame5};
+        const QList<PanelFrame *> frames = {diary.journal->calendarFrame, diary.journal->editorFrame,
+                                            diary.photos->frame, diary.novels->frame,
+                                            diary.contacts->frame};
         // Start from the opposite of the outcome so every change is visible.
         for (const QString &step : order) {
             const bool shows = step.startsWith("show");
@@ -168,7 +171,7 @@ private Q_SLOTS:
         VisibilityLog log;
         for (PanelFrame *f : frames)
             f->installEventFilter(&log);
-        PictureButton *buttons[] = {diary.Command1, diary.Command2, diary.Command3, diary.Command4};
+        PictureButton *buttons[] = {diary.journalPageButton, diary.photoPageButton, diary.novelPageButton, diary.contactsPageButton};
         whenShown(&diary, "book", [](QWidget *) {});
         buttons[button - 1]->click();
         QCOMPARE(log.events, order);
@@ -182,16 +185,16 @@ private Q_SLOTS:
         QSqlQuery q(m_store->database());
         q.exec("INSERT INTO photo VALUES ('/nowhere/a.jpg', 'a')");
         q.exec("INSERT INTO photo VALUES ('/nowhere/b.jpg', 'b')");
-        Diary diary(m_store.get());
-        diary.Adophoto->moveNext();
-        QCOMPARE(diary.Adophoto->absolutePosition(), 2);
-        diary.Command2->click();
-        QCOMPARE(diary.Adophoto->absolutePosition(), 1);
-        QVERIFY(diary.Frame3->isVisibleTo(&diary));
+        MainWindow diary(m_store.get());
+        diary.photoRecords->moveNext();
+        QCOMPARE(diary.photoRecords->absolutePosition(), 2);
+        diary.photoPageButton->click();
+        QCOMPARE(diary.photoRecords->absolutePosition(), 1);
+        QVERIFY(diary.photos->frame->isVisibleTo(&diary));
     }
 
     void draggingMovesByTheMouseMovement() {
-        Diary diary(m_store.get());
+        MainWindow diary(m_store.get());
         diary.show();
         QVERIFY(QTest::qWaitForWindowExposed(&diary));
         diary.move(100, 100);
@@ -207,7 +210,7 @@ private Q_SLOTS:
         QCOMPARE(diary.pos(), start + QPoint(30, 15));
         moveTo(grabGlobal + QPoint(-12, 40), QEvent::MouseMove, Qt::NoButton, Qt::LeftButton);
         QCOMPARE(diary.pos(), start + QPoint(-12, 40));
-        QSignalSpy popups(&diary, &Diary::popupRequested);
+        QSignalSpy popups(&diary, &MainWindow::popupRequested);
         moveTo(grabGlobal + QPoint(-12, 40), QEvent::MouseButtonRelease, Qt::LeftButton, {});
         QCOMPARE(popups.count(), 0);
         moveTo(grabGlobal + QPoint(50, 50), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
@@ -224,18 +227,19 @@ private Q_SLOTS:
 
         // Pressing on a panel does not drag the window.
         const QPoint onPanel(200, 470);
-        QVERIFY(diary.Frame1->childAt(onPanel) == nullptr);
+        QVERIFY(diary.journal->calendarFrame->childAt(onPanel) == nullptr);
         const QPoint before = diary.pos();
-        send(diary.Frame1, QEvent::MouseButtonPress, onPanel, Qt::LeftButton, Qt::LeftButton);
-        send(diary.Frame1, QEvent::MouseMove, onPanel + QPoint(20, 0), Qt::NoButton, Qt::LeftButton);
+        send(diary.journal->calendarFrame, QEvent::MouseButtonPress, onPanel, Qt::LeftButton, Qt::LeftButton);
+        send(diary.journal->calendarFrame, QEvent::MouseMove, onPanel + QPoint(20, 0), Qt::NoButton, Qt::LeftButton);
         QCOMPARE(diary.pos(), before);
     }
 
     void panelsAskForTheMenuOnRightRelease() {
-        Diary diary(m_store.get());
+        MainWindow diary(m_store.get());
         diary.show();
-        QSignalSpy popups(&diary, &Diary::popupRequested);
-        for (PanelFrame *f : {diary.Frame1, diary.Frame2, diary.Frame3, diary.Frame4, diary.Frame5}) {
+        QSignalSpy popups(&diary, &MainWindow::popupRequested);
+        for (PanelFrame *f : {diary.journal->calendarFrame, diary.journal->editorFrame,
+                                            diary.photos->frame, diary.novels->frame, diary.contacts->frame}) {
             f->show();
             const QPoint p(f->width() - 3, f->height() - 3);
             QVERIFY(f->childAt(p) == nullptr);
@@ -246,41 +250,41 @@ private Q_SLOTS:
     }
 
     void labelEmphasisFollowsTheMouse() {
-        Diary diary(m_store.get());
+        MainWindow diary(m_store.get());
         diary.show();
         JournalPanel *j = diary.journal;
-        diary.journal->save->setEnabled(true);
+        diary.journal->saveButton->setEnabled(true);
         for (LabelButton *l : j->labelButtons())
             send(l, QEvent::MouseMove, QPoint(3, 3), Qt::NoButton, {});
         for (LabelButton *l : j->labelButtons())
             QVERIFY2(l->isBold(), qPrintable(l->objectName()));
         // The window background and other panels leave the emphasis.
         send(&diary, QEvent::MouseMove, QPoint(400, 30), Qt::NoButton, {});
-        send(diary.Frame5, QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, {});
-        QVERIFY(j->fontpor->isBold());
+        send(diary.contacts->frame, QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, {});
+        QVERIFY(j->fontButton->isBold());
         // Frame2's background resets all nine.
-        send(diary.Frame2, QEvent::MouseMove, QPoint(diary.Frame2->width() - 3, 200), Qt::NoButton, {});
+        send(diary.journal->editorFrame, QEvent::MouseMove, QPoint(diary.journal->editorFrame->width() - 3, 200), Qt::NoButton, {});
         for (LabelButton *l : j->labelButtons())
             QVERIFY2(!l->isBold(), qPrintable(l->objectName()));
-        send(j->color, QEvent::MouseMove, QPoint(3, 3), Qt::NoButton, {});
-        send(diary.Frame1, QEvent::MouseMove, QPoint(200, 470), Qt::NoButton, {});
-        QVERIFY(!j->color->isBold());
+        send(j->colourButton, QEvent::MouseMove, QPoint(3, 3), Qt::NoButton, {});
+        send(diary.journal->calendarFrame, QEvent::MouseMove, QPoint(200, 470), Qt::NoButton, {});
+        QVERIFY(!j->colourButton->isBold());
         QCOMPARE(j->labelButtons().size(), 9);
     }
 
     void helpOpensTheHelpPage() {
         FakeInteraction fake;
-        Diary diary(m_store.get());
-        diary.helps->click();
+        MainWindow diary(m_store.get());
+        diary.helpButton->click();
         QCOMPARE(fake.opened.size(), 1);
         QCOMPARE(fake.opened.first().toLocalFile(), AppPaths::appDir() + "/help/help.htm");
         QVERIFY(QFile::exists(fake.opened.first().toLocalFile()));
     }
 
     void exitEndsTheEventLoop() {
-        Diary diary(m_store.get());
+        MainWindow diary(m_store.get());
         diary.show();
-        QTimer::singleShot(0, diary.exitsys, &QToolButton::click);
+        QTimer::singleShot(0, diary.closeButton, &QToolButton::click);
         QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
         QCOMPARE(QCoreApplication::exec(), 0);
     }
@@ -294,12 +298,12 @@ private Q_SLOTS:
         }
         Store broken;
         QCOMPARE(broken.open(path), Store::State::Unusable);
-        Diary diary(&broken);
-        QCOMPARE(diary.journal->List1->model()->rowCount(), 0);
-        QVERIFY(diary.Adodc1->bof() && diary.Adodc1->eof());
-        diary.Command2->click();
-        diary.Command1->click();
-        QVERIFY(diary.Frame1->isVisibleTo(&diary));
+        MainWindow diary(&broken);
+        QCOMPARE(diary.journal->entryList->model()->rowCount(), 0);
+        QVERIFY(diary.journalRecords->bof() && diary.journalRecords->eof());
+        diary.photoPageButton->click();
+        diary.journalPageButton->click();
+        QVERIFY(diary.journal->calendarFrame->isVisibleTo(&diary));
     }
 };
 

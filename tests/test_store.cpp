@@ -1,6 +1,6 @@
-#include "store/daykey.h"
-#include "store/recordset.h"
-#include "store/store.h"
+#include "core/daykey.h"
+#include "core/recordset.h"
+#include "core/store.h"
 
 #include "asuser.h"
 

@@ -1,11 +1,11 @@
 // Linked into every test of the windows: the program's music goes to a
 // double, so no test waits for a SoundFont or makes a sound.
 #include "fakeplayer.h"
-#include "shell/modummc.h"
+#include "music/backgroundmusic.h"
 
 namespace {
 const bool installed = [] {
-    Modummc::setPlayerFactory([] { return std::make_unique<FakePlayer>(); });
+    BackgroundMusic::setPlayerFactory([] { return std::make_unique<FakePlayer>(); });
     return true;
 }();
 } // namespace

@@ -1,7 +1,7 @@
 // Writes a notice file for every chapter of the catalogue into <folder>/story,
 // in GBK: the program ships no novel texts, only where to put them. A file
 // that is not such a notice (a chapter the user placed there) is left alone.
-#include "novels/catalogue.h"
+#include "core/catalogue.h"
 
 #include <QCoreApplication>
 #include <QDir>

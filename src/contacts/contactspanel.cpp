@@ -2,13 +2,13 @@
 
 #include "contacts/faceart.h"
 #include "contacts/faceicon.h"
-#include "contacts/findaddress.h"
-#include "shell/panelframe.h"
-#include "shell/picturebutton.h"
-#include "shell/typinglimit.h"
-#include "store/apppaths.h"
-#include "store/boundfield.h"
-#include "store/recordset.h"
+#include "contacts/findcontactdialog.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "widgets/typinglimit.h"
+#include "core/apppaths.h"
+#include "core/boundfield.h"
+#include "core/recordset.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -34,23 +34,23 @@ const QString DefaultFace = QStringLiteral("2.bmp");
 } // namespace
 
 ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
-    : QObject(window), findaddress([this, window] { return new FindAddress(m_records, window); }),
+    : QObject(window), findDialog([this, window] { return new FindContactDialog(m_records, window); }),
       m_records(records) {
-    Frame5 = new PanelFrame(QStringLiteral("Frame5"), window);
+    frame = new PanelFrame(QStringLiteral("Frame5"), window);
 
     for (int i = 0; i < FieldCount; ++i) {
-        auto *caption = new QLabel(QString::fromUtf8(Captions[i]), Frame5);
+        auto *caption = new QLabel(QString::fromUtf8(Captions[i]), frame);
         captions << caption;
         QWidget *box;
         if (i < 10) {
-            auto *line = new QLineEdit(Frame5);
+            auto *line = new QLineEdit(frame);
             if (TypingLimits[i] > 0)
                 new TypingLimit(TypingLimits[i], line);
             caption->setGeometry(20, 20 + i * 36, 90, 28);
             line->setGeometry(112, 20 + i * 36, 280, 28);
             box = line;
         } else {
-            auto *remark = new QPlainTextEdit(Frame5);
+            auto *remark = new QPlainTextEdit(frame);
             remark->setPlaceholderText(QStringLiteral("快来介绍介绍你的好友吧！"));
             caption->setGeometry(412, 20, 120, 28);
             remark->setGeometry(412, 52, 220, 328);
@@ -60,60 +60,60 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
         box->setProperty("index", i);
         if (i < 10)
             box->installEventFilter(this);
-        infotext << box;
+        fieldBoxes << box;
         new BoundField(records, QString::fromLatin1(FieldNames[i]), box);
     }
     for (int i = 1; i < FieldCount; ++i)
-        QWidget::setTabOrder(infotext[i - 1], infotext[i]);
+        QWidget::setTabOrder(fieldBoxes[i - 1], fieldBoxes[i]);
 
-    Picqq = new QLabel(Frame5);
-    Picqq->setObjectName(QStringLiteral("Picqq"));
-    Picqq->setFrameShape(QFrame::Panel);
-    Picqq->setFrameShadow(QFrame::Sunken);
-    Picqq->setAlignment(Qt::AlignCenter);
-    Picqq->setGeometry(660, 52, 44, 44);
+    faceView = new QLabel(frame);
+    faceView->setObjectName(QStringLiteral("Picqq"));
+    faceView->setFrameShape(QFrame::Panel);
+    faceView->setFrameShadow(QFrame::Sunken);
+    faceView->setAlignment(Qt::AlignCenter);
+    faceView->setGeometry(660, 52, 44, 44);
 
-    Textpasskey = new QLineEdit(Frame5);
-    Textpasskey->setObjectName(QStringLiteral("Textpasskey"));
-    Textpasskey->hide();
-    connect(Textpasskey, &QLineEdit::textChanged, this, &ContactsPanel::Textpasskey_Change);
-    new BoundField(records, QStringLiteral("qqpic"), Textpasskey);
+    faceNameBox = new QLineEdit(frame);
+    faceNameBox->setObjectName(QStringLiteral("Textpasskey"));
+    faceNameBox->hide();
+    connect(faceNameBox, &QLineEdit::textChanged, this, &ContactsPanel::faceNameChanged);
+    new BoundField(records, QStringLiteral("qqpic"), faceNameBox);
 
-    ICombo = new QComboBox(Frame5);
-    ICombo->setObjectName(QStringLiteral("ICombo"));
-    ICombo->setIconSize(QSize(FaceArt::Size, FaceArt::Size));
-    ICombo->setGeometry(650, 108, 90, 44);
-    connect(ICombo, &QComboBox::activated, this, [this](int index) { ICombo_Click(index + 1); });
+    faceSelector = new QComboBox(frame);
+    faceSelector->setObjectName(QStringLiteral("ICombo"));
+    faceSelector->setIconSize(QSize(FaceArt::Size, FaceArt::Size));
+    faceSelector->setGeometry(650, 108, 90, 44);
+    connect(faceSelector, &QComboBox::activated, this, [this](int index) { chooseFace(index + 1); });
 
     const struct {
         PictureButton **button;
         const char *name, *art, *tip;
     } buttons[] = {
-        {&cmdp, "cmdp", "previous", "上一位"},   {&cmdn, "cmdn", "next", "下一位"},
-        {&Cmdadd, "Cmdadd", "add", "Add"},       {&Cmdupdate, "Cmdupdate", "update", "Update"},
-        {&cmddelete, "cmddelete", "delete", "Delete"},
-        {&findname, "findname", "find", "Find friend"},
-        {&modify, "modify", "edit", "Edit Mode"},
+        {&previousButton, "cmdp", "previous", "上一位"},   {&nextButton, "cmdn", "next", "下一位"},
+        {&addButton, "Cmdadd", "add", "Add"},       {&updateButton, "Cmdupdate", "update", "Update"},
+        {&deleteButton, "cmddelete", "delete", "Delete"},
+        {&findButton, "findname", "find", "Find friend"},
+        {&editButton, "modify", "edit", "Edit Mode"},
     };
     int x = 112;
     for (const auto &b : buttons) {
         *b.button = new PictureButton(QString::fromLatin1(b.name), QString::fromLatin1(b.art),
-                                      QString::fromUtf8(b.tip), 32, Frame5);
+                                      QString::fromUtf8(b.tip), 32, frame);
         (*b.button)->setGeometry(x, 404, 44, 44);
         x += 56;
     }
-    connect(cmdp, &PictureButton::clicked, this, &ContactsPanel::cmdp_Click);
-    connect(cmdn, &PictureButton::clicked, this, &ContactsPanel::cmdn_Click);
-    connect(Cmdadd, &PictureButton::clicked, this, &ContactsPanel::Cmdadd_Click);
-    connect(Cmdupdate, &PictureButton::clicked, this, &ContactsPanel::Cmdupdate_Click);
-    connect(cmddelete, &PictureButton::clicked, this, &ContactsPanel::cmddelete_Click);
-    connect(findname, &PictureButton::clicked, this, &ContactsPanel::findname_Click);
-    connect(modify, &PictureButton::clicked, this, &ContactsPanel::modify_Click);
-    connect(Frame5, &PanelFrame::backgroundHovered, this, &ContactsPanel::showFieldTips);
+    connect(previousButton, &PictureButton::clicked, this, &ContactsPanel::showPrevious);
+    connect(nextButton, &PictureButton::clicked, this, &ContactsPanel::showNext);
+    connect(addButton, &PictureButton::clicked, this, &ContactsPanel::addContact);
+    connect(updateButton, &PictureButton::clicked, this, &ContactsPanel::saveContact);
+    connect(deleteButton, &PictureButton::clicked, this, &ContactsPanel::deleteContact);
+    connect(findButton, &PictureButton::clicked, this, &ContactsPanel::findContact);
+    connect(editButton, &PictureButton::clicked, this, &ContactsPanel::unlockFields);
+    connect(frame, &PanelFrame::backgroundHovered, this, &ContactsPanel::showFieldTips);
 }
 
-QLineEdit *ContactsPanel::field(int index) const { return qobject_cast<QLineEdit *>(infotext[index]); }
-QPlainTextEdit *ContactsPanel::remark() const { return qobject_cast<QPlainTextEdit *>(infotext[10]); }
+QLineEdit *ContactsPanel::field(int index) const { return qobject_cast<QLineEdit *>(fieldBoxes[index]); }
+QPlainTextEdit *ContactsPanel::remark() const { return qobject_cast<QPlainTextEdit *>(fieldBoxes[10]); }
 
 bool ContactsPanel::isLocked(int index) const {
     return index < 10 ? field(index)->isReadOnly() : remark()->isReadOnly();
@@ -132,7 +132,7 @@ void ContactsPanel::setLocked(bool locked) {
     }
 }
 
-void ContactsPanel::lockinfotext() { setLocked(true); }
+void ContactsPanel::lockFields() { setLocked(true); }
 
 bool ContactsPanel::showFace(const QString &faceName) {
     const QString path = AppPaths::faceFile(faceName);
@@ -143,7 +143,7 @@ bool ContactsPanel::showFace(const QString &faceName) {
     const QImage image = reader.read();
     if (image.isNull())
         return false;
-    Picqq->setPixmap(QPixmap::fromImage(FaceArt::seeThrough(image)));
+    faceView->setPixmap(QPixmap::fromImage(FaceArt::seeThrough(image)));
     m_shownFace = faceName;
     return true;
 }
@@ -151,88 +151,88 @@ bool ContactsPanel::showFace(const QString &faceName) {
 // The refresh that follows a step: an empty face name gets the default
 // face, written into the record as a pending change.
 void ContactsPanel::faceRefresh() {
-    if (!Textpasskey->text().isEmpty()) {
-        showFace(Textpasskey->text());
+    if (!faceNameBox->text().isEmpty()) {
+        showFace(faceNameBox->text());
         return;
     }
     showFace(DefaultFace);
-    Textpasskey->setText(DefaultFace);
+    faceNameBox->setText(DefaultFace);
 }
 
-void ContactsPanel::Loadqq() {
+void ContactsPanel::loadFaces() {
     field(0)->selectAll();
     for (int i = 1; i <= FaceArt::Count; ++i) {
-        ICombo->addItem(faceIcon(i), QString(), QStringLiteral("qq%1").arg(i));
+        faceSelector->addItem(faceIcon(i), QString(), QStringLiteral("qq%1").arg(i));
     }
-    ICombo->setCurrentIndex(-1);
+    faceSelector->setCurrentIndex(-1);
     // A face that cannot be shown ends the start-up steps here, before locking.
-    if (!Textpasskey->text().isEmpty()) {
-        if (!showFace(Textpasskey->text()))
+    if (!faceNameBox->text().isEmpty()) {
+        if (!showFace(faceNameBox->text()))
             return;
     } else {
         if (!showFace(DefaultFace))
             return;
-        Textpasskey->setText(DefaultFace);
+        faceNameBox->setText(DefaultFace);
     }
-    lockinfotext();
+    lockFields();
 }
 
-void ContactsPanel::cmdp_Click() {
-    m_records->movePrevious();
+void ContactsPanel::showPrevious() {
+    skipFailure(m_records->movePrevious(), "stepping to the previous contact");
     if (m_records->bof())
-        m_records->moveFirst();
-    lockinfotext();
+        skipFailure(m_records->moveFirst(), "going to the first contact");
+    lockFields();
     faceRefresh();
 }
 
-void ContactsPanel::cmdn_Click() {
-    m_records->moveNext();
+void ContactsPanel::showNext() {
+    skipFailure(m_records->moveNext(), "stepping to the next contact");
     if (m_records->eof())
-        m_records->movePrevious();
-    lockinfotext();
+        skipFailure(m_records->movePrevious(), "stepping back to the last contact");
+    lockFields();
     faceRefresh();
 }
 
-void ContactsPanel::Cmdadd_Click() {
+void ContactsPanel::addContact() {
     setLocked(false);
-    m_records->update();
-    m_records->addNew();
+    skipFailure(m_records->update(), "writing the contact before adding one");
+    skipFailure(m_records->addNew(), "adding a contact");
 }
 
-void ContactsPanel::Cmdupdate_Click() {
-    m_records->update();
-    lockinfotext();
+void ContactsPanel::saveContact() {
+    skipFailure(m_records->update(), "writing a contact");
+    lockFields();
 }
 
-void ContactsPanel::cmddelete_Click() {
-    m_records->deleteCurrent();
-    m_records->moveNext();
+void ContactsPanel::deleteContact() {
+    skipFailure(m_records->deleteCurrent(), "deleting a contact");
+    skipFailure(m_records->moveNext(), "stepping past a deleted contact");
     if (m_records->eof())
-        m_records->movePrevious();
-    lockinfotext();
+        skipFailure(m_records->movePrevious(), "stepping back to the last contact");
+    lockFields();
 }
 
-void ContactsPanel::modify_Click() { setLocked(false); }
+void ContactsPanel::unlockFields() { setLocked(false); }
 
-void ContactsPanel::findname_Click() {
-    findaddress.get()->exec();
-    lockinfotext();
+void ContactsPanel::findContact() {
+    findDialog.get()->exec();
+    lockFields();
 }
 
-void ContactsPanel::infotext_Click(int index) {
+void ContactsPanel::selectFieldText(int index) {
     if (index >= 0 && index < 10)
         field(index)->selectAll();
 }
 
-void ContactsPanel::ICombo_Click(int position) {
+void ContactsPanel::chooseFace(int position) {
     field(0)->setFocus();
     field(0)->selectAll();
     if (position >= 1 && position <= FaceArt::Count)
-        Textpasskey->setText(QStringLiteral("%1.bmp").arg(position));
+        faceNameBox->setText(QStringLiteral("%1.bmp").arg(position));
 }
 
-void ContactsPanel::Textpasskey_Change() {
-    const QString faceName = Textpasskey->text();
+void ContactsPanel::faceNameChanged() {
+    const QString faceName = faceNameBox->text();
     showFace(faceName.isEmpty() ? DefaultFace : faceName);
 }
 
@@ -244,6 +244,6 @@ void ContactsPanel::showFieldTips() {
 bool ContactsPanel::eventFilter(QObject *watched, QEvent *event) {
     // The click's own caret placement comes first; selecting happens after it.
     if (event->type() == QEvent::MouseButtonRelease)
-        infotext_Click(watched->property("index").toInt());
+        selectFieldText(watched->property("index").toInt());
     return QObject::eventFilter(watched, event);
 }

@@ -3,10 +3,10 @@
 #include <QList>
 #include <QObject>
 
-#include "shell/formholder.h"
+#include "widgets/windowholder.h"
 
 class BoundField;
-class FindAddress;
+class FindContactDialog;
 class PanelFrame;
 class PictureButton;
 class QComboBox;
@@ -16,7 +16,7 @@ class QPlainTextEdit;
 class QWidget;
 class RecordSet;
 
-// The address book page (Frame5): one friend at a time in eleven bound
+// The address book page (frame): one friend at a time in eleven bound
 // fields, a face, and buttons to step, add, save, delete, find and edit.
 class ContactsPanel : public QObject {
     Q_OBJECT
@@ -29,21 +29,21 @@ public:
     static const char *const Captions[FieldCount];
     static const int TypingLimits[FieldCount];
 
-    PanelFrame *Frame5;
-    QList<QWidget *> infotext;      // 0..9 QLineEdit, 10 QPlainTextEdit
+    PanelFrame *frame;
+    QList<QWidget *> fieldBoxes;      // 0..9 QLineEdit, 10 QPlainTextEdit
     QList<QLabel *> captions;
-    QLineEdit *Textpasskey;         // the face name, never shown
-    QLabel *Picqq;
-    QComboBox *ICombo;
-    PictureButton *cmdp;
-    PictureButton *cmdn;
-    PictureButton *Cmdadd;
-    PictureButton *Cmdupdate;
-    PictureButton *cmddelete;
-    PictureButton *findname;
-    PictureButton *modify;
+    QLineEdit *faceNameBox;         // the face name, never shown
+    QLabel *faceView;
+    QComboBox *faceSelector;
+    PictureButton *previousButton;
+    PictureButton *nextButton;
+    PictureButton *addButton;
+    PictureButton *updateButton;
+    PictureButton *deleteButton;
+    PictureButton *findButton;
+    PictureButton *editButton;
 
-    FormHolder<FindAddress> findaddress;
+    WindowHolder<FindContactDialog> findDialog;
 
     QLineEdit *field(int index) const; // 0..9
     QPlainTextEdit *remark() const;    // 10
@@ -53,20 +53,20 @@ public:
     // The face shown last, by file name ("17.bmp"); empty before any.
     QString shownFace() const { return m_shownFace; }
 
-    void Loadqq();
-    void lockinfotext();
+    void loadFaces();
+    void lockFields();
 
 public Q_SLOTS:
-    void cmdp_Click();
-    void cmdn_Click();
-    void Cmdadd_Click();
-    void Cmdupdate_Click();
-    void cmddelete_Click();
-    void modify_Click();
-    void findname_Click();
-    void infotext_Click(int index);
-    void ICombo_Click(int position);
-    void Textpasskey_Change();
+    void showPrevious();
+    void showNext();
+    void addContact();
+    void saveContact();
+    void deleteContact();
+    void unlockFields();
+    void findContact();
+    void selectFieldText(int index);
+    void chooseFace(int position);
+    void faceNameChanged();
     // The mouse crossed the panel's background.
     void showFieldTips();
 

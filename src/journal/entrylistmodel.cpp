@@ -1,13 +1,12 @@
 #include "journal/entrylistmodel.h"
 
-#include "store/store.h"
+#include "core/store.h"
 
-#include <QSqlQuery>
 #include <algorithm>
 
 namespace {
-QString line(const QVariant &dates, const QVariant &things) {
-    return dates.toString() + QLatin1Char(' ') + things.toString();
+QString line(const QString &dates, const QString &things) {
+    return dates + QLatin1Char(' ') + things;
 }
 } // namespace
 
@@ -33,30 +32,21 @@ const EntryListModel::Block *EntryListModel::block(int blockIndex) const {
     const size_t first = size_t(blockIndex) * BlockSize;
     const size_t end = std::min(m_keys.size(), first + BlockSize);
     auto *b = new Block(end - first);
-    if (m_store && m_store->isOpen()) {
-        QSqlQuery q(m_store->database());
-        q.setForwardOnly(true);
-        // Cut as bytes: SQLite's text functions stop at a NUL that a text
-        // edited elsewhere may hold. Four bytes a character always suffice.
-        q.prepare(QStringLiteral("SELECT rowid, dates, substr(CAST(things AS BLOB), 1, ?) "
-                                 "FROM diary WHERE rowid BETWEEN ? AND ? ORDER BY rowid"));
-        q.addBindValue(ShownLength * 4);
-        q.addBindValue(m_keys[first]);
-        q.addBindValue(m_keys[end - 1]);
-        if (q.exec()) {
-            const auto from = m_keys.begin() + qsizetype(first);
-            const auto to = m_keys.begin() + qsizetype(end);
-            while (q.next()) {
-                const auto it = std::lower_bound(from, to, q.value(0).toLongLong());
-                if (it == to || *it != q.value(0).toLongLong())
-                    continue;
-                QString text = line(q.value(1), QString::fromUtf8(q.value(2).toByteArray()).left(ShownLength));
-                // A list line is one line: breaks show as a return mark.
-                text.replace(QLatin1String("\r\n"), QStringLiteral(" \u21b5 "));
-                text.replace(QLatin1Char('\n'), QStringLiteral(" \u21b5 "));
-                text.replace(QLatin1Char('\r'), QStringLiteral(" \u21b5 "));
-                (*b)[size_t(it - from)] = text;
-            }
+    if (m_store) {
+        const auto from = m_keys.begin() + qsizetype(first);
+        const auto to = m_keys.begin() + qsizetype(end);
+        // Four bytes a character always suffice.
+        for (const Store::EntryHead &head :
+             m_store->journalHeads(m_keys[first], m_keys[end - 1], ShownLength * 4)) {
+            const auto it = std::lower_bound(from, to, head.key);
+            if (it == to || *it != head.key)
+                continue;
+            QString text = line(head.dates, QString::fromUtf8(head.thingsHead).left(ShownLength));
+            // A list line is one line: breaks show as a return mark.
+            text.replace(QLatin1String("\r\n"), QStringLiteral(" \u21b5 "));
+            text.replace(QLatin1Char('\n'), QStringLiteral(" \u21b5 "));
+            text.replace(QLatin1Char('\r'), QStringLiteral(" \u21b5 "));
+            (*b)[size_t(it - from)] = text;
         }
     }
     m_blocks.insert(blockIndex, b);
@@ -79,13 +69,8 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const {
 }
 
 QString EntryListModel::fullLine(int row) const {
-    if (row < 0 || row >= int(m_keys.size()) || !m_store || !m_store->isOpen())
+    if (row < 0 || row >= int(m_keys.size()) || !m_store)
         return {};
-    QSqlQuery q(m_store->database());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT dates, things FROM diary WHERE rowid = ?"));
-    q.addBindValue(m_keys[size_t(row)]);
-    if (!q.exec() || !q.next())
-        return {};
-    return line(q.value(0), q.value(1));
+    const std::optional<JournalEntry> entry = m_store->journalEntry(m_keys[size_t(row)]);
+    return entry ? line(entry->dates, entry->things) : QString();
 }

@@ -1,12 +1,13 @@
 #include "journal/journalpanel.h"
 
 #include "journal/entrylistmodel.h"
-#include "shell/selectionformat.h"
-#include "shell/interaction.h"
-#include "shell/labelbutton.h"
-#include "shell/panelframe.h"
-#include "store/daykey.h"
-#include "store/recordset.h"
+#include "widgets/selectionformat.h"
+#include "widgets/interaction.h"
+#include "widgets/labelbutton.h"
+#include "widgets/panelframe.h"
+#include "core/daykey.h"
+#include "core/records.h"
+#include "core/recordset.h"
 
 #include <QCalendarWidget>
 #include <QDate>
@@ -34,78 +35,78 @@ int leadingNumber(const QString &text) {
 
 JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     : QObject(window), m_records(records) {
-    Frame1 = new PanelFrame(QStringLiteral("Frame1"), window);
-    Frame2 = new PanelFrame(QStringLiteral("Frame2"), window);
+    calendarFrame = new PanelFrame(QStringLiteral("Frame1"), window);
+    editorFrame = new PanelFrame(QStringLiteral("Frame2"), window);
 
-    MonthView1 = new QCalendarWidget(Frame1);
-    MonthView1->setObjectName(QStringLiteral("MonthView1"));
-    MonthView1->setToolTip(QStringLiteral("单击今天显示今天日期"));
-    MonthView1->setLocale(QLocale(QLocale::Chinese, QLocale::China));
-    MonthView1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    MonthView1->setGeometry(10, 10, 290, 210);
-    MonthView1->setFirstDayOfWeek(Qt::Sunday);
+    calendar = new QCalendarWidget(calendarFrame);
+    calendar->setObjectName(QStringLiteral("MonthView1"));
+    calendar->setToolTip(QStringLiteral("单击今天显示今天日期"));
+    calendar->setLocale(QLocale(QLocale::Chinese, QLocale::China));
+    calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    calendar->setGeometry(10, 10, 290, 210);
+    calendar->setFirstDayOfWeek(Qt::Sunday);
     setShowToday(true);
 
     entries = new EntryListModel(records->store(), this);
-    List1 = new QListView(Frame1);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setUniformItemSizes(true);
-    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List1->setTextElideMode(Qt::ElideRight);
-    List1->setModel(entries);
-    List1->setGeometry(10, 230, 290, 200);
+    entryList = new QListView(calendarFrame);
+    entryList->setObjectName(QStringLiteral("List1"));
+    entryList->setUniformItemSizes(true);
+    entryList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    entryList->setTextElideMode(Qt::ElideRight);
+    entryList->setModel(entries);
+    entryList->setGeometry(10, 230, 290, 200);
 
-    aboutfrm = new LabelButton(QStringLiteral("aboutfrm"), QStringLiteral("关于"), Frame1);
-    opitions = new LabelButton(QStringLiteral("opitions"), QStringLiteral("选项"), Frame1);
-    aboutfrm->setGeometry(10, 440, 60, 28);
-    opitions->setGeometry(80, 440, 60, 28);
+    aboutButton = new LabelButton(QStringLiteral("aboutfrm"), QStringLiteral("关于"), calendarFrame);
+    optionsButton = new LabelButton(QStringLiteral("opitions"), QStringLiteral("选项"), calendarFrame);
+    aboutButton->setGeometry(10, 440, 60, 28);
+    optionsButton->setGeometry(80, 440, 60, 28);
 
-    fontpor = new LabelButton(QStringLiteral("fontpor"), QStringLiteral("字体"), Frame2);
-    fontadd = new LabelButton(QStringLiteral("fontadd"), QStringLiteral("+"), Frame2);
-    fontminus = new LabelButton(QStringLiteral("fontminus"), QStringLiteral("-"), Frame2);
-    underline = new LabelButton(QStringLiteral("underline"), QStringLiteral("下划线"), Frame2);
-    color = new LabelButton(QStringLiteral("color"), QStringLiteral("颜色"), Frame2);
-    save = new LabelButton(QStringLiteral("save"), QStringLiteral("保存"), Frame2);
-    deldata = new LabelButton(QStringLiteral("deldata"), QStringLiteral("删除"), Frame2);
+    fontButton = new LabelButton(QStringLiteral("fontpor"), QStringLiteral("字体"), editorFrame);
+    growFontButton = new LabelButton(QStringLiteral("fontadd"), QStringLiteral("+"), editorFrame);
+    shrinkFontButton = new LabelButton(QStringLiteral("fontminus"), QStringLiteral("-"), editorFrame);
+    underlineButton = new LabelButton(QStringLiteral("underline"), QStringLiteral("下划线"), editorFrame);
+    colourButton = new LabelButton(QStringLiteral("color"), QStringLiteral("颜色"), editorFrame);
+    saveButton = new LabelButton(QStringLiteral("save"), QStringLiteral("保存"), editorFrame);
+    deleteButton = new LabelButton(QStringLiteral("deldata"), QStringLiteral("删除"), editorFrame);
     const struct {
         LabelButton *label;
         int x, width;
-    } bar[] = {{fontpor, 10, 48}, {fontadd, 60, 28}, {fontminus, 90, 28}, {underline, 120, 60},
-               {color, 182, 48},  {save, 330, 56},   {deldata, 390, 56}};
+    } bar[] = {{fontButton, 10, 48}, {growFontButton, 60, 28}, {shrinkFontButton, 90, 28}, {underlineButton, 120, 60},
+               {colourButton, 182, 48},  {saveButton, 330, 56},   {deleteButton, 390, 56}};
     for (const auto &b : bar)
         b.label->setGeometry(b.x, 8, b.width, 28);
 
-    RTBox = new QTextEdit(Frame2);
-    RTBox->setObjectName(QStringLiteral("RTBox"));
-    RTBox->setAcceptRichText(false);
-    RTBox->setGeometry(10, 44, 438, 426);
+    editor = new QTextEdit(editorFrame);
+    editor->setObjectName(QStringLiteral("RTBox"));
+    editor->setAcceptRichText(false);
+    editor->setGeometry(10, 44, 438, 426);
 
-    connect(Frame1, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
-    connect(Frame2, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
-    connect(MonthView1, &QCalendarWidget::clicked, this, [this] {
+    connect(calendarFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
+    connect(editorFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
+    connect(calendar, &QCalendarWidget::clicked, this, [this] {
         if (m_showToday && m_markedDay != QDate::currentDate())
             setShowToday(true); // the day turned over while running
     });
-    connect(MonthView1, &QCalendarWidget::clicked, this, &JournalPanel::MonthView1_DateClick);
-    connect(List1, &QListView::clicked, this, &JournalPanel::List1_Click);
-    connect(RTBox, &QTextEdit::textChanged, this, &JournalPanel::RTBox_Change);
-    connect(save, &LabelButton::clicked, this, &JournalPanel::save_Click);
-    connect(deldata, &LabelButton::clicked, this, &JournalPanel::deldata_Click);
-    connect(fontpor, &LabelButton::clicked, this, &JournalPanel::fontpor_Click);
-    connect(fontadd, &LabelButton::clicked, this, &JournalPanel::fontadd_Click);
-    connect(fontminus, &LabelButton::clicked, this, &JournalPanel::fontminus_Click);
-    connect(underline, &LabelButton::clicked, this, &JournalPanel::underline_Click);
-    connect(color, &LabelButton::clicked, this, &JournalPanel::color_Click);
+    connect(calendar, &QCalendarWidget::clicked, this, &JournalPanel::showEntryOfSelectedDay);
+    connect(entryList, &QListView::clicked, this, &JournalPanel::showListedEntry);
+    connect(editor, &QTextEdit::textChanged, this, &JournalPanel::editorChanged);
+    connect(saveButton, &LabelButton::clicked, this, &JournalPanel::saveEntry);
+    connect(deleteButton, &LabelButton::clicked, this, &JournalPanel::deleteEntry);
+    connect(fontButton, &LabelButton::clicked, this, &JournalPanel::chooseFont);
+    connect(growFontButton, &LabelButton::clicked, this, &JournalPanel::growFont);
+    connect(shrinkFontButton, &LabelButton::clicked, this, &JournalPanel::shrinkFont);
+    connect(underlineButton, &LabelButton::clicked, this, &JournalPanel::toggleUnderline);
+    connect(colourButton, &LabelButton::clicked, this, &JournalPanel::chooseColour);
 }
 
 QList<LabelButton *> JournalPanel::labelButtons() const {
-    return {fontpor, fontadd, fontminus, underline, color, save, deldata, opitions, aboutfrm};
+    return {fontButton, growFontButton, shrinkFontButton, underlineButton, colourButton, saveButton, deleteButton, optionsButton, aboutButton};
 }
 
 void JournalPanel::setShowToday(bool show) {
     m_showToday = show;
     if (m_markedDay.isValid())
-        MonthView1->setDateTextFormat(m_markedDay, QTextCharFormat());
+        calendar->setDateTextFormat(m_markedDay, QTextCharFormat());
     m_markedDay = QDate();
     if (!show)
         return;
@@ -114,28 +115,28 @@ void JournalPanel::setShowToday(bool show) {
     today.setFontWeight(QFont::Bold);
     today.setForeground(QColor(200, 30, 30));
     today.setFontUnderline(true);
-    MonthView1->setDateTextFormat(m_markedDay, today);
+    calendar->setDateTextFormat(m_markedDay, today);
 }
 
-int JournalPanel::StartOfWeek() const {
-    const int day = MonthView1->firstDayOfWeek(); // Monday 1 .. Sunday 7
+int JournalPanel::startOfWeek() const {
+    const int day = calendar->firstDayOfWeek(); // Monday 1 .. Sunday 7
     return day % 7 + 1;
 }
 
 void JournalPanel::setStartOfWeek(int value) {
     if (value < 1 || value > 7)
         return;
-    MonthView1->setFirstDayOfWeek(Qt::DayOfWeek(value == 1 ? 7 : value - 1));
+    calendar->setFirstDayOfWeek(Qt::DayOfWeek(value == 1 ? 7 : value - 1));
 }
 
 void JournalPanel::goToToday() {
     const QDate today = QDate::currentDate();
-    MonthView1->setSelectedDate(today);
-    MonthView1->setCurrentPage(today.year(), today.month());
+    calendar->setSelectedDate(today);
+    calendar->setCurrentPage(today.year(), today.month());
 }
 
 QString JournalPanel::calendarKey() const {
-    const QDate d = MonthView1->selectedDate();
+    const QDate d = calendar->selectedDate();
     return dayKey(d.year(), d.month(), d.day());
 }
 
@@ -147,17 +148,17 @@ void JournalPanel::resetEmphasis() {
 // Replacing the text drops every character format, that of the text typed
 // next included.
 void JournalPanel::setEditorText(const QString &text) {
-    RTBox->setCurrentCharFormat(QTextCharFormat());
-    RTBox->setPlainText(text);
+    editor->setCurrentCharFormat(QTextCharFormat());
+    editor->setPlainText(text);
 }
 
 // Where the walk over every entry leaves the record set.
 void JournalPanel::moveToEnd() {
     if (m_records->moveLast())
-        m_records->moveNext();
+        skipFailure(m_records->moveNext(), "stepping past the last entry");
 }
 
-void JournalPanel::loaddata() {
+void JournalPanel::reloadList() {
     entries->clear();
     if (!m_records->moveFirst() || m_records->eof())
         return;
@@ -165,59 +166,55 @@ void JournalPanel::loaddata() {
     moveToEnd();
 }
 
-void JournalPanel::MonthView1_DateClick() {
+void JournalPanel::showEntryOfSelectedDay() {
     const QString key = calendarKey();
     if (!m_records->moveFirst() || m_records->eof())
         return;
     const qint64 found = m_records->findFirst(QStringLiteral("dates"), key);
     if (found >= 0 && m_records->moveToKey(found)) {
         setEditorText(m_records->text(QStringLiteral("things")));
-        deldata->setEnabled(true);
+        deleteButton->setEnabled(true);
     } else {
         setEditorText(QString());
         moveToEnd();
     }
 }
 
-void JournalPanel::save_Click() {
+void JournalPanel::saveEntry() {
     const QString key = calendarKey();
-    if (!Interaction::current().confirm(RTBox->window(), QStringLiteral("保存日记吗？"),
+    if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
                                         QStringLiteral("save")))
         return;
     // Only a row that really is new may receive the key and the text.
-    if (m_records->addNew()) {
-        m_records->setField(QStringLiteral("dates"), key);
-        m_records->setField(QStringLiteral("things"), RTBox->toPlainText());
-        if (!m_records->update())
-            m_records->cancelUpdate();
-    }
-    loaddata();
+    skipFailure(m_records->append(JournalEntry{key, editor->toPlainText()}.toRow()),
+                "saving an entry");
+    reloadList();
 }
 
-void JournalPanel::deldata_Click() {
+void JournalPanel::deleteEntry() {
     const QString key = calendarKey();
     if (!m_records->moveFirst() || m_records->eof())
         return;
     const qint64 found = m_records->findFirstWithPrefix(QStringLiteral("dates"), key);
     if (found >= 0)
-        m_records->moveToKey(found);
+        skipFailure(m_records->moveToKey(found), "going to the entry to delete");
     else
         moveToEnd();
-    if (!Interaction::current().confirm(RTBox->window(), QStringLiteral("是否删除真的当前记录?"),
+    if (!Interaction::current().confirm(editor->window(), QStringLiteral("是否删除真的当前记录?"),
                                         QString()))
         return;
     if (found < 0 || !m_records->deleteCurrent())
         return;
-    m_records->moveNext();
+    skipFailure(m_records->moveNext(), "stepping past a deleted entry");
     setEditorText(QString());
     if (m_records->eof())
-        m_records->movePrevious();
-    m_records->update();
-    loaddata();
-    List1->viewport()->update();
+        skipFailure(m_records->movePrevious(), "stepping back to the last entry");
+    skipFailure(m_records->update(), "writing after a delete");
+    reloadList();
+    entryList->viewport()->update();
 }
 
-void JournalPanel::List1_Click(const QModelIndex &index) {
+void JournalPanel::showListedEntry(const QModelIndex &index) {
     const QString line = entries->fullLine(index.row());
     setEditorText(line.mid(9));
     const int year = leadingNumber(line.mid(0, 4));
@@ -226,37 +223,37 @@ void JournalPanel::List1_Click(const QModelIndex &index) {
     // Set as one date when it is one: setting the year alone first could
     // fail on 29 February and leave the calendar on a wrong day.
     if (QDate(year, month, day).isValid()) {
-        MonthView1->setSelectedDate(QDate(year, month, day));
+        calendar->setSelectedDate(QDate(year, month, day));
         return;
     }
     // Otherwise each part that makes a valid date is applied, in order.
-    QDate d = MonthView1->selectedDate();
+    QDate d = calendar->selectedDate();
     if (QDate(year, d.month(), d.day()).isValid())
         d = QDate(year, d.month(), d.day());
     if (QDate(d.year(), month, d.day()).isValid())
         d = QDate(d.year(), month, d.day());
     if (QDate(d.year(), d.month(), day).isValid())
         d = QDate(d.year(), d.month(), day);
-    MonthView1->setSelectedDate(d);
+    calendar->setSelectedDate(d);
 }
 
-void JournalPanel::RTBox_Change() {
-    const bool hasText = !RTBox->document()->isEmpty();
-    deldata->setEnabled(hasText);
-    save->setEnabled(hasText);
+void JournalPanel::editorChanged() {
+    const bool hasText = !editor->document()->isEmpty();
+    deleteButton->setEnabled(hasText);
+    saveButton->setEnabled(hasText);
 }
 
-void JournalPanel::fontpor_Click() {
-    const SelectionFormat sel = SelectionFormat::of(RTBox);
+void JournalPanel::chooseFont() {
+    const SelectionFormat sel = SelectionFormat::of(editor);
     if (sel.colour)
         m_dialogColour = *sel.colour;
-    if (!RTBox->isVisible())
+    if (!editor->isVisible())
         return; // the dialog's values go back unchanged
     // A mixed attribute starts the dialog from the insertion point's value
     // and is applied only if the user changes it.
     const SelectionFormat start = [&] {
         SelectionFormat s = sel;
-        const QFont f = RTBox->currentCharFormat().font().resolve(RTBox->document()->defaultFont());
+        const QFont f = editor->currentCharFormat().font().resolve(editor->document()->defaultFont());
         if (!s.fontName)
             s.fontName = f.family();
         if (!s.fontSize)
@@ -276,46 +273,46 @@ void JournalPanel::fontpor_Click() {
     initial.setItalic(*start.italic);
     initial.setUnderline(*start.underline);
 
-    const std::optional<QFont> chosen = Interaction::current().chooseFont(RTBox->window(), initial);
+    const std::optional<QFont> chosen = Interaction::current().chooseFont(editor->window(), initial);
     if (!chosen)
         return; // Cancel writes back what was read: nothing changes
     auto wanted = [](const auto &was, const auto &shown, const auto &now) {
         return was.has_value() || !(shown == now);
     };
     if (wanted(sel.fontName, *start.fontName, chosen->family()))
-        setSelFontName(RTBox, chosen->family());
+        setSelFontName(editor, chosen->family());
     if (chosen->pointSizeF() > 0 && wanted(sel.fontSize, *start.fontSize, chosen->pointSizeF()))
-        setSelFontSize(RTBox, chosen->pointSizeF());
+        setSelFontSize(editor, chosen->pointSizeF());
     if (wanted(sel.bold, *start.bold, chosen->bold()))
-        setSelBold(RTBox, chosen->bold());
+        setSelBold(editor, chosen->bold());
     if (wanted(sel.italic, *start.italic, chosen->italic()))
-        setSelItalic(RTBox, chosen->italic());
+        setSelItalic(editor, chosen->italic());
     if (wanted(sel.underline, *start.underline, chosen->underline()))
-        setSelUnderline(RTBox, chosen->underline());
+        setSelUnderline(editor, chosen->underline());
 }
 
-void JournalPanel::fontadd_Click() {
-    const SelectionFormat sel = SelectionFormat::of(RTBox);
+void JournalPanel::growFont() {
+    const SelectionFormat sel = SelectionFormat::of(editor);
     if (!sel.fontSize || *sel.fontSize + 1 > LargestFontSize)
         return;
-    setSelFontSize(RTBox, *sel.fontSize + 1);
+    setSelFontSize(editor, *sel.fontSize + 1);
 }
 
-void JournalPanel::fontminus_Click() {
-    const SelectionFormat sel = SelectionFormat::of(RTBox);
+void JournalPanel::shrinkFont() {
+    const SelectionFormat sel = SelectionFormat::of(editor);
     if (!sel.fontSize || *sel.fontSize - 1 < 1)
         return;
-    setSelFontSize(RTBox, *sel.fontSize - 1);
+    setSelFontSize(editor, *sel.fontSize - 1);
 }
 
-void JournalPanel::underline_Click() {
-    const SelectionFormat sel = SelectionFormat::of(RTBox);
-    setSelUnderline(RTBox, sel.underline.has_value() && !*sel.underline);
+void JournalPanel::toggleUnderline() {
+    const SelectionFormat sel = SelectionFormat::of(editor);
+    setSelUnderline(editor, sel.underline.has_value() && !*sel.underline);
 }
 
-void JournalPanel::color_Click() {
+void JournalPanel::chooseColour() {
     if (const std::optional<QColor> chosen =
-            Interaction::current().chooseColor(RTBox->window(), m_dialogColour))
+            Interaction::current().chooseColor(editor->window(), m_dialogColour))
         m_dialogColour = *chosen;
-    setSelColour(RTBox, m_dialogColour);
+    setSelColour(editor, m_dialogColour);
 }

@@ -15,30 +15,30 @@ class QTextEdit;
 class QWidget;
 class RecordSet;
 
-// The journal page: Frame1 (calendar, entry list, About and Options) and
-// Frame2 (editor, save and delete, formatting tools). Entries are kept by
+// The journal page: calendarFrame (calendar, entry list, About and Options) and
+// editorFrame (editor, saveButton and delete, formatting tools). Entries are kept by
 // day key in the diary table through the record set Adodc1.
 class JournalPanel : public QObject {
     Q_OBJECT
 public:
     JournalPanel(QWidget *window, RecordSet *records);
 
-    PanelFrame *Frame1;
-    PanelFrame *Frame2;
-    QCalendarWidget *MonthView1;
-    QListView *List1;
+    PanelFrame *calendarFrame;
+    PanelFrame *editorFrame;
+    QCalendarWidget *calendar;
+    QListView *entryList;
     EntryListModel *entries;
-    QTextEdit *RTBox;
+    QTextEdit *editor;
 
-    LabelButton *fontpor;
-    LabelButton *fontadd;
-    LabelButton *fontminus;
-    LabelButton *underline;
-    LabelButton *color;
-    LabelButton *save;
-    LabelButton *deldata;
-    LabelButton *opitions;
-    LabelButton *aboutfrm;
+    LabelButton *fontButton;
+    LabelButton *growFontButton;
+    LabelButton *shrinkFontButton;
+    LabelButton *underlineButton;
+    LabelButton *colourButton;
+    LabelButton *saveButton;
+    LabelButton *deleteButton;
+    LabelButton *optionsButton;
+    LabelButton *aboutButton;
 
     // The nine label buttons in the order their emphasis is reset.
     QList<LabelButton *> labelButtons() const;
@@ -46,9 +46,9 @@ public:
     // Sets the calendar to today, year then month then day.
     void goToToday();
     // The calendar's today marker and first day of the week (1 Sunday .. 7 Saturday).
-    bool ShowToday() const { return m_showToday; }
+    bool showToday() const { return m_showToday; }
     void setShowToday(bool show);
-    int StartOfWeek() const;
+    int startOfWeek() const;
     void setStartOfWeek(int value);
     // The day key of the calendar's selected day.
     QString calendarKey() const;
@@ -56,23 +56,23 @@ public:
     QColor dialogColour() const { return m_dialogColour; }
 
     // Refills the entry list from the table.
-    void loaddata();
+    void reloadList();
 
 public Q_SLOTS:
-    // The mouse crossed the background of Frame1 or Frame2.
+    // The mouse crossed the background of calendarFrame or editorFrame.
     void resetEmphasis();
 
-    void MonthView1_DateClick();
-    void save_Click();
-    void deldata_Click();
-    void List1_Click(const QModelIndex &index);
-    void RTBox_Change();
+    void showEntryOfSelectedDay();
+    void saveEntry();
+    void deleteEntry();
+    void showListedEntry(const QModelIndex &index);
+    void editorChanged();
 
-    void fontpor_Click();
-    void fontadd_Click();
-    void fontminus_Click();
-    void underline_Click();
-    void color_Click();
+    void chooseFont();
+    void growFont();
+    void shrinkFont();
+    void toggleUnderline();
+    void chooseColour();
 
 private:
     void setEditorText(const QString &text);

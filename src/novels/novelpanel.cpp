@@ -1,11 +1,11 @@
 #include "novels/novelpanel.h"
 
-#include "novels/book.h"
-#include "novels/catalogue.h"
-#include "novels/chapterfile.h"
-#include "shell/panelframe.h"
-#include "shell/picturebutton.h"
-#include "shell/selectionformat.h"
+#include "novels/cataloguedialog.h"
+#include "core/catalogue.h"
+#include "core/chapterfile.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "widgets/selectionformat.h"
 
 #include <QFrame>
 #include <QLineEdit>
@@ -13,33 +13,35 @@
 #include <QTextEdit>
 #include <QTimer>
 
-NovelPanel::NovelPanel(QWidget *window, QTimer *scrollTimer)
-    : QObject(window), Timertext(scrollTimer), book([this, window] {
-          auto *b = new Book(window);
-          connect(b, &Book::novelChosen, this, &NovelPanel::chooseNovel);
+NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
+    : QObject(window), scrollTimer(timer), catalogueDialog([this, window] {
+          auto *b = new CatalogueDialog(window);
+          connect(b, &CatalogueDialog::novelChosen, this, &NovelPanel::chooseNovel);
           return b;
       }) {
-    Frame4 = new PanelFrame(QStringLiteral("Frame4"), window);
+    frame = new PanelFrame(QStringLiteral("Frame4"), window);
 
-    Listbook = new QListWidget(Frame4);
-    Listbook->setObjectName(QStringLiteral("Listbook"));
+    chapterList = new QListWidget(frame);
+    chapterList->setObjectName(QStringLiteral("Listbook"));
     QFont listFont(QStringLiteral("宋体"), 12);
     listFont.setBold(true);
-    Listbook->setFont(listFont);
-    placeTwips(Listbook, 240, 360, 1440, 3900);
+    chapterList->setFont(listFont);
+    placeTwips(chapterList, 240, 360, 1440, 3900);
 
-    Textbook = new QLineEdit(Frame4);
-    Textbook->setObjectName(QStringLiteral("Textbook"));
-    Textbook->hide();
+    novelKeyBox = new QLineEdit(frame);
+    novelKeyBox->setObjectName(QStringLiteral("Textbook"));
+    novelKeyBox->hide();
 
-    Pictext = new QFrame(Frame4);
-    Pictext->setObjectName(QStringLiteral("Pictext"));
-    placeTwips(Pictext, 1800, 360, 6135, 4575);
-    Rtbstory = new QTextEdit(Pictext);
-    Rtbstory->setObjectName(QStringLiteral("Rtbstory"));
-    Rtbstory->setAcceptRichText(false);
-    Rtbstory->setFont(QFont(QStringLiteral("宋体"), 10));
-    Rtbstory->document()->setDefaultFont(QFont(QStringLiteral("宋体"), 9.75));
+    paneClip = new QFrame(frame);
+    paneClip->setObjectName(QStringLiteral("Pictext"));
+    placeTwips(paneClip, 1800, 360, 6135, 4575);
+    readingPane = new QTextEdit(paneClip);
+    readingPane->setObjectName(QStringLiteral("Rtbstory"));
+    readingPane->setAcceptRichText(false);
+    readingPane->setFont(QFont(QStringLiteral("宋体"), 10));
+    QFont reading(QStringLiteral("宋体"));
+    reading.setPointSizeF(9.75); // a fraction survives only as a real size
+    readingPane->document()->setDefaultFont(reading);
     placePane(0, RestingHeight);
 
     const struct {
@@ -47,31 +49,31 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *scrollTimer)
         const char *name, *art, *tip;
         float left;
     } buttons[] = {
-        {&fontmax, "fontmax", "zoom-in", "放大", 360},
-        {&fontmini, "fontmini", "zoom-out", "还原", 360},
-        {&sscroll, "sscroll", "scroll", "滚屏显示小说", 840},
-        {&scrollstop, "scrollstop", "stop", "停止滚屏", 840},
+        {&enlargeButton, "fontmax", "zoom-in", "放大", 360},
+        {&restoreButton, "fontmini", "zoom-out", "还原", 360},
+        {&scrollButton, "sscroll", "scroll", "滚屏显示小说", 840},
+        {&stopScrollButton, "scrollstop", "stop", "停止滚屏", 840},
     };
     for (const auto &b : buttons) {
         *b.button = new PictureButton(QString::fromLatin1(b.name), QString::fromLatin1(b.art),
-                                      QString::fromUtf8(b.tip), 24, Frame4);
+                                      QString::fromUtf8(b.tip), 24, frame);
         placeTwips(*b.button, b.left, 4440, 495, 495);
     }
-    fontmini->hide();
-    scrollstop->hide();
+    restoreButton->hide();
+    stopScrollButton->hide();
 
-    Timertext->setInterval(4000);
-    Timertext->stop();
-    connect(Timertext, &QTimer::timeout, this, &NovelPanel::Timertext_Timer);
-    connect(Listbook, &QListWidget::itemClicked, this, &NovelPanel::Listbook_Click);
-    connect(fontmax, &PictureButton::clicked, this, &NovelPanel::fontmax_Click);
-    connect(fontmini, &PictureButton::clicked, this, &NovelPanel::fontmini_Click);
-    connect(sscroll, &PictureButton::clicked, this, &NovelPanel::sscroll_Click);
-    connect(scrollstop, &PictureButton::clicked, this, &NovelPanel::scrollstop_Click);
+    scrollTimer->setInterval(4000);
+    scrollTimer->stop();
+    connect(scrollTimer, &QTimer::timeout, this, &NovelPanel::scrollStep);
+    connect(chapterList, &QListWidget::itemClicked, this, &NovelPanel::openChapter);
+    connect(enlargeButton, &PictureButton::clicked, this, &NovelPanel::enlargeText);
+    connect(restoreButton, &PictureButton::clicked, this, &NovelPanel::restoreText);
+    connect(scrollButton, &PictureButton::clicked, this, &NovelPanel::startScrolling);
+    connect(stopScrollButton, &PictureButton::clicked, this, &NovelPanel::stopScrolling);
 }
 
 int NovelPanel::twipsToPixels(float twips) const {
-    return qRound(twips * float(Frame4->logicalDpiY()) / 1440.0f);
+    return qRound(twips * float(frame->logicalDpiY()) / 1440.0f);
 }
 
 void NovelPanel::placeTwips(QWidget *w, float left, float top, float width, float height) {
@@ -82,67 +84,67 @@ void NovelPanel::placeTwips(QWidget *w, float left, float top, float width, floa
 void NovelPanel::placePane(float top, float height) {
     m_top = top;
     m_height = height;
-    placeTwips(Rtbstory, 0, top, 6135, height);
+    placeTwips(readingPane, 0, top, 6135, height);
 }
 
 void NovelPanel::openCatalogue() {
-    Rtbstory->clear();
-    book.get()->exec();
+    readingPane->clear();
+    catalogueDialog.get()->exec();
 }
 
 void NovelPanel::chooseNovel(const QString &key) {
     const Catalogue::Novel *novel = Catalogue::novel(key);
     if (!novel)
         return;
-    Listbook->clear();
-    Listbook->addItems(Catalogue::chapterCaptions(*novel));
-    Textbook->setText(key);
+    chapterList->clear();
+    chapterList->addItems(Catalogue::chapterCaptions(*novel));
+    novelKeyBox->setText(key);
 }
 
-void NovelPanel::Listbook_Click() {
+void NovelPanel::openChapter() {
     placePane(0, RestingHeight); // a chapter always starts at its top
-    const int n = Listbook->currentRow() + 1;
+    const int n = chapterList->currentRow() + 1;
     const std::optional<QString> text =
-        ChapterFile::read(Catalogue::chapterPath(Textbook->text(), n));
+        ChapterFile::read(Catalogue::chapterPath(novelKeyBox->text(), n));
     // Replacing the text drops every format, that of text typed next included.
-    Rtbstory->setCurrentCharFormat(QTextCharFormat());
-    Rtbstory->setPlainText(text.value_or(QString()));
+    readingPane->setCurrentCharFormat(QTextCharFormat());
+    readingPane->setPlainText(text.value_or(QString()));
 }
 
-void NovelPanel::fontmax_Click() {
-    fontmini->show();
-    fontmax->hide();
-    setSelFontSize(Rtbstory, 14);
-    setSelBold(Rtbstory, true);
-    setSelColour(Rtbstory, QColor(0, 0, 255));
+void NovelPanel::enlargeText() {
+    restoreButton->show();
+    enlargeButton->hide();
+    setSelFontSize(readingPane, 14);
+    setSelBold(readingPane, true);
+    setSelColour(readingPane, QColor(0, 0, 255));
 }
 
-void NovelPanel::fontmini_Click() {
-    fontmax->show();
-    fontmini->hide();
-    setSelFontSize(Rtbstory, 10);
-    setSelBold(Rtbstory, false);
-    setSelColour(Rtbstory, QColor(0, 0, 0));
+void NovelPanel::restoreText() {
+    enlargeButton->show();
+    restoreButton->hide();
+    setSelFontSize(readingPane, 10);
+    setSelBold(readingPane, false);
+    setSelColour(readingPane, QColor(0, 0, 0));
 }
 
-void NovelPanel::sscroll_Click() {
-    Timertext->start();
-    scrollstop->show();
-    sscroll->hide();
+void NovelPanel::startScrolling() {
+    scrollTimer->start();
+    stopScrollButton->show();
+    scrollButton->hide();
 }
 
-void NovelPanel::scrollstop_Click() {
-    Timertext->stop();
-    sscroll->show();
-    scrollstop->hide();
+void NovelPanel::stopScrolling() {
+    scrollTimer->stop();
+    scrollButton->show();
+    stopScrollButton->hide();
 }
 
-void NovelPanel::Timertext_Timer() {
+void NovelPanel::scrollStep() {
     const float top = m_top - ScrollStep;
     const float height = m_height + ScrollStep;
     // A widget cannot grow past the toolkit's limit: scrolling ends there.
     if (twipsToPixels(height) > QWIDGETSIZE_MAX || twipsToPixels(-top) > QWIDGETSIZE_MAX) {
-        scrollstop_Click();
+        stopScrolling();
         return;
     }
     placePane(top, height);

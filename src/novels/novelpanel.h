@@ -2,9 +2,9 @@
 
 #include <QObject>
 
-#include "shell/formholder.h"
+#include "widgets/windowholder.h"
 
-class Book;
+class CatalogueDialog;
 class PanelFrame;
 class PictureButton;
 class QFrame;
@@ -14,27 +14,27 @@ class QTextEdit;
 class QTimer;
 class QWidget;
 
-// The novel page (Frame4): the chapter list of the chosen novel and the
+// The novel page (frame): the chapter list of the chosen novel and the
 // reading pane, which can scroll itself upward inside its clipping frame.
 class NovelPanel : public QObject {
     Q_OBJECT
 public:
     NovelPanel(QWidget *window, QTimer *scrollTimer);
 
-    PanelFrame *Frame4;
-    QListWidget *Listbook;
-    QLineEdit *Textbook; // key of the open novel, never shown
-    QFrame *Pictext;     // clips the pane
-    QTextEdit *Rtbstory;
-    PictureButton *fontmax;
-    PictureButton *fontmini;
-    PictureButton *sscroll;
-    PictureButton *scrollstop;
-    QTimer *Timertext;
+    PanelFrame *frame;
+    QListWidget *chapterList;
+    QLineEdit *novelKeyBox; // key of the open novel, never shown
+    QFrame *paneClip;     // clips the pane
+    QTextEdit *readingPane;
+    PictureButton *enlargeButton;
+    PictureButton *restoreButton;
+    PictureButton *scrollButton;
+    PictureButton *stopScrollButton;
+    QTimer *scrollTimer;
 
-    FormHolder<Book> book;
+    WindowHolder<CatalogueDialog> catalogueDialog;
 
-    // The pane's place inside Pictext, in twips.
+    // The pane's place inside paneClip, in twips.
     static constexpr float RestingHeight = 4575;
     static constexpr float ScrollStep = 190;
     float paneTop() const { return m_top; }
@@ -46,12 +46,12 @@ public:
 
 public Q_SLOTS:
     void chooseNovel(const QString &key);
-    void Listbook_Click();
-    void fontmax_Click();
-    void fontmini_Click();
-    void sscroll_Click();
-    void scrollstop_Click();
-    void Timertext_Timer();
+    void openChapter();
+    void enlargeText();
+    void restoreText();
+    void startScrolling();
+    void stopScrolling();
+    void scrollStep();
 
 private:
     void placePane(float top, float height);

@@ -1,15 +1,16 @@
 #include "photos/photopanel.h"
 
-#include "photos/picturefit.h"
+#include "core/picturefit.h"
 #include "photos/pictureloader.h"
-#include "shell/artwork.h"
-#include "shell/clickablelabel.h"
-#include "shell/interaction.h"
-#include "shell/panelframe.h"
-#include "shell/picturebutton.h"
-#include "shell/typinglimit.h"
-#include "store/boundfield.h"
-#include "store/recordset.h"
+#include "widgets/artwork.h"
+#include "widgets/clickablelabel.h"
+#include "widgets/interaction.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "widgets/typinglimit.h"
+#include "core/boundfield.h"
+#include "core/records.h"
+#include "core/recordset.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -36,191 +37,188 @@ const QList<FileFilter> &PhotoPanel::pictureFilters() {
 }
 
 PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m_records(records) {
-    Frame3 = new PanelFrame(QStringLiteral("Frame3"), window);
+    frame = new PanelFrame(QStringLiteral("Frame3"), window);
 
-    Picture1 = new QLabel(Frame3);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(16, 16, 480, 360);
-    Picture1->setPixmap(Artwork::pixmap(QStringLiteral("album"), Picture1->size(),
-                                        Picture1->devicePixelRatioF()));
-    auto *large = new ClickableLabel(QStringLiteral("Image2"), Picture1);
-    Image2 = large;
-    Image2->setScaledContents(true);
-    Image2->setGeometry(0, 0, 0, 0);
+    displayBox = new QLabel(frame);
+    displayBox->setObjectName(QStringLiteral("Picture1"));
+    displayBox->setGeometry(16, 16, 480, 360);
+    displayBox->setPixmap(Artwork::pixmap(QStringLiteral("album"), displayBox->size(),
+                                        displayBox->devicePixelRatioF()));
+    auto *large = new ClickableLabel(QStringLiteral("Image2"), displayBox);
+    largeView = large;
+    largeView->setScaledContents(true);
+    largeView->setGeometry(0, 0, 0, 0);
 
-    auto *preview = new ClickableLabel(QStringLiteral("Image1"), Frame3);
-    Image1 = preview;
-    Image1->setToolTip(QStringLiteral("请单击！"));
-    Image1->setScaledContents(true);
-    Image1->setFrameShape(QFrame::Box);
-    Image1->setCursor(Qt::PointingHandCursor);
-    Image1->setGeometry(536, 16, 200, 150);
+    auto *previewLabel = new ClickableLabel(QStringLiteral("Image1"), frame);
+    preview = previewLabel;
+    preview->setToolTip(QStringLiteral("请单击！"));
+    preview->setScaledContents(true);
+    preview->setFrameShape(QFrame::Box);
+    preview->setCursor(Qt::PointingHandCursor);
+    preview->setGeometry(536, 16, 200, 150);
 
-    pathtext = new QLineEdit(Frame3);
-    pathtext->setObjectName(QStringLiteral("pathtext"));
-    pathtext->hide();
+    pathBox = new QLineEdit(frame);
+    pathBox->setObjectName(QStringLiteral("pathtext"));
+    pathBox->hide();
 
-    Label1_0 = new QLabel(QStringLiteral("照片介绍："), Frame3);
-    Label1_0->setObjectName(QStringLiteral("Label1_0"));
-    Label1_0->setGeometry(536, 184, 200, 24);
-    introducephoto = new QLineEdit(Frame3);
-    introducephoto->setObjectName(QStringLiteral("introducephoto"));
-    introducephoto->setPlaceholderText(QStringLiteral("照片上是谁呀！"));
-    new TypingLimit(DescriptionLimit, introducephoto);
-    QFont bold = introducephoto->font();
+    descriptionLabel = new QLabel(QStringLiteral("照片介绍："), frame);
+    descriptionLabel->setObjectName(QStringLiteral("Label1_0"));
+    descriptionLabel->setGeometry(536, 184, 200, 24);
+    descriptionBox = new QLineEdit(frame);
+    descriptionBox->setObjectName(QStringLiteral("introducephoto"));
+    descriptionBox->setPlaceholderText(QStringLiteral("照片上是谁呀！"));
+    new TypingLimit(DescriptionLimit, descriptionBox);
+    QFont bold = descriptionBox->font();
     bold.setBold(true);
-    introducephoto->setFont(bold);
-    QPalette pal = introducephoto->palette();
+    descriptionBox->setFont(bold);
+    QPalette pal = descriptionBox->palette();
     pal.setColor(QPalette::Text, QColor(128, 128, 255));
-    introducephoto->setPalette(pal);
-    introducephoto->setGeometry(536, 212, 220, 30);
+    descriptionBox->setPalette(pal);
+    descriptionBox->setGeometry(536, 212, 220, 30);
 
-    m_boundPath = new BoundField(records, QStringLiteral("photopath"), pathtext);
-    m_boundDescription = new BoundField(records, QStringLiteral("introduceph"), introducephoto);
+    m_boundPath = new BoundField(records, QStringLiteral("photopath"), pathBox);
+    m_boundDescription = new BoundField(records, QStringLiteral("introduceph"), descriptionBox);
 
-    openphoto = new PictureButton(QStringLiteral("openphoto"), QStringLiteral("open"), QString(),
-                                  32, Frame3);
-    openphoto->setAccessibleName(QStringLiteral("打开图片"));
-    addphoto = new PictureButton(QStringLiteral("addphoto"), QStringLiteral("add-photo"),
-                                 QStringLiteral("增加你的photo"), 32, Frame3);
-    delphoto = new PictureButton(QStringLiteral("delphoto"), QStringLiteral("delete"),
-                                 QStringLiteral("删除你的photo"), 32, Frame3);
-    openphoto->setGeometry(536, 262, 44, 44);
-    addphoto->setGeometry(592, 262, 44, 44);
-    delphoto->setGeometry(648, 262, 44, 44);
-    nextphoto = new PictureButton(QStringLiteral("nextphoto"), QStringLiteral("previous"),
-                                  QStringLiteral("上一张"), 32, Frame3);
-    prevphoto = new PictureButton(QStringLiteral("prevphoto"), QStringLiteral("next"),
-                                  QStringLiteral("下一张"), 32, Frame3);
-    nextphoto->setGeometry(200, 396, 44, 44);
-    prevphoto->setGeometry(268, 396, 44, 44);
+    openButton = new PictureButton(QStringLiteral("openphoto"), QStringLiteral("open"), QString(),
+                                  32, frame);
+    openButton->setAccessibleName(QStringLiteral("打开图片"));
+    addButton = new PictureButton(QStringLiteral("addphoto"), QStringLiteral("add-photo"),
+                                 QStringLiteral("增加你的photo"), 32, frame);
+    deleteButton = new PictureButton(QStringLiteral("delphoto"), QStringLiteral("delete"),
+                                 QStringLiteral("删除你的photo"), 32, frame);
+    openButton->setGeometry(536, 262, 44, 44);
+    addButton->setGeometry(592, 262, 44, 44);
+    deleteButton->setGeometry(648, 262, 44, 44);
+    previousPhotoButton = new PictureButton(QStringLiteral("nextphoto"), QStringLiteral("previous"),
+                                  QStringLiteral("上一张"), 32, frame);
+    nextPhotoButton = new PictureButton(QStringLiteral("prevphoto"), QStringLiteral("next"),
+                                  QStringLiteral("下一张"), 32, frame);
+    previousPhotoButton->setGeometry(200, 396, 44, 44);
+    nextPhotoButton->setGeometry(268, 396, 44, 44);
 
-    connect(prevphoto, &PictureButton::clicked, this, &PhotoPanel::prevphoto_Click);
-    connect(nextphoto, &PictureButton::clicked, this, &PhotoPanel::nextphoto_Click);
-    connect(openphoto, &PictureButton::clicked, this, &PhotoPanel::openphoto_Click);
-    connect(addphoto, &PictureButton::clicked, this, &PhotoPanel::addphoto_Click);
-    connect(delphoto, &PictureButton::clicked, this, &PhotoPanel::delphoto_Click);
-    connect(preview, &ClickableLabel::clicked, this, &PhotoPanel::Image1_Click);
-    connect(large, &ClickableLabel::clicked, this, &PhotoPanel::Image2_Click);
+    connect(nextPhotoButton, &PictureButton::clicked, this, &PhotoPanel::showNextPhoto);
+    connect(previousPhotoButton, &PictureButton::clicked, this, &PhotoPanel::showPreviousPhoto);
+    connect(openButton, &PictureButton::clicked, this, &PhotoPanel::choosePicture);
+    connect(addButton, &PictureButton::clicked, this, &PhotoPanel::addPhoto);
+    connect(deleteButton, &PictureButton::clicked, this, &PhotoPanel::deletePhoto);
+    connect(previewLabel, &ClickableLabel::clicked, this, &PhotoPanel::openLargeView);
+    connect(large, &ClickableLabel::clicked, this, &PhotoPanel::showDescription);
 }
 
 // An empty path empties the preview; a picture that cannot be read leaves it.
 void PhotoPanel::showPreview(const QString &path) {
     if (path.isEmpty()) {
-        Image1->clear();
+        preview->clear();
         m_previewPath.clear();
         return;
     }
     const QImage image =
-        PictureLoader::load(path, Image1->size() * Image1->devicePixelRatioF());
+        PictureLoader::load(path, preview->size() * preview->devicePixelRatioF());
     if (image.isNull())
         return;
-    Image1->setPixmap(toPixmap(image, Image1));
+    preview->setPixmap(toPixmap(image, preview));
     m_previewPath = path;
 }
 
 void PhotoPanel::showFirstPhoto() {
-    m_records->moveFirst();
-    showPreview(pathtext->text());
+    skipFailure(m_records->moveFirst(), "going to the first photo");
+    showPreview(pathBox->text());
 }
 
-void PhotoPanel::prevphoto_Click() {
-    nextphoto->setEnabled(true);
-    m_records->moveNext();
+void PhotoPanel::showNextPhoto() {
+    previousPhotoButton->setEnabled(true);
+    skipFailure(m_records->moveNext(), "stepping to the next photo");
     if (m_records->eof()) {
-        m_records->movePrevious();
-        Image2->hide();
-        prevphoto->setEnabled(false);
+        skipFailure(m_records->movePrevious(), "stepping back to the last photo");
+        largeView->hide();
+        nextPhotoButton->setEnabled(false);
     }
-    showPreview(pathtext->text());
-    Image2->setToolTip(QString());
+    showPreview(pathBox->text());
+    largeView->setToolTip(QString());
 }
 
-void PhotoPanel::nextphoto_Click() {
-    prevphoto->setEnabled(true);
-    m_records->movePrevious();
+void PhotoPanel::showPreviousPhoto() {
+    nextPhotoButton->setEnabled(true);
+    skipFailure(m_records->movePrevious(), "stepping to the previous photo");
     if (m_records->bof()) {
-        m_records->moveNext();
-        Image2->hide();
-        nextphoto->setEnabled(false);
+        skipFailure(m_records->moveNext(), "stepping forward to the first photo");
+        largeView->hide();
+        previousPhotoButton->setEnabled(false);
     }
-    showPreview(pathtext->text());
-    Image2->setToolTip(QString());
+    showPreview(pathBox->text());
+    largeView->setToolTip(QString());
 }
 
-void PhotoPanel::openphoto_Click() {
-    const QString chosen = Interaction::current().chooseOpenFile(Frame3->window(), pictureFilters());
+void PhotoPanel::choosePicture() {
+    const QString chosen = Interaction::current().chooseOpenFile(frame->window(), pictureFilters());
     if (chosen.isEmpty())
         return;
-    photofile = chosen;
+    chosenFile = chosen;
     const QImage image =
-        PictureLoader::load(chosen, Image1->size() * Image1->devicePixelRatioF());
+        PictureLoader::load(chosen, preview->size() * preview->devicePixelRatioF());
     if (!image.isNull()) {
-        Image1->setPixmap(toPixmap(image, Image1));
+        preview->setPixmap(toPixmap(image, preview));
         m_previewPath = chosen;
     }
     // The box now describes the chosen picture, not the photo on screen.
     m_boundDescription->detach();
-    introducephoto->clear();
+    descriptionBox->clear();
 }
 
-void PhotoPanel::addphoto_Click() {
-    const QString description = introducephoto->text();
+void PhotoPanel::addPhoto() {
+    const QString description = descriptionBox->text();
     m_boundDescription->detach(); // the row on screen keeps its own description
-    if (!m_records->addNew())
-        return; // nothing may land in an existing row
-    m_records->setField(QStringLiteral("photopath"), nonNull(photofile));
-    m_records->setField(QStringLiteral("introduceph"), nonNull(description));
-    if (!m_records->update())
-        m_records->cancelUpdate();
+    // Nothing may land in an existing row.
+    skipFailure(m_records->append(Photo{nonNull(chosenFile), nonNull(description)}.toRow()),
+                "adding a photo");
 }
 
-void PhotoPanel::delphoto_Click() {
-    m_records->deleteCurrent();
-    m_records->moveNext();
+void PhotoPanel::deletePhoto() {
+    skipFailure(m_records->deleteCurrent(), "deleting a photo");
+    skipFailure(m_records->moveNext(), "stepping past a deleted photo");
     if (m_records->eof())
-        m_records->movePrevious();
-    showPreview(pathtext->text());
-    introducephoto->setText(m_records->text(QStringLiteral("introduceph")));
-    Image2->hide();
+        skipFailure(m_records->movePrevious(), "stepping back to the last photo");
+    showPreview(pathBox->text());
+    descriptionBox->setText(m_records->text(QStringLiteral("introduceph")));
+    largeView->hide();
 }
 
 bool PhotoPanel::showLargeView(const QString &path) {
     const QImage image =
-        PictureLoader::load(path, Image2->size() * Image2->devicePixelRatioF());
+        PictureLoader::load(path, largeView->size() * largeView->devicePixelRatioF());
     if (image.isNull())
         return false;
-    Image2->setPixmap(toPixmap(image, Image2));
+    largeView->setPixmap(toPixmap(image, largeView));
     m_largePath = path;
     return true;
 }
 
-void PhotoPanel::Image1_Click() {
-    Image2->clear();
+void PhotoPanel::openLargeView() {
+    largeView->clear();
     m_largePath.clear();
     const QString path = m_records->text(QStringLiteral("photopath"));
     const QSize natural = PictureLoader::naturalSize(path);
     if (!natural.isValid())
         return;
     const std::optional<QRectF> fit =
-        fitPicture(float(Picture1->width()), float(Picture1->height()), float(natural.width()),
+        fitPicture(float(displayBox->width()), float(displayBox->height()), float(natural.width()),
                    float(natural.height()));
     if (!fit)
         return;
-    Image2->setGeometry(fit->toRect());
-    Image2->show();
-    showLargeView(pathtext->text());
+    largeView->setGeometry(fit->toRect());
+    largeView->show();
+    showLargeView(pathBox->text());
 }
 
-void PhotoPanel::Image2_Click() {
+void PhotoPanel::showDescription() {
     const QVariant description = m_records->field(QStringLiteral("introduceph"));
     if (description.isNull())
         return; // never stored: nothing to show
     if (description.toString().isEmpty()) {
-        Image2->setToolTip(QStringLiteral("这是谁呀？还不快介绍一下！"));
+        largeView->setToolTip(QStringLiteral("这是谁呀？还不快介绍一下！"));
         return;
     }
     m_boundDescription->attach();
-    introducephoto->setText(description.toString());
-    Image2->setToolTip(introducephoto->text());
+    descriptionBox->setText(description.toString());
+    largeView->setToolTip(descriptionBox->text());
 }

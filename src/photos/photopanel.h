@@ -11,27 +11,27 @@ class QLineEdit;
 class QWidget;
 class RecordSet;
 
-// The photo album page (Frame3): a preview of the current photo, its
+// The photo album page (frame): a preview of the current photo, its
 // description, stepping, adding and deleting, and the fitted large view.
 class PhotoPanel : public QObject {
     Q_OBJECT
 public:
     PhotoPanel(QWidget *window, RecordSet *records);
 
-    PanelFrame *Frame3;
-    QLabel *Image1;   // preview, stretched
-    QLabel *Picture1; // display box
-    QLabel *Image2;   // large view inside the display box
-    QLineEdit *pathtext;
-    QLineEdit *introducephoto;
-    QLabel *Label1_0;
-    PictureButton *openphoto;
-    PictureButton *addphoto;
-    PictureButton *delphoto;
-    PictureButton *prevphoto; // "下一张": steps forward
-    PictureButton *nextphoto; // "上一张": steps back
+    PanelFrame *frame;
+    QLabel *preview;   // preview, stretched
+    QLabel *displayBox; // display box
+    QLabel *largeView;   // large view inside the display box
+    QLineEdit *pathBox;
+    QLineEdit *descriptionBox;
+    QLabel *descriptionLabel;
+    PictureButton *openButton;
+    PictureButton *addButton;
+    PictureButton *deleteButton;
+    PictureButton *nextPhotoButton; // "下一张": steps forward
+    PictureButton *previousPhotoButton; // "上一张": steps back
 
-    QString photofile; // the picture chosen last
+    QString chosenFile; // the picture chosen last
 
     // The path whose picture each view shows; empty when it shows none.
     QString previewPath() const { return m_previewPath; }
@@ -43,13 +43,13 @@ public:
     void showFirstPhoto();
 
 public Q_SLOTS:
-    void prevphoto_Click();
-    void nextphoto_Click();
-    void openphoto_Click();
-    void addphoto_Click();
-    void delphoto_Click();
-    void Image1_Click();
-    void Image2_Click();
+    void showNextPhoto();
+    void showPreviousPhoto();
+    void choosePicture();
+    void addPhoto();
+    void deletePhoto();
+    void openLargeView();
+    void showDescription();
 
 private:
     void showPreview(const QString &path);

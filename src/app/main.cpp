@@ -1,0 +1,46 @@
+#include "widgets/artwork.h"
+#include "app/mainwindow.h"
+#include "app/trayicon.h"
+#include "app/splashwindow.h"
+#include "app/singleinstance.h"
+#include "widgets/style.h"
+#include "app/termination.h"
+#include "core/apppaths.h"
+#include "core/store.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quillary"));
+    QApplication::setStyle(new Style);
+    // The program ends through its own close button only; hiding to the
+    // notification area must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start shows the first one's window instead of opening the
+    // store a second time.
+    SingleInstance instance(AppPaths::dataDir());
+    if (!instance.claim())
+        return 0;
+
+    Store store;
+    store.open(AppPaths::databasePath());
+
+    MainWindow *window = SplashWindow::start(&store);
+    // Set once the splash is up: that window is off the task bar and needs none.
+    QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
+    // However the program ends, typed fields are not lost.
+    Termination::quitOnSignals();
+    QObject::connect(&instance, &SingleInstance::showRequested, window, [window] {
+        TrayIcon::removeIcon();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+    QObject::connect(&app, &QApplication::aboutToQuit, window, &MainWindow::savePendingEdits);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, window, &MainWindow::savePendingEdits);
+    const int rc = QApplication::exec();
+    delete window;
+    return rc;
+}

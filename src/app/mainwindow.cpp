@@ -1,0 +1,361 @@
+#include "app/mainwindow.h"
+
+#include "about/aboutbox.h"
+#include "app/popupmenu.h"
+#include "about/authorpage.h"
+#include "contacts/contactspanel.h"
+#include "journal/journalpanel.h"
+#include "options/optionsdialog.h"
+#include "novels/novelpanel.h"
+#include "photos/photopanel.h"
+#include "widgets/artwork.h"
+#include "app/trayicon.h"
+#include "widgets/interaction.h"
+#include "music/backgroundmusic.h"
+#include "music/musicplayer.h"
+#include "core/result.h"
+#include "widgets/labelbutton.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "core/apppaths.h"
+#include "core/recordset.h"
+#include "core/settingsfile.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+#include <utility>
+
+namespace {
+constexpr int WindowWidth = 800;
+constexpr int WindowHeight = 560;
+constexpr int PanelTop = 64;
+constexpr int PanelHeight = 484;
+} // namespace
+
+MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::Tool),
+      optionsDialog([this] { return makeOptionsDialog(); }), aboutBox([this] {
+          auto *box = new AboutBox(this);
+          connect(box, &AboutBox::authorPageRequested, this, &MainWindow::showAuthorPage);
+          return box;
+      }),
+      authorPage([] { return new AuthorPage(); }), m_store(store),
+      m_player(BackgroundMusic::createPlayer()) {
+    setObjectName(QStringLiteral("diary"));
+    setWindowTitle(QStringLiteral("Quillary"));
+    setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
+    setFixedSize(WindowWidth, WindowHeight);
+
+    const struct {
+        RecordSet **records;
+        const char *table, *name;
+    } recordSets[] = {{&journalRecords, "diary", "Adodc1"},
+                      {&contactRecords, "address", "Adoadd"},
+                      {&photoRecords, "photo", "Adophoto"}};
+    for (const auto &r : recordSets) {
+        *r.records = new RecordSet(store, QString::fromLatin1(r.table), this);
+        (*r.records)->setObjectName(QString::fromLatin1(r.name));
+        // An unreadable store leaves empty record sets; the window still opens.
+        skipFailure((*r.records)->open(), "opening a table");
+    }
+
+    buildControls();
+    if (start == Start::Complete)
+        buildHiddenPages();
+    loadStartState();
+}
+
+MainWindow::~MainWindow() {
+    // These refer to this window; they go first.
+    delete authorPage.existing();
+    delete optionsDialog.existing();
+    TrayIcon::removeIcon();
+}
+
+void MainWindow::buildControls() {
+    const struct {
+        PictureButton **button;
+        const char *name, *art, *tip;
+        int x;
+        void (MainWindow::*show)();
+    } pages[] = {
+        {&journalPageButton, "Command1", "journal", "日历", 12, &MainWindow::showJournalPage},
+        {&photoPageButton, "Command2", "photos", "照片", 68, &MainWindow::showPhotoPage},
+        {&novelPageButton, "Command3", "novels", "小说", 124, &MainWindow::showNovelPage},
+        {&contactsPageButton, "Command4", "contacts", "地址", 180, &MainWindow::showContactsPage},
+    };
+    for (const auto &p : pages) {
+        *p.button = new PictureButton(QString::fromLatin1(p.name), QString::fromLatin1(p.art),
+                                      QString::fromUtf8(p.tip), 40, this);
+        (*p.button)->setGeometry(p.x, 6, 52, 52);
+        connect(*p.button, &QToolButton::clicked, this, p.show);
+    }
+    helpButton = new PictureButton(QStringLiteral("helps"), QStringLiteral("help"),
+                                   QStringLiteral("帮助"), 20, this);
+    hideButton = new PictureButton(QStringLiteral("minisys"), QStringLiteral("minimise"),
+                                   QStringLiteral("最小化"), 20, this);
+    closeButton = new PictureButton(QStringLiteral("exitsys"), QStringLiteral("close"),
+                                    QStringLiteral("关闭"), 20, this);
+    helpButton->setGeometry(WindowWidth - 104, 8, 28, 28);
+    hideButton->setGeometry(WindowWidth - 72, 8, 28, 28);
+    closeButton->setGeometry(WindowWidth - 40, 8, 28, 28);
+    connect(helpButton, &QToolButton::clicked, this, &MainWindow::openHelp);
+    connect(hideButton, &QToolButton::clicked, this, &MainWindow::hideToTray);
+    connect(closeButton, &QToolButton::clicked, this, &MainWindow::closeProgram);
+
+    songLoopTimer = new QTimer(this);
+    songLoopTimer->setObjectName(QStringLiteral("Timer1"));
+    songLoopTimer->setInterval(200);
+    connect(songLoopTimer, &QTimer::timeout, this, &MainWindow::restartFinishedSong);
+    songLoopTimer->start();
+
+    novelScrollTimer = new QTimer(this);
+    novelScrollTimer->setObjectName(QStringLiteral("Timertext"));
+    novelScrollTimer->setInterval(4000);
+
+    journal = new JournalPanel(this, journalRecords);
+    journal->calendarFrame->setGeometry(12, PanelTop, 310, PanelHeight);
+    journal->editorFrame->setGeometry(330, PanelTop, WindowWidth - 342, PanelHeight);
+    for (PanelFrame *f : {journal->calendarFrame, journal->editorFrame})
+        connect(f, &PanelFrame::popupRequested, this, &MainWindow::popupRequested);
+    connect(journal->optionsButton, &LabelButton::clicked, this, &MainWindow::openOptions);
+    connect(journal->aboutButton, &LabelButton::clicked, this, &MainWindow::openAbout);
+
+    popupMenu = new PopupMenu(this);
+    connect(this, &MainWindow::popupRequested, this, &MainWindow::showPopupMenu);
+}
+
+// The photo, novel and contacts pages, hidden and in the window's colour.
+void MainWindow::buildHiddenPages() {
+    photos = new PhotoPanel(this, photoRecords);
+    novels = new NovelPanel(this, novelScrollTimer);
+    contacts = new ContactsPanel(this, contactRecords);
+    for (PanelFrame *f : {photos->frame, novels->frame, contacts->frame}) {
+        f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
+        connect(f, &PanelFrame::popupRequested, this, &MainWindow::popupRequested);
+        paintSurface(f, backgroundColour());
+        f->hide();
+    }
+}
+
+// Start-up steps, in order; none of them can stop the window from opening.
+void MainWindow::loadStartState() {
+    setBackgroundColour(Settings::DefaultColour);
+    journal->goToToday();
+    journal->reloadList();
+    journal->saveButton->setEnabled(false);
+    if (!isComplete())
+        return; // the rest once the window is on screen
+    startMusicIfWanted();
+    contacts->loadFaces();
+}
+
+void MainWindow::completeStart() {
+    if (isComplete())
+        return;
+    buildHiddenPages();
+    startMusicIfWanted();
+    contacts->loadFaces();
+}
+
+// start.ini "1" plays a song drawn at random. Either way the options dialog
+// comes into being, hidden.
+void MainWindow::startMusicIfWanted() {
+    // A missing or unreadable file reads as "no music at the next start".
+    const int startFlag = SettingsFile::readFlag(AppPaths::startIni());
+    m_settings.noMusicAtNextStart = startFlag == 0;
+    if (startFlag == 1) {
+        m_settings.song = int(QRandomGenerator::global()->bounded(10)) + 1;
+        m_songForDialog = m_settings.song;
+    }
+    optionsDialog.get();
+    if (startFlag == 1)
+        BackgroundMusic::start(*m_player, m_settings.song);
+}
+
+OptionsDialog *MainWindow::makeOptionsDialog() {
+    // Only the dialog made at start-up shows the song drawn then.
+    auto *dialog = new OptionsDialog(m_settings, std::exchange(m_songForDialog, 0), this);
+    connect(dialog, &OptionsDialog::colourPicked, this, &MainWindow::setBackgroundColour);
+    connect(dialog, &OptionsDialog::applied, this, &MainWindow::takeOptions);
+    return dialog;
+}
+
+void MainWindow::takeOptions(const Settings &chosen) {
+    Settings next = chosen;
+    if (chosen.musicOn)
+        BackgroundMusic::start(*m_player, chosen.song);
+    else
+        m_player->stop();
+    if (!SettingsFile::writeFlag(AppPaths::startIni(), chosen.noMusicAtNextStart)) {
+        qCInfo(lcSettings) << "start.ini could not be written:" << AppPaths::startIni();
+        next.noMusicAtNextStart = m_settings.noMusicAtNextStart;
+    }
+    applySettings(next);
+}
+
+void MainWindow::applySettings(const Settings &settings) {
+    m_settings = settings;
+    setBackgroundColour(settings.colour);
+    journal->setShowToday(settings.showToday);
+    journal->setStartOfWeek(settings.startOfWeek);
+}
+
+QColor MainWindow::backgroundColour() const { return surfaceColour(this); }
+
+QList<QWidget *> MainWindow::colouredSurfaces() const {
+    QList<QWidget *> surfaces = {const_cast<MainWindow *>(this), journal->calendarFrame,
+                                 journal->editorFrame};
+    if (isComplete())
+        surfaces << photos->frame << novels->frame << contacts->frame;
+    return surfaces;
+}
+
+void MainWindow::setBackgroundColour(const QColor &colour) {
+    m_settings.colour = colour;
+    for (QWidget *surface : colouredSurfaces())
+        paintSurface(surface, colour);
+}
+
+// Each page button shows and hides the frames in an order of its own.
+void MainWindow::switchFrames(std::initializer_list<std::pair<QWidget *, bool>> steps) {
+    for (const auto &[frame, shown] : steps)
+        frame->setVisible(shown);
+}
+
+void MainWindow::showJournalPage() {
+    completeStart();
+    switchFrames({{journal->calendarFrame, true},
+                  {journal->editorFrame, true},
+                  {photos->frame, false},
+                  {novels->frame, false},
+                  {contacts->frame, false}});
+}
+
+void MainWindow::showPhotoPage() {
+    completeStart();
+    switchFrames({{journal->calendarFrame, false},
+                  {journal->editorFrame, false},
+                  {novels->frame, false},
+                  {photos->frame, true},
+                  {contacts->frame, false}});
+    photos->showFirstPhoto();
+}
+
+void MainWindow::showNovelPage() {
+    completeStart();
+    switchFrames({{novels->frame, true},
+                  {journal->calendarFrame, false},
+                  {journal->editorFrame, false},
+                  {photos->frame, false},
+                  {contacts->frame, false}});
+    novels->openCatalogue();
+}
+
+void MainWindow::showContactsPage() {
+    completeStart();
+    switchFrames({{contacts->frame, true},
+                  {journal->calendarFrame, false},
+                  {journal->editorFrame, false},
+                  {photos->frame, false},
+                  {novels->frame, false}});
+}
+
+void MainWindow::openHelp() {
+    Interaction::current().openUrl(QUrl::fromLocalFile(AppPaths::helpPage()));
+}
+
+void MainWindow::closeProgram() {
+    savePendingEdits();
+    QCoreApplication::quit();
+}
+
+void MainWindow::savePendingEdits() {
+    for (RecordSet *records : {contactRecords, photoRecords})
+        if (records->hasPending() || records->isNewRow())
+            skipFailure(records->update(), "writing typed fields at the end");
+}
+
+void MainWindow::restartFinishedSong() {
+    if (m_player->position() == m_player->length())
+        BackgroundMusic::start(*m_player, m_settings.song);
+}
+
+void MainWindow::openOptions() { optionsDialog.get()->exec(); }
+
+void MainWindow::openAbout() {
+    AboutBox *box = aboutBox.get();
+    box->show();
+    box->raise();
+}
+
+void MainWindow::showAuthorPage(bool modal) {
+    if (AuthorPage *open = authorPage.existing(); open && open->isVisible()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    AuthorPage *page = authorPage.get();
+    if (!modal) {
+        page->show();
+        return;
+    }
+    if (AboutBox *box = aboutBox.existing())
+        page->setParent(box, page->windowFlags());
+    page->exec();
+}
+
+// Hidden to the notification area only where there is one.
+void MainWindow::hideToTray() {
+    if (TrayIcon::addIcon(this))
+        hide();
+}
+
+void MainWindow::showPopupMenu(const QPoint &globalPos) { popupMenu->popup(globalPos); }
+
+void MainWindow::mousePressEvent(QMouseEvent *event) {
+    if (childAt(event->position().toPoint())) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // A Wayland client cannot place itself; the compositor moves it instead.
+    if (event->button() == Qt::LeftButton &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && windowHandle() &&
+        windowHandle()->startSystemMove())
+        return;
+    m_dragging = true;
+    m_dragOriginGlobal = event->globalPosition().toPoint();
+    m_dragOriginWindow = pos();
+}
+
+// Follows the pointer's total movement since the press rather than summing
+// per-event offsets, which drift when the window manager lags behind moves.
+void MainWindow::mouseMoveEvent(QMouseEvent *event) {
+    event->accept();
+    if (!m_dragging)
+        return;
+    move(m_dragOriginWindow + (event->globalPosition().toPoint() - m_dragOriginGlobal));
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent *event) {
+    event->accept();
+    m_dragging = false;
+    if (event->button() == Qt::RightButton)
+        Q_EMIT popupRequested(event->globalPosition().toPoint());
+}
+
+void MainWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}

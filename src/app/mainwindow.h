@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPoint>
+#include <QWidget>
+#include <initializer_list>
+#include <memory>
+#include <utility>
+
+#include "core/settings.h"
+#include "widgets/windowholder.h"
+
+class AboutBox;
+class AuthorPage;
+class ContactsPanel;
+class JournalPanel;
+class MusicPlayer;
+class NovelPanel;
+class OptionsDialog;
+class PhotoPanel;
+class PictureButton;
+class PopupMenu;
+class QTimer;
+class RecordSet;
+class Store;
+
+// The borderless main window ("diary"): four pages chosen by the page
+// buttons, moved by dragging its background. It owns the settings, the music
+// player and every record set.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Deferred builds only what the first sight of the window needs; the
+    // hidden pages, the options dialog and the music follow completeStart().
+    enum class Start { Complete, Deferred };
+    explicit MainWindow(Store *store, QWidget *parent = nullptr, Start start = Start::Complete);
+    ~MainWindow() override;
+
+    // Builds the hidden pages and runs the rest of the start-up steps, once.
+    void completeStart();
+    bool isComplete() const { return contacts != nullptr; }
+
+    // The window and the panels' frames: the surfaces that carry the colour.
+    QList<QWidget *> colouredSurfaces() const;
+    void setBackgroundColour(const QColor &colour);
+    QColor backgroundColour() const;
+
+    const Settings &settings() const { return m_settings; }
+    // Takes the colour and calendar settings over; the music is not touched.
+    void applySettings(const Settings &settings);
+
+    Store *store() const { return m_store; }
+    MusicPlayer &musicPlayer() const { return *m_player; }
+
+    PictureButton *journalPageButton;  // Command1
+    PictureButton *photoPageButton;    // Command2
+    PictureButton *novelPageButton;    // Command3
+    PictureButton *contactsPageButton; // Command4
+    PictureButton *helpButton;
+    PictureButton *hideButton;
+    PictureButton *closeButton;
+
+    QTimer *songLoopTimer;    // Timer1
+    QTimer *novelScrollTimer; // Timertext
+
+    WindowHolder<OptionsDialog> optionsDialog;
+    WindowHolder<AboutBox> aboutBox;
+    WindowHolder<AuthorPage> authorPage;
+    PopupMenu *popupMenu;
+
+    RecordSet *journalRecords; // Adodc1
+    RecordSet *contactRecords; // Adoadd
+    RecordSet *photoRecords;   // Adophoto
+
+    JournalPanel *journal;
+    ContactsPanel *contacts = nullptr; // these three until completeStart()
+    PhotoPanel *photos = nullptr;
+    NovelPanel *novels = nullptr;
+
+public Q_SLOTS:
+    void showJournalPage();
+    void showPhotoPage();
+    void showNovelPage();
+    void showContactsPage();
+    void openHelp();
+    void closeProgram();
+    void openOptions();
+    void openAbout();
+    void hideToTray();
+    // Writes what was typed into the contact and photo fields, as leaving
+    // the row would; run whenever the program ends.
+    void savePendingEdits();
+    // The author page, modal over the About box or on its own.
+    void showAuthorPage(bool modal);
+    // The pop-up menu at a screen position.
+    void showPopupMenu(const QPoint &globalPos);
+    // A song that has played to its end starts again.
+    void restartFinishedSong();
+
+Q_SIGNALS:
+    // Right button released over the window's or a panel's own background.
+    void popupRequested(const QPoint &globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void loadStartState();
+    void startMusicIfWanted();
+    void buildControls();
+    void buildHiddenPages();
+    void switchFrames(std::initializer_list<std::pair<QWidget *, bool>> steps);
+    // Apply and OK in the options dialog: the music, start.ini, then the rest.
+    void takeOptions(const Settings &chosen);
+    OptionsDialog *makeOptionsDialog();
+
+    Store *m_store;
+    std::unique_ptr<MusicPlayer> m_player;
+    Settings m_settings;
+    int m_songForDialog = 0; // the start-up song, shown by the dialog made then
+    bool m_dragging = false;
+    QPoint m_dragOriginGlobal;
+    QPoint m_dragOriginWindow;
+    bool m_placed = false;
+};

@@ -1,0 +1,24 @@
+#include "app/popupmenu.h"
+
+#include "app/mainwindow.h"
+#include "widgets/picturebutton.h"
+
+PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
+    setObjectName(QStringLiteral("menufile"));
+    auto entry = [this, window](const char *name, const char *caption, auto action) {
+        QAction *a = addAction(QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, window, action);
+        return a;
+    };
+    // Page entries press the page buttons, as a click on them would.
+    journalAction = entry("menudiary", "日历(&D)", [window] { window->journalPageButton->click(); });
+    photoAction = entry("menuphoto", "照片(&P)", [window] { window->photoPageButton->click(); });
+    novelAction = entry("menustory", "小说(&S)", [window] { window->novelPageButton->click(); });
+    contactsAction = entry("menuadd", "地址(&A)", [window] { window->contactsPageButton->click(); });
+    addSeparator()->setObjectName(QStringLiteral("line1"));
+    optionsAction = entry("menuoption", "选项(&O)", &MainWindow::openOptions);
+    addSeparator()->setObjectName(QStringLiteral("line2"));
+    aboutAction = entry("menuabout", "关于(&H)", &MainWindow::openAbout);
+    helpAction = entry("menuhelp", "使用方法(&Q)", &MainWindow::openHelp);
+}

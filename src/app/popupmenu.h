@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QMenu>
+
+class MainWindow;
+
+// The main window's pop-up menu ("menufile"): the four pages, the options,
+// the About box and the help page.
+class PopupMenu : public QMenu {
+    Q_OBJECT
+public:
+    explicit PopupMenu(MainWindow *window);
+
+    QAction *journalAction; // menudiary
+    QAction *photoAction;   // menuphoto
+    QAction *novelAction;   // menustory
+    QAction *contactsAction; // menuadd
+    QAction *optionsAction;
+    QAction *aboutAction;
+    QAction *helpAction;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+class MainWindow;
+class Store;
+
+// The splash window: painted while the main window loads, then gone.
+class SplashWindow : public QWidget {
+    Q_OBJECT
+public:
+    SplashWindow();
+
+    // Shows the splash, opens the main window on the store and closes the splash.
+    static MainWindow *start(Store *store);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

@@ -1,0 +1,52 @@
+#include "core/apppaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace AppPaths {
+
+QString appDir() {
+    QString dir = QCoreApplication::applicationDirPath();
+    while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
+        dir.chop(1);
+    return dir;
+}
+
+QString startIni() { return appDir() + QStringLiteral("/start.ini"); }
+QString helpPage() { return appDir() + QStringLiteral("/help/help.htm"); }
+QString song(int number) { return appDir() + QStringLiteral("/mid/%1.mid").arg(number); }
+QString face(const QString &faceName) { return appDir() + QStringLiteral("/qqface/") + faceName; }
+
+QString faceFile(const QString &faceName) {
+    if (faceName.isEmpty() || faceName.contains(QLatin1Char('/')) ||
+        faceName.contains(QLatin1Char('\\')) || faceName == QLatin1String("..") ||
+        faceName == QLatin1String(".") || faceName.contains(QChar(0)))
+        return {};
+    const QString path = face(faceName);
+    const QString folder = QFileInfo(face(QString())).canonicalFilePath();
+    const QFileInfo info(path);
+    if (folder.isEmpty() || !info.isFile() || info.canonicalPath() != folder)
+        return {};
+    return path;
+}
+
+QString chapter(const QString &folder, int number) {
+    return appDir() + QStringLiteral("/story/") + folder + QLatin1Char('/') +
+           QString::number(number);
+}
+
+QString dataDir() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (dir.isEmpty() || !QDir().mkpath(dir))
+        return QString();
+    return dir;
+}
+
+QString databasePath() {
+    const QString dir = dataDir();
+    return dir.isEmpty() ? QString() : dir + QStringLiteral("/work.db");
+}
+
+} // namespace AppPaths

@@ -1,0 +1,35 @@
+#include "core/boundfield.h"
+
+#include "core/recordset.h"
+
+#include <QMetaMethod>
+
+BoundField::BoundField(RecordSet *records, const QString &field, QObject *box)
+    : QObject(box), m_records(records), m_field(field), m_box(box),
+      m_property(box->metaObject()->userProperty()) {
+    connect(records, &RecordSet::currentChanged, this, &BoundField::refresh);
+    if (m_property.hasNotifySignal()) {
+        const int slot = metaObject()->indexOfSlot("boxChanged()");
+        QMetaObject::connect(box, m_property.notifySignalIndex(), this, slot);
+    }
+    refresh();
+}
+
+void BoundField::refresh() {
+    if (!m_box)
+        return;
+    m_detached = false;
+    m_refreshing = true;
+    m_property.write(m_box, m_records->text(m_field));
+    m_refreshing = false;
+}
+
+void BoundField::boxChanged() {
+    if (m_refreshing || m_detached || !m_box)
+        return;
+    QString text = m_property.read(m_box).toString();
+    if (text.isNull())
+        text = QStringLiteral(""); // a cleared box holds empty text, not "no value"
+    // A row that is gone or a field the table lacks takes nothing; the box keeps it.
+    skipFailure(m_records->setField(m_field, text), "taking typed text");
+}

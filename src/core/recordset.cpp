@@ -1,0 +1,353 @@
+#include "core/recordset.h"
+
+#include "core/rowkeys.h"
+#include "core/store.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <algorithm>
+
+using Code = Result::Code;
+
+namespace {
+QString quoted(const QString &identifier) {
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+Result noRow() { return Result::failure(Code::NoRow, QStringLiteral("no current row")); }
+Result notOpen() { return Result::failure(Code::Unavailable, QStringLiteral("the table is not open")); }
+} // namespace
+
+RecordSet::RecordSet(Store *store, const QString &table, QObject *parent)
+    : QObject(parent), m_store(store), m_table(table), m_fields(Store::fields(table)) {}
+
+Result RecordSet::failed(const QSqlQuery &query, const char *doing) const {
+    const QString message = QStringLiteral("%1 in %2: %3")
+                                .arg(QLatin1String(doing), m_table, query.lastError().text());
+    qCInfo(lcStore).noquote() << message;
+    return Result::failure(m_store->isReadOnly() ? Code::ReadOnly : Code::Failed, message);
+}
+
+Result RecordSet::open() {
+    m_open = false;
+    m_keys.clear();
+    m_row.clear();
+    m_pending.clear();
+    m_state = State::Bof;
+    m_pos = -1;
+    if (!m_store || !m_store->isOpen())
+        return Result::failure(Code::Unavailable, QStringLiteral("no store"));
+    std::optional<std::vector<qint64>> keys = m_store->takePrefetchedKeys(m_table);
+    if (!keys)
+        keys = readRowKeys(m_store->nativeHandle(), m_table);
+    if (!keys)
+        return Result::failure(Code::Failed, QStringLiteral("cannot read the table ") + m_table);
+    m_keys = std::move(*keys);
+    m_open = true;
+    if (!m_keys.empty()) {
+        m_pos = 0;
+        m_state = State::Row;
+        loadCurrent();
+    }
+    return {};
+}
+
+bool RecordSet::bof() const { return m_keys.empty() ? m_state != State::New : m_state == State::Bof; }
+bool RecordSet::eof() const { return m_keys.empty() ? m_state != State::New : m_state == State::Eof; }
+bool RecordSet::hasCurrent() const { return m_state == State::Row || m_state == State::New; }
+
+int RecordSet::absolutePosition() const { return m_state == State::Row ? int(m_pos) + 1 : 0; }
+
+qint64 RecordSet::currentKey() const { return m_state == State::Row ? m_keys[m_pos] : -1; }
+
+void RecordSet::setState(State s, qsizetype pos) {
+    m_state = s;
+    m_pos = pos;
+    m_pending.clear();
+    m_row.clear();
+    if (s == State::Row)
+        loadCurrent();
+    Q_EMIT currentChanged();
+}
+
+bool RecordSet::loadCurrent() {
+    m_row.clear();
+    QSqlQuery q(m_store->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    q.addBindValue(m_keys[m_pos]);
+    if (!q.exec() || !q.next())
+        return false;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        m_row.insert(rec.fieldName(i), q.value(i));
+    return true;
+}
+
+// Writes what is pending before the cursor moves on; a row that cannot be
+// written keeps the cursor where it is, so nothing typed is silently lost.
+Result RecordSet::leaveRow() {
+    if (m_state == State::New || (m_state == State::Row && !m_pending.isEmpty()))
+        return update();
+    return {};
+}
+
+Result RecordSet::moveFirst() {
+    if (!m_open)
+        return notOpen();
+    if (Result left = leaveRow(); !left)
+        return left;
+    if (m_keys.empty())
+        setState(State::Bof, -1);
+    else
+        setState(State::Row, 0);
+    return {};
+}
+
+Result RecordSet::moveLast() {
+    if (!m_open)
+        return notOpen();
+    if (Result left = leaveRow(); !left)
+        return left;
+    if (m_keys.empty())
+        setState(State::Eof, 0);
+    else
+        setState(State::Row, qsizetype(m_keys.size()) - 1);
+    return {};
+}
+
+Result RecordSet::moveNext() {
+    if (!m_open)
+        return notOpen();
+    if (m_state == State::Eof || (m_keys.empty() && m_state != State::New))
+        return Result::failure(Code::NoRow, QStringLiteral("already past the last row"));
+    if (Result left = leaveRow(); !left)
+        return left;
+    // After a delete the cursor already rests on the row that followed.
+    const qsizetype next = m_state == State::Deleted ? m_pos : m_pos + 1;
+    if (next >= qsizetype(m_keys.size()))
+        setState(State::Eof, qsizetype(m_keys.size()));
+    else
+        setState(State::Row, next);
+    return {};
+}
+
+Result RecordSet::movePrevious() {
+    if (!m_open)
+        return notOpen();
+    if (m_state == State::Bof || (m_keys.empty() && m_state != State::New))
+        return Result::failure(Code::NoRow, QStringLiteral("already before the first row"));
+    if (Result left = leaveRow(); !left)
+        return left;
+    const qsizetype prev = m_pos - 1;
+    if (prev < 0)
+        setState(State::Bof, -1);
+    else
+        setState(State::Row, std::min(prev, qsizetype(m_keys.size()) - 1));
+    return {};
+}
+
+Result RecordSet::moveToKey(qint64 rowid) {
+    if (!m_open)
+        return notOpen();
+    const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), rowid);
+    if (it == m_keys.end() || *it != rowid)
+        return Result::failure(Code::NoRow, QStringLiteral("no row %1").arg(rowid));
+    if (Result left = leaveRow(); !left)
+        return left;
+    setState(State::Row, it - m_keys.begin());
+    return {};
+}
+
+Result RecordSet::addNew() {
+    if (!m_open)
+        return notOpen();
+    if (Result left = leaveRow(); !left)
+        return left;
+    setState(State::New, qsizetype(m_keys.size()));
+    return {};
+}
+
+Result RecordSet::update() {
+    if (m_state == State::New) {
+        QStringList names, marks;
+        QVariantList values;
+        for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+            names << quoted(it.key());
+            marks << QStringLiteral("?");
+            values << it.value();
+        }
+        QSqlQuery q(m_store->database());
+        q.prepare(names.isEmpty()
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(quoted(m_table), names.join(QLatin1Char(',')),
+                                 marks.join(QLatin1Char(','))));
+        for (const auto &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            return failed(q, "appending a row");
+        const qint64 rowid = q.lastInsertId().toLongLong();
+        // Rowids only grow while rows are appended, so the key list stays sorted.
+        if (!m_keys.empty() && rowid <= m_keys.back()) {
+            if (Result reread = open(); !reread)
+                return reread;
+            return moveToKey(rowid);
+        }
+        m_keys.push_back(rowid);
+        m_pending.clear();
+        m_state = State::Row;
+        m_pos = qsizetype(m_keys.size()) - 1;
+        loadCurrent();
+        Q_EMIT currentChanged(); // bound boxes now show the stored row
+        return {};
+    }
+    if (m_state != State::Row)
+        return noRow();
+    if (m_pending.isEmpty())
+        return {};
+    QStringList sets;
+    QVariantList values;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        sets << quoted(it.key()) + QStringLiteral(" = ?");
+        values << it.value();
+    }
+    QSqlQuery q(m_store->database());
+    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                  .arg(quoted(m_table), sets.join(QLatin1Char(','))));
+    for (const auto &v : values)
+        q.addBindValue(v);
+    q.addBindValue(m_keys[m_pos]);
+    if (!q.exec())
+        return failed(q, "updating a row");
+    if (q.numRowsAffected() != 1)
+        return Result::failure(Code::NoRow, QStringLiteral("row %1 of %2 is gone")
+                                                .arg(m_keys[size_t(m_pos)])
+                                                .arg(m_table));
+    m_pending.clear();
+    loadCurrent();
+    return {};
+}
+
+Result RecordSet::deleteCurrent() {
+    if (m_state == State::New) {
+        // Deleting a row that was never written just abandons it.
+        m_state = State::Deleted;
+        m_pos = qsizetype(m_keys.size());
+        m_pending.clear();
+        m_row.clear();
+        Q_EMIT currentChanged();
+        return {};
+    }
+    if (m_state != State::Row)
+        return noRow();
+    QSqlQuery q(m_store->database());
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    q.addBindValue(m_keys[m_pos]);
+    if (!q.exec())
+        return failed(q, "deleting a row");
+    m_keys.erase(m_keys.begin() + m_pos);
+    m_state = State::Deleted;
+    m_pending.clear();
+    m_row.clear();
+    Q_EMIT currentChanged();
+    return {};
+}
+
+Result RecordSet::append(const QHash<QString, QVariant> &fields) {
+    if (Result added = addNew(); !added)
+        return added;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        if (Result set = setField(it.key(), it.value()); !set) {
+            cancelUpdate();
+            return set;
+        }
+    Result written = update();
+    if (!written)
+        cancelUpdate();
+    return written;
+}
+
+void RecordSet::cancelUpdate() {
+    if (m_state == State::New) {
+        setState(State::Eof, qsizetype(m_keys.size()));
+        return;
+    }
+    if (!m_pending.isEmpty()) {
+        m_pending.clear();
+        Q_EMIT currentChanged();
+    }
+}
+
+bool RecordSet::validField(const QString &name) const {
+    return m_fields.contains(name);
+}
+
+QVariant RecordSet::field(const QString &name) const {
+    if (!hasCurrent() || !validField(name))
+        return {};
+    const auto p = m_pending.constFind(name);
+    if (p != m_pending.cend())
+        return *p;
+    return m_row.value(name);
+}
+
+Result RecordSet::setField(const QString &name, const QVariant &value) {
+    if (!hasCurrent())
+        return noRow();
+    if (!validField(name))
+        return Result::failure(Code::NoField, QStringLiteral("%1 has no field %2").arg(m_table, name));
+    m_pending.insert(name, value);
+    return {};
+}
+
+QHash<QString, QVariant> RecordSet::currentRow() const {
+    QHash<QString, QVariant> row;
+    if (hasCurrent())
+        for (const QString &name : m_fields)
+            row.insert(name, field(name));
+    return row;
+}
+
+qint64 RecordSet::findFirst(const QString &fieldName, const QVariant &value) const {
+    if (!m_open || !validField(fieldName))
+        return -1;
+    QSqlQuery q(m_store->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+                  .arg(quoted(m_table), quoted(fieldName)));
+    q.addBindValue(value);
+    if (!q.exec() || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}
+
+qint64 RecordSet::findFirstWithPrefix(const QString &fieldName, const QString &prefix) const {
+    if (!m_open || !validField(fieldName) || prefix.isEmpty())
+        return -1;
+    QSqlQuery q(m_store->database());
+    q.setForwardOnly(true);
+    const QChar last = prefix.back();
+    if (last.unicode() < 0x7f) {
+        // [prefix, prefix with its last character raised) holds exactly the
+        // values that begin with prefix, and the index can walk that range.
+        QString upper = prefix;
+        upper.back() = QChar(last.unicode() + 1);
+        q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 >= ? AND %2 < ? "
+                                 "ORDER BY rowid LIMIT 1")
+                      .arg(quoted(m_table), quoted(fieldName)));
+        q.addBindValue(prefix);
+        q.addBindValue(upper);
+    } else {
+        q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE substr(%2, 1, ?) = ? "
+                                 "ORDER BY rowid LIMIT 1")
+                      .arg(quoted(m_table), quoted(fieldName)));
+        q.addBindValue(prefix.size());
+        q.addBindValue(prefix);
+    }
+    if (!q.exec() || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}

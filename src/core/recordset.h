@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+#include "core/result.h"
+
+class Store;
+
+// A cursor over one table in stored (rowid) order, with the semantics the
+// panels rely on: begin/end markers, a current row, pending field changes
+// that are written by update() or when the row is left, append and delete.
+// Only row keys are held in memory; the current row's fields are read on
+// demand, so a table of any size opens at once.
+class RecordSet : public QObject {
+    Q_OBJECT
+public:
+    RecordSet(Store *store, const QString &table, QObject *parent = nullptr);
+
+    // Reads the row keys. A closed store or missing table gives an empty set
+    // on which every operation fails.
+    Result open();
+    bool isOpen() const { return m_open; }
+    QString table() const { return m_table; }
+    Store *store() const { return m_store; }
+    QStringList fieldNames() const { return m_fields; }
+
+    bool bof() const;
+    bool eof() const;
+    bool hasCurrent() const;   // a stored or a new row is current
+    bool isNewRow() const { return m_state == State::New; }
+    int recordCount() const { return int(m_keys.size()); }
+    int absolutePosition() const; // 1-based; 0 when there is no current stored row
+    qint64 currentKey() const;    // rowid of the current stored row, or -1
+
+    // Each fails where the design's operation would raise an error; the
+    // cursor is then where it was. Leaving a row writes what is pending.
+    Result moveFirst();
+    Result moveLast();
+    Result moveNext();
+    Result movePrevious();
+    Result moveToKey(qint64 rowid);
+    Result addNew();
+    Result update();
+    Result deleteCurrent();
+    // Appends a row with these fields; a row that cannot be written is
+    // abandoned and the cursor rests at the end.
+    Result append(const QHash<QString, QVariant> &fields);
+    // Drops the pending changes; an appended row that was never written is
+    // abandoned and the cursor rests at the end.
+    void cancelUpdate();
+
+    QVariant field(const QString &name) const; // pending value first
+    QString text(const QString &name) const { return field(name).toString(); }
+    Result setField(const QString &name, const QVariant &value);
+    // Every field of the current row, pending values first; empty without one.
+    QHash<QString, QVariant> currentRow() const;
+    template <typename Record> Record current() const { return Record::fromRow(currentRow()); }
+    bool hasPending() const { return !m_pending.isEmpty(); }
+
+    // The first row in stored order whose field equals value, through an index.
+    qint64 findFirst(const QString &fieldName, const QVariant &value) const;
+    // The first row in stored order whose field begins with prefix.
+    qint64 findFirstWithPrefix(const QString &fieldName, const QString &prefix) const;
+
+    // Row keys in stored order.
+    const std::vector<qint64> &keys() const { return m_keys; }
+
+Q_SIGNALS:
+    // The current row changed (moved, appended, deleted or refreshed).
+    void currentChanged();
+
+private:
+    enum class State { Bof, Row, Eof, New, Deleted };
+
+    Result leaveRow();
+    Result failed(const QSqlQuery &query, const char *doing) const;
+    bool loadCurrent();
+    void setState(State s, qsizetype pos);
+    bool validField(const QString &name) const;
+
+    Store *m_store;
+    QString m_table;
+    QStringList m_fields;
+    bool m_open = false;
+    std::vector<qint64> m_keys;
+    qsizetype m_pos = -1;
+    State m_state = State::Bof;
+    QHash<QString, QVariant> m_row;
+    QHash<QString, QVariant> m_pending;
+};

@@ -1,0 +1,49 @@
+#include "core/rowkeys.h"
+
+#include <sqlite3.h>
+#include <algorithm>
+
+namespace {
+QByteArray quoted(const QString &identifier) {
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return (QLatin1Char('"') + s + QLatin1Char('"')).toUtf8();
+}
+
+bool select(sqlite3 *db, const QByteArray &sql, std::vector<qint64> &keys) {
+    keys.clear();
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK)
+        return false;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        keys.push_back(sqlite3_column_int64(stmt, 0));
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE;
+}
+} // namespace
+
+std::optional<std::vector<qint64>> readRowKeys(sqlite3 *db, const QString &table) {
+    if (!db)
+        return std::nullopt;
+    const QByteArray name = quoted(table);
+    QByteArray index;
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray list = "PRAGMA index_list(" + name + ")";
+    if (sqlite3_prepare_v2(db, list.constData(), int(list.size()), &stmt, nullptr) == SQLITE_OK) {
+        // Columns: seq, name, unique, origin, partial.
+        while (index.isEmpty() && sqlite3_step(stmt) == SQLITE_ROW)
+            if (sqlite3_column_int(stmt, 4) == 0)
+                index = quoted(QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1))));
+        sqlite3_finalize(stmt);
+    }
+    std::vector<qint64> keys;
+    if (!(!index.isEmpty() && select(db, "SELECT rowid FROM " + name + " INDEXED BY " + index, keys)) &&
+        !select(db, "SELECT rowid FROM " + name, keys))
+        return std::nullopt;
+    // Sorting here is cheaper than asking SQLite to sort.
+    if (!std::is_sorted(keys.begin(), keys.end()))
+        std::sort(keys.begin(), keys.end());
+    return keys;
+}

@@ -1,0 +1,333 @@
+#include "core/store.h"
+
+#include "core/records.h"
+#include "core/result.h"
+#include "core/rowkeys.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+#include <QVariant>
+#include <sqlite3.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+struct TableDef {
+    const char *name;
+    QStringList fields;
+};
+
+const QList<TableDef> &schema() {
+    static const QList<TableDef> defs = {
+        {JournalEntry::Table, JournalEntry::fields()},
+        {Contact::Table, Contact::fields()},
+        {Photo::Table, Photo::fields()},
+    };
+    return defs;
+}
+
+// Lookups by day and by name must return the first row in stored order; an
+// index on (field, rowid) gives exactly that without a walk.
+const char *const indexStatements[] = {
+    "CREATE INDEX IF NOT EXISTS diary_dates ON diary(dates)",
+    "CREATE INDEX IF NOT EXISTS address_name ON address(name)",
+};
+
+quint32 bigEndian(const QByteArray &b, int at, int bytes) {
+    quint32 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | quint8(b[at + i]);
+    return v;
+}
+
+// Cheap sanity checks on the file header, so a cut-off or foreign file is
+// recognised before SQLite is allowed anywhere near it.
+bool looksLikeDatabase(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = f.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return false;
+    quint32 pageSize = bigEndian(header, 16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return false;
+    const qint64 size = f.size();
+    if (size < pageSize || size % pageSize != 0)
+        return false;
+    // In write-ahead mode the newest pages may still be in the -wal file (a
+    // checkpoint cut short), and a hot rollback journal restores the file on
+    // open: only a file that stands alone must hold every page it counts.
+    const bool writeAhead = header[18] == 2 || header[19] == 2;
+    if (writeAhead || QFileInfo::exists(path + QStringLiteral("-journal")))
+        return true;
+    const quint32 changeCounter = bigEndian(header, 24, 4);
+    const quint32 pages = bigEndian(header, 28, 4);
+    const quint32 validFor = bigEndian(header, 92, 4);
+    return validFor != changeCounter || qint64(pages) * pageSize <= size;
+}
+
+QString uriFor(const QString &path, const QString &query) {
+    return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
+}
+
+QString quoted(const QString &identifier) {
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+} // namespace
+
+Store::Store()
+    : m_connection(QStringLiteral("quillary-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+
+Store::~Store() { close(); }
+
+QStringList Store::tables() {
+    QStringList names;
+    for (const auto &d : schema())
+        names << QString::fromLatin1(d.name);
+    return names;
+}
+
+QStringList Store::fields(const QString &table) {
+    for (const auto &d : schema())
+        if (table == QLatin1String(d.name))
+            return d.fields;
+    return {};
+}
+
+QSqlDatabase Store::database() const { return QSqlDatabase::database(m_connection, false); }
+
+sqlite3 *Store::nativeHandle() const {
+    const QVariant handle = database().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.data());
+}
+
+void Store::close() {
+    m_prefetched.clear(); // waits for readers still at work
+    if (QSqlDatabase::contains(m_connection)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+    m_state = State::Closed;
+    m_readOnly = false;
+    m_immutable = false;
+}
+
+int Store::connect(const QString &path, const QString &uriQuery) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    QString name = path;
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
+    if (!uriQuery.isEmpty()) {
+        name = uriFor(path, uriQuery);
+        options += QStringLiteral(";QSQLITE_OPEN_URI");
+    }
+    db.setDatabaseName(name);
+    db.setConnectOptions(options);
+    const auto failed = [](const QSqlError &e) {
+        const int code = e.nativeErrorCode().toInt() & 0xff;
+        return code != SQLITE_OK ? code : SQLITE_ERROR;
+    };
+    if (!db.open())
+        return failed(db.lastError());
+    // Fails on anything that is not a readable database, without writing to it.
+    QSqlQuery probe(db);
+    if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next()) {
+        if (sqlite3 *native = nativeHandle())
+            m_readOnly = sqlite3_db_readonly(native, "main") == 1;
+        return SQLITE_OK;
+    }
+    return failed(probe.lastError());
+}
+
+void Store::prefetchKeys(const QString &table) {
+    if (!isOpen() || m_prefetched.count(table))
+        return;
+    const QByteArray uri =
+        uriFor(m_path, m_immutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"))
+            .toUtf8();
+    Prefetch &prefetch = m_prefetched[table];
+    prefetch.changesBefore = totalChanges();
+    prefetch.keys = std::async(std::launch::async, [uri, table] {
+        std::optional<std::vector<qint64>> keys;
+        sqlite3 *db = nullptr;
+        if (sqlite3_open_v2(uri.constData(), &db,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_busy_timeout(db, 1000);
+            keys = readRowKeys(db, table);
+        }
+        sqlite3_close(db);
+        return keys;
+    });
+}
+
+std::optional<std::vector<qint64>> Store::takePrefetchedKeys(const QString &table) {
+    const auto it = m_prefetched.find(table);
+    if (it == m_prefetched.end())
+        return std::nullopt;
+    std::optional<std::vector<qint64>> keys = it->second.keys.get();
+    const bool current = it->second.changesBefore == totalChanges();
+    m_prefetched.erase(it);
+    return current ? keys : std::nullopt;
+}
+
+qint64 Store::totalChanges() const {
+    sqlite3 *native = nativeHandle();
+    return native ? sqlite3_total_changes64(native) : -1;
+}
+
+void Store::releaseMemory() {
+    if (isOpen())
+        QSqlQuery(database()).exec(QStringLiteral("PRAGMA shrink_memory"));
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+Store::State Store::open(const QString &path) {
+    close();
+    m_path = path;
+    if (path.isEmpty())
+        return m_state;
+
+    const QFileInfo info(path);
+    if (info.exists()) {
+        if (!info.isFile() || !looksLikeDatabase(path)) {
+            m_state = State::Unusable;
+            return m_state;
+        }
+    } else {
+        // Built aside and renamed into place, so a crash never leaves a
+        // half-made file under the real name.
+        const QString fresh = path + QStringLiteral(".new");
+        QFile::remove(fresh);
+        bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
+        close();
+        if (made)
+            made = QFile::rename(fresh, path);
+        QFile::remove(fresh);
+        if (!made && !QFileInfo::exists(path))
+            return m_state;
+    }
+
+    // mode=rw keeps SQLite from creating a file that vanished meanwhile; a
+    // write-protected file opens read-only through it.
+    int rc = connect(path, QStringLiteral("mode=rw"));
+    const auto writeProtected = [&rc] { return rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN; };
+    if (writeProtected()) {
+        close();
+        rc = connect(path, QStringLiteral("mode=ro"));
+    }
+    // A write-ahead store in a folder that cannot be written (read-only
+    // media) has nowhere for its shared index: read it as a fixed file. Not
+    // when a writer could be at work, which a lock would have shown.
+    if (writeProtected() && !QFileInfo(info.absolutePath()).isWritable()) {
+        close();
+        rc = connect(path, QStringLiteral("mode=ro&immutable=1"));
+        m_immutable = true;
+    }
+    if (rc != SQLITE_OK) {
+        close();
+        m_state = State::Unusable;
+        return m_state;
+    }
+    if (!m_readOnly) {
+        QSqlQuery q(database());
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        ensureSchema();
+    }
+    m_state = State::Open;
+    return m_state;
+}
+
+bool Store::ensureSchema() {
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return false;
+    const int version = q.value(0).toInt();
+    if (version > SchemaVersion)
+        return true; // written by a newer program: use as is
+
+    bool ok = db.transaction();
+    for (const auto &def : schema()) {
+        const QString table = QString::fromLatin1(def.name);
+        QStringList present;
+        QSqlQuery cols(db);
+        if (cols.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
+            while (cols.next())
+                present << cols.value(1).toString();
+        if (present.isEmpty()) {
+            QStringList columns;
+            for (const auto &f : def.fields)
+                columns << quoted(f) + QStringLiteral(" TEXT");
+            ok = ok && q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                                  .arg(quoted(table), columns.join(QStringLiteral(", "))));
+        } else {
+            for (const auto &f : def.fields)
+                if (!present.contains(f, Qt::CaseInsensitive))
+                    ok = ok && q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                                          .arg(quoted(table), quoted(f)));
+        }
+    }
+    for (const char *stmt : indexStatements)
+        ok = ok && q.exec(QString::fromLatin1(stmt));
+    if (ok && version != SchemaVersion)
+        ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    if (ok)
+        return db.commit();
+    db.rollback();
+    return false;
+}
+
+std::vector<Store::EntryHead> Store::journalHeads(qint64 first, qint64 last, int headBytes) const {
+    std::vector<EntryHead> heads;
+    if (!isOpen())
+        return heads;
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rowid, dates, substr(CAST(things AS BLOB), 1, ?) "
+                             "FROM diary WHERE rowid BETWEEN ? AND ? ORDER BY rowid"));
+    q.addBindValue(headBytes);
+    q.addBindValue(first);
+    q.addBindValue(last);
+    if (!q.exec()) {
+        qCInfo(lcStore) << "reading the entry list:" << q.lastError().text();
+        return heads;
+    }
+    while (q.next())
+        heads.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toByteArray()});
+    return heads;
+}
+
+std::optional<JournalEntry> Store::journalEntry(qint64 key) const {
+    if (!isOpen())
+        return std::nullopt;
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT dates, things FROM diary WHERE rowid = ?"));
+    q.addBindValue(key);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return JournalEntry{q.value(0).toString(), q.value(1).toString()};
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <future>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "core/records.h"
+
+struct sqlite3;
+
+// The one database file that holds the journal, the contacts and the photos.
+// A file that is not a database is left exactly as it is: the program then
+// runs with empty record sets rather than risk a user's only copy.
+class Store {
+public:
+    enum class State {
+        Closed,   // not opened, or no usable path
+        Open,     // ready
+        Unusable, // the file exists but is not a database we can read
+    };
+
+    Store();
+    ~Store();
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
+
+    // Opens the file, creating it with the three tables when it is missing.
+    State open(const QString &path);
+    void close();
+
+    State state() const { return m_state; }
+    bool isOpen() const { return m_state == State::Open; }
+    // Open for reading only: a write-protected file or folder. Every save
+    // then fails, and says so to its caller.
+    bool isReadOnly() const { return m_readOnly; }
+    QSqlDatabase database() const;
+    QString path() const { return m_path; }
+    // SQLite's own connection, for the few reads that go around Qt's layer.
+    sqlite3 *nativeHandle() const;
+
+    // Starts reading a table's row keys on a worker thread of its own
+    // connection, so a large journal is read while the window is built.
+    void prefetchKeys(const QString &table);
+    // The keys read ahead for the table, once; empty when none were asked for,
+    // they could not be read, or this connection has written since.
+    std::optional<std::vector<qint64>> takePrefetchedKeys(const QString &table);
+
+    // The journal rows whose keys lie in [first, last], in stored order, with
+    // at most headBytes bytes of their text (cut as bytes: a NUL that a text
+    // edited elsewhere may hold does not end it). For the entry list.
+    struct EntryHead {
+        qint64 key;
+        QString dates;
+        QByteArray thingsHead;
+    };
+    std::vector<EntryHead> journalHeads(qint64 first, qint64 last, int headBytes) const;
+    // One journal row whole; empty when it is not there.
+    std::optional<JournalEntry> journalEntry(qint64 key) const;
+
+    // Hands back the page cache filled while the keys were read at start-up,
+    // and the heap pages it leaves free, to the system.
+    void releaseMemory();
+
+    // Field names of the three tables, in their stored order.
+    static QStringList fields(const QString &table);
+    static QStringList tables();
+
+    static constexpr int SchemaVersion = 1;
+
+private:
+    // SQLite's primary result code: 0 when the store answers.
+    int connect(const QString &path, const QString &uriQuery);
+    bool ensureSchema();
+
+    QString m_connection;
+    QString m_path;
+    State m_state = State::Closed;
+    bool m_readOnly = false;
+    bool m_immutable = false;
+    struct Prefetch {
+        std::future<std::optional<std::vector<qint64>>> keys;
+        qint64 changesBefore;
+    };
+    std::map<QString, Prefetch> m_prefetched;
+    qint64 totalChanges() const;
+};

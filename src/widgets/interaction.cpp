@@ -1,0 +1,87 @@
+#include "widgets/interaction.h"
+
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QFontDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+Interaction realInteraction;
+Interaction *installed = nullptr;
+} // namespace
+
+Interaction &Interaction::current() { return installed ? *installed : realInteraction; }
+
+void Interaction::install(Interaction *replacement) { installed = replacement; }
+
+bool Interaction::confirm(QWidget *parent, const QString &text, const QString &title) {
+    return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+void Interaction::inform(QWidget *parent, const QString &text, const QString &title) {
+    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+}
+
+std::optional<QFont> Interaction::chooseFont(QWidget *parent, const QFont &initial) {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok)
+        return std::nullopt;
+    return font;
+}
+
+std::optional<QColor> Interaction::chooseColor(QWidget *parent, const QColor &initial) {
+    const QColor c = QColorDialog::getColor(initial, parent);
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
+}
+
+bool FileFilter::matches(const QString &fileName) const {
+    for (const QString &suffix : suffixes)
+        if (fileName.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+QString Interaction::chooseOpenFile(QWidget *parent, const QList<FileFilter> &filters) {
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList captions;
+    for (const FileFilter &f : filters)
+        captions << f.caption;
+    dialog.setNameFilters(captions);
+    // The captions stay as written; the files listed are those whose suffix
+    // matches in any letter case.
+    auto *model = dialog.findChild<QFileSystemModel *>();
+    auto applyFilter = [&](const QString &caption) {
+        if (!model)
+            return;
+        for (const FileFilter &f : filters)
+            if (f.caption == caption) {
+                QStringList patterns;
+                for (const QString &suffix : f.suffixes) {
+                    QString p = QStringLiteral("*.");
+                    for (QChar c : suffix)
+                        p += c.isLetter() ? QStringLiteral("[%1%2]").arg(c.toLower(), c.toUpper())
+                                          : QString(c);
+                    patterns << p;
+                }
+                model->setNameFilters(patterns);
+            }
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyFilter);
+    if (!captions.isEmpty())
+        applyFilter(captions.first());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+void Interaction::openUrl(const QUrl &url) { QDesktopServices::openUrl(url); }
