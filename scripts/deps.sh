@@ -25,6 +25,7 @@ x11-utils
 desktop-file-utils
 appstream
 clang
+clang-format
 libclang-rt-14-dev
 "
 

@@ -1,6 +1,7 @@
 #include "about/aboutbox.h"
 #include "about/authorpage.h"
 #include "fakeinteraction.h"
+#include "windowfixture.h"
 #include "modal.h"
 #include "journal/journalpanel.h"
 #include "options/optionsdialog.h"
@@ -29,23 +30,17 @@
 #include <QTimer>
 
 // Notification-area icon, pop-up menu, About box and author page.
-class TestAbout : public QObject {
+class TestAbout : public WindowFixture {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<MainWindow> m_diary;
 
 private Q_SLOTS:
     void init() {
-        m_store = std::make_unique<Store>();
-        m_store->open(m_dir.filePath("work.db"));
+        openStore();
         m_diary = std::make_unique<MainWindow>(m_store.get());
         m_diary->show();
     }
     void cleanup() {
-        m_diary.reset();
-        m_store.reset();
+        closeAll();
         TrayIcon::setAvailabilityCheck([] { return QSystemTrayIcon::isSystemTrayAvailable(); });
     }
 

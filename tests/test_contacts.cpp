@@ -1,7 +1,7 @@
 #include "contacts/contactspanel.h"
 #include "contacts/faceart.h"
 #include "contacts/findcontactdialog.h"
-#include "diaryfixture.h"
+#include "windowfixture.h"
 #include "fakeinteraction.h"
 #include "modal.h"
 #include "app/mainwindow.h"
@@ -23,7 +23,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-class TestContacts : public DiaryFixture {
+class TestContacts : public WindowFixture {
     Q_OBJECT
 
     ContactsPanel *c = nullptr;

@@ -1,4 +1,4 @@
-#include "diaryfixture.h"
+#include "windowfixture.h"
 #include "fakeinteraction.h"
 #include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
@@ -16,7 +16,7 @@
 #include <QTest>
 #include <QTextEdit>
 
-class TestJournal : public DiaryFixture {
+class TestJournal : public WindowFixture {
     Q_OBJECT
 
     JournalPanel *j = nullptr;

@@ -1,4 +1,5 @@
 #include "fakeplayer.h"
+#include "windowfixture.h"
 #include "modal.h"
 #include "journal/journalpanel.h"
 #include "options/optionsdialog.h"
@@ -19,14 +20,8 @@
 #include <QTest>
 #include <QTimer>
 
-class TestOptions : public QObject {
+class TestOptions : public WindowFixture {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<MainWindow> m_diary;
-    QByteArray m_savedIni;
-    bool m_hadIni = false;
 
     void setIni(const QByteArray *content) {
         QFile::remove(AppPaths::startIni());
@@ -53,20 +48,8 @@ class TestOptions : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() {
-        QFile f(AppPaths::startIni());
-        m_hadIni = f.open(QIODevice::ReadOnly);
-        m_savedIni = f.readAll();
-    }
-    void cleanupTestCase() { setIni(m_hadIni ? &m_savedIni : nullptr); }
-    void init() {
-        m_store = std::make_unique<Store>();
-        m_store->open(m_dir.filePath("work.db"));
-    }
-    void cleanup() {
-        m_diary.reset();
-        m_store.reset();
-    }
+    void init() { openStore(); }
+    void cleanup() { closeAll(); }
 
     void startUpFileCases_data() {
         QTest::addColumn<QByteArray>("content");

@@ -1,4 +1,4 @@
-#include "diaryfixture.h"
+#include "windowfixture.h"
 #include "fakeinteraction.h"
 #include "photos/photopanel.h"
 #include "core/picturefit.h"
@@ -15,7 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestPhotos : public DiaryFixture {
+class TestPhotos : public WindowFixture {
     Q_OBJECT
 
     PhotoPanel *p = nullptr;

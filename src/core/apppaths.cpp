@@ -14,7 +14,18 @@ QString appDir() {
     return dir;
 }
 
-QString startIni() { return appDir() + QStringLiteral("/start.ini"); }
+namespace {
+QString &startIniOverride() {
+    static QString path;
+    return path;
+}
+} // namespace
+
+QString startIni() {
+    return startIniOverride().isEmpty() ? appDir() + QStringLiteral("/start.ini")
+                                        : startIniOverride();
+}
+void setStartIni(const QString &path) { startIniOverride() = path; }
 QString helpPage() { return appDir() + QStringLiteral("/help/help.htm"); }
 QString song(int number) { return appDir() + QStringLiteral("/mid/%1.mid").arg(number); }
 QString face(const QString &faceName) { return appDir() + QStringLiteral("/qqface/") + faceName; }

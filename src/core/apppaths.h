@@ -10,6 +10,9 @@ namespace AppPaths {
 QString appDir();
 
 QString startIni();
+// Puts start.ini somewhere else for this process (tests keep their own);
+// empty restores the one in the application folder.
+void setStartIni(const QString &path);
 QString helpPage();
 QString song(int number);             // 1..10
 QString face(const QString &faceName); // "2.bmp"

@@ -9,7 +9,7 @@
 #include <memory>
 
 // A fresh store in a temporary folder for each test, and the main window on it.
-class DiaryFixture : public QObject {
+class WindowFixture : public QObject {
 protected:
     void openStore() {
         QFile::remove(m_dir.filePath("work.db"));
