@@ -34,7 +34,8 @@ int main(int argc, char *argv[]) {
         source = "generated text";
         QString text;
         while (text.size() < 1024 * 1024)
-            text += QStringLiteral("　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。\n");
+            text +=
+                QStringLiteral("　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。\n");
         gbk = QStringEncoder("GB18030").encode(text);
     }
     gbk.truncate(2 * 1024 * 1024);
@@ -59,7 +60,8 @@ int main(int argc, char *argv[]) {
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("2 MB GBK chapter (%s), read + decode + show: median %.1f ms, max %.1f ms (%d runs)\n",
-                source, ms[ms.size() / 2], ms.back(), runs);
+    std::printf(
+        "2 MB GBK chapter (%s), read + decode + show: median %.1f ms, max %.1f ms (%d runs)\n",
+        source, ms[ms.size() / 2], ms.back(), runs);
     return 0;
 }

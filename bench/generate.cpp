@@ -79,7 +79,8 @@ void photos(Store &store, int count, const QString &folder) {
         img.save(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i)), "JPG", 80);
     }
     for (int i = 0; i < count; ++i) {
-        q.addBindValue(QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i % std::max(1, distinct))));
+        q.addBindValue(
+            QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i % std::max(1, distinct))));
         q.addBindValue(QStringLiteral("第%1张照片").arg(i));
         q.exec();
     }

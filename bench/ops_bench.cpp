@@ -2,18 +2,18 @@
 // the journal's on 100,000 entries, stepping through contacts and photos.
 // Usage: ops_bench [entries] [runs]     (defaults 100000 and 25)
 
+#include "app/mainwindow.h"
+#include "contacts/contactspanel.h"
+#include "core/recordset.h"
+#include "core/store.h"
 #include "generate.h"
 #include "journal/entrylistmodel.h"
-#include "contacts/contactspanel.h"
 #include "journal/journalpanel.h"
-#include "photos/photopanel.h"
-#include "app/mainwindow.h"
-#include "widgets/interaction.h"
 #include "music/backgroundmusic.h"
-#include "widgets/picturebutton.h"
-#include "core/recordset.h"
+#include "photos/photopanel.h"
 #include "silentplayer.h"
-#include "core/store.h"
+#include "widgets/interaction.h"
+#include "widgets/picturebutton.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

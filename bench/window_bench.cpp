@@ -3,8 +3,8 @@
 // Usage: window_bench <quillary> <floor> [entries] [runs] [idle seconds]
 //        (defaults 100000, 7 and 60)
 
-#include "generate.h"
 #include "core/store.h"
+#include "generate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,7 +28,8 @@ struct Sample {
 };
 
 QString windowName(xcb_connection_t *c, xcb_window_t w) {
-    const auto cookie = xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64);
+    const auto cookie =
+        xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 64);
     xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, nullptr);
     if (!reply)
         return {};
@@ -57,7 +58,8 @@ std::pair<long, long> usage(qint64 pid) {
         const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
         ticks = fields.value(11).toLong() + fields.value(12).toLong(); // utime, stime
     }
-    for (const QString &task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+    for (const QString &task : QDir(QStringLiteral("/proc/%1/task").arg(pid))
+                                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot))
         switches += statusField(task.toLongLong(), "voluntary_ctxt_switches:") +
                     statusField(task.toLongLong(), "nonvoluntary_ctxt_switches:");
     return {ticks, switches};
@@ -117,7 +119,8 @@ public:
             const auto before = usage(app.processId());
             QThread::msleep(qint64(idleSeconds * 1000));
             const auto after = usage(app.processId());
-            *cpuPercent = 100.0 * double(after.first - before.first) / double(sysconf(_SC_CLK_TCK)) / idleSeconds;
+            *cpuPercent = 100.0 * double(after.first - before.first) /
+                          double(sysconf(_SC_CLK_TCK)) / idleSeconds;
             *wakeups = double(after.second - before.second) / idleSeconds;
         }
         app.terminate();
@@ -148,7 +151,8 @@ void setMusic(const QString &ini, const char *flag) {
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_bench <quillary> <floor> [entries] [runs] [idle seconds]\n");
+        std::fprintf(stderr,
+                     "usage: window_bench <quillary> <floor> [entries] [runs] [idle seconds]\n");
         return 2;
     }
     const QString program = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
@@ -222,16 +226,22 @@ int main(int argc, char *argv[]) {
     const double fl = median(floorMs);
     std::printf("%-46s %10s %8s\n", "time to window (median of runs)", "ms", "x floor");
     std::printf("%-46s %10.1f %8.2f\n", "floor: empty Qt Widgets window", fl, 1.0);
-    std::printf("%-46s %10.1f %8.2f\n", "Quillary, empty store", median(emptyMs), median(emptyMs) / fl);
-    std::printf("%-46s %10.1f %8.2f\n", QStringLiteral("Quillary, %1 entries").arg(entries).toUtf8().constData(),
+    std::printf("%-46s %10.1f %8.2f\n", "Quillary, empty store", median(emptyMs),
+                median(emptyMs) / fl);
+    std::printf("%-46s %10.1f %8.2f\n",
+                QStringLiteral("Quillary, %1 entries").arg(entries).toUtf8().constData(),
                 median(bigMs), median(bigMs) / fl);
-    std::printf("%-46s %10.1f %8.2f\n", "  the same with music on", median(musicMs), median(musicMs) / fl);
-    std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, floor (KiB)", median(floorRss), 1.0);
+    std::printf("%-46s %10.1f %8.2f\n", "  the same with music on", median(musicMs),
+                median(musicMs) / fl);
+    std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, floor (KiB)", median(floorRss),
+                1.0);
     std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, Quillary (KiB)", median(bigRss),
                 median(bigRss) / median(floorRss));
     if (idle > 0) {
-        std::printf("idle %.0f s, music off: %.3f %% of one core, %.1f wake-ups/s\n", idle, cpuOff, wakeOff);
-        std::printf("idle %.0f s, music on:  %.3f %% of one core, %.1f wake-ups/s\n", idle, cpuOn, wakeOn);
+        std::printf("idle %.0f s, music off: %.3f %% of one core, %.1f wake-ups/s\n", idle, cpuOff,
+                    wakeOff);
+        std::printf("idle %.0f s, music on:  %.3f %% of one core, %.1f wake-ups/s\n", idle, cpuOn,
+                    wakeOn);
     }
     return 0;
 }

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return a;
     }();
     (void)app;
-    const QString faceName = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString faceName =
+        QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString path = AppPaths::faceFile(faceName);
     if (!path.isEmpty()) {
         const QString folder = QFileInfo(AppPaths::face(QString())).canonicalFilePath();

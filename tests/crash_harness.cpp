@@ -4,14 +4,14 @@
 // exactly once, and no row holds parts of another.
 // Usage: crash_harness <kills>      (the child mode is internal)
 
-#include "contacts/contactspanel.h"
-#include "journal/journalpanel.h"
-#include "photos/photopanel.h"
 #include "app/mainwindow.h"
-#include "widgets/interaction.h"
-#include "music/backgroundmusic.h"
-#include "silentplayer.h"
+#include "contacts/contactspanel.h"
 #include "core/store.h"
+#include "journal/journalpanel.h"
+#include "music/backgroundmusic.h"
+#include "photos/photopanel.h"
+#include "silentplayer.h"
+#include "widgets/interaction.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -26,8 +26,8 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QThread>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -54,7 +54,8 @@ int child(const QString &dbPath, quint32 seed) {
         case 0: {
             JournalPanel *j = diary.journal;
             j->calendar->setSelectedDate(QDate(2000, 1, 1).addDays(rng.bounded(3000)));
-            j->editor->setPlainText(QStringLiteral("J ") + id + QString(int(rng.bounded(2000)), QChar(0x65e5)));
+            j->editor->setPlainText(QStringLiteral("J ") + id +
+                                    QString(int(rng.bounded(2000)), QChar(0x65e5)));
             j->saveEntry();
             std::printf("J %s\n", qPrintable(id));
             break;
@@ -148,7 +149,8 @@ int main(int argc, char *argv[]) {
                                  QString::fromLatin1(line.mid(2));
             ++checked;
             if (stored.value(mark) != 1) {
-                std::printf("kill %d: %s stored %d times\n", k, line.constData(), stored.value(mark));
+                std::printf("kill %d: %s stored %d times\n", k, line.constData(),
+                            stored.value(mark));
                 ++failures;
             }
         }
@@ -172,7 +174,7 @@ int main(int argc, char *argv[]) {
         dir.setAutoRemove(false);
         std::printf("store kept at %s\n", qPrintable(dbPath));
     }
-    std::printf("crash harness: %d kills, %lld returned saves checked, %d losses or faults\n", kills,
-                checked, failures);
+    std::printf("crash harness: %d kills, %lld returned saves checked, %d losses or faults\n",
+                kills, checked, failures);
     return failures == 0 ? 0 : 1;
 }

@@ -1,22 +1,22 @@
 #include "about/aboutbox.h"
 #include "about/authorpage.h"
-#include "fakeinteraction.h"
-#include "windowfixture.h"
-#include "modal.h"
-#include "journal/journalpanel.h"
-#include "options/optionsdialog.h"
-#include "widgets/clickablelabel.h"
 #include "app/mainwindow.h"
-#include "contacts/contactspanel.h"
-#include "novels/novelpanel.h"
-#include "photos/photopanel.h"
 #include "app/popupmenu.h"
 #include "app/trayicon.h"
+#include "contacts/contactspanel.h"
+#include "core/recordset.h"
+#include "core/store.h"
+#include "fakeinteraction.h"
+#include "journal/journalpanel.h"
+#include "modal.h"
+#include "novels/novelpanel.h"
+#include "options/optionsdialog.h"
+#include "photos/photopanel.h"
+#include "widgets/clickablelabel.h"
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
-#include "core/recordset.h"
-#include "core/store.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -90,8 +90,8 @@ private Q_SLOTS:
         QStringList entries;
         for (QAction *a : d->actions())
             entries << (a->isSeparator() ? QString("-") : a->text());
-        QCOMPARE(entries, QStringList({"日历(&D)", "照片(&P)", "小说(&S)", "地址(&A)", "-", "选项(&O)",
-                                       "-", "关于(&H)", "使用方法(&Q)"}));
+        QCOMPARE(entries, QStringList({"日历(&D)", "照片(&P)", "小说(&S)", "地址(&A)", "-",
+                                       "选项(&O)", "-", "关于(&H)", "使用方法(&Q)"}));
 
         QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/a.jpg', 'a')");
         QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/b.jpg', 'b')");
@@ -106,12 +106,14 @@ private Q_SLOTS:
         d->novelAction->trigger(); // the catalogue came up modally and was closed
         QVERIFY(m_diary->novels->frame->isVisible());
         d->journalAction->trigger();
-        QVERIFY(m_diary->journal->calendarFrame->isVisible() && m_diary->journal->editorFrame->isVisible());
+        QVERIFY(m_diary->journal->calendarFrame->isVisible() &&
+                m_diary->journal->editorFrame->isVisible());
         d->helpAction->trigger();
         QCOMPARE(fake.opened.size(), 1);
         QVERIFY(fake.opened.first().toLocalFile().endsWith("/help/help.htm"));
         bool optionsShown = false;
-        whenShown(this, "frmOptions", [&](QWidget *w) { optionsShown = static_cast<QDialog *>(w)->isModal(); });
+        whenShown(this, "frmOptions",
+                  [&](QWidget *w) { optionsShown = static_cast<QDialog *>(w)->isModal(); });
         d->optionsAction->trigger();
         QVERIFY(optionsShown);
         d->aboutAction->trigger();
@@ -170,7 +172,8 @@ private Q_SLOTS:
         QCOMPARE(page->biographyView->font().pointSize(), 20);
         for (int i = 5; i < 63 + 3; ++i)
             page->typeNextCharacter();
-        QCOMPARE(page->biographyView->toPlainText(), AuthorPage::biography() + "\n" + AuthorPage::biography().left(3));
+        QCOMPARE(page->biographyView->toPlainText(),
+                 AuthorPage::biography() + "\n" + AuthorPage::biography().left(3));
 
         page->writeMail(); // the mail link does not close the page
         QVERIFY(page->isVisible());
@@ -193,7 +196,8 @@ private Q_SLOTS:
                      : target == "Image1" ? page->picture
                      : target == "Label1" ? page->nameLabel
                                           : page->biographyView->viewport();
-        const QPoint at = target == "page" ? QPoint(page->width() - 4, page->height() - 4) : QPoint(3, 3);
+        const QPoint at =
+            target == "page" ? QPoint(page->width() - 4, page->height() - 4) : QPoint(3, 3);
         QTest::mouseClick(w, Qt::LeftButton, {}, at);
         QVERIFY(!m_diary->authorPage.exists());
     }

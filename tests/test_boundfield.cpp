@@ -18,7 +18,9 @@ class TestBoundField : public QObject {
 
     QString stored(const QString &field, int row) {
         QSqlQuery q(m_store.database());
-        q.exec(QStringLiteral("SELECT %1 FROM photo ORDER BY rowid LIMIT 1 OFFSET %2").arg(field).arg(row));
+        q.exec(QStringLiteral("SELECT %1 FROM photo ORDER BY rowid LIMIT 1 OFFSET %2")
+                   .arg(field)
+                   .arg(row));
         return q.next() ? q.value(0).toString() : QStringLiteral("<none>");
     }
 

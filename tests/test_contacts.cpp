@@ -1,15 +1,15 @@
+#include "app/mainwindow.h"
 #include "contacts/contactspanel.h"
 #include "contacts/faceart.h"
 #include "contacts/findcontactdialog.h"
-#include "windowfixture.h"
-#include "fakeinteraction.h"
-#include "modal.h"
-#include "app/mainwindow.h"
-#include "widgets/panelframe.h"
-#include "widgets/picturebutton.h"
 #include "core/apppaths.h"
 #include "core/recordset.h"
 #include "core/store.h"
+#include "fakeinteraction.h"
+#include "modal.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "windowfixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -37,7 +37,8 @@ class TestContacts : public WindowFixture {
     }
     QStringList stored(const QString &field) {
         QSqlQuery q(m_store->database());
-        q.exec(QStringLiteral("SELECT ifnull(%1, '<null>') FROM address ORDER BY rowid").arg(field));
+        q.exec(
+            QStringLiteral("SELECT ifnull(%1, '<null>') FROM address ORDER BY rowid").arg(field));
         QStringList out;
         while (q.next())
             out << q.value(0).toString();
@@ -63,7 +64,8 @@ class TestContacts : public WindowFixture {
     }
     // Runs the find window modally, acting on it once it is up.
     void find(const std::function<void(FindContactDialog *)> &act) {
-        whenShown(this, "findaddress", [act](QWidget *w) { act(static_cast<FindContactDialog *>(w)); });
+        whenShown(this, "findaddress",
+                  [act](QWidget *w) { act(static_cast<FindContactDialog *>(w)); });
         c->findContact();
     }
 
@@ -77,7 +79,8 @@ private Q_SLOTS:
             const QImage img = FaceArt::face(n);
             QCOMPARE(img.size(), QSize(32, 32));
             QCOMPARE(img.pixel(0, 0), FaceArt::Transparent);
-            seen.insert(QByteArray(reinterpret_cast<const char *>(img.constBits()), int(img.sizeInBytes())));
+            seen.insert(QByteArray(reinterpret_cast<const char *>(img.constBits()),
+                                   int(img.sizeInBytes())));
             QVERIFY(QFile::exists(AppPaths::face(QStringLiteral("%1.bmp").arg(n))));
         }
         QCOMPARE(seen.size(), FaceArt::Count);
@@ -221,7 +224,7 @@ private Q_SLOTS:
         c->chooseFace(17);
         QCOMPARE(c->shownFace(), QString("17.bmp"));
         QCOMPARE(stored("qqpic").first(), QString("1.bmp")); // not saved by itself
-        QVERIFY(allLocked()); // works on locked fields too
+        QVERIFY(allLocked());                                // works on locked fields too
         c->showNext();
         c->showPrevious();
         QCOMPARE(c->shownFace(), QString("17.bmp"));
@@ -283,7 +286,8 @@ private Q_SLOTS:
         insert("张三", "1.bmp");
         openWindow();
         c->frame->setMouseTracking(true);
-        QMouseEvent move(QEvent::MouseMove, QPointF(760, 470), QPointF(760, 470), Qt::NoButton, {}, {});
+        QMouseEvent move(QEvent::MouseMove, QPointF(760, 470), QPointF(760, 470), Qt::NoButton, {},
+                         {});
         QApplication::sendEvent(c->frame, &move);
         QCOMPARE(c->field(0)->toolTip(), QString("张三"));
         QCOMPARE(c->field(1)->toolTip(), QString());

@@ -1,5 +1,5 @@
-#include "widgets/windowholder.h"
 #include "widgets/labelbutton.h"
+#include "widgets/windowholder.h"
 
 #include <QDialog>
 #include <QSignalSpy>

@@ -1,12 +1,12 @@
-#include "windowfixture.h"
+#include "app/mainwindow.h"
+#include "core/recordset.h"
+#include "core/store.h"
 #include "fakeinteraction.h"
 #include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
-#include "widgets/selectionformat.h"
-#include "app/mainwindow.h"
 #include "widgets/labelbutton.h"
-#include "core/recordset.h"
-#include "core/store.h"
+#include "widgets/selectionformat.h"
+#include "windowfixture.h"
 
 #include <QCalendarWidget>
 #include <QListView>
@@ -140,7 +140,8 @@ private Q_SLOTS:
 
         fake.confirmAnswer = true;
         j->deleteEntry();
-        QCOMPARE(rows(), QStringList({"20021207xyz|longer key", "20021207|late", "20030101|other"}));
+        QCOMPARE(rows(),
+                 QStringList({"20021207xyz|longer key", "20021207|late", "20030101|other"}));
         QCOMPARE(j->editor->toPlainText(), QString());
         QCOMPARE(j->entries->rowCount(), 3);
         j->deleteEntry(); // the first eight characters are what count
@@ -213,9 +214,10 @@ private Q_SLOTS:
         QList<QVariant> dates;
         for (int i = 0; i < 600; ++i) {
             const int pick = rng.bounded(40);
-            QVariant d = pick == 0 ? QVariant() : pick == 1 ? QVariant("2002120") :
-                         QVariant(QStringLiteral("200212%1").arg(10 + pick % 12) +
-                                  (pick % 5 == 0 ? "tail" : ""));
+            QVariant d = pick == 0   ? QVariant()
+                         : pick == 1 ? QVariant("2002120")
+                                     : QVariant(QStringLiteral("200212%1").arg(10 + pick % 12) +
+                                                (pick % 5 == 0 ? "tail" : ""));
             dates << d;
             insert(d, QString::number(i));
         }
@@ -333,7 +335,8 @@ private Q_SLOTS:
         setSelFontSize(j->editor, 20);
         setSelItalic(j->editor, true);
         selectAll();
-        const QFont shown = j->editor->currentCharFormat().font().resolve(j->editor->document()->defaultFont());
+        const QFont shown =
+            j->editor->currentCharFormat().font().resolve(j->editor->document()->defaultFont());
         QFont answer = shown;
         answer.setBold(true); // the user ticks bold only
         fake.fontAnswer = answer;

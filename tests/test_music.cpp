@@ -1,5 +1,5 @@
-#include "music/fluidplayer.h"
 #include "core/apppaths.h"
+#include "music/fluidplayer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -55,7 +55,8 @@ private Q_SLOTS:
             QVERIFY(f.read(4) == "MThd");
         }
         const QString wav = m_dir.filePath("song.wav");
-        const FluidPlayer::Render r = FluidPlayer::renderToFile(AppPaths::song(4), wav, m_soundFont);
+        const FluidPlayer::Render r =
+            FluidPlayer::renderToFile(AppPaths::song(4), wav, m_soundFont);
         QVERIFY(r.ok);
         QVERIFY(r.totalTicks > 0);
         QVERIFY(r.tick >= r.totalTicks); // position reaches length at the end
@@ -70,8 +71,8 @@ private Q_SLOTS:
             QSKIP("shared MIDI files not present");
         for (const char *name : {"emidi-powerup-type0.mid", "emidi-success2-type0.mid"}) {
             const QString wav = m_dir.filePath(QString::fromLatin1(name) + ".wav");
-            const FluidPlayer::Render r =
-                FluidPlayer::renderToFile(midi.filePath(QString::fromLatin1(name)), wav, m_soundFont);
+            const FluidPlayer::Render r = FluidPlayer::renderToFile(
+                midi.filePath(QString::fromLatin1(name)), wav, m_soundFont);
             QVERIFY2(r.ok && r.totalTicks > 0 && r.tick >= r.totalTicks, name);
             QVERIFY2(readWav(wav).rms > 10, name);
         }

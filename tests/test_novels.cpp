@@ -1,18 +1,18 @@
-#include "modal.h"
-#include "novels/cataloguedialog.h"
+#include "app/mainwindow.h"
+#include "core/apppaths.h"
 #include "core/catalogue.h"
 #include "core/chapterfile.h"
+#include "core/store.h"
+#include "modal.h"
+#include "novels/cataloguedialog.h"
 #include "novels/novelpanel.h"
-#include "app/mainwindow.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
-#include "core/apppaths.h"
-#include "core/store.h"
 
 #include <QApplication>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,16 +73,18 @@ private Q_SLOTS:
                 QVERIFY(!c->isExpanded());
                 seen << c->data(0, Qt::UserRole).toString() + "=" + c->text(0);
                 for (int k = 0; k < c->childCount(); ++k)
-                    seen << c->child(k)->data(0, Qt::UserRole).toString() + "=" + c->child(k)->text(0);
+                    seen << c->child(k)->data(0, Qt::UserRole).toString() + "=" +
+                                c->child(k)->text(0);
             }
             b->chooseNode(node(b, "四大名著")); // a category does nothing
             QVERIFY(b->isVisible());
         });
-        QCOMPARE(seen, QStringList({"wuxiastory=武侠小说", "she=射雕英雄传", "lu=鹿鼎记",
-                                    "newstory=言情小说", "qssymm=情深深雨蒙蒙", "netstory=网络小说",
-                                    "diyici=第一次亲密接触", "ircoffee=爱尔兰咖啡", "yuyi=雨衣",
-                                    "foreignstory=国外经典小说", "titanic=泰坦尼克", "oldstory=四大名著",
-                                    "xyj=西游记", "shz=水浒传", "hlm=红楼梦", "sgyy=三国演义"}));
+        QCOMPARE(seen,
+                 QStringList({"wuxiastory=武侠小说", "she=射雕英雄传", "lu=鹿鼎记",
+                              "newstory=言情小说", "qssymm=情深深雨蒙蒙", "netstory=网络小说",
+                              "diyici=第一次亲密接触", "ircoffee=爱尔兰咖啡", "yuyi=雨衣",
+                              "foreignstory=国外经典小说", "titanic=泰坦尼克", "oldstory=四大名著",
+                              "xyj=西游记", "shz=水浒传", "hlm=红楼梦", "sgyy=三国演义"}));
         QCOMPARE(n->chapterList->count(), 0);
     }
 
@@ -109,9 +111,10 @@ private Q_SLOTS:
         QCOMPARE(n->novelKeyBox->text(), QString("titanic"));
         QCOMPARE(n->chapterList->count(), 12);
 
-        const QMap<QString, int> counts = {{"shz", 120}, {"xyj", 101}, {"hlm", 120}, {"sgyy", 120},
-                                           {"lu", 52},   {"she", 43},  {"qssymm", 43}, {"diyici", 6},
-                                           {"ircoffee", 4}, {"yuyi", 5}, {"titanic", 12}};
+        const QMap<QString, int> counts = {{"shz", 120},   {"xyj", 101},   {"hlm", 120},
+                                           {"sgyy", 120},  {"lu", 52},     {"she", 43},
+                                           {"qssymm", 43}, {"diyici", 6},  {"ircoffee", 4},
+                                           {"yuyi", 5},    {"titanic", 12}};
         int total = 0;
         for (const Catalogue::Novel &novel : Catalogue::novels()) {
             QCOMPARE(Catalogue::chapterCaptions(novel).size(), counts.value(novel.key));
@@ -151,7 +154,8 @@ private Q_SLOTS:
         QCOMPARE(ChapterFile::decode(text.toUtf8()), text);
         QCOMPARE(ChapterFile::decode("\xEF\xBB\xBF" + text.toUtf8()), text);
         QCOMPARE(ChapterFile::decode("plain ascii\n"), QString("plain ascii\n"));
-        QCOMPARE(ChapterFile::decode("\xF0\x9F\x98\x80 ok"), QStringLiteral("😀 ok")); // four-byte UTF-8
+        QCOMPARE(ChapterFile::decode("\xF0\x9F\x98\x80 ok"),
+                 QStringLiteral("😀 ok")); // four-byte UTF-8
         // Overlong or surrogate forms are not UTF-8: read as GB18030 instead.
         QVERIFY(ChapterFile::decode("\xC0\xAF").compare(QStringLiteral("/")) != 0);
         QVERIFY(!ChapterFile::decode("\xED\xA0\x80").contains(QChar(0xD800)));
@@ -160,13 +164,17 @@ private Q_SLOTS:
         QCOMPARE(mixed.count(QChar(0xFFFD)), 1);
         QCOMPARE(mixed.remove(QChar(0xFFFD)), text + text);
         // A BOM before broken UTF-8 keeps every valid character.
-        QCOMPARE(ChapterFile::decode("\xEF\xBB\xBF" "a\xFFz"), QString("a\uFFFDz"));
+        QCOMPARE(ChapterFile::decode("\xEF\xBB\xBF"
+                                     "a\xFFz"),
+                 QString("a\uFFFDz"));
     }
 
     void unreadableChaptersGiveNothing() {
         QVERIFY(!ChapterFile::read(m_dir.filePath("missing")));
         QVERIFY(!ChapterFile::read(m_dir.path())); // a folder
-        QVERIFY(!ChapterFile::read(file("binary", QByteArray("\x7f" "ELF\0\0\1", 7))));
+        QVERIFY(!ChapterFile::read(file("binary", QByteArray("\x7f"
+                                                             "ELF\0\0\1",
+                                                             7))));
         QFile big(m_dir.filePath("big"));
         QVERIFY(big.open(QIODevice::WriteOnly));
         QVERIFY(big.resize(ChapterFile::MaxBytes + 1)); // sparse: costs no disk
@@ -201,7 +209,8 @@ private Q_SLOTS:
         n->startScrolling();
         QVERIFY(n->scrollTimer->isActive());
         QCOMPARE(n->scrollTimer->interval(), 4000);
-        QVERIFY(!n->scrollButton->isVisibleTo(n->frame) && n->stopScrollButton->isVisibleTo(n->frame));
+        QVERIFY(!n->scrollButton->isVisibleTo(n->frame) &&
+                n->stopScrollButton->isVisibleTo(n->frame));
         for (int i = 0; i < 3; ++i)
             n->scrollStep();
         QCOMPARE(n->paneTop(), -570.0f);
@@ -219,7 +228,8 @@ private Q_SLOTS:
 
         n->stopScrolling();
         QVERIFY(!n->scrollTimer->isActive());
-        QVERIFY(n->scrollButton->isVisibleTo(n->frame) && !n->stopScrollButton->isVisibleTo(n->frame));
+        QVERIFY(n->scrollButton->isVisibleTo(n->frame) &&
+                !n->stopScrollButton->isVisibleTo(n->frame));
         QCOMPARE(n->paneTop(), -190.0f); // frozen where it was
     }
 
@@ -230,7 +240,8 @@ private Q_SLOTS:
         c.setPosition(5, QTextCursor::KeepAnchor);
         n->readingPane->setTextCursor(c);
         n->enlargeText();
-        QVERIFY(!n->enlargeButton->isVisibleTo(n->frame) && n->restoreButton->isVisibleTo(n->frame));
+        QVERIFY(!n->enlargeButton->isVisibleTo(n->frame) &&
+                n->restoreButton->isVisibleTo(n->frame));
         SelectionFormat f = SelectionFormat::of(n->readingPane);
         QCOMPARE(*f.fontSize, 14.0);
         QCOMPARE(*f.bold, true);

@@ -1,13 +1,13 @@
-#include "fakeplayer.h"
-#include "windowfixture.h"
-#include "modal.h"
-#include "journal/journalpanel.h"
-#include "options/optionsdialog.h"
-#include "widgets/clickablelabel.h"
 #include "app/mainwindow.h"
-#include "widgets/panelframe.h"
 #include "core/apppaths.h"
 #include "core/store.h"
+#include "fakeplayer.h"
+#include "journal/journalpanel.h"
+#include "modal.h"
+#include "options/optionsdialog.h"
+#include "widgets/clickablelabel.h"
+#include "widgets/panelframe.h"
+#include "windowfixture.h"
 
 #include <QCalendarWidget>
 #include <QCheckBox>

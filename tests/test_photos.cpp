@@ -1,12 +1,12 @@
-#include "windowfixture.h"
-#include "fakeinteraction.h"
-#include "photos/photopanel.h"
-#include "core/picturefit.h"
-#include "widgets/panelframe.h"
 #include "app/mainwindow.h"
-#include "widgets/picturebutton.h"
+#include "core/picturefit.h"
 #include "core/recordset.h"
 #include "core/store.h"
+#include "fakeinteraction.h"
+#include "photos/photopanel.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "windowfixture.h"
 
 #include <QDataStream>
 #include <QLabel>
@@ -55,11 +55,13 @@ private Q_SLOTS:
     void cleanup() { closeAll(); }
 
     void fittingArithmetic() {
-        auto fit = [](float w1, float h1, float w2, float h2) { return *fitPicture(w1, h1, w2, h2); };
+        auto fit = [](float w1, float h1, float w2, float h2) {
+            return *fitPicture(w1, h1, w2, h2);
+        };
         QCOMPARE(fit(400, 300, 800, 400), QRectF(0, 50, 400, 200));  // shrink
         QCOMPARE(fit(400, 300, 100, 200), QRectF(125, 0, 150, 300)); // grow
         QCOMPARE(fit(400, 300, 400, 300), QRectF(0, 0, 400, 300));   // exact
-        const QRectF tall = fit(400, 300, 300, 600); // taller than the box only
+        const QRectF tall = fit(400, 300, 300, 600);                 // taller than the box only
         QCOMPARE(tall.height(), 300.0);
         QCOMPARE(tall.width(), 150.0);
         QCOMPARE(tall.left(), 125.0);
@@ -96,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(p->previewPath(), c);
         QVERIFY(p->nextPhotoButton->isEnabled());
         QVERIFY(p->largeView->isVisibleTo(p->frame)); // inside the table it stays
-        p->showNextPhoto(); // at the end
+        p->showNextPhoto();                           // at the end
         QCOMPARE(p->previewPath(), c);
         QCOMPARE(p->descriptionBox->text(), QString("C"));
         QVERIFY(!p->nextPhotoButton->isEnabled());
@@ -138,8 +140,9 @@ private Q_SLOTS:
         p->descriptionBox->setText("typed after choosing");
         p->addPhoto();
         p->addPhoto(); // twice: two rows, one path
-        QCOMPARE(rows(), QStringList({"old.jpg|on screen", "|on screen", "new.BMP|typed after choosing",
-                                      "new.BMP|typed after choosing"}));
+        QCOMPARE(rows(),
+                 QStringList({"old.jpg|on screen", "|on screen", "new.BMP|typed after choosing",
+                              "new.BMP|typed after choosing"}));
         QCOMPARE(p->pathBox->text(), bmp); // the new row is current
 
         // Choosing and then stepping away does not touch the row on screen.
@@ -205,7 +208,7 @@ private Q_SLOTS:
         for (int i = 0; i < 4; ++i) {
             p->showNextPhoto();
             QCOMPARE(p->previewPath(), good); // the previous picture stays
-            p->openLargeView();                // the large view empties and stops
+            p->openLargeView();               // the large view empties and stops
             QVERIFY(p->largeViewPath().isEmpty());
         }
     }

@@ -54,7 +54,8 @@ private Q_SLOTS:
         Contact friend2;
         friend2.name = "O'Brien \"quoted\"";
         roundTrip<Contact>({friend1, friend2});
-        roundTrip<Photo>({{"/home/u/照片/a b.jpg", QStringLiteral("我们")}, {"/x.bmp", QString("")}});
+        roundTrip<Photo>(
+            {{"/home/u/照片/a b.jpg", QStringLiteral("我们")}, {"/x.bmp", QString("")}});
         // One field list: the fields of the types are those the store makes.
         QCOMPARE(Contact::fields().size(), 12);
         QCOMPARE(JournalEntry::fields(), QStringList({"dates", "things"}));

@@ -1,18 +1,18 @@
-#include "contacts/contactspanel.h"
-#include "fakeinteraction.h"
-#include "modal.h"
-#include "journal/journalpanel.h"
-#include "options/optionsdialog.h"
 #include "app/mainwindow.h"
-#include "novels/novelpanel.h"
-#include "photos/photopanel.h"
-#include "widgets/labelbutton.h"
 #include "app/splashwindow.h"
-#include "widgets/panelframe.h"
-#include "widgets/picturebutton.h"
+#include "contacts/contactspanel.h"
 #include "core/apppaths.h"
 #include "core/recordset.h"
 #include "core/store.h"
+#include "fakeinteraction.h"
+#include "journal/journalpanel.h"
+#include "modal.h"
+#include "novels/novelpanel.h"
+#include "options/optionsdialog.h"
+#include "photos/photopanel.h"
+#include "widgets/labelbutton.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -71,8 +71,10 @@ private Q_SLOTS:
         QCOMPARE(surfaces.first(), &diary);
         for (QWidget *s : surfaces)
             QCOMPARE(surfaceColour(s), QColor(247, 165, 85));
-        QVERIFY(!diary.journal->calendarFrame->isHidden() && !diary.journal->editorFrame->isHidden());
-        QVERIFY(diary.photos->frame->isHidden() && diary.novels->frame->isHidden() && diary.contacts->frame->isHidden());
+        QVERIFY(!diary.journal->calendarFrame->isHidden() &&
+                !diary.journal->editorFrame->isHidden());
+        QVERIFY(diary.photos->frame->isHidden() && diary.novels->frame->isHidden() &&
+                diary.contacts->frame->isHidden());
         QCOMPARE(diary.journal->calendar->selectedDate(), QDate::currentDate());
         QCOMPARE(diary.journal->calendar->toolTip(), QString("单击今天显示今天日期"));
         QVERIFY(!diary.journal->saveButton->isEnabled());
@@ -82,12 +84,14 @@ private Q_SLOTS:
         QCOMPARE(diary.novelScrollTimer->interval(), 4000);
         QCOMPARE(diary.hideButton->toolTip(), QString("最小化"));
         QCOMPARE(diary.closeButton->toolTip(), QString("关闭"));
-        QVERIFY(diary.journalRecords->isOpen() && diary.contactRecords->isOpen() && diary.photoRecords->isOpen());
+        QVERIFY(diary.journalRecords->isOpen() && diary.contactRecords->isOpen() &&
+                diary.photoRecords->isOpen());
         // Every named control is reachable by its name.
-        for (const char *name : {"Command1", "Command2", "Command3", "Command4", "helps", "minisys",
-                                 "exitsys", "Frame1", "Frame2", "Frame3", "Frame4", "Frame5",
-                                 "MonthView1", "List1", "RTBox", "fontpor", "fontadd", "fontminus",
-                                 "underline", "color", "save", "deldata", "opitions", "aboutfrm"})
+        for (const char *name :
+             {"Command1",   "Command2", "Command3", "Command4", "helps",    "minisys",
+              "exitsys",    "Frame1",   "Frame2",   "Frame3",   "Frame4",   "Frame5",
+              "MonthView1", "List1",    "RTBox",    "fontpor",  "fontadd",  "fontminus",
+              "underline",  "color",    "save",     "deldata",  "opitions", "aboutfrm"})
             QVERIFY2(diary.findChild<QWidget *>(name), name);
     }
 
@@ -117,7 +121,8 @@ private Q_SLOTS:
     void deferredStartCompletesOnceInEitherOrder() {
         std::unique_ptr<MainWindow> early(SplashWindow::start(m_store.get()));
         QVERIFY(!early->isComplete() && !early->optionsDialog.existing());
-        QVERIFY(early->journal->calendarFrame->isVisible() && early->journal->editorFrame->isVisible());
+        QVERIFY(early->journal->calendarFrame->isVisible() &&
+                early->journal->editorFrame->isVisible());
         QCOMPARE(early->colouredSurfaces().size(), 3);
         early->setBackgroundColour(QColor(10, 20, 30));
         early->showContactsPage();
@@ -134,7 +139,8 @@ private Q_SLOTS:
 
         std::unique_ptr<MainWindow> waited(SplashWindow::start(m_store.get()));
         QTRY_VERIFY(waited->isComplete());
-        QVERIFY(waited->journal->calendarFrame->isVisible() && !waited->contacts->frame->isVisible());
+        QVERIFY(waited->journal->calendarFrame->isVisible() &&
+                !waited->contacts->frame->isVisible());
         QCOMPARE(waited->colouredSurfaces().size(), 6);
         QVERIFY(waited->optionsDialog.existing() && waited->optionsDialog.existing()->isHidden());
     }
@@ -160,9 +166,9 @@ private Q_SLOTS:
         QFETCH(QStringList, order);
         MainWindow diary(m_store.get());
         diary.show();
-        const QList<PanelFrame *> frames = {diary.journal->calendarFrame, diary.journal->editorFrame,
-                                            diary.photos->frame, diary.novels->frame,
-                                            diary.contacts->frame};
+        const QList<PanelFrame *> frames = {diary.journal->calendarFrame,
+                                            diary.journal->editorFrame, diary.photos->frame,
+                                            diary.novels->frame, diary.contacts->frame};
         // Start from the opposite of the outcome so every change is visible.
         for (const QString &step : order) {
             const bool shows = step.startsWith("show");
@@ -171,7 +177,8 @@ private Q_SLOTS:
         VisibilityLog log;
         for (PanelFrame *f : frames)
             f->installEventFilter(&log);
-        PictureButton *buttons[] = {diary.journalPageButton, diary.photoPageButton, diary.novelPageButton, diary.contactsPageButton};
+        PictureButton *buttons[] = {diary.journalPageButton, diary.photoPageButton,
+                                    diary.novelPageButton, diary.contactsPageButton};
         whenShown(&diary, "book", [](QWidget *) {});
         buttons[button - 1]->click();
         QCOMPARE(log.events, order);
@@ -202,7 +209,8 @@ private Q_SLOTS:
         const QPoint grab(400, 30); // the window's own background
         QVERIFY(diary.childAt(grab) == nullptr);
         const QPoint grabGlobal = diary.mapToGlobal(grab);
-        auto moveTo = [&](QPoint global, QEvent::Type type, Qt::MouseButton b, Qt::MouseButtons bs) {
+        auto moveTo = [&](QPoint global, QEvent::Type type, Qt::MouseButton b,
+                          Qt::MouseButtons bs) {
             send(&diary, type, diary.mapFromGlobal(global), b, bs);
         };
         moveTo(grabGlobal, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
@@ -229,8 +237,10 @@ private Q_SLOTS:
         const QPoint onPanel(200, 470);
         QVERIFY(diary.journal->calendarFrame->childAt(onPanel) == nullptr);
         const QPoint before = diary.pos();
-        send(diary.journal->calendarFrame, QEvent::MouseButtonPress, onPanel, Qt::LeftButton, Qt::LeftButton);
-        send(diary.journal->calendarFrame, QEvent::MouseMove, onPanel + QPoint(20, 0), Qt::NoButton, Qt::LeftButton);
+        send(diary.journal->calendarFrame, QEvent::MouseButtonPress, onPanel, Qt::LeftButton,
+             Qt::LeftButton);
+        send(diary.journal->calendarFrame, QEvent::MouseMove, onPanel + QPoint(20, 0), Qt::NoButton,
+             Qt::LeftButton);
         QCOMPARE(diary.pos(), before);
     }
 
@@ -239,7 +249,7 @@ private Q_SLOTS:
         diary.show();
         QSignalSpy popups(&diary, &MainWindow::popupRequested);
         for (PanelFrame *f : {diary.journal->calendarFrame, diary.journal->editorFrame,
-                                            diary.photos->frame, diary.novels->frame, diary.contacts->frame}) {
+                              diary.photos->frame, diary.novels->frame, diary.contacts->frame}) {
             f->show();
             const QPoint p(f->width() - 3, f->height() - 3);
             QVERIFY(f->childAt(p) == nullptr);
@@ -263,7 +273,8 @@ private Q_SLOTS:
         send(diary.contacts->frame, QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, {});
         QVERIFY(j->fontButton->isBold());
         // Frame2's background resets all nine.
-        send(diary.journal->editorFrame, QEvent::MouseMove, QPoint(diary.journal->editorFrame->width() - 3, 200), Qt::NoButton, {});
+        send(diary.journal->editorFrame, QEvent::MouseMove,
+             QPoint(diary.journal->editorFrame->width() - 3, 200), Qt::NoButton, {});
         for (LabelButton *l : j->labelButtons())
             QVERIFY2(!l->isBold(), qPrintable(l->objectName()));
         send(j->colourButton, QEvent::MouseMove, QPoint(3, 3), Qt::NoButton, {});

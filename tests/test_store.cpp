@@ -125,7 +125,7 @@ private Q_SLOTS:
             const QByteArray full = makeValidDatabase(dir.filePath("full.db"));
             QVERIFY(full.size() > 16384);
             writeFile(path, kind == "truncated-odd" ? full.left(full.size() - 1000)
-                                                     : full.left(full.size() / 2 / 4096 * 4096));
+                                                    : full.left(full.size() / 2 / 4096 * 4096));
         } else {
             QVERIFY(QDir(dir.path()).mkdir("work.db"));
         }

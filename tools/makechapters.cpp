@@ -13,11 +13,12 @@ namespace {
 const QString Marker = QStringLiteral("本章的正文没有随程序提供。");
 
 QString notice(const Catalogue::Novel &novel, const QString &caption, int n) {
-    return QStringLiteral("《%1》%2\n\n"
-                          "本章的正文没有随程序提供。\n\n"
-                          "如果你有这一章的纯文本文件（GBK 或 UTF-8 编码），把它放到程序文件夹中的\n"
-                          "    story/%3/%4\n"
-                          "（文件名就是章节号，没有扩展名），单击这一章就能阅读了。\n")
+    return QStringLiteral(
+               "《%1》%2\n\n"
+               "本章的正文没有随程序提供。\n\n"
+               "如果你有这一章的纯文本文件（GBK 或 UTF-8 编码），把它放到程序文件夹中的\n"
+               "    story/%3/%4\n"
+               "（文件名就是章节号，没有扩展名），单击这一章就能阅读了。\n")
         .arg(novel.caption, caption, novel.folder)
         .arg(n);
 }
@@ -47,7 +48,8 @@ int main(int argc, char *argv[]) {
                 file.close();
             }
             const QByteArray text = gbk.encode(notice(novel, captions[n - 1], n));
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+                file.write(text) != text.size())
                 return 1;
         }
     }

@@ -40,47 +40,97 @@ struct Tune {
 };
 
 const Tune tunes[] = {
-    {"Ode to Joy (Beethoven, Symphony No. 9, 1824)", 0, false, 112, {0, 73, 40, 56}, 48,
+    {"Ode to Joy (Beethoven, Symphony No. 9, 1824)",
+     0,
+     false,
+     112,
+     {0, 73, 40, 56},
+     48,
      "E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 | E4/1.5 D4/0.5 D4/2 | E4 E4 F4 G4 | G4 F4 E4 D4 |"
      " C4 C4 D4 E4 | D4/1.5 C4/0.5 C4/2 | D4 D4 E4 C4 | D4 E4/0.5 F4/0.5 E4 C4 |"
      " D4 E4/0.5 F4/0.5 E4 D4 | C4 D4 G3/2 | E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 |"
      " D4/1.5 C4/0.5 C4/2"},
-    {"Ah! vous dirai-je, maman (French folk tune, 18th century)", 0, false, 100, {10, 8, 11, 9}, 0,
+    {"Ah! vous dirai-je, maman (French folk tune, 18th century)",
+     0,
+     false,
+     100,
+     {10, 8, 11, 9},
+     0,
      "C4 C4 G4 G4 | A4 A4 G4/2 | F4 F4 E4 E4 | D4 D4 C4/2 | G4 G4 F4 F4 | E4 E4 D4/2 |"
      " G4 G4 F4 F4 | E4 E4 D4/2 | C4 C4 G4 G4 | A4 A4 G4/2 | F4 F4 E4 E4 | D4 D4 C4/2"},
-    {"Frere Jacques (French folk round, 18th century)", 0, false, 116, {71, 68, 72, 70}, 32,
+    {"Frere Jacques (French folk round, 18th century)",
+     0,
+     false,
+     116,
+     {71, 68, 72, 70},
+     32,
      "C4 D4 E4 C4 | C4 D4 E4 C4 | E4 F4 G4/2 | E4 F4 G4/2 |"
      " G4/0.5 A4/0.5 G4/0.5 F4/0.5 E4 C4 | G4/0.5 A4/0.5 G4/0.5 F4/0.5 E4 C4 |"
      " C4 G3 C4/2 | C4 G3 C4/2"},
-    {"Jasmine Flower (Chinese folk song, 18th century)", 0, false, 72, {73, 107, 75, 104}, 46,
+    {"Jasmine Flower (Chinese folk song, 18th century)",
+     0,
+     false,
+     72,
+     {73, 107, 75, 104},
+     46,
      "E4 E4/0.5 G4/0.5 A4/0.5 C5/0.5 C5/0.5 A4/0.5 | G4 G4/0.5 A4/0.5 G4/2 |"
      " E4 E4/0.5 G4/0.5 A4/0.5 C5/0.5 C5/0.5 A4/0.5 | G4 G4/0.5 A4/0.5 G4/2 |"
      " G4 G4 G4 E4/0.5 G4/0.5 | A4 A4 G4/2 | E4 D4/0.5 E4/0.5 G4 E4/0.5 D4/0.5 |"
      " C4 C4/0.5 D4/0.5 C4/2 | E4/0.5 D4/0.5 C4/0.5 E4/0.5 D4/1.5 E4/0.5 |"
      " G4 A4/0.5 C5/0.5 G4/2 | D4 E4/0.5 G4/0.5 D4/0.5 E4/0.5 C4/0.5 A3/0.5 | G3/3 R/1"},
-    {"Auld Lang Syne (Scottish folk song)", 0, false, 88, {22, 21, 0, 74}, 19,
+    {"Auld Lang Syne (Scottish folk song)",
+     0,
+     false,
+     88,
+     {22, 21, 0, 74},
+     19,
      "G3 | C4/1.5 C4/0.5 C4 E4 | D4/1.5 C4/0.5 D4 E4/0.5 D4/0.5 | C4/1.5 C4/0.5 E4 G4 |"
      " A4/3 A4 | G4/1.5 E4/0.5 E4 C4 | D4/1.5 C4/0.5 D4 E4/0.5 D4/0.5 |"
      " C4/1.5 A3/0.5 A3 G3 | C4/3"},
-    {"Greensleeves (English folk tune, 16th century)", 9, true, 150, {24, 73, 46, 68}, 48,
+    {"Greensleeves (English folk tune, 16th century)",
+     9,
+     true,
+     150,
+     {24, 73, 46, 68},
+     48,
      "A4 | C5/2 D5 | E5/1.5 F5/0.5 E5 | D5/2 B4 | G4/1.5 A4/0.5 B4 | C5/2 A4 |"
      " A4/1.5 G#4/0.5 A4 | B4/2 G#4 | E4/2 A4 | C5/2 D5 | E5/1.5 F5/0.5 E5 | D5/2 B4 |"
      " G4/1.5 A4/0.5 B4 | C5/1.5 B4/0.5 A4 | G#4/1.5 F#4/0.5 G#4 | A4/3 | A4/3"},
-    {"New Britain, the hymn tune of Amazing Grace (1829)", 7, false, 80, {19, 52, 42, 73}, 49,
+    {"New Britain, the hymn tune of Amazing Grace (1829)",
+     7,
+     false,
+     80,
+     {19, 52, 42, 73},
+     49,
      "D4 | G4/2 B4/0.5 G4/0.5 | B4/2 A4 | G4/2 E4 | D4/2 D4 | G4/2 B4/0.5 G4/0.5 | B4/2 A4 |"
      " D5/3 | D5/2 B4 | D5/2 B4/0.5 G4/0.5 | B4/2 A4 | G4/2 E4 | D4/2 D4 |"
      " G4/2 B4/0.5 G4/0.5 | B4/2 A4 | G4/3"},
-    {"Wiegenlied, Brahms' Lullaby (1868)", 0, false, 84, {10, 46, 11, 0}, 48,
+    {"Wiegenlied, Brahms' Lullaby (1868)",
+     0,
+     false,
+     84,
+     {10, 46, 11, 0},
+     48,
      "E4/0.5 E4/0.5 | G4/2 E4/0.5 E4/0.5 | G4/2 E4/0.5 G4/0.5 | C5 B4/1.5 A4/0.5 |"
      " A4 G4 D4/0.5 E4/0.5 | F4 D4 D4/0.5 E4/0.5 | F4/2 D4/0.5 F4/0.5 | B4/0.5 A4/0.5 G4 B4 |"
      " C5/2 C4/0.5 C4/0.5 | C5/2 A4/0.5 F4/0.5 | G4/2 E4/0.5 C4/0.5 | F4 G4 A4 |"
      " G4/2 C4/0.5 C4/0.5 | C5/2 A4/0.5 F4/0.5 | G4/2 E4/0.5 C4/0.5 | F4 E4 D4 | C4/3"},
-    {"Oh! Susanna (Stephen Foster, 1848)", 0, false, 120, {25, 105, 22, 24}, 32,
+    {"Oh! Susanna (Stephen Foster, 1848)",
+     0,
+     false,
+     120,
+     {25, 105, 22, 24},
+     32,
      "C4/0.5 D4/0.5 | E4 G4 G4/1.5 A4/0.5 | G4 E4 C4/1.5 D4/0.5 | E4 E4 D4 C4 |"
      " D4/3 C4/0.5 D4/0.5 | E4 G4 G4/1.5 A4/0.5 | G4 E4 C4/1.5 D4/0.5 | E4 E4 D4 D4 |"
      " C4/3 R/1 | F4/2 F4/2 | A4 A4/2 A4 | G4 G4 E4 C4 | D4/3 C4/0.5 D4/0.5 |"
      " E4 G4 G4/1.5 A4/0.5 | G4 E4 C4/1.5 D4/0.5 | E4 E4 D4 D4 | C4/4"},
-    {"Minuet in G (Christian Petzold, about 1725)", 7, false, 126, {6, 0, 46, 73}, 48,
+    {"Minuet in G (Christian Petzold, about 1725)",
+     7,
+     false,
+     126,
+     {6, 0, 46, 73},
+     48,
      "D5 G4/0.5 A4/0.5 B4/0.5 C5/0.5 | D5 G4 G4 | E5 C5/0.5 D5/0.5 E5/0.5 F#5/0.5 | G5 G4 G4 |"
      " C5 D5/0.5 C5/0.5 B4/0.5 A4/0.5 | B4 C5/0.5 B4/0.5 A4/0.5 G4/0.5 |"
      " F#4 G4/0.5 A4/0.5 B4/0.5 G4/0.5 | A4/3 | D5 G4/0.5 A4/0.5 B4/0.5 C5/0.5 | D5 G4 G4 |"
@@ -180,7 +230,8 @@ QByteArray track(QList<Event> events) {
     return chunk + body;
 }
 
-void note(QList<Event> &events, int channel, int pitch, quint32 start, quint32 length, int velocity) {
+void note(QList<Event> &events, int channel, int pitch, quint32 start, quint32 length,
+          int velocity) {
     events << Event{start, bytes3(0x90 | channel, pitch, velocity)};
     events << Event{start + length, bytes3(0x80 | channel, pitch, 0)};
 }
@@ -207,8 +258,8 @@ QByteArray song(const Tune &tune) {
             for (const Note &n : bar) {
                 const quint32 len = quint32(n.beats * Division);
                 if (n.pitch >= 0)
-                    note(melody, 0, std::min(n.pitch + lift, 108), tick + quint32(barBeats * Division),
-                         len - len / 10, 96);
+                    note(melody, 0, std::min(n.pitch + lift, 108),
+                         tick + quint32(barBeats * Division), len - len / 10, 96);
                 barBeats += n.beats;
             }
             // Bass on the bar's first beat, the chord broken over the others.
@@ -230,7 +281,8 @@ QByteArray song(const Tune &tune) {
 
     QList<Event> meta;
     const quint32 tempo = quint32(60000000 / tune.beatsPerMinute);
-    meta << Event{0, QByteArray("\xFF\x51\x03", 3) + char(tempo >> 16) + char(tempo >> 8) + char(tempo)};
+    meta << Event{0, QByteArray("\xFF\x51\x03", 3) + char(tempo >> 16) + char(tempo >> 8) +
+                         char(tempo)};
     const QByteArray title(tune.name);
     QByteArray nameEvent("\xFF\x03", 2);
     variableLength(nameEvent, quint32(title.size()));

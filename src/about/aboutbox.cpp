@@ -14,7 +14,8 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFi
 
     iconLabel = new QLabel(this);
     iconLabel->setObjectName(QStringLiteral("picIcon"));
-    iconLabel->setPixmap(Artwork::pixmap(QStringLiteral("quillary"), QSize(48, 48), devicePixelRatioF()));
+    iconLabel->setPixmap(
+        Artwork::pixmap(QStringLiteral("quillary"), QSize(48, 48), devicePixelRatioF()));
     iconLabel->setGeometry(20, 20, 48, 48);
 
     titleLabel = new QLabel(QStringLiteral("Quillary"), this);
@@ -32,9 +33,11 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFi
     versionLabel->setGeometry(84, 50, 300, 22);
 
     descriptionLabel = new QLabel(
-        QStringLiteral("本软件的开发纯属个人爱好，无任何商业目的，适用于windows平台。本软件主要功能是用来写日记，"
-                       "还有多本好看的小说,以及通讯录和相册。其他的功能就不一一列举了，各位自己慢慢看吧，"
-                       "发现什么问题，请大家多给小弟提意见，千万不要吝啬笔墨，在下感激不尽！"),
+        QStringLiteral(
+            "本软件的开发纯属个人爱好，无任何商业目的，适用于windows平台。本软件主要功能是用来写日"
+            "记，"
+            "还有多本好看的小说,以及通讯录和相册。其他的功能就不一一列举了，各位自己慢慢看吧，"
+            "发现什么问题，请大家多给小弟提意见，千万不要吝啬笔墨，在下感激不尽！"),
         this);
     descriptionLabel->setObjectName(QStringLiteral("Label1"));
     descriptionLabel->setWordWrap(true);
@@ -62,6 +65,8 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFi
     okButton->setGeometry(330, 262, 110, 30);
 
     connect(okButton, &QPushButton::clicked, this, &QDialog::close);
-    connect(authorButton, &QPushButton::clicked, this, [this] { Q_EMIT authorPageRequested(true); });
-    connect(versionLabel, &ClickableLabel::clicked, this, [this] { Q_EMIT authorPageRequested(false); });
+    connect(authorButton, &QPushButton::clicked, this,
+            [this] { Q_EMIT authorPageRequested(true); });
+    connect(versionLabel, &ClickableLabel::clicked, this,
+            [this] { Q_EMIT authorPageRequested(false); });
 }

@@ -21,13 +21,15 @@ const QString &AuthorPage::mailAddress() {
     return address;
 }
 
-AuthorPage::AuthorPage(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+AuthorPage::AuthorPage(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("introduce"));
     setWindowTitle(QStringLiteral("关于作者"));
     setFixedSize(440, 330);
 
     picture = new ClickableLabel(QStringLiteral("Image1"), this);
-    picture->setPixmap(Artwork::pixmap(QStringLiteral("quillary"), QSize(64, 64), devicePixelRatioF()));
+    picture->setPixmap(
+        Artwork::pixmap(QStringLiteral("quillary"), QSize(64, 64), devicePixelRatioF()));
     picture->setGeometry(16, 16, 64, 64);
     nameLabel = new ClickableLabel(QStringLiteral("Label1"), this);
     nameLabel->setText(QStringLiteral("Quillary 团队（昵称：羽毛笔）  QQ：10000"));

@@ -1,12 +1,12 @@
-#include "widgets/artwork.h"
 #include "app/mainwindow.h"
-#include "app/trayicon.h"
-#include "app/splashwindow.h"
 #include "app/singleinstance.h"
-#include "widgets/style.h"
+#include "app/splashwindow.h"
 #include "app/termination.h"
+#include "app/trayicon.h"
 #include "core/apppaths.h"
 #include "core/store.h"
+#include "widgets/artwork.h"
+#include "widgets/style.h"
 
 #include <QApplication>
 
@@ -39,7 +39,8 @@ int main(int argc, char *argv[]) {
         window->activateWindow();
     });
     QObject::connect(&app, &QApplication::aboutToQuit, window, &MainWindow::savePendingEdits);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, window, &MainWindow::savePendingEdits);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, window,
+                     &MainWindow::savePendingEdits);
     const int rc = QApplication::exec();
     delete window;
     return rc;

@@ -1,25 +1,25 @@
 #include "app/mainwindow.h"
 
 #include "about/aboutbox.h"
-#include "app/popupmenu.h"
 #include "about/authorpage.h"
-#include "contacts/contactspanel.h"
-#include "journal/journalpanel.h"
-#include "options/optionsdialog.h"
-#include "novels/novelpanel.h"
-#include "photos/photopanel.h"
-#include "widgets/artwork.h"
+#include "app/popupmenu.h"
 #include "app/trayicon.h"
-#include "widgets/interaction.h"
+#include "contacts/contactspanel.h"
+#include "core/apppaths.h"
+#include "core/recordset.h"
+#include "core/result.h"
+#include "core/settingsfile.h"
+#include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
 #include "music/musicplayer.h"
-#include "core/result.h"
+#include "novels/novelpanel.h"
+#include "options/optionsdialog.h"
+#include "photos/photopanel.h"
+#include "widgets/artwork.h"
+#include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
-#include "core/apppaths.h"
-#include "core/recordset.h"
-#include "core/settingsfile.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -207,7 +207,9 @@ void MainWindow::applySettings(const Settings &settings) {
     journal->setStartOfWeek(settings.startOfWeek);
 }
 
-QColor MainWindow::backgroundColour() const { return surfaceColour(this); }
+QColor MainWindow::backgroundColour() const {
+    return surfaceColour(this);
+}
 
 QList<QWidget *> MainWindow::colouredSurfaces() const {
     QList<QWidget *> surfaces = {const_cast<MainWindow *>(this), journal->calendarFrame,
@@ -287,7 +289,9 @@ void MainWindow::restartFinishedSong() {
         BackgroundMusic::start(*m_player, m_settings.song);
 }
 
-void MainWindow::openOptions() { optionsDialog.get()->exec(); }
+void MainWindow::openOptions() {
+    optionsDialog.get()->exec();
+}
 
 void MainWindow::openAbout() {
     AboutBox *box = aboutBox.get();
@@ -317,7 +321,9 @@ void MainWindow::hideToTray() {
         hide();
 }
 
-void MainWindow::showPopupMenu(const QPoint &globalPos) { popupMenu->popup(globalPos); }
+void MainWindow::showPopupMenu(const QPoint &globalPos) {
+    popupMenu->popup(globalPos);
+}
 
 void MainWindow::mousePressEvent(QMouseEvent *event) {
     if (childAt(event->position().toPoint())) {

@@ -12,10 +12,12 @@ PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
         return a;
     };
     // Page entries press the page buttons, as a click on them would.
-    journalAction = entry("menudiary", "日历(&D)", [window] { window->journalPageButton->click(); });
+    journalAction =
+        entry("menudiary", "日历(&D)", [window] { window->journalPageButton->click(); });
     photoAction = entry("menuphoto", "照片(&P)", [window] { window->photoPageButton->click(); });
     novelAction = entry("menustory", "小说(&S)", [window] { window->novelPageButton->click(); });
-    contactsAction = entry("menuadd", "地址(&A)", [window] { window->contactsPageButton->click(); });
+    contactsAction =
+        entry("menuadd", "地址(&A)", [window] { window->contactsPageButton->click(); });
     addSeparator()->setObjectName(QStringLiteral("line1"));
     optionsAction = entry("menuoption", "选项(&O)", &MainWindow::openOptions);
     addSeparator()->setObjectName(QStringLiteral("line2"));

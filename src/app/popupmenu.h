@@ -11,9 +11,9 @@ class PopupMenu : public QMenu {
 public:
     explicit PopupMenu(MainWindow *window);
 
-    QAction *journalAction; // menudiary
-    QAction *photoAction;   // menuphoto
-    QAction *novelAction;   // menustory
+    QAction *journalAction;  // menudiary
+    QAction *photoAction;    // menuphoto
+    QAction *novelAction;    // menustory
     QAction *contactsAction; // menuadd
     QAction *optionsAction;
     QAction *aboutAction;

@@ -10,8 +10,8 @@
 SingleInstance::SingleInstance(const QString &folder, QObject *parent)
     : QObject(parent), m_folder(folder) {
     // Socket names are short; the folder's hash keeps users and stores apart.
-    const QByteArray hash = QCryptographicHash::hash(QDir(folder).absolutePath().toUtf8(),
-                                                     QCryptographicHash::Sha1);
+    const QByteArray hash =
+        QCryptographicHash::hash(QDir(folder).absolutePath().toUtf8(), QCryptographicHash::Sha1);
     m_serverName = QStringLiteral("quillary-") + QString::fromLatin1(hash.toHex().left(16));
 }
 

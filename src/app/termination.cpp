@@ -21,7 +21,8 @@ void onSignal(int) {
 void quitOnSignals() {
     if (pipeFds[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, pipeFds) != 0)
         return;
-    auto *notifier = new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
+    auto *notifier =
+        new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(pipeFds[1], &byte, 1);

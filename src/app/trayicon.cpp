@@ -25,7 +25,8 @@ bool addIcon(QWidget *window) {
                      [target](QSystemTrayIcon::ActivationReason reason) {
                          // A press of either button; the rest of a double click,
                          // the middle button and moves do nothing.
-                         if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::Context)
+                         if (reason != QSystemTrayIcon::Trigger &&
+                             reason != QSystemTrayIcon::Context)
                              return;
                          removeIcon();
                          if (target)
@@ -43,8 +44,12 @@ void removeIcon() {
     tray = nullptr;
 }
 
-QSystemTrayIcon *current() { return tray; }
+QSystemTrayIcon *current() {
+    return tray;
+}
 
-void setAvailabilityCheck(std::function<bool()> check) { availability() = std::move(check); }
+void setAvailabilityCheck(std::function<bool()> check) {
+    availability() = std::move(check);
+}
 
 } // namespace TrayIcon

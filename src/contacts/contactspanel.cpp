@@ -3,12 +3,12 @@
 #include "contacts/faceart.h"
 #include "contacts/faceicon.h"
 #include "contacts/findcontactdialog.h"
-#include "widgets/panelframe.h"
-#include "widgets/picturebutton.h"
-#include "widgets/typinglimit.h"
 #include "core/apppaths.h"
 #include "core/boundfield.h"
 #include "core/recordset.h"
+#include "widgets/panelframe.h"
+#include "widgets/picturebutton.h"
+#include "widgets/typinglimit.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,11 +21,11 @@
 #include <QPointer>
 
 const char *const ContactsPanel::FieldNames[FieldCount] = {
-    "name", "nickname", "oicq", "icq", "email", "mobilephone", "workphone", "homephone",
-    "homeaddress", "code", "introduce"};
+    "name",      "nickname",  "oicq",        "icq",  "email",    "mobilephone",
+    "workphone", "homephone", "homeaddress", "code", "introduce"};
 const char *const ContactsPanel::Captions[FieldCount] = {
-    "姓名：", "昵称：", "OICQ：", "ICQ：", "E－MAIL：", "手机：", "公司电话：", "家庭电话：",
-    "家庭住址：", "邮编：", "好友备注："};
+    "姓名：",     "昵称：",     "OICQ：",     "ICQ：",  "E－MAIL：", "手机：",
+    "公司电话：", "家庭电话：", "家庭住址：", "邮编：", "好友备注："};
 const int ContactsPanel::TypingLimits[FieldCount] = {15, 15, 10, 0, 0, 11, 0, 0, 50, 0, 0};
 
 namespace {
@@ -34,7 +34,8 @@ const QString DefaultFace = QStringLiteral("2.bmp");
 } // namespace
 
 ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
-    : QObject(window), findDialog([this, window] { return new FindContactDialog(m_records, window); }),
+    : QObject(window),
+      findDialog([this, window] { return new FindContactDialog(m_records, window); }),
       m_records(records) {
     frame = new PanelFrame(QStringLiteral("Frame5"), window);
 
@@ -83,14 +84,17 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
     faceSelector->setObjectName(QStringLiteral("ICombo"));
     faceSelector->setIconSize(QSize(FaceArt::Size, FaceArt::Size));
     faceSelector->setGeometry(650, 108, 90, 44);
-    connect(faceSelector, &QComboBox::activated, this, [this](int index) { chooseFace(index + 1); });
+    connect(faceSelector, &QComboBox::activated, this,
+            [this](int index) { chooseFace(index + 1); });
 
     const struct {
         PictureButton **button;
         const char *name, *art, *tip;
     } buttons[] = {
-        {&previousButton, "cmdp", "previous", "上一位"},   {&nextButton, "cmdn", "next", "下一位"},
-        {&addButton, "Cmdadd", "add", "Add"},       {&updateButton, "Cmdupdate", "update", "Update"},
+        {&previousButton, "cmdp", "previous", "上一位"},
+        {&nextButton, "cmdn", "next", "下一位"},
+        {&addButton, "Cmdadd", "add", "Add"},
+        {&updateButton, "Cmdupdate", "update", "Update"},
         {&deleteButton, "cmddelete", "delete", "Delete"},
         {&findButton, "findname", "find", "Find friend"},
         {&editButton, "modify", "edit", "Edit Mode"},
@@ -112,8 +116,12 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
     connect(frame, &PanelFrame::backgroundHovered, this, &ContactsPanel::showFieldTips);
 }
 
-QLineEdit *ContactsPanel::field(int index) const { return qobject_cast<QLineEdit *>(fieldBoxes[index]); }
-QPlainTextEdit *ContactsPanel::remark() const { return qobject_cast<QPlainTextEdit *>(fieldBoxes[10]); }
+QLineEdit *ContactsPanel::field(int index) const {
+    return qobject_cast<QLineEdit *>(fieldBoxes[index]);
+}
+QPlainTextEdit *ContactsPanel::remark() const {
+    return qobject_cast<QPlainTextEdit *>(fieldBoxes[10]);
+}
 
 bool ContactsPanel::isLocked(int index) const {
     return index < 10 ? field(index)->isReadOnly() : remark()->isReadOnly();
@@ -132,7 +140,9 @@ void ContactsPanel::setLocked(bool locked) {
     }
 }
 
-void ContactsPanel::lockFields() { setLocked(true); }
+void ContactsPanel::lockFields() {
+    setLocked(true);
+}
 
 bool ContactsPanel::showFace(const QString &faceName) {
     const QString path = AppPaths::faceFile(faceName);
@@ -212,7 +222,9 @@ void ContactsPanel::deleteContact() {
     lockFields();
 }
 
-void ContactsPanel::unlockFields() { setLocked(false); }
+void ContactsPanel::unlockFields() {
+    setLocked(false);
+}
 
 void ContactsPanel::findContact() {
     findDialog.get()->exec();

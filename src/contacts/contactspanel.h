@@ -30,9 +30,9 @@ public:
     static const int TypingLimits[FieldCount];
 
     PanelFrame *frame;
-    QList<QWidget *> fieldBoxes;      // 0..9 QLineEdit, 10 QPlainTextEdit
+    QList<QWidget *> fieldBoxes; // 0..9 QLineEdit, 10 QPlainTextEdit
     QList<QLabel *> captions;
-    QLineEdit *faceNameBox;         // the face name, never shown
+    QLineEdit *faceNameBox; // the face name, never shown
     QLabel *faceView;
     QComboBox *faceSelector;
     PictureButton *previousButton;

@@ -29,8 +29,8 @@ public:
 
 private:
     QPixmap picture(const QSize &pixels) {
-        const int factor = std::max(1, (std::max(pixels.width(), pixels.height()) + FaceArt::Size - 1) /
-                                           FaceArt::Size);
+        const int factor = std::max(
+            1, (std::max(pixels.width(), pixels.height()) + FaceArt::Size - 1) / FaceArt::Size);
         if (m_cache.isNull() || m_cacheFactor != factor) {
             m_cache = QPixmap::fromImage(FaceArt::seeThrough(FaceArt::face(m_n, factor)));
             m_cacheFactor = factor;
@@ -44,4 +44,6 @@ private:
 };
 } // namespace
 
-QIcon faceIcon(int n) { return QIcon(new FaceIconEngine(n)); }
+QIcon faceIcon(int n) {
+    return QIcon(new FaceIconEngine(n));
+}

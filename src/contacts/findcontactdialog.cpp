@@ -1,7 +1,7 @@
 #include "contacts/findcontactdialog.h"
 
-#include "widgets/interaction.h"
 #include "core/recordset.h"
+#include "widgets/interaction.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +50,10 @@ void FindContactDialog::find() {
     skipFailure(m_records->moveFirst(), "going back to the first contact");
 }
 
-void FindContactDialog::cancel() { hide(); }
+void FindContactDialog::cancel() {
+    hide();
+}
 
-void FindContactDialog::reject() { hide(); }
+void FindContactDialog::reject() {
+    hide();
+}

@@ -25,10 +25,18 @@ QString startIni() {
     return startIniOverride().isEmpty() ? appDir() + QStringLiteral("/start.ini")
                                         : startIniOverride();
 }
-void setStartIni(const QString &path) { startIniOverride() = path; }
-QString helpPage() { return appDir() + QStringLiteral("/help/help.htm"); }
-QString song(int number) { return appDir() + QStringLiteral("/mid/%1.mid").arg(number); }
-QString face(const QString &faceName) { return appDir() + QStringLiteral("/qqface/") + faceName; }
+void setStartIni(const QString &path) {
+    startIniOverride() = path;
+}
+QString helpPage() {
+    return appDir() + QStringLiteral("/help/help.htm");
+}
+QString song(int number) {
+    return appDir() + QStringLiteral("/mid/%1.mid").arg(number);
+}
+QString face(const QString &faceName) {
+    return appDir() + QStringLiteral("/qqface/") + faceName;
+}
 
 QString faceFile(const QString &faceName) {
     if (faceName.isEmpty() || faceName.contains(QLatin1Char('/')) ||

@@ -14,7 +14,7 @@ QString startIni();
 // empty restores the one in the application folder.
 void setStartIni(const QString &path);
 QString helpPage();
-QString song(int number);             // 1..10
+QString song(int number);              // 1..10
 QString face(const QString &faceName); // "2.bmp"
 // The face file a stored face name stands for, only if it is a plain file
 // name inside the face folder that exists; empty for anything else.

@@ -11,10 +11,10 @@ namespace Catalogue {
 struct Novel {
     QString key;
     QString caption;
-    QString folder;   // under story/
-    int chapters;     // numbered chapters
-    QString unit;     // 回 or 集
-    bool prologue;    // one more line, 序幕, after the numbered ones
+    QString folder; // under story/
+    int chapters;   // numbered chapters
+    QString unit;   // 回 or 集
+    bool prologue;  // one more line, 序幕, after the numbered ones
 };
 
 struct Category {

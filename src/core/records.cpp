@@ -56,18 +56,28 @@ const QStringList &JournalEntry::fields() {
 JournalEntry JournalEntry::fromRow(const QHash<QString, QVariant> &row) {
     return fromRowOf<JournalEntry>(row);
 }
-QHash<QString, QVariant> JournalEntry::toRow() const { return toRowOf(*this); }
+QHash<QString, QVariant> JournalEntry::toRow() const {
+    return toRowOf(*this);
+}
 
 const QStringList &Contact::fields() {
     static const QStringList names = fieldNames<Contact>();
     return names;
 }
-Contact Contact::fromRow(const QHash<QString, QVariant> &row) { return fromRowOf<Contact>(row); }
-QHash<QString, QVariant> Contact::toRow() const { return toRowOf(*this); }
+Contact Contact::fromRow(const QHash<QString, QVariant> &row) {
+    return fromRowOf<Contact>(row);
+}
+QHash<QString, QVariant> Contact::toRow() const {
+    return toRowOf(*this);
+}
 
 const QStringList &Photo::fields() {
     static const QStringList names = fieldNames<Photo>();
     return names;
 }
-Photo Photo::fromRow(const QHash<QString, QVariant> &row) { return fromRowOf<Photo>(row); }
-QHash<QString, QVariant> Photo::toRow() const { return toRowOf(*this); }
+Photo Photo::fromRow(const QHash<QString, QVariant> &row) {
+    return fromRowOf<Photo>(row);
+}
+QHash<QString, QVariant> Photo::toRow() const {
+    return toRowOf(*this);
+}

@@ -16,16 +16,20 @@ QString quoted(const QString &identifier) {
     s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
-Result noRow() { return Result::failure(Code::NoRow, QStringLiteral("no current row")); }
-Result notOpen() { return Result::failure(Code::Unavailable, QStringLiteral("the table is not open")); }
+Result noRow() {
+    return Result::failure(Code::NoRow, QStringLiteral("no current row"));
+}
+Result notOpen() {
+    return Result::failure(Code::Unavailable, QStringLiteral("the table is not open"));
+}
 } // namespace
 
 RecordSet::RecordSet(Store *store, const QString &table, QObject *parent)
     : QObject(parent), m_store(store), m_table(table), m_fields(Store::fields(table)) {}
 
 Result RecordSet::failed(const QSqlQuery &query, const char *doing) const {
-    const QString message = QStringLiteral("%1 in %2: %3")
-                                .arg(QLatin1String(doing), m_table, query.lastError().text());
+    const QString message =
+        QStringLiteral("%1 in %2: %3").arg(QLatin1String(doing), m_table, query.lastError().text());
     qCInfo(lcStore).noquote() << message;
     return Result::failure(m_store->isReadOnly() ? Code::ReadOnly : Code::Failed, message);
 }
@@ -54,13 +58,23 @@ Result RecordSet::open() {
     return {};
 }
 
-bool RecordSet::bof() const { return m_keys.empty() ? m_state != State::New : m_state == State::Bof; }
-bool RecordSet::eof() const { return m_keys.empty() ? m_state != State::New : m_state == State::Eof; }
-bool RecordSet::hasCurrent() const { return m_state == State::Row || m_state == State::New; }
+bool RecordSet::bof() const {
+    return m_keys.empty() ? m_state != State::New : m_state == State::Bof;
+}
+bool RecordSet::eof() const {
+    return m_keys.empty() ? m_state != State::New : m_state == State::Eof;
+}
+bool RecordSet::hasCurrent() const {
+    return m_state == State::Row || m_state == State::New;
+}
 
-int RecordSet::absolutePosition() const { return m_state == State::Row ? int(m_pos) + 1 : 0; }
+int RecordSet::absolutePosition() const {
+    return m_state == State::Row ? int(m_pos) + 1 : 0;
+}
 
-qint64 RecordSet::currentKey() const { return m_state == State::Row ? m_keys[m_pos] : -1; }
+qint64 RecordSet::currentKey() const {
+    return m_state == State::Row ? m_keys[m_pos] : -1;
+}
 
 void RecordSet::setState(State s, qsizetype pos) {
     m_state = s;
@@ -223,9 +237,9 @@ Result RecordSet::update() {
     if (!q.exec())
         return failed(q, "updating a row");
     if (q.numRowsAffected() != 1)
-        return Result::failure(Code::NoRow, QStringLiteral("row %1 of %2 is gone")
-                                                .arg(m_keys[size_t(m_pos)])
-                                                .arg(m_table));
+        return Result::failure(
+            Code::NoRow,
+            QStringLiteral("row %1 of %2 is gone").arg(m_keys[size_t(m_pos)]).arg(m_table));
     m_pending.clear();
     loadCurrent();
     return {};
@@ -298,7 +312,8 @@ Result RecordSet::setField(const QString &name, const QVariant &value) {
     if (!hasCurrent())
         return noRow();
     if (!validField(name))
-        return Result::failure(Code::NoField, QStringLiteral("%1 has no field %2").arg(m_table, name));
+        return Result::failure(Code::NoField,
+                               QStringLiteral("%1 has no field %2").arg(m_table, name));
     m_pending.insert(name, value);
     return {};
 }

@@ -31,7 +31,7 @@ public:
 
     bool bof() const;
     bool eof() const;
-    bool hasCurrent() const;   // a stored or a new row is current
+    bool hasCurrent() const; // a stored or a new row is current
     bool isNewRow() const { return m_state == State::New; }
     int recordCount() const { return int(m_keys.size()); }
     int absolutePosition() const; // 1-based; 0 when there is no current stored row

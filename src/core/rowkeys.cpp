@@ -1,7 +1,7 @@
 #include "core/rowkeys.h"
 
-#include <sqlite3.h>
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace {
 QByteArray quoted(const QString &identifier) {
@@ -39,7 +39,8 @@ std::optional<std::vector<qint64>> readRowKeys(sqlite3 *db, const QString &table
         sqlite3_finalize(stmt);
     }
     std::vector<qint64> keys;
-    if (!(!index.isEmpty() && select(db, "SELECT rowid FROM " + name + " INDEXED BY " + index, keys)) &&
+    if (!(!index.isEmpty() &&
+          select(db, "SELECT rowid FROM " + name + " INDEXED BY " + index, keys)) &&
         !select(db, "SELECT rowid FROM " + name, keys))
         return std::nullopt;
     // Sorting here is cheaper than asking SQLite to sort.

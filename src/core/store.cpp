@@ -91,9 +91,12 @@ QString quoted(const QString &identifier) {
 } // namespace
 
 Store::Store()
-    : m_connection(QStringLiteral("quillary-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+    : m_connection(
+          QStringLiteral("quillary-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
 
-Store::~Store() { close(); }
+Store::~Store() {
+    close();
+}
 
 QStringList Store::tables() {
     QStringList names;
@@ -109,7 +112,9 @@ QStringList Store::fields(const QString &table) {
     return {};
 }
 
-QSqlDatabase Store::database() const { return QSqlDatabase::database(m_connection, false); }
+QSqlDatabase Store::database() const {
+    return QSqlDatabase::database(m_connection, false);
+}
 
 sqlite3 *Store::nativeHandle() const {
     const QVariant handle = database().driver()->handle();
@@ -161,9 +166,9 @@ int Store::connect(const QString &path, const QString &uriQuery) {
 void Store::prefetchKeys(const QString &table) {
     if (!isOpen() || m_prefetched.count(table))
         return;
-    const QByteArray uri =
-        uriFor(m_path, m_immutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"))
-            .toUtf8();
+    const QByteArray uri = uriFor(m_path, m_immutable ? QStringLiteral("mode=ro&immutable=1")
+                                                      : QStringLiteral("mode=ro"))
+                               .toUtf8();
     Prefetch &prefetch = m_prefetched[table];
     prefetch.changesBefore = totalChanges();
     prefetch.keys = std::async(std::launch::async, [uri, table] {

@@ -20,7 +20,9 @@ void EntryListModel::setKeys(const std::vector<qint64> &keys) {
     endResetModel();
 }
 
-void EntryListModel::clear() { setKeys({}); }
+void EntryListModel::clear() {
+    setKeys({});
+}
 
 int EntryListModel::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : int(m_keys.size());

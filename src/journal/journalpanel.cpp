@@ -1,13 +1,13 @@
 #include "journal/journalpanel.h"
 
-#include "journal/entrylistmodel.h"
-#include "widgets/selectionformat.h"
-#include "widgets/interaction.h"
-#include "widgets/labelbutton.h"
-#include "widgets/panelframe.h"
 #include "core/daykey.h"
 #include "core/records.h"
 #include "core/recordset.h"
+#include "journal/entrylistmodel.h"
+#include "widgets/interaction.h"
+#include "widgets/labelbutton.h"
+#include "widgets/panelframe.h"
+#include "widgets/selectionformat.h"
 
 #include <QCalendarWidget>
 #include <QDate>
@@ -56,23 +56,28 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     entryList->setModel(entries);
     entryList->setGeometry(10, 230, 290, 200);
 
-    aboutButton = new LabelButton(QStringLiteral("aboutfrm"), QStringLiteral("关于"), calendarFrame);
-    optionsButton = new LabelButton(QStringLiteral("opitions"), QStringLiteral("选项"), calendarFrame);
+    aboutButton =
+        new LabelButton(QStringLiteral("aboutfrm"), QStringLiteral("关于"), calendarFrame);
+    optionsButton =
+        new LabelButton(QStringLiteral("opitions"), QStringLiteral("选项"), calendarFrame);
     aboutButton->setGeometry(10, 440, 60, 28);
     optionsButton->setGeometry(80, 440, 60, 28);
 
     fontButton = new LabelButton(QStringLiteral("fontpor"), QStringLiteral("字体"), editorFrame);
     growFontButton = new LabelButton(QStringLiteral("fontadd"), QStringLiteral("+"), editorFrame);
-    shrinkFontButton = new LabelButton(QStringLiteral("fontminus"), QStringLiteral("-"), editorFrame);
-    underlineButton = new LabelButton(QStringLiteral("underline"), QStringLiteral("下划线"), editorFrame);
+    shrinkFontButton =
+        new LabelButton(QStringLiteral("fontminus"), QStringLiteral("-"), editorFrame);
+    underlineButton =
+        new LabelButton(QStringLiteral("underline"), QStringLiteral("下划线"), editorFrame);
     colourButton = new LabelButton(QStringLiteral("color"), QStringLiteral("颜色"), editorFrame);
     saveButton = new LabelButton(QStringLiteral("save"), QStringLiteral("保存"), editorFrame);
     deleteButton = new LabelButton(QStringLiteral("deldata"), QStringLiteral("删除"), editorFrame);
     const struct {
         LabelButton *label;
         int x, width;
-    } bar[] = {{fontButton, 10, 48}, {growFontButton, 60, 28}, {shrinkFontButton, 90, 28}, {underlineButton, 120, 60},
-               {colourButton, 182, 48},  {saveButton, 330, 56},   {deleteButton, 390, 56}};
+    } bar[] = {{fontButton, 10, 48},       {growFontButton, 60, 28}, {shrinkFontButton, 90, 28},
+               {underlineButton, 120, 60}, {colourButton, 182, 48},  {saveButton, 330, 56},
+               {deleteButton, 390, 56}};
     for (const auto &b : bar)
         b.label->setGeometry(b.x, 8, b.width, 28);
 
@@ -100,7 +105,8 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
 }
 
 QList<LabelButton *> JournalPanel::labelButtons() const {
-    return {fontButton, growFontButton, shrinkFontButton, underlineButton, colourButton, saveButton, deleteButton, optionsButton, aboutButton};
+    return {fontButton, growFontButton, shrinkFontButton, underlineButton, colourButton,
+            saveButton, deleteButton,   optionsButton,    aboutButton};
 }
 
 void JournalPanel::setShowToday(bool show) {
@@ -253,7 +259,8 @@ void JournalPanel::chooseFont() {
     // and is applied only if the user changes it.
     const SelectionFormat start = [&] {
         SelectionFormat s = sel;
-        const QFont f = editor->currentCharFormat().font().resolve(editor->document()->defaultFont());
+        const QFont f =
+            editor->currentCharFormat().font().resolve(editor->document()->defaultFont());
         if (!s.fontName)
             s.fontName = f.family();
         if (!s.fontSize)
@@ -273,7 +280,8 @@ void JournalPanel::chooseFont() {
     initial.setItalic(*start.italic);
     initial.setUnderline(*start.underline);
 
-    const std::optional<QFont> chosen = Interaction::current().chooseFont(editor->window(), initial);
+    const std::optional<QFont> chosen =
+        Interaction::current().chooseFont(editor->window(), initial);
     if (!chosen)
         return; // Cancel writes back what was read: nothing changes
     auto wanted = [](const auto &was, const auto &shown, const auto &now) {

@@ -26,6 +26,8 @@ std::unique_ptr<MusicPlayer> createPlayer() {
     return std::make_unique<FluidPlayer>();
 }
 
-void setPlayerFactory(std::function<std::unique_ptr<MusicPlayer>()> f) { factory() = std::move(f); }
+void setPlayerFactory(std::function<std::unique_ptr<MusicPlayer>()> f) {
+    factory() = std::move(f);
+}
 
 } // namespace BackgroundMusic

@@ -42,8 +42,8 @@ public:
     bool load(const QByteArray &song) override {
         unload();
         m_player = new_fluid_player(m_synth);
-        if (m_player && fluid_player_add_mem(m_player, song.constData(), size_t(song.size())) ==
-                            FLUID_FAILED) {
+        if (m_player &&
+            fluid_player_add_mem(m_player, song.constData(), size_t(song.size())) == FLUID_FAILED) {
             delete_fluid_player(m_player);
             m_player = nullptr;
         }
@@ -73,8 +73,12 @@ public:
         fluid_synth_all_notes_off(m_synth, -1);
     }
 
-    int currentTick() const override { return m_player ? fluid_player_get_current_tick(m_player) : 0; }
-    int totalTicks() const override { return m_player ? fluid_player_get_total_ticks(m_player) : 0; }
+    int currentTick() const override {
+        return m_player ? fluid_player_get_current_tick(m_player) : 0;
+    }
+    int totalTicks() const override {
+        return m_player ? fluid_player_get_total_ticks(m_player) : 0;
+    }
 
     Render render(const QByteArray &song, const char *wavPath, const char *soundFont) override {
         Render r;
@@ -126,4 +130,6 @@ private:
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT MidiEngine *quillary_midi_engine() { return new FluidEngine; }
+extern "C" Q_DECL_EXPORT MidiEngine *quillary_midi_engine() {
+    return new FluidEngine;
+}

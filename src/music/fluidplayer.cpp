@@ -34,7 +34,9 @@ QByteArray readSong(const QString &path) {
 
 FluidPlayer::FluidPlayer() = default;
 
-FluidPlayer::~FluidPlayer() { shutdown(); }
+FluidPlayer::~FluidPlayer() {
+    shutdown();
+}
 
 QString FluidPlayer::systemSoundFont() {
     for (const char *candidate :
@@ -56,7 +58,8 @@ void FluidPlayer::startEngine() {
             m_midi = loadEngine();
             ok = m_midi && m_midi->start(soundFont.constData());
         }
-        QMetaObject::invokeMethod(this, [this, ok] { engineReady(ok); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, ok] { engineReady(ok); }, Qt::QueuedConnection);
     });
 }
 
@@ -92,7 +95,9 @@ void FluidPlayer::open() {
         startEngine();
 }
 
-void FluidPlayer::openNow() { m_midi->load(m_song); }
+void FluidPlayer::openNow() {
+    m_midi->load(m_song);
+}
 
 void FluidPlayer::play() {
     m_wantPlay = m_wantOpen;
@@ -134,8 +139,10 @@ void FluidPlayer::shutdown() {
 FluidPlayer::Render FluidPlayer::renderToFile(const QString &midiPath, const QString &wavPath,
                                               const QString &soundFont) {
     const QByteArray song = readSong(midiPath);
-    std::unique_ptr<MidiEngine> engine = song.isEmpty() || soundFont.isEmpty() ? nullptr : loadEngine();
+    std::unique_ptr<MidiEngine> engine =
+        song.isEmpty() || soundFont.isEmpty() ? nullptr : loadEngine();
     if (!engine)
         return {};
-    return engine->render(song, wavPath.toLocal8Bit().constData(), soundFont.toLocal8Bit().constData());
+    return engine->render(song, wavPath.toLocal8Bit().constData(),
+                          soundFont.toLocal8Bit().constData());
 }

@@ -13,7 +13,8 @@ constexpr int KeyRole = Qt::UserRole;
 const QColor CatalogueColour(247, 165, 85);
 } // namespace
 
-CatalogueDialog::CatalogueDialog(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+CatalogueDialog::CatalogueDialog(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("book"));
     setWindowTitle(QStringLiteral(" "));
     // 2550 x 3195 twips with the tree at 120, 120 of 2295 x 2895: about 1.5

@@ -1,8 +1,8 @@
 #include "novels/novelpanel.h"
 
-#include "novels/cataloguedialog.h"
 #include "core/catalogue.h"
 #include "core/chapterfile.h"
+#include "novels/cataloguedialog.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"

@@ -24,7 +24,7 @@ public:
     PanelFrame *frame;
     QListWidget *chapterList;
     QLineEdit *novelKeyBox; // key of the open novel, never shown
-    QFrame *paneClip;     // clips the pane
+    QFrame *paneClip;       // clips the pane
     QTextEdit *readingPane;
     PictureButton *enlargeButton;
     PictureButton *restoreButton;

@@ -12,20 +12,20 @@
 
 const QList<OptionsDialog::Swatch> &OptionsDialog::swatches() {
     static const QList<Swatch> list = {
-        {"lred", QColor(255, 192, 192)},   {"hred", QColor(255, 0, 0)},
+        {"lred", QColor(255, 192, 192)},    {"hred", QColor(255, 0, 0)},
         {"lyellow", QColor(255, 224, 192)}, {"hyellow", QColor(255, 255, 0)},
-        {"lgreen", QColor(192, 255, 192)}, {"hgreen", QColor(0, 255, 0)},
-        {"lblue", QColor(192, 192, 255)},  {"hblue", QColor(0, 0, 255)},
-        {"lzise", QColor(255, 192, 255)},  {"hzise", QColor(255, 0, 255)},
-        {"lgray", QColor(192, 192, 192)},  {"hgray", QColor(128, 128, 128)},
+        {"lgreen", QColor(192, 255, 192)},  {"hgreen", QColor(0, 255, 0)},
+        {"lblue", QColor(192, 192, 255)},   {"hblue", QColor(0, 0, 255)},
+        {"lzise", QColor(255, 192, 255)},   {"hzise", QColor(255, 0, 255)},
+        {"lgray", QColor(192, 192, 192)},   {"hgray", QColor(128, 128, 128)},
     };
     return list;
 }
 
 const QStringList &OptionsDialog::dayNames() {
-    static const QStringList names = {QStringLiteral("Monday"),   QStringLiteral("Tuesday"),
+    static const QStringList names = {QStringLiteral("Monday"),    QStringLiteral("Tuesday"),
                                       QStringLiteral("Wednesday"), QStringLiteral("Thursday"),
-                                      QStringLiteral("Friday"),   QStringLiteral("Saturday"),
+                                      QStringLiteral("Friday"),    QStringLiteral("Saturday"),
                                       QStringLiteral("Sunday")};
     return names;
 }
@@ -175,7 +175,9 @@ void OptionsDialog::load(int startSong) {
     firstDayBox->setEditText(dayOfStartOfWeek(m_settings.startOfWeek));
 }
 
-void OptionsDialog::markChanged() { applyButton->setEnabled(true); }
+void OptionsDialog::markChanged() {
+    applyButton->setEnabled(true);
+}
 
 void OptionsDialog::showChosenPage() {
     const QString key = tabs->tabData(tabs->currentIndex()).toString();
@@ -212,4 +214,6 @@ void OptionsDialog::acceptAndClose() {
     close();
 }
 
-void OptionsDialog::cancel() { close(); }
+void OptionsDialog::cancel() {
+    close();
+}

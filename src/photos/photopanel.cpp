@@ -1,6 +1,9 @@
 #include "photos/photopanel.h"
 
+#include "core/boundfield.h"
 #include "core/picturefit.h"
+#include "core/records.h"
+#include "core/recordset.h"
 #include "photos/pictureloader.h"
 #include "widgets/artwork.h"
 #include "widgets/clickablelabel.h"
@@ -8,9 +11,6 @@
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/typinglimit.h"
-#include "core/boundfield.h"
-#include "core/records.h"
-#include "core/recordset.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +19,9 @@ namespace {
 constexpr int DescriptionLimit = 50;
 
 // Empty text is stored as empty text, not as "no value".
-QString nonNull(const QString &s) { return s.isNull() ? QStringLiteral("") : s; }
+QString nonNull(const QString &s) {
+    return s.isNull() ? QStringLiteral("") : s;
+}
 
 QPixmap toPixmap(const QImage &image, const QWidget *on) {
     QPixmap pm = QPixmap::fromImage(image);
@@ -43,7 +45,7 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m
     displayBox->setObjectName(QStringLiteral("Picture1"));
     displayBox->setGeometry(16, 16, 480, 360);
     displayBox->setPixmap(Artwork::pixmap(QStringLiteral("album"), displayBox->size(),
-                                        displayBox->devicePixelRatioF()));
+                                          displayBox->devicePixelRatioF()));
     auto *large = new ClickableLabel(QStringLiteral("Image2"), displayBox);
     largeView = large;
     largeView->setScaledContents(true);
@@ -80,19 +82,19 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m
     m_boundDescription = new BoundField(records, QStringLiteral("introduceph"), descriptionBox);
 
     openButton = new PictureButton(QStringLiteral("openphoto"), QStringLiteral("open"), QString(),
-                                  32, frame);
+                                   32, frame);
     openButton->setAccessibleName(QStringLiteral("打开图片"));
     addButton = new PictureButton(QStringLiteral("addphoto"), QStringLiteral("add-photo"),
-                                 QStringLiteral("增加你的photo"), 32, frame);
+                                  QStringLiteral("增加你的photo"), 32, frame);
     deleteButton = new PictureButton(QStringLiteral("delphoto"), QStringLiteral("delete"),
-                                 QStringLiteral("删除你的photo"), 32, frame);
+                                     QStringLiteral("删除你的photo"), 32, frame);
     openButton->setGeometry(536, 262, 44, 44);
     addButton->setGeometry(592, 262, 44, 44);
     deleteButton->setGeometry(648, 262, 44, 44);
     previousPhotoButton = new PictureButton(QStringLiteral("nextphoto"), QStringLiteral("previous"),
-                                  QStringLiteral("上一张"), 32, frame);
+                                            QStringLiteral("上一张"), 32, frame);
     nextPhotoButton = new PictureButton(QStringLiteral("prevphoto"), QStringLiteral("next"),
-                                  QStringLiteral("下一张"), 32, frame);
+                                        QStringLiteral("下一张"), 32, frame);
     previousPhotoButton->setGeometry(200, 396, 44, 44);
     nextPhotoButton->setGeometry(268, 396, 44, 44);
 
@@ -112,8 +114,7 @@ void PhotoPanel::showPreview(const QString &path) {
         m_previewPath.clear();
         return;
     }
-    const QImage image =
-        PictureLoader::load(path, preview->size() * preview->devicePixelRatioF());
+    const QImage image = PictureLoader::load(path, preview->size() * preview->devicePixelRatioF());
     if (image.isNull())
         return;
     preview->setPixmap(toPixmap(image, preview));

@@ -19,16 +19,16 @@ public:
     PhotoPanel(QWidget *window, RecordSet *records);
 
     PanelFrame *frame;
-    QLabel *preview;   // preview, stretched
+    QLabel *preview;    // preview, stretched
     QLabel *displayBox; // display box
-    QLabel *largeView;   // large view inside the display box
+    QLabel *largeView;  // large view inside the display box
     QLineEdit *pathBox;
     QLineEdit *descriptionBox;
     QLabel *descriptionLabel;
     PictureButton *openButton;
     PictureButton *addButton;
     PictureButton *deleteButton;
-    PictureButton *nextPhotoButton; // "下一张": steps forward
+    PictureButton *nextPhotoButton;     // "下一张": steps forward
     PictureButton *previousPhotoButton; // "上一张": steps back
 
     QString chosenFile; // the picture chosen last

@@ -9,7 +9,9 @@ static QString resource(const QString &name) {
     return QStringLiteral(":/icons/") + name + QStringLiteral(".svg");
 }
 
-QIcon icon(const QString &name) { return QIcon(resource(name)); }
+QIcon icon(const QString &name) {
+    return QIcon(resource(name));
+}
 
 QPixmap pixmap(const QString &name, const QSize &size, qreal devicePixelRatio) {
     QPixmap pm(size * devicePixelRatio);

@@ -13,9 +13,13 @@ Interaction realInteraction;
 Interaction *installed = nullptr;
 } // namespace
 
-Interaction &Interaction::current() { return installed ? *installed : realInteraction; }
+Interaction &Interaction::current() {
+    return installed ? *installed : realInteraction;
+}
 
-void Interaction::install(Interaction *replacement) { installed = replacement; }
+void Interaction::install(Interaction *replacement) {
+    installed = replacement;
+}
 
 bool Interaction::confirm(QWidget *parent, const QString &text, const QString &title) {
     return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
@@ -84,4 +88,6 @@ QString Interaction::chooseOpenFile(QWidget *parent, const QList<FileFilter> &fi
     return dialog.selectedFiles().first();
 }
 
-void Interaction::openUrl(const QUrl &url) { QDesktopServices::openUrl(url); }
+void Interaction::openUrl(const QUrl &url) {
+    QDesktopServices::openUrl(url);
+}

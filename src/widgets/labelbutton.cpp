@@ -22,4 +22,3 @@ void LabelButton::mouseMoveEvent(QMouseEvent *event) {
     setBold(true);
     event->accept();
 }
-

@@ -19,7 +19,9 @@ void PanelFrame::mouseMoveEvent(QMouseEvent *event) {
         Q_EMIT backgroundHovered();
 }
 
-void PanelFrame::mousePressEvent(QMouseEvent *event) { event->accept(); }
+void PanelFrame::mousePressEvent(QMouseEvent *event) {
+    event->accept();
+}
 
 void PanelFrame::mouseReleaseEvent(QMouseEvent *event) {
     event->accept();
@@ -34,4 +36,6 @@ void paintSurface(QWidget *surface, const QColor &colour) {
     surface->setAutoFillBackground(true);
 }
 
-QColor surfaceColour(const QWidget *surface) { return surface->palette().color(QPalette::Window); }
+QColor surfaceColour(const QWidget *surface) {
+    return surface->palette().color(QPalette::Window);
+}

@@ -7,6 +7,6 @@
 class PictureButton : public QToolButton {
     Q_OBJECT
 public:
-    PictureButton(const QString &name, const QString &artwork, const QString &toolTip,
-                  int size, QWidget *parent = nullptr);
+    PictureButton(const QString &name, const QString &artwork, const QString &toolTip, int size,
+                  QWidget *parent = nullptr);
 };

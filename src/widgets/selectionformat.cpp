@@ -37,7 +37,9 @@ Effective effective(const QTextCharFormat &fmt, const QTextEdit *editor) {
     return {font.family(), font.pointSizeF(), font.bold(), font.italic(), font.underline(), colour};
 }
 
-void merge(QTextEdit *editor, const QTextCharFormat &fmt) { editor->mergeCurrentCharFormat(fmt); }
+void merge(QTextEdit *editor, const QTextCharFormat &fmt) {
+    editor->mergeCurrentCharFormat(fmt);
+}
 
 } // namespace
 
@@ -68,7 +70,8 @@ SelectionFormat SelectionFormat::of(const QTextEdit *editor) {
             colour.add(e.colour.rgb());
         }
     }
-    SelectionFormat f{name.value(), size.value(), bold.value(), italic.value(), underline.value(), {}};
+    SelectionFormat f{name.value(),   size.value(),      bold.value(),
+                      italic.value(), underline.value(), {}};
     if (const auto rgb = colour.value())
         f.colour = QColor::fromRgb(*rgb);
     return f;

@@ -4,7 +4,8 @@
 
 Style::Style() = default;
 
-QIcon Style::standardIcon(StandardPixmap icon, const QStyleOption *option, const QWidget *widget) const {
+QIcon Style::standardIcon(StandardPixmap icon, const QStyleOption *option,
+                          const QWidget *widget) const {
     switch (icon) {
     case SP_ArrowLeft:
     case SP_ArrowBack:
