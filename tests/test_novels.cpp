@@ -9,6 +9,7 @@
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -20,12 +21,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-class TestNovels : public QObject {
+class TestNovels : public WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-    std::unique_ptr<MainWindow> m_diary;
     NovelPanel *n = nullptr;
 
     QString file(const QString &name, const QByteArray &bytes) {
@@ -50,8 +48,7 @@ class TestNovels : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_store = std::make_unique<Store>();
-        m_store->open(m_dir.filePath("work.db"));
+        openStore();
         m_diary = std::make_unique<MainWindow>(m_store.get());
         n = m_diary->novels;
         m_diary->show();

@@ -13,6 +13,7 @@
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -47,19 +48,12 @@ void send(QWidget *w, QEvent::Type type, QPoint local, Qt::MouseButton button,
 }
 } // namespace
 
-class TestShell : public QObject {
+class TestShell : public WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Store> m_store;
-
 private Q_SLOTS:
-    void init() {
-        QFile::remove(m_dir.filePath("work.db"));
-        m_store = std::make_unique<Store>();
-        QCOMPARE(m_store->open(m_dir.filePath("work.db")), Store::State::Open);
-    }
-    void cleanup() { m_store.reset(); }
+    void init() { openStore(); }
+    void cleanup() { closeAll(); }
 
     void startUpSteps() {
         MainWindow diary(m_store.get());

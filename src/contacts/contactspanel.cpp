@@ -5,6 +5,7 @@
 #include "contacts/findcontactdialog.h"
 #include "core/apppaths.h"
 #include "core/boundfield.h"
+#include "core/records.h"
 #include "core/recordset.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
@@ -20,9 +21,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
-const char *const ContactsPanel::FieldNames[FieldCount] = {
-    "name",      "nickname",  "oicq",        "icq",  "email",    "mobilephone",
-    "workphone", "homephone", "homeaddress", "code", "introduce"};
 const char *const ContactsPanel::Captions[FieldCount] = {
     "姓名：",     "昵称：",     "OICQ：",     "ICQ：",  "E－MAIL：", "手机：",
     "公司电话：", "家庭电话：", "家庭住址：", "邮编：", "好友备注："};
@@ -62,7 +60,7 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
         if (i < 10)
             box->installEventFilter(this);
         fieldBoxes << box;
-        new BoundField(records, QString::fromLatin1(FieldNames[i]), box);
+        new BoundField(records, Contact::fields()[i], box); // the face name is last
     }
     for (int i = 1; i < FieldCount; ++i)
         QWidget::setTabOrder(fieldBoxes[i - 1], fieldBoxes[i]);

@@ -16,7 +16,7 @@ class QPlainTextEdit;
 class QWidget;
 class RecordSet;
 
-// The address book page (frame): one friend at a time in eleven bound
+// The address book page: one friend at a time in eleven bound
 // fields, a face, and buttons to step, add, save, delete, find and edit.
 class ContactsPanel : public QObject {
     Q_OBJECT
@@ -24,8 +24,8 @@ public:
     ContactsPanel(QWidget *window, RecordSet *records);
 
     static constexpr int FieldCount = 11;
-    // Field names, captions and typing limits (0 for none), by index.
-    static const char *const FieldNames[FieldCount];
+    // Captions and typing limits (0 for none) of the first eleven fields of
+    // a contact, by index.
     static const char *const Captions[FieldCount];
     static const int TypingLimits[FieldCount];
 

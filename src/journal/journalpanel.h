@@ -15,9 +15,9 @@ class QTextEdit;
 class QWidget;
 class RecordSet;
 
-// The journal page: calendarFrame (calendar, entry list, About and Options) and
-// editorFrame (editor, saveButton and delete, formatting tools). Entries are kept by
-// day key in the diary table through the record set Adodc1.
+// The journal page: a calendar frame (calendar, entry list, About and
+// Options) and an editor frame (editor, save and delete, formatting tools).
+// Entries are kept by day key in the diary table.
 class JournalPanel : public QObject {
     Q_OBJECT
 public:

@@ -14,12 +14,12 @@ class QTextEdit;
 class QTimer;
 class QWidget;
 
-// The novel page (frame): the chapter list of the chosen novel and the
+// The novel page: the chapter list of the chosen novel and the
 // reading pane, which can scroll itself upward inside its clipping frame.
 class NovelPanel : public QObject {
     Q_OBJECT
 public:
-    NovelPanel(QWidget *window, QTimer *scrollTimer);
+    NovelPanel(QWidget *window, QTimer *timer);
 
     PanelFrame *frame;
     QListWidget *chapterList;

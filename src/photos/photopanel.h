@@ -11,7 +11,7 @@ class QLineEdit;
 class QWidget;
 class RecordSet;
 
-// The photo album page (frame): a preview of the current photo, its
+// The photo album page: a preview of the current photo, its
 // description, stepping, adding and deleting, and the fitted large view.
 class PhotoPanel : public QObject {
     Q_OBJECT
@@ -19,9 +19,9 @@ public:
     PhotoPanel(QWidget *window, RecordSet *records);
 
     PanelFrame *frame;
-    QLabel *preview;    // preview, stretched
-    QLabel *displayBox; // display box
-    QLabel *largeView;  // large view inside the display box
+    QLabel *preview;    // stretched to its box
+    QLabel *displayBox; // the album picture, and the frame of the large view
+    QLabel *largeView;  // the photo fitted inside the display box
     QLineEdit *pathBox;
     QLineEdit *descriptionBox;
     QLabel *descriptionLabel;
