@@ -147,9 +147,7 @@ void MainWindow::buildHiddenPages() {
 // Start-up steps, in order; none of them can stop the window from opening.
 void MainWindow::loadStartState() {
     setBackgroundColour(Settings::DefaultColour);
-    journal->goToToday();
-    journal->reloadList();
-    journal->saveButton->setEnabled(false);
+    journal->showStartState();
     if (!isComplete())
         return; // the rest once the window is on screen
     startMusicIfWanted();

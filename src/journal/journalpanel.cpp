@@ -141,6 +141,12 @@ void JournalPanel::goToToday() {
     calendar->setCurrentPage(today.year(), today.month());
 }
 
+void JournalPanel::showStartState() {
+    goToToday();
+    reloadList();
+    saveButton->setEnabled(false);
+}
+
 QString JournalPanel::calendarKey() const {
     const QDate d = calendar->selectedDate();
     return dayKey(d.year(), d.month(), d.day());

@@ -45,6 +45,8 @@ public:
 
     // Sets the calendar to today, year then month then day.
     void goToToday();
+    // At start-up: today, the whole list, and nothing to save yet.
+    void showStartState();
     // The calendar's today marker and first day of the week (1 Sunday .. 7 Saturday).
     bool showToday() const { return m_showToday; }
     void setShowToday(bool show);
