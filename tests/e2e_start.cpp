@@ -44,16 +44,24 @@ int main(int argc, char *argv[]) {
         return Skip;
     }
 
-    // Pick a display number nobody holds.
-    int number = 90 + int(QCoreApplication::applicationPid() % 400);
-    while (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-        ++number;
-    const QString display = QStringLiteral(":%1").arg(number);
-
+    // The server picks a free display and names it, so runs side by side
+    // never race for one; -noreset keeps it from refusing connections while
+    // it resets after the probe, its last client, goes.
     QProcess xvfb;
-    xvfb.start("Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+    xvfb.start("Xvfb",
+               {"-displayfd", "1", "-noreset", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
     if (!xvfb.waitForStarted(5000))
         return fail("Xvfb did not start");
+    QByteArray announced;
+    while (!announced.contains('\n') && xvfb.waitForReadyRead(15000))
+        announced += xvfb.readAllStandardOutput();
+    bool numbered = false;
+    const int number = announced.trimmed().toInt(&numbered);
+    if (!numbered) {
+        xvfb.kill();
+        return fail("Xvfb named no display");
+    }
+    const QString display = QStringLiteral(":%1").arg(number);
     QElapsedTimer waited;
     waited.start();
     bool serverUp = false;
