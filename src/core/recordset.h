@@ -37,7 +37,7 @@ public:
     int absolutePosition() const; // 1-based; 0 when there is no current stored row
     qint64 currentKey() const;    // rowid of the current stored row, or -1
 
-    // Each fails where the design's operation would raise an error; the
+    // Each fails where a cursor operation cannot be done; the
     // cursor is then where it was. Leaving a row writes what is pending.
     Result moveFirst();
     Result moveLast();
