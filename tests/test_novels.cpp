@@ -231,6 +231,8 @@ private Q_SLOTS:
     }
 
     void emphasisFormatsTheSelection() {
+        // The pane's text starts at its fractional size, not a rounded one.
+        QCOMPARE(n->readingPane->document()->defaultFont().pointSizeF(), 9.75);
         n->readingPane->setPlainText("first sentence. second sentence.");
         QTextCursor c = n->readingPane->textCursor();
         c.setPosition(0);
