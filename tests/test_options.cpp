@@ -5,6 +5,7 @@
 #include "journal/journalpanel.h"
 #include "modal.h"
 #include "options/optionsdialog.h"
+#include "widgets/choicebox.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/panelframe.h"
 #include "windowfixture.h"
@@ -86,6 +87,36 @@ private Q_SLOTS:
             QVERIFY(player()->commands.isEmpty());
         }
         QCOMPARE(d->applyButton->isEnabled(), noMusicBox); // only a changed box enables it
+    }
+
+    void everyControlByName() {
+        start("0");
+        for (const char *name : {"tbsOptions", "midset", "Combomid", "Textrandom", "Checkmid",
+                                 "Checksmid", "Label4", "lred", "hgray", "Checkcolor", "Label2",
+                                 "Comboweek", "Checktoday", "Cmdok", "Cmdcancel", "cmdApply"})
+            QVERIFY2(dialog()->findChild<QWidget *>(name), name);
+    }
+
+    // Typing is no choice: only picking from a list enables Apply, and the
+    // first day changes only for a name spelt exactly as listed.
+    void typingIntoTheBoxesChoosesNothing() {
+        start("0");
+        withDialog([&](OptionsDialog *d) {
+            d->firstDayBox->clearEditText();
+            QTest::keyClicks(d->firstDayBox, "wednesday");
+            QTest::keyClick(d->firstDayBox, Qt::Key_Return);
+            QTest::keyClicks(d->songBox, "3");
+            QTest::keyClick(d->songBox, Qt::Key_Return);
+            QVERIFY(!d->applyButton->isEnabled());
+            QCOMPARE(d->firstDayBox->currentText(), QString("wednesday"));
+            d->acceptAndClose();
+        });
+        QCOMPARE(m_diary->journal->calendar->firstDayOfWeek(), Qt::Sunday);
+        withDialog([&](OptionsDialog *d) {
+            QTest::keyClick(d->firstDayBox, Qt::Key_Down); // a step through the list is a choice
+            QVERIFY(d->applyButton->isEnabled());
+            QCOMPARE(d->firstDayBox->currentText(), QString("Monday"));
+        });
     }
 
     void missingFileReadsAsNoMusic() {

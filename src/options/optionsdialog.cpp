@@ -1,5 +1,6 @@
 #include "options/optionsdialog.h"
 
+#include "widgets/choicebox.h"
 #include "widgets/clickablelabel.h"
 
 #include <QCheckBox>
@@ -77,11 +78,10 @@ OptionsDialog::OptionsDialog(const Settings &current, int startSong, QWidget *ow
 
     // Music.
     songLabel = new QLabel(QStringLiteral("Mid背景音乐"), pages[0]);
+    songLabel->setObjectName(QStringLiteral("midset"));
     songLabel->setGeometry(20, 16, 200, 24);
-    songBox = new QComboBox(pages[0]);
+    songBox = new ChoiceBox(pages[0]);
     songBox->setObjectName(QStringLiteral("Combomid"));
-    songBox->setEditable(true);
-    songBox->setInsertPolicy(QComboBox::NoInsert);
     songBox->setGeometry(20, 44, 120, 28);
     startSongBox = new QLineEdit(pages[0]);
     startSongBox->setObjectName(QStringLiteral("Textrandom"));
@@ -97,6 +97,7 @@ OptionsDialog::OptionsDialog(const Settings &current, int startSong, QWidget *ow
     // Colour.
     pages[1]->setToolTip(QStringLiteral("单击色块就可改变背景颜色"));
     colourLabel = new QLabel(QStringLiteral("背景颜色"), pages[1]);
+    colourLabel->setObjectName(QStringLiteral("Label4"));
     colourLabel->setGeometry(20, 12, 200, 24);
     for (int i = 0; i < swatches().size(); ++i) {
         auto *s = new ClickableLabel(QString::fromLatin1(swatches()[i].name), pages[1]);
@@ -119,10 +120,8 @@ OptionsDialog::OptionsDialog(const Settings &current, int startSong, QWidget *ow
     firstDayLabel = new QLabel(QStringLiteral("first day of week"), pages[2]);
     firstDayLabel->setObjectName(QStringLiteral("Label2"));
     firstDayLabel->setGeometry(20, 30, 140, 28);
-    firstDayBox = new QComboBox(pages[2]);
+    firstDayBox = new ChoiceBox(pages[2]);
     firstDayBox->setObjectName(QStringLiteral("Comboweek"));
-    firstDayBox->setEditable(true);
-    firstDayBox->setInsertPolicy(QComboBox::NoInsert);
     firstDayBox->setGeometry(170, 30, 160, 28);
     showTodayBox = new QCheckBox(QStringLiteral(" show today"), pages[2]);
     showTodayBox->setObjectName(QStringLiteral("Checktoday"));
@@ -142,8 +141,8 @@ OptionsDialog::OptionsDialog(const Settings &current, int startSong, QWidget *ow
     // A check box set from code counts as a change, as a click does.
     for (QCheckBox *box : {musicOnBox, noMusicAtStartBox, defaultColourBox, showTodayBox})
         connect(box, &QCheckBox::toggled, this, &OptionsDialog::markChanged);
-    connect(songBox, &QComboBox::activated, this, &OptionsDialog::markChanged);
-    connect(firstDayBox, &QComboBox::activated, this, &OptionsDialog::markChanged);
+    connect(songBox, &ChoiceBox::itemChosen, this, &OptionsDialog::markChanged);
+    connect(firstDayBox, &ChoiceBox::itemChosen, this, &OptionsDialog::markChanged);
     connect(tabs, &QTabBar::tabBarClicked, this, [this](int index) {
         tabs->setCurrentIndex(index);
         showChosenPage();

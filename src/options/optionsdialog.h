@@ -6,6 +6,7 @@
 
 #include "core/settings.h"
 
+class ChoiceBox;
 class ClickableLabel;
 class QCheckBox;
 class QComboBox;
@@ -35,7 +36,7 @@ public:
     QList<QFrame *> pages; // music, colour, calendar
 
     QLabel *songLabel;
-    QComboBox *songBox;
+    ChoiceBox *songBox;
     QLineEdit *startSongBox; // never shown
     QCheckBox *musicOnBox;
     QCheckBox *noMusicAtStartBox;
@@ -45,7 +46,7 @@ public:
     QCheckBox *defaultColourBox;
 
     QLabel *firstDayLabel;
-    QComboBox *firstDayBox;
+    ChoiceBox *firstDayBox;
     QCheckBox *showTodayBox;
 
     QPushButton *okButton;
