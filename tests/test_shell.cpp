@@ -227,6 +227,17 @@ private Q_SLOTS:
         QCOMPARE(popups.count(), 1);
         QCOMPARE(popups.first().first().toPoint(), grabGlobal + QPoint(5, 5));
 
+        // The right button on a window button asks for nothing.
+        for (QWidget *button :
+             {static_cast<QWidget *>(diary.journalPageButton),
+              static_cast<QWidget *>(diary.photoPageButton),
+              static_cast<QWidget *>(diary.novelPageButton),
+              static_cast<QWidget *>(diary.contactsPageButton),
+              static_cast<QWidget *>(diary.helpButton), static_cast<QWidget *>(diary.hideButton),
+              static_cast<QWidget *>(diary.closeButton)})
+            QTest::mouseClick(button, Qt::RightButton);
+        QCOMPARE(popups.count(), 1);
+
         // Pressing on a panel does not drag the window.
         const QPoint onPanel(200, 470);
         QVERIFY(diary.journal->calendarFrame->childAt(onPanel) == nullptr);

@@ -324,7 +324,10 @@ void MainWindow::showPopupMenu(const QPoint &globalPos) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent *event) {
-    if (childAt(event->position().toPoint())) {
+    // A button that ignores this press passes it on to here; only a press on
+    // the window's own background drags it or opens the menu on release.
+    m_backgroundPress = !childAt(event->position().toPoint());
+    if (!m_backgroundPress) {
         event->ignore();
         return;
     }
@@ -351,7 +354,8 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event) {
 void MainWindow::mouseReleaseEvent(QMouseEvent *event) {
     event->accept();
     m_dragging = false;
-    if (event->button() == Qt::RightButton)
+    const bool fromBackground = std::exchange(m_backgroundPress, false);
+    if (event->button() == Qt::RightButton && fromBackground)
         Q_EMIT popupRequested(event->globalPosition().toPoint());
 }
 

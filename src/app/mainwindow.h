@@ -123,6 +123,7 @@ private:
     Settings m_settings;
     int m_songForDialog = 0; // the start-up song, shown by the dialog made then
     bool m_dragging = false;
+    bool m_backgroundPress = false;
     QPoint m_dragOriginGlobal;
     QPoint m_dragOriginWindow;
     bool m_placed = false;
