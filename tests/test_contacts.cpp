@@ -261,6 +261,12 @@ private Q_SLOTS:
         name->clear();
         QTest::keyClicks(name, "sixteen-letters!");
         QCOMPARE(name->text(), QString("sixteen-letters"));
+        // Characters beyond the basic plane count once each, and none is split.
+        name->clear();
+        const QString wide = QString::fromUcs4(U"\U00020000");
+        for (int i = 0; i < 16; ++i)
+            QTest::sendKeyEvent(QTest::Click, name, Qt::Key_unknown, wide, Qt::NoModifier);
+        QCOMPARE(name->text(), wide.repeated(15));
         const int limits[] = {15, 15, 10, 0, 0, 11, 0, 0, 50, 0};
         for (int i = 1; i < 10; ++i) {
             QLineEdit *f = c->field(i);

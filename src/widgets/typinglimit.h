@@ -14,5 +14,5 @@ public:
 
 private:
     int m_limit;
-    int m_accepted = 0; // length of the text the box holds
+    qsizetype m_accepted = 0; // characters of the text the box holds
 };
