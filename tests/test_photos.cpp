@@ -4,6 +4,7 @@
 #include "core/store.h"
 #include "fakeinteraction.h"
 #include "photos/photopanel.h"
+#include "photos/pictureloader.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
@@ -176,6 +177,25 @@ private Q_SLOTS:
         QCOMPARE(p->descriptionBox->text(), QString());
         QVERIFY(p->previewPath().isEmpty());
         QVERIFY(p->preview->pixmap().isNull());
+    }
+
+    // Palette pictures scale as what they show, not as their colour indexes:
+    // fine black-and-white detail becomes grey, never noise.
+    void twoColourBitmapsScaleCleanly() {
+        QImage mono(600, 300, QImage::Format_Mono);
+        mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 600; ++x)
+                mono.setPixel(x, y, (x + y) % 2);
+        const QString path = m_dir.filePath("two.bmp");
+        QVERIFY(mono.save(path, "BMP"));
+        const QImage shown = PictureLoader::load(path, QSize(200, 150));
+        QCOMPARE(shown.size(), QSize(200, 150));
+        int extremes = 0;
+        for (int y = 2; y < 148; y += 4)
+            for (int x = 2; x < 198; x += 4)
+                extremes += qGray(shown.pixel(x, y)) < 60 || qGray(shown.pixel(x, y)) > 195;
+        QCOMPARE(extremes, 0);
     }
 
     void unreadablePicturesLeaveTheViews() {

@@ -32,13 +32,26 @@ QImage load(const QString &path, const QSize &target) {
     QImageReader reader;
     if (!prepare(reader, path))
         return {};
-    if (target.isValid() && !target.isEmpty()) {
+    if (!target.isValid() || target.isEmpty())
+        return reader.read();
+    // Palette pictures cannot be scaled smoothly as they are: their colour
+    // indexes would be sampled, which turns fine detail into noise.
+    const QImage::Format stored = reader.imageFormat();
+    const bool palette = stored == QImage::Format_Mono || stored == QImage::Format_MonoLSB ||
+                         stored == QImage::Format_Indexed8;
+    if (!palette) {
         QSize scaled = target;
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)
             scaled.transpose();
         reader.setScaledSize(scaled);
+        return reader.read();
     }
-    return reader.read();
+    QImage image = reader.read();
+    if (image.isNull())
+        return image;
+    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                          : QImage::Format_RGB32);
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace PictureLoader
