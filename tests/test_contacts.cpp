@@ -11,7 +11,9 @@
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -243,6 +245,38 @@ private Q_SLOTS:
             c->showNext();
             QCOMPARE(c->shownFace(), QString("3.bmp")); // the avatar stays as it was
         }
+    }
+
+    // A locked field refuses every way of input; unlocked, it takes them all.
+    void lockedFieldsRefuseInputMethodsAndPaste() {
+        QSqlQuery(m_store->database())
+            .exec("INSERT INTO address (name, introduce) VALUES ('n', 'r')");
+        openWindow();
+        QLineEdit *name = c->field(0);
+        QPlainTextEdit *remark = c->remark();
+        auto commit = [](QWidget *w, const QString &text) {
+            QInputMethodEvent e;
+            e.setCommitString(text);
+            QApplication::sendEvent(w, &e);
+        };
+        QApplication::clipboard()->setText("pasted");
+        commit(name, QStringLiteral("中"));
+        commit(remark, QStringLiteral("文"));
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(c->text(0), QString("n"));
+        QCOMPARE(c->text(10), QString("r"));
+        c->showNext(); // a step writes what the fields hold
+        QCOMPARE(c->text(0), QString("n"));
+
+        c->unlockFields();
+        name->setCursorPosition(1);
+        commit(name, QStringLiteral("中"));
+        QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
+        remark->moveCursor(QTextCursor::End);
+        commit(remark, QStringLiteral("文"));
+        QCOMPARE(c->text(0), QString("n中pasted"));
+        QCOMPARE(c->text(10), QString("r文"));
     }
 
     void typingLimitsLockingAndSelectOnClick() {

@@ -57,8 +57,7 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
         }
         box->setObjectName(QStringLiteral("infotext%1").arg(i));
         box->setProperty("index", i);
-        if (i < 10)
-            box->installEventFilter(this);
+        box->installEventFilter(this);
         fieldBoxes << box;
         new BoundField(records, Contact::fields()[i], box); // the face name is last
     }
@@ -252,8 +251,12 @@ void ContactsPanel::showFieldTips() {
 }
 
 bool ContactsPanel::eventFilter(QObject *watched, QEvent *event) {
+    const int index = watched->property("index").toInt();
+    // A read-only box still takes what an input method commits.
+    if (event->type() == QEvent::InputMethod && isLocked(index))
+        return true;
     // The click's own caret placement comes first; selecting happens after it.
     if (event->type() == QEvent::MouseButtonRelease)
-        selectFieldText(watched->property("index").toInt());
+        selectFieldText(index);
     return QObject::eventFilter(watched, event);
 }
