@@ -20,6 +20,8 @@ libfluidsynth-dev
 fluid-soundfont-gm
 fonts-wqy-zenhei
 xvfb
+trayer
+xdotool
 xauth
 x11-utils
 desktop-file-utils

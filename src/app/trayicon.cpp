@@ -39,9 +39,18 @@ bool addIcon(QWidget *window) {
 void removeIcon() {
     if (!tray)
         return;
-    tray->hide();
-    tray->deleteLater();
+    // The icon may be handling the very press that removes it, with the
+    // right button's menu event still to come: hiding it destroys the
+    // window that receives them, so it goes once the press is over.
+    QSystemTrayIcon *icon = tray;
     tray = nullptr;
+    QMetaObject::invokeMethod(
+        icon,
+        [icon] {
+            icon->hide();
+            delete icon;
+        },
+        Qt::QueuedConnection);
 }
 
 QSystemTrayIcon *current() {
