@@ -4,6 +4,7 @@
 #include "core/store.h"
 #include "fakeinteraction.h"
 #include "photos/photopanel.h"
+#include "photos/picturedecoder.h"
 #include "photos/pictureloader.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
@@ -43,6 +44,15 @@ class TestPhotos : public WindowFixture {
         while (q.next())
             out << q.value(0).toString().replace(m_dir.path() + "/", "");
         return out;
+    }
+    // What the views show once the pictures asked for are decoded.
+    QString shownPreview() {
+        QTest::qWaitFor([&] { return !p->isDecoding(); }, 10000);
+        return p->previewPath();
+    }
+    QString shownLargeView() {
+        QTest::qWaitFor([&] { return !p->isDecoding(); }, 10000);
+        return p->largeViewPath();
     }
     void openWindow() {
         m_diary = std::make_unique<MainWindow>(m_store.get());
@@ -90,26 +100,26 @@ private Q_SLOTS:
         insert(b, "B");
         insert(c, "C");
         openWindow();
-        QCOMPARE(p->previewPath(), a);
+        QCOMPARE(shownPreview(), a);
         QVERIFY(p->nextPhotoButton->isEnabled() && p->previousPhotoButton->isEnabled());
         p->openLargeView();
         QVERIFY(p->largeView->isVisibleTo(p->frame));
         p->showNextPhoto();
         p->showNextPhoto();
-        QCOMPARE(p->previewPath(), c);
+        QCOMPARE(shownPreview(), c);
         QVERIFY(p->nextPhotoButton->isEnabled());
         QVERIFY(p->largeView->isVisibleTo(p->frame)); // inside the table it stays
         p->showNextPhoto();                           // at the end
-        QCOMPARE(p->previewPath(), c);
+        QCOMPARE(shownPreview(), c);
         QCOMPARE(p->descriptionBox->text(), QString("C"));
         QVERIFY(!p->nextPhotoButton->isEnabled());
         QVERIFY(!p->largeView->isVisibleTo(p->frame));
         p->showPreviousPhoto();
         QVERIFY(p->nextPhotoButton->isEnabled());
-        QCOMPARE(p->previewPath(), b);
+        QCOMPARE(shownPreview(), b);
         p->showPreviousPhoto();
         p->showPreviousPhoto();
-        QCOMPARE(p->previewPath(), a);
+        QCOMPARE(shownPreview(), a);
         QVERIFY(!p->previousPhotoButton->isEnabled());
 
         // One photo: each button disables itself at once.
@@ -120,7 +130,7 @@ private Q_SLOTS:
         QVERIFY(!p->nextPhotoButton->isEnabled() && p->previousPhotoButton->isEnabled());
         p->showPreviousPhoto();
         QVERIFY(p->nextPhotoButton->isEnabled() && !p->previousPhotoButton->isEnabled());
-        QCOMPARE(p->previewPath(), a);
+        QCOMPARE(shownPreview(), a);
     }
 
     void chooseAndAdd() {
@@ -136,7 +146,7 @@ private Q_SLOTS:
         m_diary->photoPageButton->click();
         p->choosePicture();
         QCOMPARE(fake.filtersOffered.size(), 2);
-        QCOMPARE(p->previewPath(), bmp);
+        QCOMPARE(shownPreview(), bmp);
         QCOMPARE(p->descriptionBox->text(), QString());
         p->descriptionBox->setText("typed after choosing");
         p->addPhoto();
@@ -154,9 +164,9 @@ private Q_SLOTS:
         QCOMPARE(rows().first(), QString("old.jpg|on screen"));
 
         fake.fileAnswer.clear(); // Cancel changes nothing
-        const QString before = p->previewPath();
+        const QString before = shownPreview();
         p->choosePicture();
-        QCOMPARE(p->previewPath(), before);
+        QCOMPARE(shownPreview(), before);
         QCOMPARE(p->chosenFile, bmp);
     }
 
@@ -169,13 +179,13 @@ private Q_SLOTS:
         p->showNextPhoto();
         p->openLargeView();
         p->deletePhoto(); // the last: the one before it
-        QCOMPARE(p->previewPath(), a);
+        QCOMPARE(shownPreview(), a);
         QCOMPARE(p->descriptionBox->text(), QString("A"));
         QVERIFY(!p->largeView->isVisibleTo(p->frame));
         p->deletePhoto(); // the only one
         QVERIFY(rows().isEmpty());
         QCOMPARE(p->descriptionBox->text(), QString());
-        QVERIFY(p->previewPath().isEmpty());
+        QVERIFY(shownPreview().isEmpty());
         QVERIFY(p->preview->pixmap().isNull());
     }
 
@@ -196,6 +206,34 @@ private Q_SLOTS:
             for (int x = 2; x < 198; x += 4)
                 extremes += qGray(shown.pixel(x, y)) < 60 || qGray(shown.pixel(x, y)) > 195;
         QCOMPARE(extremes, 0);
+    }
+
+    // A file is decoded once for both views, off the window's thread, and a
+    // photo stepped past before its turn is not decoded at all.
+    void picturesDecodeOnceAndOnlyWhenWanted() {
+        QStringList paths;
+        for (int i = 0; i < 6; ++i) {
+            // The second is large: the steps after it come while it decodes.
+            const QSize size = i == 1 ? QSize(4000, 3000) : QSize(640, 480);
+            paths << picture(QStringLiteral("p%1.bmp").arg(i), size,
+                             QColor::fromHsv(i * 50, 200, 200));
+            insert(paths.last(), "");
+        }
+        openWindow();
+        QCOMPARE(shownPreview(), paths[0]);
+        const int afterFirst = p->decoder()->decodesStarted();
+        p->openLargeView(); // the preview's decode serves the large view
+        QCOMPARE(p->largeViewPath(), paths[0]);
+        QCOMPARE(p->decoder()->decodesStarted(), afterFirst);
+
+        for (int i = 1; i < 6; ++i)
+            p->showNextPhoto(); // faster than any decode
+        QVERIFY(p->isDecoding());
+        QCOMPARE(p->previewPath(), paths[0]); // the old picture, greyed, meanwhile
+        QCOMPARE(shownPreview(), paths[5]);
+        QVERIFY(p->decoder()->decodesStarted() - afterFirst <= 2);
+        const int hue = p->preview->pixmap().toImage().pixelColor(100, 75).hsvHue();
+        QVERIFY(qAbs(hue - 250) <= 2); // the last photo's colour, not greyed
     }
 
     void unreadablePicturesLeaveTheViews() {
@@ -224,12 +262,12 @@ private Q_SLOTS:
         insert(bombFile.fileName(), "bomb");
         openWindow();
         p->openLargeView();
-        QCOMPARE(p->largeViewPath(), good);
+        QCOMPARE(shownLargeView(), good);
         for (int i = 0; i < 4; ++i) {
             p->showNextPhoto();
-            QCOMPARE(p->previewPath(), good); // the previous picture stays
-            p->openLargeView();               // the large view empties and stops
-            QVERIFY(p->largeViewPath().isEmpty());
+            QCOMPARE(shownPreview(), good); // the previous picture stays
+            p->openLargeView();             // the large view empties and stops
+            QVERIFY(shownLargeView().isEmpty());
         }
     }
 

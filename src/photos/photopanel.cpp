@@ -4,6 +4,7 @@
 #include "core/picturefit.h"
 #include "core/records.h"
 #include "core/recordset.h"
+#include "photos/picturedecoder.h"
 #include "photos/pictureloader.h"
 #include "widgets/artwork.h"
 #include "widgets/clickablelabel.h"
@@ -12,8 +13,10 @@
 #include "widgets/picturebutton.h"
 #include "widgets/typinglimit.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 
 namespace {
 constexpr int DescriptionLimit = 50;
@@ -21,6 +24,22 @@ constexpr int DescriptionLimit = 50;
 // Empty text is stored as empty text, not as "no value".
 QString nonNull(const QString &s) {
     return s.isNull() ? QStringLiteral("") : s;
+}
+
+// A decoded picture at the size of the view it goes into, in device pixels.
+QImage scaledTo(const QImage &image, const QWidget *view) {
+    const QSize size = view->size() * view->devicePixelRatioF();
+    return image.size() == size
+               ? image
+               : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The picture shown while the next one is on its way.
+QPixmap greyed(const QPixmap &shown) {
+    QPixmap faded = shown;
+    QPainter painter(&faded);
+    painter.fillRect(faded.rect(), QColor(255, 255, 255, 150));
+    return faded;
 }
 
 QPixmap toPixmap(const QImage &image, const QWidget *on) {
@@ -105,19 +124,73 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m
     connect(deleteButton, &PictureButton::clicked, this, &PhotoPanel::deletePhoto);
     connect(previewLabel, &ClickableLabel::clicked, this, &PhotoPanel::openLargeView);
     connect(large, &ClickableLabel::clicked, this, &PhotoPanel::showDescription);
+
+    m_decoder = new PictureDecoder(preview->size() * preview->devicePixelRatioF(),
+                                   displayBox->size() * displayBox->devicePixelRatioF(), this);
+    connect(m_decoder, &PictureDecoder::decoded, this, &PhotoPanel::pictureDecoded);
+}
+
+std::optional<QImage> PhotoPanel::decodedPicture(const QString &path) const {
+    const QFileInfo file(path);
+    for (const Decoded &d : m_decoded)
+        if (d.path == path && d.modified == file.lastModified() && d.bytes == file.size())
+            return d.image;
+    return std::nullopt;
+}
+
+void PhotoPanel::askForPictures() {
+    QSet<QString> wanted;
+    for (const QString &path : {m_previewWanted, m_largeWanted})
+        if (!path.isEmpty())
+            wanted.insert(path);
+    m_decoder->want(wanted);
+}
+
+void PhotoPanel::pictureDecoded(const QString &path, const QImage &image) {
+    const QFileInfo file(path);
+    m_decoded.push_front({path, file.lastModified(), file.size(), image});
+    if (m_decoded.size() > 2)
+        m_decoded.pop_back();
+    if (path == m_previewWanted)
+        finishPreview(path, image);
+    if (path == m_largeWanted)
+        finishLargeView(path, image);
 }
 
 // An empty path empties the preview; a picture that cannot be read leaves it.
+// Meanwhile the picture shown so far stays, greyed.
 void PhotoPanel::showPreview(const QString &path) {
     if (path.isEmpty()) {
+        m_previewWanted.clear();
         preview->clear();
+        m_previewShown = QPixmap();
         m_previewPath.clear();
+        askForPictures();
         return;
     }
-    const QImage image = PictureLoader::load(path, preview->size() * preview->devicePixelRatioF());
-    if (image.isNull())
+    if (const std::optional<QImage> known = decodedPicture(path)) {
+        m_previewWanted.clear();
+        finishPreview(path, *known);
         return;
-    preview->setPixmap(toPixmap(image, preview));
+    }
+    m_previewWanted = path;
+    if (!m_previewShown.isNull())
+        preview->setPixmap(greyed(m_previewShown));
+    askForPictures();
+}
+
+void PhotoPanel::finishPreview(const QString &path, const QImage &image) {
+    m_previewWanted.clear();
+    askForPictures();
+    if (image.isNull()) {
+        if (m_previewShown.isNull())
+            preview->clear();
+        else
+            preview->setPixmap(m_previewShown);
+        return;
+    }
+    m_previewShown = toPixmap(scaledTo(image, preview), preview);
+    preview->setPixmap(m_previewShown);
     m_previewPath = path;
 }
 
@@ -155,12 +228,7 @@ void PhotoPanel::choosePicture() {
     if (chosen.isEmpty())
         return;
     chosenFile = chosen;
-    const QImage image =
-        PictureLoader::load(chosen, preview->size() * preview->devicePixelRatioF());
-    if (!image.isNull()) {
-        preview->setPixmap(toPixmap(image, preview));
-        m_previewPath = chosen;
-    }
+    showPreview(chosen);
     // The box now describes the chosen picture, not the photo on screen.
     m_boundDescription->detach();
     descriptionBox->clear();
@@ -184,19 +252,29 @@ void PhotoPanel::deletePhoto() {
     largeView->hide();
 }
 
-bool PhotoPanel::showLargeView(const QString &path) {
-    const QImage image =
-        PictureLoader::load(path, largeView->size() * largeView->devicePixelRatioF());
+void PhotoPanel::showLargeView(const QString &path) {
+    if (const std::optional<QImage> known = decodedPicture(path)) {
+        finishLargeView(path, *known);
+        return;
+    }
+    m_largeWanted = path;
+    askForPictures();
+}
+
+void PhotoPanel::finishLargeView(const QString &path, const QImage &image) {
+    m_largeWanted.clear();
+    askForPictures();
     if (image.isNull())
-        return false;
-    largeView->setPixmap(toPixmap(image, largeView));
+        return;
+    largeView->setPixmap(toPixmap(scaledTo(image, largeView), largeView));
     m_largePath = path;
-    return true;
 }
 
 void PhotoPanel::openLargeView() {
     largeView->clear();
     m_largePath.clear();
+    m_largeWanted.clear();
+    askForPictures();
     const QString path = m_records->text(QStringLiteral("photopath"));
     const QSize natural = PictureLoader::naturalSize(path);
     if (!natural.isValid())

@@ -1,11 +1,17 @@
 #pragma once
 
+#include <QDateTime>
+#include <QImage>
 #include <QObject>
+#include <QPixmap>
 #include <QString>
+#include <deque>
+#include <optional>
 
 class BoundField;
 class PanelFrame;
 class PictureButton;
+class PictureDecoder;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -36,6 +42,10 @@ public:
     // The path whose picture each view shows; empty when it shows none.
     QString previewPath() const { return m_previewPath; }
     QString largeViewPath() const { return m_largePath; }
+    // Pictures are decoded off the window's thread: true until both views
+    // show what was last asked of them.
+    bool isDecoding() const { return !m_previewWanted.isEmpty() || !m_largeWanted.isEmpty(); }
+    PictureDecoder *decoder() const { return m_decoder; }
 
     static const QList<struct FileFilter> &pictureFilters();
 
@@ -53,11 +63,28 @@ public Q_SLOTS:
 
 private:
     void showPreview(const QString &path);
-    bool showLargeView(const QString &path);
+    void showLargeView(const QString &path);
+    void pictureDecoded(const QString &path, const QImage &image);
+    void finishPreview(const QString &path, const QImage &image);
+    void finishLargeView(const QString &path, const QImage &image);
+    void askForPictures();
+    // The file's picture as decoded last, while the file is unchanged.
+    std::optional<QImage> decodedPicture(const QString &path) const;
 
     RecordSet *m_records;
     BoundField *m_boundPath;
     BoundField *m_boundDescription;
     QString m_previewPath;
     QString m_largePath;
+    PictureDecoder *m_decoder;
+    QString m_previewWanted; // decoding for the preview
+    QString m_largeWanted;   // decoding for the large view
+    QPixmap m_previewShown;  // the preview's picture, greyed while the next one decodes
+    struct Decoded {
+        QString path;
+        QDateTime modified;
+        qint64 bytes;
+        QImage image; // null: not a readable picture
+    };
+    std::deque<Decoded> m_decoded; // the last two files
 };
