@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "asuser.h"
 #include "core/apppaths.h"
 #include "core/store.h"
 #include "fakeplayer.h"
@@ -13,6 +14,8 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,18 +27,23 @@
 class TestOptions : public WindowFixture {
     Q_OBJECT
 
+    // The user's copy; none at all also takes the shipped default away.
     void setIni(const QByteArray *content) {
-        QFile::remove(AppPaths::startIni());
-        if (!content)
+        QFile::remove(AppPaths::userStartIni());
+        if (!content) {
+            QFile::remove(AppPaths::shippedStartIni());
             return;
-        QFile f(AppPaths::startIni());
+        }
+        QVERIFY(QDir().mkpath(QFileInfo(AppPaths::userStartIni()).path()));
+        QFile f(AppPaths::userStartIni());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(*content);
     }
-    QByteArray ini() {
-        QFile f(AppPaths::startIni());
+    static QByteArray read(const QString &path) {
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
+    QByteArray ini() { return read(AppPaths::userStartIni()); }
     void start(const QByteArray &content) {
         setIni(&content);
         m_diary = std::make_unique<MainWindow>(m_store.get());
@@ -49,7 +57,14 @@ class TestOptions : public WindowFixture {
     }
 
 private Q_SLOTS:
-    void init() { openStore(); }
+    void init() {
+        openStore();
+        // Each test starts from the shipped default ("1") and no user copy.
+        QFile::remove(AppPaths::shippedStartIni());
+        QFile::copy(AppPaths::appDir() + "/start.ini", AppPaths::shippedStartIni());
+        QFile::setPermissions(AppPaths::shippedStartIni(), QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(AppPaths::userStartIni());
+    }
     void cleanup() { closeAll(); }
 
     void startUpFileCases_data() {
@@ -117,6 +132,42 @@ private Q_SLOTS:
             QVERIFY(d->applyButton->isEnabled());
             QCOMPARE(d->firstDayBox->currentText(), QString("Monday"));
         });
+    }
+
+    // The user's copy lives in their configuration folder: the shipped one
+    // is read only until the user has one, and is never written.
+    void settingsLiveInTheUsersHome() {
+        RUN_AS_ORDINARY_USER();
+        const QString shipped = AppPaths::shippedStartIni();
+        const QString programFolder = QFileInfo(shipped).path();
+        QVERIFY(QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(shipped, QFile::ReadOwner));
+        QVERIFY(!QFileInfo::exists(AppPaths::userStartIni()));
+        m_diary = std::make_unique<MainWindow>(m_store.get());
+        QVERIFY(player()->playing); // the shipped "1"
+        QVERIFY(!dialog()->noMusicAtStartBox->isChecked());
+        dialog()->noMusicAtStartBox->setChecked(true);
+        dialog()->apply();
+        QCOMPARE(ini(), QByteArray("0"));
+        QCOMPARE(read(shipped), QByteArray("1"));
+        QVERIFY(m_diary->settings().noMusicAtNextStart);
+
+        m_diary = std::make_unique<MainWindow>(m_store.get()); // the next start
+        QVERIFY(!player()->playing);
+        QVERIFY(dialog()->noMusicAtStartBox->isChecked());
+
+        // A user copy that cannot be written is not reported as written.
+        const QString configFolder = QFileInfo(AppPaths::userStartIni()).path();
+        QVERIFY(QFile::setPermissions(configFolder, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(AppPaths::userStartIni(), QFile::ReadOwner));
+        dialog()->noMusicAtStartBox->setChecked(false);
+        dialog()->apply();
+        QCOMPARE(ini(), QByteArray("0"));
+        QVERIFY(m_diary->settings().noMusicAtNextStart);
+        QVERIFY(!dialog()->noMusicAtStartBox->isChecked()); // as the user left it
+        QFile::setPermissions(configFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(programFolder,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void missingFileReadsAsNoMusic() {

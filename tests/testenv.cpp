@@ -1,11 +1,13 @@
 // Linked into every test of the windows: the program's music goes to a
 // double, so no test waits for a SoundFont or makes a sound, and each test
-// process keeps its own start.ini, a copy of the shipped one.
+// process has a configuration folder of its own and its own copy of the
+// shipped start.ini.
 #include "core/apppaths.h"
 #include "fakeplayer.h"
 #include "music/backgroundmusic.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -13,9 +15,11 @@ namespace {
 void installTestEnvironment() {
     BackgroundMusic::setPlayerFactory([] { return std::make_unique<FakePlayer>(); });
     static QTemporaryDir folder;
-    const QString own = folder.filePath(QStringLiteral("start.ini"));
-    QFile::copy(AppPaths::startIni(), own);
-    AppPaths::setStartIni(own);
+    qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toLocal8Bit());
+    QDir(folder.path()).mkpath(QStringLiteral("shipped"));
+    const QString shipped = folder.filePath(QStringLiteral("shipped/start.ini"));
+    QFile::copy(AppPaths::shippedStartIni(), shipped);
+    AppPaths::setShippedStartIni(shipped);
 }
 } // namespace
 Q_COREAPP_STARTUP_FUNCTION(installTestEnvironment)

@@ -166,7 +166,7 @@ void MainWindow::completeStart() {
 // comes into being, hidden.
 void MainWindow::startMusicIfWanted() {
     // A missing or unreadable file reads as "no music at the next start".
-    const int startFlag = SettingsFile::readFlag(AppPaths::startIni());
+    const int startFlag = SettingsFile::readFlag(AppPaths::startIniToRead());
     m_settings.noMusicAtNextStart = startFlag == 0;
     if (startFlag == 1) {
         m_settings.song = int(QRandomGenerator::global()->bounded(10)) + 1;
@@ -191,8 +191,8 @@ void MainWindow::takeOptions(const Settings &chosen) {
         BackgroundMusic::start(*m_player, chosen.song);
     else
         m_player->stop();
-    if (!SettingsFile::writeFlag(AppPaths::startIni(), chosen.noMusicAtNextStart)) {
-        qCInfo(lcSettings) << "start.ini could not be written:" << AppPaths::startIni();
+    if (!SettingsFile::writeFlag(AppPaths::userStartIni(), chosen.noMusicAtNextStart)) {
+        qCInfo(lcSettings) << "start.ini could not be written:" << AppPaths::userStartIni();
         next.noMusicAtNextStart = m_settings.noMusicAtNextStart;
     }
     applySettings(next);

@@ -21,12 +21,22 @@ QString &startIniOverride() {
 }
 } // namespace
 
-QString startIni() {
+QString shippedStartIni() {
     return startIniOverride().isEmpty() ? appDir() + QStringLiteral("/start.ini")
                                         : startIniOverride();
 }
-void setStartIni(const QString &path) {
+void setShippedStartIni(const QString &path) {
     startIniOverride() = path;
+}
+
+QString userStartIni() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return dir.isEmpty() ? QString() : dir + QStringLiteral("/start.ini");
+}
+
+QString startIniToRead() {
+    const QString user = userStartIni();
+    return !user.isEmpty() && QFileInfo::exists(user) ? user : shippedStartIni();
 }
 QString helpPage() {
     return appDir() + QStringLiteral("/help/help.htm");

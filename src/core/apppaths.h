@@ -9,10 +9,16 @@ namespace AppPaths {
 // The program's own folder, without a trailing separator.
 QString appDir();
 
-QString startIni();
-// Puts start.ini somewhere else for this process (tests keep their own);
-// empty restores the one in the application folder.
-void setStartIni(const QString &path);
+// start.ini: the user's copy in their configuration folder, read first and
+// always the one written; the application folder's copy is the shipped
+// default. userStartIni() is empty when there is no configuration folder.
+QString userStartIni();
+QString shippedStartIni();
+// The copy to read: the user's if it exists, else the shipped one.
+QString startIniToRead();
+// Puts the shipped default somewhere else for this process (tests keep their
+// own); empty restores the one in the application folder.
+void setShippedStartIni(const QString &path);
 QString helpPage();
 QString song(int number);              // 1..10
 QString face(const QString &faceName); // "2.bmp"

@@ -1,6 +1,8 @@
 #include "core/settingsfile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace SettingsFile {
@@ -19,6 +21,8 @@ int readFlag(const QString &path) {
 }
 
 bool writeFlag(const QString &path, bool noMusicAtStart) {
+    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).path()))
+        return false;
     // Replaced whole, so a failed write never leaves a half file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -12,7 +12,8 @@ int readFlag(const QString &path);
 int parseFlag(const QByteArray &head);
 
 // Writes exactly one byte: "0" when music is not wanted, "1" otherwise.
-// Creates the file when missing; false when it cannot be written.
+// Creates the file, and its folder, when missing; false when it cannot be
+// written.
 [[nodiscard]] bool writeFlag(const QString &path, bool noMusicAtStart);
 
 } // namespace SettingsFile
