@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -192,6 +193,22 @@ private Q_SLOTS:
         diary.photoPageButton->click();
         QCOMPARE(diary.photoRecords->absolutePosition(), 1);
         QVERIFY(diary.photos->frame->isVisibleTo(&diary));
+    }
+
+    // Alt+F4, the task switcher or the session: the program ends, as with
+    // its close button, and what was typed is written.
+    void aCloseFromOutsideEndsTheProgram() {
+        MainWindow diary(m_store.get());
+        diary.show();
+        diary.contactsPageButton->click();
+        diary.contacts->addContact();
+        diary.contacts->field(0)->setText("typed, not saved");
+        QTimer::singleShot(0, &diary, [&] { diary.close(); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // a close that ends nothing
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QSqlQuery q(m_store->database());
+        QVERIFY(q.exec("SELECT name FROM address") && q.next());
+        QCOMPARE(q.value(0).toString(), QString("typed, not saved"));
     }
 
     void draggingMovesByTheMouseMovement() {

@@ -276,6 +276,11 @@ void MainWindow::closeProgram() {
     QCoreApplication::quit();
 }
 
+void MainWindow::closeEvent(QCloseEvent *event) {
+    QWidget::closeEvent(event);
+    closeProgram();
+}
+
 void MainWindow::savePendingEdits() {
     for (RecordSet *records : {contactRecords, photoRecords})
         if (records->hasPending() || records->isNewRow())

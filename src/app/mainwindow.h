@@ -103,6 +103,9 @@ Q_SIGNALS:
     void popupRequested(const QPoint &globalPos);
 
 protected:
+    // A close from the window manager or the session ends the program as
+    // the close button does.
+    void closeEvent(QCloseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
