@@ -70,11 +70,21 @@ private Q_SLOTS:
         QVERIFY(!TrayIcon::current());
     }
 
-    void noNotificationAreaKeepsTheWindow() {
+    // Without a notification area the window goes to the task bar instead,
+    // listed there while minimised, and comes back off it.
+    void noNotificationAreaMinimisesToTheTaskBar() {
         TrayIcon::setAvailabilityCheck([] { return false; });
+        const QPoint at = m_diary->pos();
         m_diary->hideButton->click();
         QVERIFY(m_diary->isVisible());
         QVERIFY(!TrayIcon::current());
+        QVERIFY(m_diary->isMinimized());
+        QCOMPARE(m_diary->windowType(), Qt::Window);
+        QVERIFY(m_diary->windowFlags() & Qt::FramelessWindowHint);
+        m_diary->showNormal();
+        QTRY_COMPARE(m_diary->windowType(), Qt::Tool);
+        QVERIFY(m_diary->isVisible() && !m_diary->isMinimized());
+        QCOMPARE(m_diary->pos(), at);
     }
 
     void popupMenuEntries() {

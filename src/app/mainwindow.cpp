@@ -318,10 +318,34 @@ void MainWindow::showAuthorPage(bool modal) {
     page->exec();
 }
 
-// Hidden to the notification area only where there is one.
+// Hidden to the notification area where there is one; elsewhere minimised
+// to the task bar, and listed there while minimised so it can come back.
 void MainWindow::hideToTray() {
-    if (TrayIcon::addIcon(this))
+    if (TrayIcon::addIcon(this)) {
         hide();
+        return;
+    }
+    m_onTaskBar = true;
+    setWindowType(Qt::Window);
+    showMinimized();
+}
+
+void MainWindow::setWindowType(Qt::WindowType type) {
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | type);
+}
+
+void MainWindow::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !m_onTaskBar || isMinimized())
+        return;
+    m_onTaskBar = false;
+    // Back from the task bar: off it again, where it was.
+    QTimer::singleShot(0, this, [this] {
+        const QPoint at = pos();
+        setWindowType(Qt::Tool);
+        move(at);
+        show();
+    });
 }
 
 void MainWindow::showPopupMenu(const QPoint &globalPos) {

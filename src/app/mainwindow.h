@@ -106,6 +106,7 @@ protected:
     // A close from the window manager or the session ends the program as
     // the close button does.
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -113,6 +114,7 @@ protected:
 
 private:
     void loadStartState();
+    void setWindowType(Qt::WindowType type);
     void startMusicIfWanted();
     void buildControls();
     void buildHiddenPages();
@@ -127,6 +129,7 @@ private:
     int m_songForDialog = 0; // the start-up song, shown by the dialog made then
     bool m_dragging = false;
     bool m_backgroundPress = false;
+    bool m_onTaskBar = false; // minimised where there is no notification area
     QPoint m_dragOriginGlobal;
     QPoint m_dragOriginWindow;
     bool m_placed = false;
