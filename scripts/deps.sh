@@ -22,6 +22,7 @@ fonts-wqy-zenhei
 xvfb
 trayer
 xdotool
+qt6-translations-l10n
 xauth
 x11-utils
 desktop-file-utils

@@ -1,3 +1,4 @@
+#include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/splashwindow.h"
 #include "contacts/contactspanel.h"
@@ -10,6 +11,7 @@
 #include "novels/novelpanel.h"
 #include "options/optionsdialog.h"
 #include "photos/photopanel.h"
+#include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
@@ -20,12 +22,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 // Records the order in which frames are shown and hidden.
@@ -193,6 +198,25 @@ private Q_SLOTS:
         diary.photoPageButton->click();
         QCOMPARE(diary.photoRecords->absolutePosition(), 1);
         QVERIFY(diary.photos->frame->isVisibleTo(&diary));
+    }
+
+    // Qt's own strings in Chinese, a desktop identity, and a question whose
+    // title is meant to be empty shows none, not the program's name.
+    void chineseStandardDialogsAndIdentity() {
+        ApplicationSetup::setIdentity();
+        QCOMPARE(QGuiApplication::desktopFileName(), QString("org.quillary.Quillary"));
+        if (!ApplicationSetup::installTranslations())
+            QSKIP("Qt's Chinese translations are not installed");
+        QString okText, title;
+        whenShown(this, "", [&](QWidget *w) {
+            if (auto *box = qobject_cast<QMessageBox *>(w)) {
+                okText = box->button(QMessageBox::Ok)->text();
+                title = box->windowHandle()->title();
+            }
+        });
+        Interaction::current().confirm(nullptr, "是否删除真的当前记录?", QString());
+        QCOMPARE(okText, QString("确定"));
+        QVERIFY(title.trimmed().isEmpty() && !title.isEmpty());
     }
 
     // Alt+F4, the task switcher or the session: the program ends, as with

@@ -1,3 +1,4 @@
+#include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
 #include "app/splashwindow.h"
@@ -12,7 +13,8 @@
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quillary"));
+    ApplicationSetup::setIdentity();
+    ApplicationSetup::installTranslations();
     QApplication::setStyle(new Style);
     // The program ends through its own close button only; hiding to the
     // notification area must not end it.

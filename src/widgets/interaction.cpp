@@ -21,13 +21,22 @@ void Interaction::install(Interaction *replacement) {
     installed = replacement;
 }
 
+namespace {
+// The platform fills an empty title with the program's name; a title meant
+// to be empty is kept blank instead.
+QString shownTitle(const QString &title) {
+    return title.isEmpty() ? QStringLiteral(" ") : title;
+}
+} // namespace
+
 bool Interaction::confirm(QWidget *parent, const QString &text, const QString &title) {
-    return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+    return QMessageBox::question(parent, shownTitle(title), text,
+                                 QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 void Interaction::inform(QWidget *parent, const QString &text, const QString &title) {
-    QMessageBox::information(parent, title, text, QMessageBox::Ok);
+    QMessageBox::information(parent, shownTitle(title), text, QMessageBox::Ok);
 }
 
 std::optional<QFont> Interaction::chooseFont(QWidget *parent, const QFont &initial) {
