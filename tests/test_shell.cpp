@@ -219,6 +219,19 @@ private Q_SLOTS:
         QVERIFY(title.trimmed().isEmpty() && !title.isEmpty());
     }
 
+    void placementKeepsTheWindowButtonsOnScreen() {
+        const QSize window(800, 560);
+        QCOMPARE(MainWindow::placement(QRect(0, 0, 1920, 1080), window), QPoint(560, 260));
+        QCOMPARE(MainWindow::placement(QRect(0, 27, 1366, 741), window), QPoint(283, 117));
+        // A 1920 x 1080 laptop at 200 %: the top edge stays, the bottom goes.
+        QCOMPARE(MainWindow::placement(QRect(0, 0, 960, 540), window), QPoint(80, 0));
+        // Narrower than the window: its right end, where the buttons are, stays.
+        const QRect narrow(100, 50, 700, 400);
+        const QPoint at = MainWindow::placement(narrow, window);
+        QCOMPARE(at, QPoint(0, 50));
+        QVERIFY(narrow.contains(QRect(at + QPoint(window.width() - 104, 8), QSize(92, 28))));
+    }
+
     // Alt+F4, the task switcher or the session: the program ends, as with
     // its close button, and what was typed is written.
     void aCloseFromOutsideEndsTheProgram() {

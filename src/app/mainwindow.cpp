@@ -394,5 +394,17 @@ void MainWindow::showEvent(QShowEvent *event) {
         return;
     m_placed = true;
     if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        move(placement(screen->availableGeometry(), size()));
+}
+
+QPoint MainWindow::placement(const QRect &available, const QSize &window) {
+    // Centred where it fits; on a smaller screen the top edge and the window
+    // buttons at the top right stay reachable.
+    const int x = window.width() <= available.width()
+                      ? available.left() + (available.width() - window.width()) / 2
+                      : available.right() + 1 - window.width();
+    const int y = window.height() <= available.height()
+                      ? available.top() + (available.height() - window.height()) / 2
+                      : available.top();
+    return {x, y};
 }

@@ -51,6 +51,9 @@ public:
     void applySettings(const Settings &settings);
 
     Store *store() const { return m_store; }
+
+    // Where a window of this size goes on a screen's available area.
+    static QPoint placement(const QRect &available, const QSize &window);
     MusicPlayer &musicPlayer() const { return *m_player; }
 
     PictureButton *journalPageButton;
