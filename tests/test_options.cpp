@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -237,6 +238,28 @@ private Q_SLOTS:
         for (QWidget *s : m_diary->colouredSurfaces())
             QCOMPARE(surfaceColour(s), QColor(247, 165, 85));
         withDialog([&](OptionsDialog *d) { QVERIFY(d->defaultColourBox->isChecked()); });
+    }
+
+    // Captions on the coloured surfaces stay legible on every swatch, and the
+    // colour itself is kept as chosen.
+    void captionsReadOnEverySwatch() {
+        start("0");
+        for (const OptionsDialog::Swatch &swatch : OptionsDialog::swatches()) {
+            m_diary->setBackgroundColour(swatch.colour);
+            QCOMPARE(m_diary->backgroundColour(), swatch.colour);
+            int captions = 0;
+            for (QWidget *surface : m_diary->colouredSurfaces())
+                for (QLabel *label : surface->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+                    if (label->text().isEmpty())
+                        continue;
+                    ++captions;
+                    const QColor text =
+                        label->palette().color(QPalette::Active, QPalette::WindowText);
+                    QVERIFY2(contrastRatio(text, swatch.colour) >= 4.5,
+                             qPrintable(QString("%1 on %2").arg(label->text(), swatch.name)));
+                }
+            QVERIFY(captions > 20);
+        }
     }
 
     void musicOnAndOff() {

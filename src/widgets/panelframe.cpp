@@ -1,6 +1,8 @@
 #include "widgets/panelframe.h"
 
+#include <QLabel>
 #include <QMouseEvent>
+#include <cmath>
 
 PanelFrame::PanelFrame(const QString &name, QWidget *parent) : QFrame(parent) {
     setObjectName(name);
@@ -29,11 +31,40 @@ void PanelFrame::mouseReleaseEvent(QMouseEvent *event) {
         Q_EMIT popupRequested(event->globalPosition().toPoint());
 }
 
+namespace {
+double luminance(const QColor &c) {
+    auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+} // namespace
+
+double contrastRatio(const QColor &a, const QColor &b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor captionColourOn(const QColor &background) {
+    return contrastRatio(Qt::black, background) >= 4.5 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
 void paintSurface(QWidget *surface, const QColor &colour) {
     QPalette p = surface->palette();
     p.setColor(QPalette::Window, colour);
     surface->setPalette(p);
     surface->setAutoFillBackground(true);
+    // Only the captions lying on the surface itself: the controls inside it
+    // draw on backgrounds of their own.
+    const QColor text = captionColourOn(colour);
+    for (QLabel *caption : surface->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+        if (caption->autoFillBackground() || !caption->pixmap().isNull())
+            continue;
+        QPalette cp = caption->palette();
+        cp.setColor(QPalette::Active, QPalette::WindowText, text);
+        cp.setColor(QPalette::Inactive, QPalette::WindowText, text);
+        caption->setPalette(cp);
+    }
 }
 
 QColor surfaceColour(const QWidget *surface) {

@@ -23,6 +23,12 @@ private:
     bool onBackground(const QMouseEvent *event) const;
 };
 
-// Gives a surface a solid background of its own.
+// Gives a surface a solid background of its own; the captions drawn on it
+// take the text colour that reads on that background.
 void paintSurface(QWidget *surface, const QColor &colour);
 QColor surfaceColour(const QWidget *surface);
+
+// The contrast ratio of two colours, 1 to 21, as WCAG defines it.
+double contrastRatio(const QColor &a, const QColor &b);
+// Black, or white where black would not read (contrast under 4.5:1).
+QColor captionColourOn(const QColor &background);
