@@ -1,36 +1,47 @@
 #!/bin/sh
-# Installs the Debian packages that building, testing and running need.
-# Quiet and quick when everything is already there.
+# Installs the Debian packages that are missing. Quiet and quick when
+# everything is already there.
+#   deps.sh run    what building and running the program needs
+#   deps.sh test   that, and what the test suite and benchmarks need (default)
 set -eu
 
-PACKAGES="
+RUN="
 cmake
 g++
 make
 pkg-config
 qt6-base-dev
-libxcb1-dev
 libsqlite3-dev
 qt6-svg-dev
 libqt6svg6
 libqt6sql6-sqlite
 qt6-qpa-plugins
+qt6-translations-l10n
 libgl-dev
 libfluidsynth-dev
 fluid-soundfont-gm
 fonts-wqy-zenhei
+"
+
+TEST="
+libxcb1-dev
 xvfb
-trayer
-xdotool
-qt6-translations-l10n
 xauth
 x11-utils
+trayer
+xdotool
 desktop-file-utils
 appstream
 clang
 clang-format
 libclang-rt-14-dev
 "
+
+case "${1:-test}" in
+    run) PACKAGES=$RUN ;;
+    test) PACKAGES="$RUN $TEST" ;;
+    *) echo "usage: deps.sh [run|test]" >&2; exit 2 ;;
+esac
 
 missing=""
 for p in $PACKAGES; do

@@ -2,5 +2,5 @@
 # Installs what is missing, builds and starts Quillary.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/build.sh
+./scripts/build.sh run
 exec ./build/quillary "$@"

@@ -94,7 +94,7 @@ int main(int argc, char *argv[]) {
         return child(QString::fromLocal8Bit(argv[2]), quint32(atoll(argv[3])));
     }
     QCoreApplication app(argc, argv);
-    // A brief run where the environment asks for one (continuous integration).
+    // The environment may ask for a longer run (or a briefer one).
     const QByteArray brief = qgetenv("QUILLARY_KILLS");
     const int kills = std::max(1, !brief.isEmpty() ? brief.toInt() : argc > 1 ? atoi(argv[1]) : 20);
     QTemporaryDir dir;

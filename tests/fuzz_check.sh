@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang and runs each for a bounded time
 # over its checked-in corpus. Usage: fuzz_check.sh <source folder> <work folder> [seconds]
-# QUILLARY_FUZZ_SECONDS, when set, overrides the time (a brief run in CI).
+# QUILLARY_FUZZ_SECONDS, when set, overrides the time (a longer run).
 set -eu
 src=$1
 work=$2
