@@ -4,13 +4,18 @@
 #include "fakeinteraction.h"
 #include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
+#include "modal.h"
 #include "widgets/labelbutton.h"
+#include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
 #include "windowfixture.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QListView>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +65,44 @@ class TestJournal : public WindowFixture {
 private Q_SLOTS:
     void init() { openStore(); }
     void cleanup() { closeAll(); }
+
+    // The keys press the buttons, with their questions and enabled rules.
+    void keysPressTheButtons() {
+        FakeInteraction fake;
+        openWindow();
+        m_diary->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_diary.get()));
+        QTest::keyClick(m_diary.get(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(fake.asked.isEmpty()); // save is disabled: the key does nothing
+        j->editor->setPlainText("by keyboard");
+        QTest::keyClick(m_diary.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(fake.asked.size(), 1);
+        QCOMPARE(fake.asked.first().text, QString("保存日记吗？"));
+        QCOMPARE(rows().size(), 1);
+        QVERIFY(j->saveButton->toolTip().contains("Ctrl+S"));
+
+        QTest::keyClick(m_diary.get(), Qt::Key_F1);
+        QCOMPARE(fake.opened.size(), 1);
+        QSignalSpy closing(m_diary->closeButton, &QAbstractButton::clicked);
+        QTest::keyClick(m_diary.get(), Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(closing.count(), 1);
+
+        // Label buttons are reached by Tab and pressed by Space or Enter.
+        QCOMPARE(j->colourButton->nextInFocusChain(), j->saveButton);
+        j->deleteButton->setFocus();
+        QTest::keyClick(j->deleteButton, Qt::Key_Space);
+        QCOMPARE(fake.asked.size(), 2);
+        QCOMPARE(fake.asked.last().text, QString("是否删除真的当前记录?"));
+
+        // Find works on the contacts page only.
+        QTest::keyClick(m_diary.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        bool found = false;
+        whenShown(this, "findaddress", [&](QWidget *) { found = true; });
+        m_diary->contactsPageButton->click();
+        QTest::keyClick(m_diary.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(found);
+    }
 
     void listShowsEveryEntryInStoredOrder() {
         insert("20030305", "first\nwith a break");

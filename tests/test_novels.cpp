@@ -139,6 +139,11 @@ private Q_SLOTS:
         clickChapter(0);
         QVERIFY(n->readingPane->toPlainText().contains("story/firsttouch/1"));
         QVERIFY(n->readingPane->toPlainText().contains("第一次亲密接触"));
+        // Enter opens the highlighted chapter as a click does.
+        n->chooseNovel("xyj");
+        n->chapterList->setCurrentRow(2);
+        QTest::keyClick(n->chapterList, Qt::Key_Return);
+        QVERIFY(n->readingPane->toPlainText().contains("story/xyj/3"));
         n->novelKeyBox->setText("nosuchkey"); // the pane empties
         clickChapter(0);
         QVERIFY(n->readingPane->toPlainText().isEmpty());

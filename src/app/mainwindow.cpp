@@ -26,9 +26,11 @@
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -97,7 +99,7 @@ void MainWindow::buildControls() {
         connect(*p.button, &QToolButton::clicked, this, p.show);
     }
     helpButton = new PictureButton(QStringLiteral("helps"), QStringLiteral("help"),
-                                   QStringLiteral("帮助"), 20, this);
+                                   QStringLiteral("帮助 (F1)"), 20, this);
     hideButton = new PictureButton(QStringLiteral("minisys"), QStringLiteral("minimise"),
                                    QStringLiteral("最小化"), 20, this);
     closeButton = new PictureButton(QStringLiteral("exitsys"), QStringLiteral("close"),
@@ -126,6 +128,23 @@ void MainWindow::buildControls() {
         connect(f, &PanelFrame::popupRequested, this, &MainWindow::popupRequested);
     connect(journal->optionsButton, &LabelButton::clicked, this, &MainWindow::openOptions);
     connect(journal->aboutButton, &LabelButton::clicked, this, &MainWindow::openAbout);
+
+    // The keys a desktop user tries first, each pressing its button.
+    const struct {
+        QKeySequence keys;
+        std::function<void()> press;
+    } shortcuts[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { journal->saveButton->click(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { pressIfShown(closeButton); }},
+        {QKeySequence(Qt::Key_F1), [this] { pressIfShown(helpButton); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_F),
+         [this] {
+             if (contacts)
+                 pressIfShown(contacts->findButton);
+         }},
+    };
+    for (const auto &s : shortcuts)
+        connect(new QShortcut(s.keys, this), &QShortcut::activated, this, s.press);
 
     popupMenu = new PopupMenu(this);
     connect(this, &MainWindow::popupRequested, this, &MainWindow::showPopupMenu);
@@ -274,6 +293,11 @@ void MainWindow::openHelp() {
 void MainWindow::closeProgram() {
     savePendingEdits();
     QCoreApplication::quit();
+}
+
+void MainWindow::pressIfShown(QAbstractButton *button) {
+    if (button->isVisible() && button->isEnabled())
+        button->click();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {

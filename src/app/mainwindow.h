@@ -12,6 +12,7 @@
 #include "widgets/windowholder.h"
 
 class AboutBox;
+class QAbstractButton;
 class AuthorPage;
 class ContactsPanel;
 class JournalPanel;
@@ -118,6 +119,7 @@ protected:
 private:
     void loadStartState();
     void setWindowType(Qt::WindowType type);
+    static void pressIfShown(QAbstractButton *button);
     void startMusicIfWanted();
     void buildControls();
     void buildHiddenPages();

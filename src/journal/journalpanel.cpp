@@ -86,6 +86,16 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     editor->setAcceptRichText(false);
     editor->setGeometry(10, 44, 438, 426);
 
+    // Tab walks the page as it reads; the editor, which keeps Tab for
+    // itself, comes last.
+    saveButton->setToolTip(QStringLiteral("保存日记 (Ctrl+S)"));
+    const QList<QWidget *> tabOrder = {calendar,         entryList,       aboutButton,
+                                       optionsButton,    fontButton,      growFontButton,
+                                       shrinkFontButton, underlineButton, colourButton,
+                                       saveButton,       deleteButton,    editor};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
     connect(calendarFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
     connect(editorFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
     connect(calendar, &QCalendarWidget::clicked, this, [this] {

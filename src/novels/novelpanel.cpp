@@ -8,6 +8,7 @@
 #include "widgets/selectionformat.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTextEdit>
@@ -66,6 +67,7 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     scrollTimer->stop();
     connect(scrollTimer, &QTimer::timeout, this, &NovelPanel::scrollStep);
     connect(chapterList, &QListWidget::itemClicked, this, &NovelPanel::openChapter);
+    chapterList->installEventFilter(this);
     connect(enlargeButton, &PictureButton::clicked, this, &NovelPanel::enlargeText);
     connect(restoreButton, &PictureButton::clicked, this, &NovelPanel::restoreText);
     connect(scrollButton, &PictureButton::clicked, this, &NovelPanel::startScrolling);
@@ -85,6 +87,18 @@ void NovelPanel::placePane(float top, float height) {
     m_top = top;
     m_height = height;
     placeTwips(readingPane, 0, top, 6135, height);
+}
+
+// Enter opens the highlighted chapter, as a click on it does.
+bool NovelPanel::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == chapterList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && chapterList->currentItem()) {
+            openChapter();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void NovelPanel::openCatalogue() {

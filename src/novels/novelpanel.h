@@ -53,6 +53,9 @@ public Q_SLOTS:
     void stopScrolling();
     void scrollStep();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void placePane(float top, float height);
     void placeTwips(QWidget *w, float left, float top, float width, float height);

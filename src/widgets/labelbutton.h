@@ -12,6 +12,12 @@ public:
     bool isBold() const { return font().bold(); }
     void setBold(bool bold);
 
+    // What a click does, for the keyboard: nothing while hidden or disabled.
+    void click();
+
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;
+    // Space and Enter click it when it has the keyboard focus.
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };
