@@ -3,6 +3,7 @@
 #include "core/catalogue.h"
 #include "core/chapterfile.h"
 #include "core/store.h"
+#include "fakeinteraction.h"
 #include "modal.h"
 #include "novels/cataloguedialog.h"
 #include "novels/novelpanel.h"
@@ -11,7 +12,10 @@
 #include "widgets/selectionformat.h"
 #include "windowfixture.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QStringEncoder>
@@ -202,6 +206,124 @@ private Q_SLOTS:
             QVERIFY(!text->contains(QChar(0xFFFD)));
             QVERIFY(text->size() > 1000);
         }
+    }
+
+    // The user's own chapter comes before the shipped notice, and a notice
+    // names the user's real folder for that novel.
+    void usersOwnChaptersComeFirst() {
+        const QString own = AppPaths::userChapterFolder("xyj");
+        QVERIFY(QDir().mkpath(own));
+        QFile chapter(own + "/1");
+        QVERIFY(chapter.open(QIODevice::WriteOnly));
+        chapter.write(QStringEncoder("GB18030").encode(QString("第一回 我自己的")));
+        chapter.close();
+        n->chooseNovel("xyj");
+        clickChapter(0);
+        QCOMPARE(n->readingPane->toPlainText(), QString("第一回 我自己的"));
+        clickChapter(1);
+        QVERIFY(n->readingPane->toPlainText().contains(own + "/2"));
+        QVERIFY(!n->readingPane->toPlainText().contains(Catalogue::NoticeFolderToken));
+        QDir(own).removeRecursively();
+    }
+
+    // A novel's menu and Ctrl+I ask for its import; neither chooses it.
+    void theCatalogueOffersTheImport() {
+        FakeInteraction fake; // the file dialog is cancelled
+        CatalogueDialog *b = n->catalogueDialog.get();
+        b->show();
+        b->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(b));
+        QTreeWidgetItem *xyj = node(b, "西游记");
+        b->tree->setCurrentItem(xyj);
+        // As the keyboard sends it: Ctrl+I carries a tab, not a letter.
+        QTest::sendKeyEvent(QTest::Click, b->tree, Qt::Key_I, QString(QChar(9)),
+                            Qt::ControlModifier);
+        QCOMPARE(fake.filtersOffered.size(), 2);
+        fake.filtersOffered.clear();
+        bool offered = false;
+        whenShown(this, "novelmenu", [&](QWidget *menu) {
+            const auto action = menu->findChild<QAction *>("importnovel");
+            offered = action && action->text() == "导入小说文本…";
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        const QRect at = b->tree->visualItemRect(xyj);
+        QTest::mouseClick(b->tree->viewport(), Qt::RightButton, {}, at.center());
+        Q_EMIT b->tree->customContextMenuRequested(at.center());
+        QVERIFY(offered);
+        QCOMPARE(fake.filtersOffered.size(), 2);
+        QVERIFY(b->isVisible()); // still open: nothing was chosen
+        b->close();
+    }
+
+    // A whole novel in one file, cut at its headings into the user's folder
+    // after the user has seen what was found.
+    void importingAWholeNovel() {
+        FakeInteraction fake;
+        QString novel = "西游记\n吴承恩 著\n";
+        for (int i = 1; i <= 5; ++i)
+            novel += QString("第%1回　回目%1\n正文%1。\n")
+                         .arg(QStringList{"一", "二", "三", "四", "五"}[i - 1]);
+        fake.fileAnswer = file("xyj.txt", QStringEncoder("GB18030").encode(novel));
+        fake.confirmAnswer = false; // Cancel writes nothing
+        n->importNovel("xyj");
+        QCOMPARE(fake.asked.last().text, QString("找到 5 回，目录中有 101 回。导入吗？"));
+        QVERIFY(!QFileInfo::exists(AppPaths::userChapterFolder("xyj")));
+
+        fake.confirmAnswer = true;
+        n->importNovel("xyj");
+        n->chooseNovel("xyj");
+        clickChapter(0);
+        QVERIFY(n->readingPane->toPlainText().startsWith("西游记\n吴承恩 著\n第一回　回目一\n"));
+        clickChapter(4);
+        QVERIFY(n->readingPane->toPlainText().startsWith("第五回　回目五\n正文五。"));
+        clickChapter(5); // not imported: the notice
+        QVERIFY(n->readingPane->toPlainText().contains(Catalogue::NoticeMarker));
+
+        // No heading at all: refused with a message, nothing changes.
+        const qsizetype asked = fake.asked.size();
+        fake.fileAnswer = file("plain.txt", "just some text\n");
+        n->importNovel("xyj");
+        QCOMPARE(fake.asked.size(), asked + 1);
+        QVERIFY(fake.asked.last().text.contains("没有找到章节标题"));
+        clickChapter(0);
+        QVERIFY(n->readingPane->toPlainText().startsWith("西游记"));
+
+        // The prologue of a novel that has one goes to the line after its episodes.
+        fake.fileAnswer = file("titanic.txt", "序幕\n冰山\n第1集\n船\n");
+        n->importNovel("titanic");
+        QCOMPARE(fake.asked.last().text,
+                 QString("找到 1 集和序幕，目录中有 11 集和序幕。导入吗？"));
+        n->chooseNovel("titanic");
+        clickChapter(11);
+        QVERIFY(n->readingPane->toPlainText().startsWith("序幕\n冰山"));
+        QDir(AppPaths::userChapterFolder("xyj")).removeRecursively();
+        QDir(AppPaths::userChapterFolder("titanic")).removeRecursively();
+    }
+
+    // The real 西游记 as one GBK file: imported into its slot, its first and
+    // hundredth chapters read.
+    void importingTheRealJourneyToTheWest() {
+        const QString folder = QStringLiteral(QUILLARY_SHARED_DATA) + "/story/xyj";
+        if (!QFile::exists(folder + "/1"))
+            QSKIP("shared chapter data not present");
+        QByteArray whole;
+        for (int i = 1; i <= 101; ++i) {
+            QFile part(folder + "/" + QString::number(i));
+            QVERIFY(part.open(QIODevice::ReadOnly));
+            whole += part.readAll() + "\r\n";
+        }
+        FakeInteraction fake;
+        fake.fileAnswer = file("xiyouji.txt", whole);
+        n->importNovel("xyj");
+        QCOMPARE(fake.asked.last().text, QString("找到 100 回，目录中有 101 回。导入吗？"));
+        n->chooseNovel("xyj");
+        clickChapter(0);
+        QVERIFY(n->readingPane->toPlainText().startsWith("第一回　灵根育孕源流出"));
+        clickChapter(99);
+        QVERIFY(n->readingPane->toPlainText().startsWith("第一百回　径回东土"));
+        QVERIFY(!n->readingPane->toPlainText().contains(QChar(0xFFFD)));
+        QDir(AppPaths::userChapterFolder("xyj")).removeRecursively();
     }
 
     void scrollingMovesThePaneAndLoadsResetIt() {

@@ -61,9 +61,28 @@ QString faceFile(const QString &faceName) {
     return path;
 }
 
-QString chapter(const QString &folder, int number) {
+QString shippedChapter(const QString &folder, int number) {
     return appDir() + QStringLiteral("/story/") + folder + QLatin1Char('/') +
            QString::number(number);
+}
+
+QString userChapterFolder(const QString &folder) {
+    const QString dir = userDataDir();
+    return dir.isEmpty() ? QString() : dir + QStringLiteral("/story/") + folder;
+}
+
+QString chapter(const QString &folder, int number) {
+    const QString users = userChapterFolder(folder);
+    if (!users.isEmpty()) {
+        const QString own = users + QLatin1Char('/') + QString::number(number);
+        if (QFileInfo::exists(own))
+            return own;
+    }
+    return shippedChapter(folder, number);
+}
+
+QString userDataDir() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
 QString dataDir() {

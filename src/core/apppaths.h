@@ -25,10 +25,17 @@ QString face(const QString &faceName); // "2.bmp"
 // The face file a stored face name stands for, only if it is a plain file
 // name inside the face folder that exists; empty for anything else.
 QString faceFile(const QString &faceName);
+// A chapter file: the user's own (their data folder's story/<folder>/<n>)
+// where it exists, else the one shipped in the application folder.
 QString chapter(const QString &folder, int number);
+QString shippedChapter(const QString &folder, int number);
+// Where the user's chapters of a novel go; nothing is created.
+QString userChapterFolder(const QString &folder);
 
 // The per-user data folder; created when missing. Empty if it cannot be made.
 QString dataDir();
+// The same folder, only named; empty where the system has none.
+QString userDataDir();
 QString databasePath();
 
 } // namespace AppPaths

@@ -1,6 +1,7 @@
 #include "core/catalogue.h"
 
 #include "core/apppaths.h"
+#include "core/chapterfile.h"
 
 namespace Catalogue {
 
@@ -60,6 +61,17 @@ QStringList chapterCaptions(const Novel &novel) {
     if (novel.prologue)
         lines << QStringLiteral("序幕");
     return lines;
+}
+
+std::optional<QString> chapterText(const QString &key, int n) {
+    const Novel *found = novel(key);
+    if (!found)
+        return std::nullopt;
+    const QString path = AppPaths::chapter(found->folder, n);
+    std::optional<QString> text = ChapterFile::read(path);
+    if (text && path == AppPaths::shippedChapter(found->folder, n) && text->contains(NoticeMarker))
+        text->replace(NoticeFolderToken, AppPaths::userChapterFolder(found->folder));
+    return text;
 }
 
 QString chapterPath(const QString &key, int n) {

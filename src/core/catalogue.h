@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The fixed catalogue of novels: five categories, eleven novels, their
 // chapter captions and where their chapter files lie.
@@ -34,5 +35,13 @@ QStringList chapterCaptions(const Novel &novel);
 QString chapterPath(const QString &key, int n);
 // Every novel, in tree order.
 QList<Novel> novels();
+
+// The shipped notice that stands in for a chapter's text names the user's
+// own chapter folder through this token; every notice carries the marker.
+inline const QString NoticeMarker = QStringLiteral("本章的正文没有随程序提供。");
+inline const QString NoticeFolderToken = QStringLiteral("〔个人章节文件夹〕");
+// The text of line n of a novel as the reading pane shows it: the chapter
+// file read by the chapter rules, a notice naming the user's real folder.
+std::optional<QString> chapterText(const QString &key, int n);
 
 } // namespace Catalogue

@@ -4,7 +4,9 @@
 #include "widgets/artwork.h"
 #include "widgets/panelframe.h"
 
+#include <QMenu>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTreeWidget>
 
 namespace {
@@ -40,13 +42,41 @@ CatalogueDialog::CatalogueDialog(QWidget *owner)
     }
     paintSurface(this, CatalogueColour);
     connect(tree, &QTreeWidget::itemClicked, this, &CatalogueDialog::chooseNode);
+
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree, &QWidget::customContextMenuRequested, this, &CatalogueDialog::showNovelMenu);
+    auto *importKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), this);
+    connect(importKey, &QShortcut::activated, this, [this] {
+        if (const QString key = novelKey(tree->currentItem()); !key.isEmpty())
+            Q_EMIT importRequested(key);
+    });
+}
+
+QString CatalogueDialog::novelKey(const QTreeWidgetItem *node) {
+    if (!node)
+        return {};
+    const QString key = node->data(0, KeyRole).toString();
+    return Catalogue::novel(key) ? key : QString();
+}
+
+void CatalogueDialog::showNovelMenu(const QPoint &at) {
+    const QString key = novelKey(tree->itemAt(at));
+    if (key.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("novelmenu"));
+    QAction *import = menu.addAction(QStringLiteral("导入小说文本…"));
+    import->setObjectName(QStringLiteral("importnovel"));
+    import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    if (menu.exec(tree->viewport()->mapToGlobal(at)) == import)
+        Q_EMIT importRequested(key);
 }
 
 void CatalogueDialog::chooseNode(QTreeWidgetItem *node) {
     if (!node)
         return;
-    const QString key = node->data(0, KeyRole).toString();
-    if (!Catalogue::novel(key))
+    const QString key = novelKey(node);
+    if (key.isEmpty())
         return; // a category
     Q_EMIT novelChosen(key);
     close();

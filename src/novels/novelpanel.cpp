@@ -1,12 +1,17 @@
 #include "novels/novelpanel.h"
 
+#include "core/apppaths.h"
 #include "core/catalogue.h"
 #include "core/chapterfile.h"
+#include "core/novelimport.h"
+#include "core/result.h"
 #include "novels/cataloguedialog.h"
+#include "widgets/interaction.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,6 +23,7 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     : QObject(window), scrollTimer(timer), catalogueDialog([this, window] {
           auto *b = new CatalogueDialog(window);
           connect(b, &CatalogueDialog::novelChosen, this, &NovelPanel::chooseNovel);
+          connect(b, &CatalogueDialog::importRequested, this, &NovelPanel::importNovel);
           return b;
       }) {
     frame = new PanelFrame(QStringLiteral("Frame4"), window);
@@ -118,11 +124,64 @@ void NovelPanel::chooseNovel(const QString &key) {
 void NovelPanel::openChapter() {
     placePane(0, RestingHeight); // a chapter always starts at its top
     const int n = chapterList->currentRow() + 1;
-    const std::optional<QString> text =
-        ChapterFile::read(Catalogue::chapterPath(novelKeyBox->text(), n));
+    const std::optional<QString> text = Catalogue::chapterText(novelKeyBox->text(), n);
     // Replacing the text drops every format, that of text typed next included.
     readingPane->setCurrentCharFormat(QTextCharFormat());
     readingPane->setPlainText(text.value_or(QString()));
+}
+
+void NovelPanel::importNovel(const QString &key) {
+    const Catalogue::Novel *novel = Catalogue::novel(key);
+    const QString folder = novel ? AppPaths::userChapterFolder(novel->folder) : QString();
+    if (folder.isEmpty())
+        return;
+    QWidget *over =
+        QApplication::activeModalWidget() ? QApplication::activeModalWidget() : frame->window();
+    Interaction &ask = Interaction::current();
+    const QString title = QStringLiteral("导入小说文本");
+    const QString path =
+        ask.chooseOpenFile(over, {{QStringLiteral("文本文件(*.txt)"), {QStringLiteral("txt")}},
+                                  {QStringLiteral("所有文件(*)"), {}}});
+    if (path.isEmpty())
+        return;
+    const NovelImport::Text read = NovelImport::read(path);
+    if (!read.refusal.isEmpty()) {
+        ask.inform(over, read.refusal + QStringLiteral("没有导入任何内容。"), title);
+        return;
+    }
+    const NovelImport::Chapters found = NovelImport::split(read.text, novel->prologue);
+    if (found.numbered.isEmpty() && found.prologue.isNull()) {
+        ask.inform(over,
+                   QStringLiteral("文件中没有找到章节标题（例如“第一%1”）。没有导入任何内容。")
+                       .arg(novel->unit),
+                   title);
+        return;
+    }
+    const qsizetype count = found.numbered.size();
+    const QString prologue = found.prologue.isNull() ? QString() : QStringLiteral("和序幕");
+    QString question = QStringLiteral("找到 %1 %2%3，目录中有 %4 %2%5。")
+                           .arg(count)
+                           .arg(novel->unit, prologue)
+                           .arg(novel->chapters)
+                           .arg(novel->prologue ? QStringLiteral("和序幕") : QString());
+    if (count > novel->chapters)
+        question += QStringLiteral("多出的章节也会保存，但目录只列出 %1 %2。")
+                        .arg(novel->chapters)
+                        .arg(novel->unit);
+    if (!ask.confirm(over, question + QStringLiteral("导入吗？"), title))
+        return;
+    QList<std::pair<int, QString>> files;
+    for (qsizetype i = 0; i < count; ++i)
+        files.append({int(i) + 1, found.numbered[i]});
+    if (!found.prologue.isNull()) {
+        // The prologue is the line after the numbered ones in the list.
+        const int at = int(std::max<qsizetype>(novel->chapters, count)) + 1;
+        files.append({at, found.prologue});
+    }
+    if (const Result written = NovelImport::write(folder, files); !written)
+        ask.inform(over,
+                   QStringLiteral("导入没有完成：%1。原有的章节没有改动。").arg(written.message()),
+                   title);
 }
 
 void NovelPanel::enlargeText() {

@@ -46,6 +46,9 @@ public:
 
 public Q_SLOTS:
     void chooseNovel(const QString &key);
+    // Asks for a whole novel's text file and cuts it into the chapters of
+    // the user's own folder for this novel, after saying what was found.
+    void importNovel(const QString &key);
     void openChapter();
     void enlargeText();
     void restoreText();

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+#include "core/result.h"
+
+// A whole novel held as one text file, cut into the numbered chapter files
+// the reader opens.
+namespace NovelImport {
+
+// Files beyond this are refused rather than read into memory.
+constexpr qint64 MaxBytes = 256LL * 1024 * 1024;
+
+// The novel's text, decoded as chapters are; an empty text and a message in
+// Chinese when the file cannot be taken as one.
+struct Text {
+    QString text;
+    QString refusal;
+};
+Text read(const QString &path);
+
+// A chapter heading: a line that starts (after blanks) with 第, a number in
+// Arabic or Chinese numerals, then 回, 章, 集, 节 or 卷.
+bool isHeading(QStringView line);
+// The prologue's heading, 序幕, the same way.
+bool isPrologue(QStringView line);
+
+struct Chapters {
+    QStringList numbered; // each starts with its heading line
+    QString prologue;     // the 序幕 section, when asked for and found
+};
+// Cuts at headings, in order; text before the first heading goes to the
+// start of the first section. Without any heading nothing is found.
+Chapters split(const QString &text, bool withPrologue);
+
+// Writes the files (number, text) as UTF-8 into folder, replacing an
+// earlier set as a whole: they are written beside it first and take its
+// place only once all are written. keepGoing is asked after each file; false
+// abandons the import and leaves the folder as it was.
+Result write(const QString &folder, const QList<std::pair<int, QString>> &files,
+             const std::function<bool(int written)> &keepGoing = {});
+
+} // namespace NovelImport

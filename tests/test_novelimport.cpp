@@ -1,0 +1,117 @@
+#include "asuser.h"
+#include "core/novelimport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Cutting a whole novel into chapters and putting them in place.
+class TestNovelImport : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString file(const QString &name, const QByteArray &bytes) {
+        QFile f(m_dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+    static QString readBack(const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString("<none>");
+    }
+    static QStringList entries(const QString &folder) {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                      QDir::Name);
+    }
+
+private Q_SLOTS:
+    void headings_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("heading");
+        QTest::newRow("chinese") << "第一回　灵根育孕源流出" << true;
+        QTest::newRow("hundred") << "第一百回 径回东土" << true;
+        QTest::newRow("zero and two") << "第两千零〇章" << true;
+        QTest::newRow("arabic") << "第12章 再会" << true;
+        QTest::newRow("full-width digits") << "第１２集" << true;
+        QTest::newRow("section and volume") << "第三节" << true;
+        QTest::newRow("volume") << "第五卷 完" << true;
+        QTest::newRow("indented") << "　　第二回 " << true;
+        QTest::newRow("no number") << "第回" << false;
+        QTest::newRow("no unit") << "第一百" << false;
+        QTest::newRow("other unit") << "第一天" << false;
+        QTest::newRow("inside a line") << "他说第一回很好看" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void headings() {
+        QFETCH(QString, line);
+        QFETCH(bool, heading);
+        QCOMPARE(NovelImport::isHeading(line), heading);
+    }
+
+    void splittingKeepsThePrefaceAndEveryLine() {
+        const QString text = "西游记\n前言：这是前言。\n第一回 开始\n正文一，其中提到第二回的事。\n"
+                             "第二回 继续\n正文二\n序幕\n不是序幕的序幕\n";
+        const NovelImport::Chapters plain = NovelImport::split(text, false);
+        QCOMPARE(plain.numbered.size(), 2);
+        QVERIFY(plain.numbered[0].startsWith("西游记\n前言：这是前言。\n第一回 开始\n"));
+        QVERIFY(plain.numbered[0].contains("其中提到第二回的事"));
+        QVERIFY(plain.numbered[1].startsWith("第二回 继续\n正文二\n序幕\n"));
+        QVERIFY(plain.prologue.isNull());
+        const NovelImport::Chapters titanic = NovelImport::split(text, true);
+        QCOMPARE(titanic.numbered.size(), 2);
+        QVERIFY(titanic.prologue.startsWith("序幕\n不是序幕的序幕"));
+        QVERIFY(NovelImport::split("没有标题的一段文字。\n第一天\n", false).numbered.isEmpty());
+    }
+
+    void readingRefusesWhatIsNoNovel() {
+        const QString gbkText = "第一回 宴桃园豪杰三结义\n滚滚长江东逝水。\n";
+        const QByteArray gbk = QStringEncoder("GB18030").encode(gbkText);
+        QCOMPARE(NovelImport::read(file("gbk.txt", gbk)).text, gbkText);
+        QCOMPARE(NovelImport::read(file("utf8.txt", gbkText.toUtf8())).text, gbkText);
+        QVERIFY(!NovelImport::read(file("binary.txt", QByteArray("ab\0cd", 5))).refusal.isEmpty());
+        QVERIFY(!NovelImport::read(m_dir.path()).refusal.isEmpty());
+        QVERIFY(!NovelImport::read(m_dir.filePath("missing.txt")).refusal.isEmpty());
+    }
+
+    // An import replaces an earlier one whole; one stopped halfway, or one
+    // that cannot be written, leaves it exactly as it was.
+    void writingReplacesWholeOrNotAtAll() {
+        const QString folder = m_dir.filePath("story/xyj");
+        QVERIFY(NovelImport::write(folder, {{1, "旧一"}, {2, "旧二"}, {3, "旧三"}}));
+        QCOMPARE(entries(folder), QStringList({"1", "2", "3"}));
+        QVERIFY(NovelImport::write(folder, {{1, "新一"}, {2, "新二"}}));
+        QCOMPARE(entries(folder), QStringList({"1", "2"}));
+        QCOMPARE(readBack(folder + "/1"), QString("新一"));
+
+        QList<std::pair<int, QString>> many;
+        for (int i = 1; i <= 100; ++i)
+            many.append({i, QString("第%1回").arg(i)});
+        const Result stopped =
+            NovelImport::write(folder, many, [](int written) { return written < 50; });
+        QVERIFY(!stopped);
+        QCOMPARE(entries(folder), QStringList({"1", "2"}));
+        QCOMPARE(readBack(folder + "/2"), QString("新二"));
+        QCOMPARE(entries(m_dir.filePath("story")), QStringList({"xyj"})); // nothing left beside
+    }
+
+    void aReadOnlyDataFolderTakesNothing() {
+        RUN_AS_ORDINARY_USER();
+        QTemporaryDir home;
+        const QString folder = home.filePath("story/xyj");
+        QVERIFY(NovelImport::write(folder, {{1, "旧一"}}));
+        QVERIFY(QFile::setPermissions(home.filePath("story"), QFile::ReadOwner | QFile::ExeOwner));
+        const Result refused = NovelImport::write(folder, {{1, "新一"}});
+        QVERIFY(!refused);
+        QVERIFY(!refused.message().isEmpty());
+        QCOMPARE(readBack(folder + "/1"), QString("旧一"));
+        QFile::setPermissions(home.filePath("story"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNovelImport)
+#include "test_novelimport.moc"
