@@ -263,6 +263,46 @@ private Q_SLOTS:
         QCOMPARE(rs.text("name"), QString());
         QCOMPARE(rs.text("nickname"), QString("42"));
     }
+
+    // A column named rowid must not make one step reach every row: rows are
+    // addressed by an identity no column shadows, and a table where every
+    // alias is taken is left alone.
+    void aColumnNamedRowidReachesOneRow() {
+        {
+            QSqlQuery q(m_store.database());
+            QVERIFY(q.exec("DROP TABLE diary"));
+            QVERIFY(q.exec("CREATE TABLE diary (rowid INTEGER, dates TEXT, things TEXT)"));
+            for (int i = 0; i < 5; ++i)
+                QVERIFY(q.exec(QString("INSERT INTO diary VALUES (1, '2002010%1', 'x')").arg(i)));
+            QVERIFY(q.exec("DROP TABLE photo"));
+            QVERIFY(q.exec("CREATE TABLE photo (rowid INTEGER, oid INTEGER, _rowid_ INTEGER, "
+                           "photopath TEXT, introduceph TEXT)"));
+            QVERIFY(q.exec("INSERT INTO photo VALUES (1, 1, 1, '/a.jpg', 'a')"));
+            QVERIFY(q.exec("INSERT INTO photo VALUES (1, 1, 1, '/b.jpg', 'b')"));
+        }
+        const QString path = m_store.path();
+        m_store.close();
+        QCOMPARE(m_store.open(path), Store::State::Open);
+        auto count = [&](const char *sql) {
+            QSqlQuery q(m_store.database());
+            return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+        };
+        RecordSet diary(&m_store, "diary");
+        QVERIFY(diary.open());
+        QCOMPARE(diary.recordCount(), 5);
+        QVERIFY(diary.moveNext());
+        QVERIFY(diary.setField("things", "changed"));
+        QVERIFY(diary.update());
+        QCOMPARE(count("SELECT count(*) FROM diary WHERE things = 'changed'"), 1);
+        QVERIFY(diary.deleteCurrent());
+        QCOMPARE(count("SELECT count(*) FROM diary"), 4);
+        QCOMPARE(diary.findFirst("dates", "20020103"), qint64(4));
+
+        RecordSet photos(&m_store, "photo");
+        QCOMPARE(photos.open().code(), Result::Code::Unavailable);
+        QVERIFY(!photos.addNew() && !photos.deleteCurrent());
+        QCOMPARE(count("SELECT count(*) FROM photo"), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordSet)

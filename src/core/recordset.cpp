@@ -43,6 +43,12 @@ Result RecordSet::open() {
     m_pos = -1;
     if (!m_store || !m_store->isOpen())
         return Result::failure(Code::Unavailable, QStringLiteral("no store"));
+    // Rows are addressed by an identity no column can shadow; a table with
+    // none is left alone rather than risk one statement reaching every row.
+    m_id = m_store->rowIdentity(m_table);
+    if (m_id.isEmpty())
+        return Result::failure(Code::Unavailable,
+                               QStringLiteral("%1 has no row identity to address").arg(m_table));
     std::optional<std::vector<qint64>> keys = m_store->takePrefetchedKeys(m_table);
     if (!keys)
         keys = readRowKeys(m_store->nativeHandle(), m_table);
@@ -90,7 +96,7 @@ bool RecordSet::loadCurrent() {
     m_row.clear();
     QSqlQuery q(m_store->database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
     q.addBindValue(m_keys[m_pos]);
     if (!q.exec() || !q.next())
         return false;
@@ -229,8 +235,8 @@ Result RecordSet::update() {
         values << it.value();
     }
     QSqlQuery q(m_store->database());
-    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                  .arg(quoted(m_table), sets.join(QLatin1Char(','))));
+    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                  .arg(quoted(m_table), sets.join(QLatin1Char(',')), m_id));
     for (const auto &v : values)
         q.addBindValue(v);
     q.addBindValue(m_keys[m_pos]);
@@ -258,7 +264,7 @@ Result RecordSet::deleteCurrent() {
     if (m_state != State::Row)
         return noRow();
     QSqlQuery q(m_store->database());
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
     q.addBindValue(m_keys[m_pos]);
     if (!q.exec())
         return failed(q, "deleting a row");
@@ -331,8 +337,8 @@ qint64 RecordSet::findFirst(const QString &fieldName, const QVariant &value) con
         return -1;
     QSqlQuery q(m_store->database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
-                  .arg(quoted(m_table), quoted(fieldName)));
+    q.prepare(QStringLiteral("SELECT %3 FROM %1 WHERE %2 = ? ORDER BY %3 LIMIT 1")
+                  .arg(quoted(m_table), quoted(fieldName), m_id));
     q.addBindValue(value);
     if (!q.exec() || !q.next())
         return -1;
@@ -350,15 +356,15 @@ qint64 RecordSet::findFirstWithPrefix(const QString &fieldName, const QString &p
         // values that begin with prefix, and the index can walk that range.
         QString upper = prefix;
         upper.back() = QChar(last.unicode() + 1);
-        q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 >= ? AND %2 < ? "
-                                 "ORDER BY rowid LIMIT 1")
-                      .arg(quoted(m_table), quoted(fieldName)));
+        q.prepare(QStringLiteral("SELECT %3 FROM %1 WHERE %2 >= ? AND %2 < ? "
+                                 "ORDER BY %3 LIMIT 1")
+                      .arg(quoted(m_table), quoted(fieldName), m_id));
         q.addBindValue(prefix);
         q.addBindValue(upper);
     } else {
-        q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE substr(%2, 1, ?) = ? "
-                                 "ORDER BY rowid LIMIT 1")
-                      .arg(quoted(m_table), quoted(fieldName)));
+        q.prepare(QStringLiteral("SELECT %3 FROM %1 WHERE substr(%2, 1, ?) = ? "
+                                 "ORDER BY %3 LIMIT 1")
+                      .arg(quoted(m_table), quoted(fieldName), m_id));
         q.addBindValue(prefix.size());
         q.addBindValue(prefix);
     }

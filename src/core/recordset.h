@@ -85,6 +85,7 @@ private:
 
     Store *m_store;
     QString m_table;
+    QString m_id; // rowid, or the alias of it no column shadows
     QStringList m_fields;
     bool m_open = false;
     std::vector<qint64> m_keys;

@@ -1,5 +1,6 @@
 #include "core/rowkeys.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -23,8 +24,36 @@ bool select(sqlite3 *db, const QByteArray &sql, std::vector<qint64> &keys) {
 }
 } // namespace
 
+QString rowIdentity(sqlite3 *db, const QString &table) {
+    if (!db)
+        return {};
+    const QByteArray name = quoted(table);
+    QStringList declared;
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray info = "PRAGMA table_info(" + name + ")";
+    if (sqlite3_prepare_v2(db, info.constData(), int(info.size()), &stmt, nullptr) != SQLITE_OK)
+        return {};
+    // Columns: cid, name, type, notnull, dflt_value, pk.
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        declared << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+    sqlite3_finalize(stmt);
+    for (const char *alias : {"rowid", "oid", "_rowid_"}) {
+        if (declared.contains(QLatin1String(alias), Qt::CaseInsensitive))
+            continue;
+        const QByteArray probe = QByteArray("SELECT ") + alias + " FROM " + name + " LIMIT 0";
+        const bool exists = sqlite3_prepare_v2(db, probe.constData(), int(probe.size()), &stmt,
+                                               nullptr) == SQLITE_OK;
+        sqlite3_finalize(stmt);
+        return exists ? QString::fromLatin1(alias) : QString();
+    }
+    return {};
+}
+
 std::optional<std::vector<qint64>> readRowKeys(sqlite3 *db, const QString &table) {
     if (!db)
+        return std::nullopt;
+    const QByteArray id = rowIdentity(db, table).toLatin1();
+    if (id.isEmpty())
         return std::nullopt;
     const QByteArray name = quoted(table);
     QByteArray index;
@@ -40,8 +69,8 @@ std::optional<std::vector<qint64>> readRowKeys(sqlite3 *db, const QString &table
     }
     std::vector<qint64> keys;
     if (!(!index.isEmpty() &&
-          select(db, "SELECT rowid FROM " + name + " INDEXED BY " + index, keys)) &&
-        !select(db, "SELECT rowid FROM " + name, keys))
+          select(db, "SELECT " + id + " FROM " + name + " INDEXED BY " + index, keys)) &&
+        !select(db, "SELECT " + id + " FROM " + name, keys))
         return std::nullopt;
     // Sorting here is cheaper than asking SQLite to sort.
     if (!std::is_sorted(keys.begin(), keys.end()))

@@ -125,6 +125,7 @@ sqlite3 *Store::nativeHandle() const {
 
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
+    m_identities.clear();
     if (QSqlDatabase::contains(m_connection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -305,14 +306,27 @@ bool Store::ensureSchema() {
     return false;
 }
 
+QString Store::rowIdentity(const QString &table) const {
+    if (!isOpen())
+        return {};
+    const auto known = m_identities.find(table);
+    if (known != m_identities.end())
+        return known->second;
+    return m_identities[table] = ::rowIdentity(nativeHandle(), table);
+}
+
 std::vector<Store::EntryHead> Store::journalHeads(qint64 first, qint64 last, int headBytes) const {
     std::vector<EntryHead> heads;
     if (!isOpen())
         return heads;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid, dates, substr(CAST(things AS BLOB), 1, ?) "
-                             "FROM diary WHERE rowid BETWEEN ? AND ? ORDER BY rowid"));
+    const QString id = rowIdentity(QStringLiteral("diary"));
+    if (id.isEmpty())
+        return heads;
+    q.prepare(QStringLiteral("SELECT %1, dates, substr(CAST(things AS BLOB), 1, ?) "
+                             "FROM diary WHERE %1 BETWEEN ? AND ? ORDER BY %1")
+                  .arg(id));
     q.addBindValue(headBytes);
     q.addBindValue(first);
     q.addBindValue(last);
@@ -330,7 +344,10 @@ std::optional<JournalEntry> Store::journalEntry(qint64 key) const {
         return std::nullopt;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT dates, things FROM diary WHERE rowid = ?"));
+    const QString id = rowIdentity(QStringLiteral("diary"));
+    if (id.isEmpty())
+        return std::nullopt;
+    q.prepare(QStringLiteral("SELECT dates, things FROM diary WHERE %1 = ?").arg(id));
     q.addBindValue(key);
     if (!q.exec() || !q.next())
         return std::nullopt;

@@ -41,6 +41,9 @@ public:
     QString path() const { return m_path; }
     // SQLite's own connection, for the few reads that go around Qt's layer.
     sqlite3 *nativeHandle() const;
+    // The name of the table's row identity (see readRowKeys); empty when its
+    // rows cannot be addressed safely.
+    QString rowIdentity(const QString &table) const;
 
     // Starts reading a table's row keys on a worker thread of its own
     // connection, so a large journal is read while the window is built.
@@ -86,5 +89,6 @@ private:
         qint64 changesBefore;
     };
     std::map<QString, Prefetch> m_prefetched;
+    mutable std::map<QString, QString> m_identities;
     qint64 totalChanges() const;
 };
