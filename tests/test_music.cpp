@@ -46,6 +46,14 @@ private Q_SLOTS:
         m_soundFont = FluidPlayer::systemSoundFont();
         if (m_soundFont.isEmpty())
             QSKIP("no General MIDI SoundFont on this system");
+        // A real audio output that needs no sound card: ALSA's null device,
+        // read from the home this process is given before any device opens.
+        QFile asoundrc(m_dir.filePath(".asoundrc"));
+        QVERIFY(asoundrc.open(QIODevice::WriteOnly));
+        asoundrc.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n");
+        asoundrc.close();
+        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qputenv("PULSE_SERVER", "unix:/nonexistent"); // straight to ALSA
     }
 
     void shippedSongsPlayThroughAndLastAMinute() {
@@ -79,6 +87,31 @@ private Q_SLOTS:
         for (const QString &name : QDir(midi.filePath("malformed")).entryList(QDir::Files))
             FluidPlayer::renderToFile(midi.filePath("malformed/" + name), m_dir.filePath("bad.wav"),
                                       m_soundFont); // must simply return
+    }
+
+    // Songs restarted again and again while the audio thread renders, long
+    // and very short ones, and the player destroyed while it plays.
+    void restartsWhilePlayingNeverTouchFreedMemory() {
+        QStringList songs = {AppPaths::song(1), AppPaths::song(7)};
+        const QDir midi(QStringLiteral(QUILLARY_SHARED_DATA "/midi"));
+        for (const char *name : {"emidi-powerup-type0.mid", "emidi-success2-type0.mid"})
+            if (midi.exists(QString::fromLatin1(name)))
+                songs << midi.filePath(QString::fromLatin1(name));
+        auto player = std::make_unique<FluidPlayer>();
+        player->setFileName(songs.first());
+        player->open();
+        player->play();
+        if (!QTest::qWaitFor([&] { return player->length() > 0; }, 20000))
+            QSKIP("no audio output opened, not even ALSA's null device");
+        for (int i = 0; i < 60; ++i) {
+            player->setFileName(songs[i % songs.size()]);
+            player->close();
+            player->open();
+            player->play();
+            QTest::qWait(i % 3 == 0 ? 30 : 2);
+        }
+        QVERIFY(player->length() > 0);
+        player.reset(); // quitting while a song plays
     }
 
     void liveDeviceNeverReportsAnEndWithoutASong() {

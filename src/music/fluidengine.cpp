@@ -13,10 +13,11 @@ void quietLogs() {
 class FluidEngine final : public MidiEngine {
 public:
     FluidEngine() { quietLogs(); }
+    // The audio thread renders through the synth and the player: it goes
+    // first, then the player, then the synth.
     ~FluidEngine() override {
-        unload();
-        if (m_driver)
-            delete_fluid_audio_driver(m_driver);
+        stopOutput();
+        dropPlayer();
         if (m_synth)
             delete_fluid_synth(m_synth);
         if (m_settings)
@@ -39,6 +40,21 @@ public:
         return false;
     }
 
+    // The audio thread is gone when this returns.
+    void stopOutput() {
+        if (m_driver)
+            delete_fluid_audio_driver(m_driver);
+        m_driver = nullptr;
+    }
+
+    void dropPlayer() {
+        if (!m_player)
+            return;
+        fluid_player_stop(m_player);
+        delete_fluid_player(m_player);
+        m_player = nullptr;
+    }
+
     bool load(const QByteArray &song) override {
         unload();
         m_player = new_fluid_player(m_synth);
@@ -50,13 +66,17 @@ public:
         return m_player != nullptr;
     }
 
+    // A player the audio thread may be rendering is never freed under it:
+    // the output stops, the player goes, and the output opens again.
     void unload() override {
         if (!m_player)
             return;
-        fluid_player_stop(m_player);
-        delete_fluid_player(m_player);
-        m_player = nullptr;
+        const bool hadOutput = m_driver != nullptr;
+        stopOutput();
+        dropPlayer();
         fluid_synth_all_sounds_off(m_synth, -1);
+        if (hadOutput)
+            m_driver = new_fluid_audio_driver(m_settings, m_synth);
     }
 
     bool hasSong() const override { return m_player != nullptr; }
