@@ -2,6 +2,7 @@
 
 #include "asuser.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSysInfo>
@@ -36,6 +37,34 @@ private Q_SLOTS:
             // Written by a process of this machine that is gone.
             stale.write("999999\ntest_single\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         }
+        SingleInstance first(dir.path());
+        QVERIFY(first.claim());
+    }
+
+    // A lock nobody can judge, or whose owner never answers, is stale: the
+    // start takes it over (or runs without one) instead of ending unseen.
+    void locksItCannotJudgeAreTakenOver_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x01\x02 not a lock at all");
+        QTest::newRow("another host") << QByteArray("4242\nquillary\nsome-other-machine\n");
+    }
+    void locksItCannotJudgeAreTakenOver() {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        QFile lock(dir.filePath("quillary.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(content);
+        lock.close();
+        SingleInstance first(dir.path());
+        QVERIFY(first.claim());
+        SingleInstance second(dir.path()); // and the lock taken over is a real one
+        QVERIFY(!second.claim());
+    }
+
+    void aFolderInTheLocksPlaceDoesNotStopTheStart() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("quillary.lock"));
         SingleInstance first(dir.path());
         QVERIFY(first.claim());
     }

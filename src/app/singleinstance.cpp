@@ -3,6 +3,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -23,7 +25,8 @@ SingleInstance::~SingleInstance() {
 bool SingleInstance::claim() {
     if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
         return true; // nowhere to coordinate: run, as before
-    m_lock = std::make_unique<QLockFile>(QDir(m_folder).filePath(QStringLiteral("quillary.lock")));
+    const QString lockPath = QDir(m_folder).filePath(QStringLiteral("quillary.lock"));
+    m_lock = std::make_unique<QLockFile>(lockPath);
     m_lock->setStaleLockTime(0); // a lock whose process died is taken over
     if (m_lock->tryLock(0)) {
         listen();
@@ -32,7 +35,22 @@ bool SingleInstance::claim() {
     // A folder we cannot write (read-only media) holds no lock of anyone's.
     if (m_lock->error() != QLockFile::LockFailedError)
         return true;
-    // The running copy may still be starting: give it a moment to listen.
+    // A lock that names no process cannot be anyone's; any other may belong
+    // to a copy still starting, which gets a moment to answer.
+    qint64 pid = 0;
+    QString host, application;
+    if (m_lock->getLockInfo(&pid, &host, &application) && askRunningCopyToShow())
+        return false;
+    // Nobody answered: the lock is stale, whatever it holds. A start never
+    // ends unseen, so without a lock of its own it still runs.
+    if (QFileInfo(lockPath).isFile())
+        QFile::remove(lockPath);
+    if (m_lock->tryLock(0))
+        listen();
+    return true;
+}
+
+bool SingleInstance::askRunningCopyToShow() {
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 3000) {
@@ -42,7 +60,7 @@ bool SingleInstance::claim() {
             socket.write("show\n");
             socket.waitForBytesWritten(1000);
             socket.disconnectFromServer();
-            return false;
+            return true;
         }
         QThread::msleep(100);
     }

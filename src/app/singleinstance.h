@@ -16,8 +16,8 @@ public:
     explicit SingleInstance(const QString &folder, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // True for the first start; false when another copy runs, which has
-    // then been asked to show itself (or could not be reached).
+    // True for the first start; false when another copy runs and has been
+    // asked to show itself. A lock whose owner does not answer is taken over.
     bool claim();
 
 Q_SIGNALS:
@@ -26,6 +26,8 @@ Q_SIGNALS:
 
 private:
     void listen();
+    // True when a running copy took the request to show its window.
+    bool askRunningCopyToShow();
 
     QString m_folder;
     QString m_serverName;
