@@ -1,5 +1,6 @@
 #include "core/daykey.h"
 #include "core/recordset.h"
+#include "core/settingsfile.h"
 #include "core/store.h"
 
 #include "asuser.h"
@@ -7,10 +8,12 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 QByteArray digest(const QString &path) {
@@ -250,6 +253,38 @@ private Q_SLOTS:
         QCOMPARE(store.open(QString()), Store::State::Closed);
         RecordSet diary(&store, "diary");
         QVERIFY(!diary.open());
+    }
+
+    // start.ini is read only as a regular file and written only as one: a
+    // FIFO does not hang the start, a link is replaced, never written through.
+    void settingsFileIsOnlyEverAPlainFile() {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("fifo.ini");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QCOMPARE(SettingsFile::readFlag(fifo), 0);
+        QVERIFY(!SettingsFile::writeFlag(fifo, false));
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+
+        const QString target = dir.filePath("elsewhere");
+        QFile other(target);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("1 someone else's file");
+        other.close();
+        const QString link = dir.filePath("start.ini");
+        QVERIFY(QFile::link(target, link));
+        QCOMPARE(SettingsFile::readFlag(link), 1);
+        QVERIFY(SettingsFile::writeFlag(link, true));
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QCOMPARE(SettingsFile::readFlag(link), 0);
+        QFile check(target);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.readAll(), QByteArray("1 someone else's file"));
+
+        const QString device = dir.filePath("device.ini");
+        QVERIFY(QFile::link("/dev/null", device));
+        QVERIFY(SettingsFile::writeFlag(device, false));
+        QVERIFY(QFileInfo("/dev/null").exists() && !QFileInfo("/dev/null").isFile());
+        QCOMPARE(SettingsFile::readFlag(device), 1);
     }
 
     void dayKeys() {

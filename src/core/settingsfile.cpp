@@ -14,6 +14,9 @@ int parseFlag(const QByteArray &head) {
 }
 
 int readFlag(const QString &path) {
+    // Only a regular file: opening a FIFO or a device could block the start.
+    if (!QFileInfo(path).isFile())
+        return 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
@@ -21,8 +24,18 @@ int readFlag(const QString &path) {
 }
 
 bool writeFlag(const QString &path, bool noMusicAtStart) {
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).path()))
+    const QFileInfo info(path);
+    if (path.isEmpty() || !QDir().mkpath(info.path()))
         return false;
+    // A link is replaced by the file, never written through: it might lead
+    // to a device or to someone else's file. Anything else but a regular
+    // file is refused.
+    if (info.isSymLink()) {
+        if (!QFile::remove(path))
+            return false;
+    } else if (info.exists() && !info.isFile()) {
+        return false;
+    }
     // Replaced whole, so a failed write never leaves a half file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -6,14 +6,14 @@
 namespace SettingsFile {
 
 // The first character as a digit; 0 when the file is missing, empty,
-// unreadable or starts with anything but a digit.
+// unreadable, not a regular file, or starts with anything but a digit.
 int readFlag(const QString &path);
 // The same from the file's first bytes.
 int parseFlag(const QByteArray &head);
 
 // Writes exactly one byte: "0" when music is not wanted, "1" otherwise.
-// Creates the file, and its folder, when missing; false when it cannot be
-// written.
+// Creates the file, and its folder, when missing; replaces a link with the
+// file; false when it cannot be written or is no regular file.
 [[nodiscard]] bool writeFlag(const QString &path, bool noMusicAtStart);
 
 } // namespace SettingsFile
