@@ -271,6 +271,19 @@ private Q_SLOTS:
         }
     }
 
+    // A long stored description is shown whole and never written back cut.
+    void aLongDescriptionIsNeverCut() {
+        const QString longText(40000, QChar(0x5199));
+        insert(picture("a.jpg", {64, 48}, Qt::red), longText);
+        insert(picture("b.jpg", {64, 48}, Qt::blue), "b");
+        openWindow();
+        QCOMPARE(p->descriptionBox->text().size(), longText.size());
+        p->showDescription(); // puts the record's text into the box again
+        p->showNextPhoto();   // leaving the row writes what is pending
+        p->showPreviousPhoto();
+        QCOMPARE(rows().first(), "a.jpg|" + longText);
+    }
+
     void largeViewFitsAndDescribes() {
         FakeInteraction fake;
         const QString wide = picture("wide.jpg", {960, 480}, Qt::cyan);

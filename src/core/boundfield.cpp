@@ -3,10 +3,15 @@
 #include "core/recordset.h"
 
 #include <QMetaMethod>
+#include <limits>
 
 BoundField::BoundField(RecordSet *records, const QString &field, QObject *box)
     : QObject(box), m_records(records), m_field(field), m_box(box),
       m_property(box->metaObject()->userProperty()) {
+    // A line box cuts what it shows at its maximum length: a stored value
+    // must show whole, or showing it would change it.
+    if (box->metaObject()->indexOfProperty("maxLength") >= 0)
+        box->setProperty("maxLength", std::numeric_limits<int>::max());
     connect(records, &RecordSet::currentChanged, this, &BoundField::refresh);
     if (m_property.hasNotifySignal()) {
         const int slot = metaObject()->indexOfSlot("boxChanged()");
@@ -30,6 +35,11 @@ void BoundField::boxChanged() {
     QString text = m_property.read(m_box).toString();
     if (text.isNull())
         text = QStringLiteral(""); // a cleared box holds empty text, not "no value"
+    // The stored value shown again is no change: nothing is written for it.
+    const QVariant stored = m_records->storedValue(m_field);
+    if (!m_records->isNewRow() && !m_records->hasPending(m_field) && !stored.isNull() &&
+        stored.toString() == text)
+        return;
     // A row that is gone or a field the table lacks takes nothing; the box keeps it.
     skipFailure(m_records->setField(m_field, text), "taking typed text");
 }

@@ -61,6 +61,9 @@ public:
     QHash<QString, QVariant> currentRow() const;
     template <typename Record> Record current() const { return Record::fromRow(currentRow()); }
     bool hasPending() const { return !m_pending.isEmpty(); }
+    bool hasPending(const QString &name) const { return m_pending.contains(name); }
+    // The current row's value as stored, pending changes aside.
+    QVariant storedValue(const QString &name) const { return m_row.value(name); }
 
     // The first row in stored order whose field equals value, through an index.
     qint64 findFirst(const QString &fieldName, const QVariant &value) const;
