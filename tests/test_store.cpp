@@ -9,11 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray digest(const QString &path) {
@@ -246,6 +249,46 @@ private Q_SLOTS:
             QFile::setPermissions(dir.filePath(sub), QFileDevice::ReadOwner |
                                                          QFileDevice::WriteOwner |
                                                          QFileDevice::ExeOwner);
+    }
+
+    // A full disk at start shows everything the store holds, read-only; a
+    // save then fails and says so.
+    void aFullDiskAtStartShowsTheStore() {
+        if (geteuid() != 0)
+            QSKIP("needs to mount a small file system");
+        QTemporaryDir mountPoint;
+        if (QProcess::execute("mount",
+                              {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mountPoint.path()}) != 0)
+            QSKIP("cannot mount a small file system here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mountPoint.path()}); });
+        const QString path = mountPoint.filePath("work.db");
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            RecordSet diary(&store, "diary");
+            QVERIFY(diary.open());
+            for (int i = 0; i < 20; ++i)
+                QVERIFY(
+                    diary.append({{"dates", "20020101"}, {"things", QString("entry %1").arg(i)}}));
+        }
+        { // every free block taken
+            QFile filler(mountPoint.filePath("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'x');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QVERIFY(store.isReadOnly());
+            RecordSet diary(&store, "diary");
+            QVERIFY(diary.open());
+            QCOMPARE(diary.recordCount(), 20);
+            QVERIFY(diary.moveLast());
+            QCOMPARE(diary.text("things"), QString("entry 19"));
+            QVERIFY(!diary.append({{"dates", "20020102"}, {"things", "more"}}));
+        }
     }
 
     void noPathMeansNoStore() {

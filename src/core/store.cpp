@@ -238,15 +238,23 @@ Store::State Store::open(const QString &path) {
     // mode=rw keeps SQLite from creating a file that vanished meanwhile; a
     // write-protected file opens read-only through it.
     int rc = connect(path, QStringLiteral("mode=rw"));
-    const auto writeProtected = [&rc] { return rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN; };
+    // A full disk is no reason to hide what the store holds: it is shown
+    // read-only, as a write-protected one is. (With no room for its shared
+    // index, SQLite reports an I/O error.)
+    const bool full = rc == SQLITE_FULL || rc == SQLITE_IOERR;
+    const auto writeProtected = [&rc] {
+        return rc == SQLITE_READONLY || rc == SQLITE_CANTOPEN || rc == SQLITE_FULL ||
+               rc == SQLITE_IOERR;
+    };
     if (writeProtected()) {
         close();
         rc = connect(path, QStringLiteral("mode=ro"));
     }
     // A write-ahead store in a folder that cannot be written (read-only
-    // media) has nowhere for its shared index: read it as a fixed file. Not
-    // when a writer could be at work, which a lock would have shown.
-    if (writeProtected() && !QFileInfo(info.absolutePath()).isWritable()) {
+    // media, or no room left) has nowhere for its shared index: read it as a
+    // fixed file. Not when a writer could be at work, which a lock would
+    // have shown.
+    if (writeProtected() && (full || !QFileInfo(info.absolutePath()).isWritable())) {
         close();
         rc = connect(path, QStringLiteral("mode=ro&immutable=1"));
         m_immutable = true;
