@@ -32,8 +32,11 @@ int main(int argc, char *argv[]) {
     MainWindow *window = SplashWindow::start(&store);
     // Set once the splash is up: that window is off the task bar and needs none.
     QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
-    // However the program ends, typed fields are not lost.
+    // However the program ends, typed fields are not lost: on a signal the
+    // event loop ends in order; when the display goes, the process ends in
+    // exit(), and the fields are written there.
     Termination::quitOnSignals();
+    Termination::setLastWords([window] { window->savePendingEdits(); });
     QObject::connect(&instance, &SingleInstance::showRequested, window, [window] {
         TrayIcon::removeIcon();
         window->show();
@@ -44,6 +47,7 @@ int main(int argc, char *argv[]) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, window,
                      &MainWindow::savePendingEdits);
     const int rc = QApplication::exec();
+    Termination::setLastWords({});
     delete window;
     return rc;
 }

@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Termination {
 
@@ -17,6 +19,26 @@ void onSignal(int) {
     [[maybe_unused]] const ssize_t n = ::write(pipeFds[0], &byte, 1);
 }
 } // namespace
+
+std::function<void()> &lastWords() {
+    static std::function<void()> words;
+    return words;
+}
+
+void setLastWords(std::function<void()> words) {
+    // The slot exists before the handler is registered, so it outlives it;
+    // the handler runs before the libraries' statics made since go.
+    std::function<void()> &slot = lastWords();
+    static const bool registered = [] {
+        std::atexit([] {
+            if (const std::function<void()> last = std::exchange(lastWords(), {}))
+                last();
+        });
+        return true;
+    }();
+    (void)registered;
+    slot = std::move(words);
+}
 
 void quitOnSignals() {
     if (pipeFds[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, pipeFds) != 0)
