@@ -38,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // possibly a row identity alias; a trailing '!' makes it WITHOUT ROWID.
     static const char *const tables[] = {"diary", "address", "photo"};
     const QString table = QString::fromLatin1(tables[data[0] % 3]);
-    QString spec =
+    QString layout =
         QString::fromLatin1(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
-    const bool withoutRowid = spec.endsWith(QLatin1Char('!'));
+    const bool withoutRowid = layout.endsWith(QLatin1Char('!'));
     QStringList columns;
-    for (QString c : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (QString c : layout.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         c.remove(QLatin1Char('"')).remove(QLatin1Char('!'));
         if (!c.trimmed().isEmpty() && columns.size() < 16)
             columns << QLatin1Char('"') + c.trimmed() + QLatin1Char('"');
