@@ -4,7 +4,6 @@
 #include "widgets/clickablelabel.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>

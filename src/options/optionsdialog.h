@@ -9,7 +9,6 @@
 class ChoiceBox;
 class ClickableLabel;
 class QCheckBox;
-class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
