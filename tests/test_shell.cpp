@@ -375,6 +375,40 @@ private Q_SLOTS:
         diary.journalPageButton->click();
         QVERIFY(diary.journal->calendarFrame->isVisibleTo(&diary));
     }
+
+    // A store that will not keep what is typed says so once, when the window
+    // first shows; a sound one says nothing.
+    void aReadOnlyStoreSaysSoOnce() {
+        const QString foreign = m_dir.filePath("other.db");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+            db.setDatabaseName(foreign);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("CREATE TABLE songs (title)"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+        Store other;
+        QCOMPARE(other.open(foreign), Store::State::Open);
+        for (Store *store : {m_store.get(), &other}) {
+            FakeInteraction fake;
+            MainWindow diary(store);
+            diary.show();
+            QTest::qWait(50);
+            diary.hide();
+            diary.show();
+            QTest::qWait(50);
+            if (store == m_store.get()) {
+                QVERIFY(fake.asked.isEmpty());
+                continue;
+            }
+            QCOMPARE(fake.asked.size(), 1);
+            QCOMPARE(fake.asked[0].title, QString("日记本只读"));
+            QVERIFY(fake.asked[0].text.startsWith("这个文件不是本程序的日记本。"));
+            QVERIFY(fake.asked[0].text.contains("以只读方式打开") &&
+                    fake.asked[0].text.endsWith(foreign));
+        }
+    }
 };
 
 QTEST_MAIN(TestShell)

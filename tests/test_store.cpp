@@ -15,6 +15,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,30 +78,149 @@ private Q_SLOTS:
         QCOMPARE(q.value(0).toInt(), Store::SchemaVersion);
     }
 
-    void reopensExistingAndAddsMissingPieces() {
+    // A notebook from before stores were marked is taken over and brought up
+    // to date; any other database is shown read-only and never changed.
+    void adoptsOnlyNotebooksOfOurs_data() {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<bool>("ours");
+        const QString ownRows = "INSERT INTO photo VALUES ('/tmp/a.jpg')";
+        QTest::newRow("ours, lacking pieces")
+            << QStringList{"CREATE TABLE photo (photopath TEXT)", ownRows} << true;
+        QTest::newRow("empty") << QStringList{"CREATE TABLE t (a)", "DROP TABLE t"} << true;
+        QTest::newRow("a column of its own")
+            << QStringList{"CREATE TABLE photo (photopath TEXT, extra INTEGER)",
+                           "INSERT INTO photo VALUES ('/tmp/a.jpg', 5)"}
+            << false;
+        QTest::newRow("a table of its own") << QStringList{"CREATE TABLE photo (photopath TEXT)",
+                                                           ownRows, "CREATE TABLE songs (title)"}
+                                            << false;
+        QTest::newRow("another program's mark")
+            << QStringList{"CREATE TABLE photo (photopath TEXT)", ownRows,
+                           "PRAGMA application_id=1296318020"}
+            << false;
+    }
+    void adoptsOnlyNotebooksOfOurs() {
+        QFETCH(QStringList, statements);
+        QFETCH(bool, ours);
         QTemporaryDir dir;
         const QString path = dir.filePath("work.db");
         {
-            // A store made elsewhere: one table, lacking a column, extra column.
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
             db.setDatabaseName(path);
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec("CREATE TABLE photo (photopath TEXT, extra INTEGER)"));
-            QVERIFY(q.exec("INSERT INTO photo VALUES ('/tmp/a.jpg', 5)"));
+            for (const QString &sql : statements)
+                QVERIFY2(q.exec(sql), qPrintable(sql));
             db.close();
         }
         QSqlDatabase::removeDatabase("outside");
-        Store store;
-        QCOMPARE(store.open(path), Store::State::Open);
-        RecordSet photos(&store, "photo");
-        QVERIFY(photos.open());
-        QCOMPARE(photos.recordCount(), 1);
-        QCOMPARE(photos.text("photopath"), QString("/tmp/a.jpg"));
-        QCOMPARE(photos.text("introduceph"), QString());
-        RecordSet diary(&store, "diary");
-        QVERIFY(diary.open());
-        QCOMPARE(diary.recordCount(), 0);
+        const QByteArray before = digest(path);
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QCOMPARE(store.isReadOnly(), !ours);
+            QCOMPARE(store.refusal(), ours ? Store::Refusal::None : Store::Refusal::Foreign);
+            RecordSet photos(&store, "photo");
+            QCOMPARE(photos.open().isOk(),
+                     ours || statements.first().startsWith("CREATE TABLE photo"));
+            if (statements.join(';').contains("INSERT")) {
+                QCOMPARE(photos.recordCount(), 1);
+                QCOMPARE(photos.text("photopath"), QString("/tmp/a.jpg"));
+            }
+            RecordSet diary(&store, "diary");
+            QCOMPARE(diary.open().isOk(), ours);
+            const Result saved = photos.append({{"photopath", "/tmp/b.jpg"}});
+            QCOMPARE(saved.isOk(), ours);
+            if (!ours)
+                QCOMPARE(saved.code(), Result::Code::ReadOnly);
+            QSqlQuery q(store.database());
+            QVERIFY(q.exec("PRAGMA application_id") && q.next());
+            QCOMPARE(q.value(0).toInt() == 0x5175696c, ours);
+        }
+        if (!ours) {
+            QCOMPARE(digest(path), before);
+            QVERIFY(!QFile::exists(path + "-wal"));
+        }
+    }
+
+    // Damage anywhere in the file keeps every table from being written, and
+    // the file from being touched: found at once when the store would be
+    // brought up to date, or by the check that runs beside the window.
+    void damagedStoresAreKeptAsTheyAre_data() {
+        QTest::addColumn<bool>("upToDate");
+        QTest::newRow("checked while in use") << true;
+        QTest::newRow("checked before bringing up to date") << false;
+    }
+    void damagedStoresAreKeptAsTheyAre() {
+        QFETCH(bool, upToDate);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        int addressRoot = 0, pageSize = 0;
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            RecordSet contacts(&store, "address"), diary(&store, "diary");
+            QVERIFY(contacts.open() && diary.open());
+            for (int i = 0; i < 300; ++i)
+                QVERIFY(contacts.append({{"name", QString("friend %1").arg(i)},
+                                         {"introduce", QString(300, QChar('r'))}}));
+            QVERIFY(diary.append({{"dates", "20020101"}, {"things", "kept"}}));
+            QSqlQuery q(store.database());
+            QVERIFY(q.exec("SELECT rootpage FROM sqlite_master WHERE name = 'address'") &&
+                    q.next());
+            addressRoot = q.value(0).toInt();
+            QVERIFY(q.exec("PRAGMA page_size") && q.next());
+            pageSize = q.value(0).toInt();
+            if (!upToDate)
+                QVERIFY(q.exec("PRAGMA journal_mode=DELETE"));
+        }
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(qint64(addressRoot - 1) * pageSize));
+            f.write(QByteArray(pageSize, char(0x55)));
+        }
+        QVERIFY(!QFile::exists(path + "-wal"));
+        const QByteArray before = digest(path);
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            RecordSet diary(&store, "diary");
+            QVERIFY(diary.open());
+            QCOMPARE(diary.text("things"), QString("kept"));
+            QObject context;
+            std::optional<Store::Refusal> told;
+            store.whenChecked(&context, [&](Store::Refusal r) { told = r; });
+            const Result saved = diary.append({{"dates", "20020102"}, {"things", "lost?"}});
+            QCOMPARE(saved.code(), Result::Code::ReadOnly);
+            QVERIFY(diary.moveFirst());
+            QCOMPARE(diary.deleteCurrent().code(), Result::Code::ReadOnly);
+            QCOMPARE(store.refusal(), Store::Refusal::Damaged);
+            QVERIFY(store.isReadOnly());
+            QTRY_VERIFY(told.has_value());
+            QCOMPARE(*told, Store::Refusal::Damaged);
+        }
+        QCOMPARE(digest(path), before);
+    }
+
+    // A sound store says so through the same path, and takes saves.
+    void aSoundStoreChecksOut() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        makeValidDatabase(path); // left in the old journal mode
+        for (int round = 0; round < 2; ++round) {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QObject context;
+            std::optional<Store::Refusal> told;
+            store.whenChecked(&context, [&](Store::Refusal r) { told = r; });
+            QVERIFY(!told); // never from inside the call
+            QTRY_VERIFY(told.has_value());
+            QCOMPARE(*told, Store::Refusal::None);
+            RecordSet diary(&store, "diary");
+            QVERIFY(diary.open());
+            QVERIFY(diary.append({{"dates", "20020102"}, {"things", "new"}}));
+        }
     }
 
     // Anything that is not a sound database is left byte for byte as it was,

@@ -22,6 +22,7 @@
 #include "widgets/picturebutton.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QRandomGenerator>
@@ -417,8 +418,36 @@ void MainWindow::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
+    if (m_store)
+        m_store->whenChecked(this, [this](Store::Refusal why) { tellWhyReadOnly(why); });
     if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
         move(placement(screen->availableGeometry(), size()));
+}
+
+void MainWindow::tellWhyReadOnly(Store::Refusal why) {
+    using R = Store::Refusal;
+    const char *reason = nullptr;
+    switch (why) {
+    case R::None:
+        return;
+    case R::WriteProtected:
+        reason = "日记本文件不能写入：文件或它所在的文件夹是只读的，或者磁盘已满。";
+        break;
+    case R::Foreign:
+        reason = "这个文件不是本程序的日记本。为了不改动它，";
+        break;
+    case R::Damaged:
+        reason = "日记本文件已损坏，请先备份它。为了不让损坏扩大，";
+        break;
+    case R::Unreadable:
+        reason = "日记本文件无法读取：它不是完好的数据库文件，或者正被其他程序锁住。";
+        break;
+    }
+    Interaction::current().inform(
+        this,
+        QStringLiteral("%1本次日记本以只读方式打开，所做的修改不会被保存。\n\n%2")
+            .arg(QString::fromUtf8(reason), QDir::toNativeSeparators(m_store->path())),
+        QStringLiteral("日记本只读"));
 }
 
 QPoint MainWindow::placement(const QRect &available, const QSize &window) {

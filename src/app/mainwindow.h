@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "core/settings.h"
+#include "core/store.h"
 #include "widgets/windowholder.h"
 
 class AboutBox;
@@ -24,7 +25,6 @@ class PictureButton;
 class PopupMenu;
 class QTimer;
 class RecordSet;
-class Store;
 
 // The borderless main window ("diary"): four pages chosen by the page
 // buttons, moved by dragging its background. It owns the settings, the music
@@ -118,6 +118,8 @@ protected:
 
 private:
     void loadStartState();
+    // Once per start, when the store will not keep what is typed into it.
+    void tellWhyReadOnly(Store::Refusal why);
     void setWindowType(Qt::WindowType type);
     static void pressIfShown(QAbstractButton *button);
     void startMusicIfWanted();

@@ -22,6 +22,12 @@ Result noRow() {
 Result notOpen() {
     return Result::failure(Code::Unavailable, QStringLiteral("the table is not open"));
 }
+Result refused(const Store &store) {
+    return Result::failure(Code::ReadOnly,
+                           store.refusal() == Store::Refusal::Damaged
+                               ? QStringLiteral("the store is damaged and kept as it is")
+                               : QStringLiteral("the store is read-only"));
+}
 } // namespace
 
 RecordSet::RecordSet(Store *store, const QString &table, QObject *parent)
@@ -191,6 +197,9 @@ Result RecordSet::addNew() {
 }
 
 Result RecordSet::update() {
+    const bool writes = m_state == State::New || (m_state == State::Row && !m_pending.isEmpty());
+    if (writes && !m_store->readyToWrite())
+        return refused(*m_store);
     if (m_state == State::New) {
         QStringList names, marks;
         QVariantList values;
@@ -263,6 +272,8 @@ Result RecordSet::deleteCurrent() {
     }
     if (m_state != State::Row)
         return noRow();
+    if (!m_store->readyToWrite())
+        return refused(*m_store);
     QSqlQuery q(m_store->database());
     q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
     q.addBindValue(m_keys[m_pos]);

@@ -3,10 +3,13 @@
 #include "core/records.h"
 #include "core/result.h"
 #include "core/rowkeys.h"
+#include "core/storeshape.h"
 
 #include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
+#include <QPromise>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -41,6 +44,35 @@ const char *const indexStatements[] = {
     "CREATE INDEX IF NOT EXISTS diary_dates ON diary(dates)",
     "CREATE INDEX IF NOT EXISTS address_name ON address(name)",
 };
+const QStringList &ourIndexes() {
+    static const QStringList names = {QStringLiteral("diary_dates"),
+                                      QStringLiteral("address_name")};
+    return names;
+}
+
+std::map<QString, QStringList> ourTables() {
+    std::map<QString, QStringList> tables;
+    for (const auto &def : schema())
+        tables[QString::fromLatin1(def.name)] = def.fields;
+    return tables;
+}
+
+// SQLite's own page check, stopped early when stop is set. A store that
+// cannot be checked at all does not check out.
+bool pagesCheckOut(sqlite3 *db, std::atomic_bool *stop) {
+    if (stop)
+        sqlite3_progress_handler(
+            db, 1000,
+            [](void *flag) { return static_cast<std::atomic_bool *>(flag)->load() ? 1 : 0; }, stop);
+    sqlite3_stmt *stmt = nullptr;
+    bool healthy = false;
+    if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        healthy = qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0;
+    sqlite3_finalize(stmt);
+    sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    return healthy;
+}
 
 quint32 bigEndian(const QByteArray &b, int at, int bytes) {
     quint32 v = 0;
@@ -125,6 +157,13 @@ sqlite3 *Store::nativeHandle() const {
 
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
+    if (m_checker.joinable()) {
+        m_stopCheck->store(true);
+        m_checker.join();
+    }
+    m_check = QFuture<bool>();
+    m_checkSettled = true;
+    m_refusal = Refusal::None;
     m_identities.clear();
     if (QSqlDatabase::contains(m_connection)) {
         {
@@ -226,7 +265,8 @@ Store::State Store::open(const QString &path) {
         // half-made file under the real name.
         const QString fresh = path + QStringLiteral(".new");
         QFile::remove(fresh);
-        bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
+        bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema() &&
+                    QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         close();
         if (made)
             made = QFile::rename(fresh, path);
@@ -262,16 +302,111 @@ Store::State Store::open(const QString &path) {
     if (rc != SQLITE_OK) {
         close();
         m_state = State::Unusable;
+        m_refusal = Refusal::Unreadable;
         return m_state;
     }
-    if (!m_readOnly) {
-        QSqlQuery q(database());
-        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        ensureSchema();
-    }
     m_state = State::Open;
+    if (m_readOnly) {
+        m_refusal = Refusal::WriteProtected;
+        return m_state;
+    }
+    const StoreShape shape = StoreShape::read(nativeHandle());
+    if (!shape.isOurs(ourTables())) {
+        openReadOnly(Refusal::Foreign);
+        return m_state;
+    }
+    QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    if (!shape.needsUpgrade(ourTables(), ourIndexes(), SchemaVersion)) {
+        // The usual start: nothing to write, so the pages are checked
+        // while the window is built, and the first save waits for it.
+        startCheck();
+        return m_state;
+    }
+    // A store from before the mark, or missing pieces: it is written now, so
+    // it is checked first. This happens once per store.
+    if (!pagesCheckOut(nativeHandle(), nullptr)) {
+        openReadOnly(Refusal::Damaged);
+        return m_state;
+    }
+    QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    skipFailure(ensureSchema(), "bringing the store up to date");
     return m_state;
+}
+
+void Store::openReadOnly(Refusal why) {
+    const QString path = m_path;
+    const bool immutable = m_immutable;
+    close();
+    m_path = path;
+    int rc = connect(path,
+                     immutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"));
+    m_immutable = immutable;
+    if (rc != SQLITE_OK) {
+        close();
+        m_path = path;
+        m_state = State::Unusable;
+        m_refusal = Refusal::Unreadable;
+        return;
+    }
+    m_readOnly = true;
+    m_state = State::Open;
+    m_refusal = why;
+}
+
+void Store::startCheck() {
+    QPromise<bool> promise;
+    m_check = promise.future();
+    m_checkSettled = false;
+    m_stopCheck = std::make_shared<std::atomic_bool>(false);
+    const QByteArray uri = uriFor(m_path, QStringLiteral("mode=ro")).toUtf8();
+    m_checker = std::thread([uri, stop = m_stopCheck, promise = std::move(promise)]() mutable {
+        promise.start();
+        sqlite3 *db = nullptr;
+        bool healthy = false;
+        if (sqlite3_open_v2(uri.constData(), &db,
+                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_busy_timeout(db, 1000);
+            healthy = pagesCheckOut(db, stop.get());
+        }
+        sqlite3_close(db);
+        promise.addResult(healthy);
+        promise.finish();
+    });
+}
+
+void Store::settleCheck() {
+    if (m_checkSettled)
+        return;
+    m_checkSettled = true;
+    m_check.waitForFinished();
+    const bool healthy = m_check.resultCount() > 0 && m_check.result();
+    if (healthy || m_refusal != Refusal::None)
+        return;
+    // Found damaged after it was opened for writing, before any write: this
+    // connection now refuses to write, and leaves the pages as they are when
+    // it closes.
+    m_refusal = Refusal::Damaged;
+    m_readOnly = true;
+    QSqlQuery(database()).exec(QStringLiteral("PRAGMA query_only=ON"));
+    if (sqlite3 *native = nativeHandle())
+        sqlite3_db_config(native, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
+bool Store::readyToWrite() {
+    settleCheck();
+    return isOpen() && !m_readOnly;
+}
+
+void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
+    auto *watcher = new QFutureWatcher<bool>(context);
+    QObject::connect(watcher, &QFutureWatcherBase::finished, context, [this, watcher, done] {
+        watcher->deleteLater();
+        settleCheck();
+        done(m_refusal);
+    });
+    // A finished or absent check still answers through the event loop.
+    watcher->setFuture(m_checkSettled ? QtFuture::makeReadyFuture(true) : m_check);
 }
 
 bool Store::ensureSchema() {
@@ -280,8 +415,8 @@ bool Store::ensureSchema() {
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
         return false;
     const int version = q.value(0).toInt();
-    if (version > SchemaVersion)
-        return true; // written by a newer program: use as is
+    if (version > SchemaVersion) // written by a newer program: used as it is
+        return q.exec(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
 
     bool ok = db.transaction();
     for (const auto &def : schema()) {
@@ -308,6 +443,8 @@ bool Store::ensureSchema() {
         ok = ok && q.exec(QString::fromLatin1(stmt));
     if (ok && version != SchemaVersion)
         ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    if (ok)
+        ok = q.exec(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
     if (ok)
         return db.commit();
     db.rollback();

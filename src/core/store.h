@@ -1,20 +1,29 @@
 #pragma once
 
+#include <QFuture>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <functional>
 #include <future>
 #include <map>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "core/records.h"
 
 struct sqlite3;
 
+class QObject;
+
 // The one database file that holds the journal, the contacts and the photos.
 // A file that is not a database is left exactly as it is: the program then
-// runs with empty record sets rather than risk a user's only copy.
+// runs with empty record sets rather than risk a user's only copy. Nor is a
+// database that is not ours, or one whose pages do not check out, written to:
+// it is shown read-only.
 class Store {
 public:
     enum class State {
@@ -34,9 +43,27 @@ public:
 
     State state() const { return m_state; }
     bool isOpen() const { return m_state == State::Open; }
-    // Open for reading only: a write-protected file or folder. Every save
-    // then fails, and says so to its caller.
+    // Open for reading only (see refusal()). Every save then fails, and says
+    // so to its caller.
     bool isReadOnly() const { return m_readOnly; }
+
+    // Why a file that is there is not written to.
+    enum class Refusal {
+        None,
+        WriteProtected, // the file or its folder cannot be written, or the disk is full
+        Foreign,        // a database, but not a notebook of ours
+        Damaged,        // ours, but its pages do not check out
+        Unreadable,     // not a database at all
+    };
+    // As far as known: a check still running has not found damage yet.
+    Refusal refusal() const { return m_refusal; }
+    // Before each write: waits for the check begun at open (it is usually
+    // long done) and leaves a damaged store read-only. False when nothing may
+    // be written.
+    bool readyToWrite();
+    // Calls done on context's thread with the refusal once the check begun at
+    // open is over; soon after, when it already is.
+    void whenChecked(QObject *context, std::function<void(Refusal)> done);
     QSqlDatabase database() const;
     QString path() const { return m_path; }
     // SQLite's own connection, for the few reads that go around Qt's layer.
@@ -78,12 +105,20 @@ private:
     // SQLite's primary result code: 0 when the store answers.
     int connect(const QString &path, const QString &uriQuery);
     bool ensureSchema();
+    void openReadOnly(Refusal why);
+    void startCheck();
+    void settleCheck();
 
     QString m_connection;
     QString m_path;
     State m_state = State::Closed;
     bool m_readOnly = false;
     bool m_immutable = false;
+    Refusal m_refusal = Refusal::None;
+    QFuture<bool> m_check; // true: healthy
+    bool m_checkSettled = true;
+    std::thread m_checker;
+    std::shared_ptr<std::atomic_bool> m_stopCheck;
     struct Prefetch {
         std::future<std::optional<std::vector<qint64>>> keys;
         qint64 changesBefore;
