@@ -216,9 +216,13 @@ Result RecordSet::update() {
                                  marks.join(QLatin1Char(','))));
         for (const auto &v : values)
             q.addBindValue(v);
-        if (!q.exec())
+        qint64 rowid = -1;
+        if (!m_store->writeRow(m_table, -1, [&]() -> std::optional<qint64> {
+                if (!q.exec())
+                    return std::nullopt;
+                return rowid = q.lastInsertId().toLongLong();
+            }))
             return failed(q, "appending a row");
-        const qint64 rowid = q.lastInsertId().toLongLong();
         // Rowids only grow while rows are appended, so the key list stays sorted.
         if (!m_keys.empty() && rowid <= m_keys.back()) {
             if (Result reread = open(); !reread)
@@ -248,10 +252,19 @@ Result RecordSet::update() {
                   .arg(quoted(m_table), sets.join(QLatin1Char(',')), m_id));
     for (const auto &v : values)
         q.addBindValue(v);
-    q.addBindValue(m_keys[m_pos]);
-    if (!q.exec())
+    const qint64 key = m_keys[size_t(m_pos)];
+    q.addBindValue(key);
+    bool gone = false;
+    if (!m_store->writeRow(m_table, key,
+                           [&]() -> std::optional<qint64> {
+                               if (!q.exec())
+                                   return std::nullopt;
+                               gone = q.numRowsAffected() != 1;
+                               return gone ? std::nullopt : std::optional<qint64>(key);
+                           }) &&
+        !gone)
         return failed(q, "updating a row");
-    if (q.numRowsAffected() != 1)
+    if (gone)
         return Result::failure(
             Code::NoRow,
             QStringLiteral("row %1 of %2 is gone").arg(m_keys[size_t(m_pos)]).arg(m_table));
@@ -276,8 +289,13 @@ Result RecordSet::deleteCurrent() {
         return refused(*m_store);
     QSqlQuery q(m_store->database());
     q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
-    q.addBindValue(m_keys[m_pos]);
-    if (!q.exec())
+    const qint64 key = m_keys[size_t(m_pos)];
+    q.addBindValue(key);
+    if (!m_store->writeRow(m_table, key, [&]() -> std::optional<qint64> {
+            if (!q.exec())
+                return std::nullopt;
+            return key;
+        }))
         return failed(q, "deleting a row");
     m_keys.erase(m_keys.begin() + m_pos);
     m_state = State::Deleted;

@@ -1,8 +1,11 @@
 #include "core/store.h"
 
+#include "core/journalindex.h"
 #include "core/records.h"
 #include "core/result.h"
 #include "core/rowkeys.h"
+#include "core/searchtext.h"
+#include "core/statement.h"
 #include "core/storeshape.h"
 
 #include <QAtomicInt>
@@ -15,6 +18,7 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <QVariant>
+#include <chrono>
 #include <sqlite3.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -47,6 +51,13 @@ const char *const indexStatements[] = {
 const QStringList &ourIndexes() {
     static const QStringList names = {QStringLiteral("diary_dates"),
                                       QStringLiteral("address_name")};
+    return names;
+}
+
+const QStringList &ourTriggers() {
+    static const QStringList names = {QStringLiteral("journal_search_after_insert"),
+                                      QStringLiteral("journal_search_after_update"),
+                                      QStringLiteral("journal_search_after_delete")};
     return names;
 }
 
@@ -196,8 +207,10 @@ int Store::connect(const QString &path, const QString &uriQuery) {
     // Fails on anything that is not a readable database, without writing to it.
     QSqlQuery probe(db);
     if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next()) {
-        if (sqlite3 *native = nativeHandle())
+        if (sqlite3 *native = nativeHandle()) {
             m_readOnly = sqlite3_db_readonly(native, "main") == 1;
+            SearchText::registerTokenizer(native);
+        }
         return SQLITE_OK;
     }
     return failed(probe.lastError());
@@ -316,10 +329,10 @@ Store::State Store::open(const QString &path) {
         return m_state;
     }
     QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    if (!shape.needsUpgrade(ourTables(), ourIndexes(), SchemaVersion)) {
+    if (!shape.needsUpgrade(ourTables(), ourIndexes(), ourTriggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
         // while the window is built, and the first save waits for it.
-        startCheck();
+        startWorker(false);
         return m_state;
     }
     // A store from before the mark, or missing pieces: it is written now, so
@@ -330,6 +343,7 @@ Store::State Store::open(const QString &path) {
     }
     QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     skipFailure(ensureSchema(), "bringing the store up to date");
+    startWorker(true);
     return m_state;
 }
 
@@ -353,25 +367,31 @@ void Store::openReadOnly(Refusal why) {
     m_refusal = why;
 }
 
-void Store::startCheck() {
+void Store::startWorker(bool checked) {
     QPromise<bool> promise;
     m_check = promise.future();
-    m_checkSettled = false;
+    m_checkSettled = checked;
     m_stopCheck = std::make_shared<std::atomic_bool>(false);
-    const QByteArray uri = uriFor(m_path, QStringLiteral("mode=ro")).toUtf8();
-    m_checker = std::thread([uri, stop = m_stopCheck, promise = std::move(promise)]() mutable {
+    const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
+    m_checker = std::thread([uri, checked, stop = m_stopCheck,
+                             promise = std::move(promise)]() mutable {
         promise.start();
         sqlite3 *db = nullptr;
-        bool healthy = false;
+        bool healthy = checked;
         if (sqlite3_open_v2(uri.constData(), &db,
-                            SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
                             nullptr) == SQLITE_OK) {
             sqlite3_busy_timeout(db, 1000);
-            healthy = pagesCheckOut(db, stop.get());
+            if (!checked)
+                healthy = pagesCheckOut(db, stop.get());
         }
-        sqlite3_close(db);
         promise.addResult(healthy);
         promise.finish();
+        // Short batches, so a save never waits long for this connection.
+        if (healthy && db && SearchText::registerTokenizer(db) && JournalIndex::state(db).present)
+            while (!stop->load() && JournalIndex::buildSome(db, 40) == JournalIndex::Step::More)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        sqlite3_close(db);
     });
 }
 
@@ -441,6 +461,7 @@ bool Store::ensureSchema() {
     }
     for (const char *stmt : indexStatements)
         ok = ok && q.exec(QString::fromLatin1(stmt));
+    ok = ok && JournalIndex::create(nativeHandle());
     if (ok && version != SchemaVersion)
         ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
     if (ok)
@@ -448,6 +469,44 @@ bool Store::ensureSchema() {
     if (ok)
         return db.commit();
     db.rollback();
+    return false;
+}
+
+bool Store::writeRow(const QString &table, qint64 key,
+                     const std::function<std::optional<qint64>()> &write) {
+    sqlite3 *db = nativeHandle();
+    if (table != QLatin1String(JournalEntry::Table) || !db)
+        return write().has_value();
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    const JournalIndex::State index = JournalIndex::state(db);
+    const QByteArray id = rowIdentity(table).toUtf8();
+    const auto textOf = [&](qint64 row) -> std::optional<QString> {
+        Statement q(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
+        if (!q.bind(1, row).step())
+            return std::nullopt;
+        return q.isNull(0) ? QString() : q.text(0);
+    };
+    const bool follows = index.present && !index.stale;
+    const std::optional<QString> before =
+        follows && key >= 0 && key <= index.builtTo ? textOf(key) : std::nullopt;
+    const std::optional<qint64> written = write();
+    const bool ok = written.has_value();
+    if (ok && follows) {
+        // The triggers mark every write as one from elsewhere; this one is
+        // followed here. Should the index refuse, the entry is still saved
+        // and the index built again later.
+        sqlite3_exec(db, "SAVEPOINT follow", nullptr, nullptr, nullptr);
+        const bool followed = (*written > index.builtTo ||
+                               JournalIndex::follow(db, *written, before, textOf(*written))) &&
+                              Statement(db, "UPDATE journal_search_state SET stale = 0").run();
+        if (!followed)
+            sqlite3_exec(db, "ROLLBACK TO follow", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "RELEASE follow", nullptr, nullptr, nullptr);
+    }
+    if (ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     return false;
 }
 

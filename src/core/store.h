@@ -91,6 +91,13 @@ public:
     // One journal row whole; empty when it is not there.
     std::optional<JournalEntry> journalEntry(qint64 key) const;
 
+    // Runs write, which changes the row key of table (-1: appends one) and
+    // returns the key it wrote, or nothing when it failed. What follows from
+    // the journal's rows (its search index) changes in the same transaction,
+    // so a crash leaves both as they were or both as they are now.
+    bool writeRow(const QString &table, qint64 key,
+                  const std::function<std::optional<qint64>()> &write);
+
     // Hands back the page cache filled while the keys were read at start-up,
     // and the heap pages it leaves free, to the system.
     void releaseMemory();
@@ -99,14 +106,16 @@ public:
     static QStringList fields(const QString &table);
     static QStringList tables();
 
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2; // 2: the journal's search index
 
 private:
     // SQLite's primary result code: 0 when the store answers.
     int connect(const QString &path, const QString &uriQuery);
     bool ensureSchema();
     void openReadOnly(Refusal why);
-    void startCheck();
+    // Checks the pages on a worker unless that is done already, then builds
+    // what the journal's search index lacks there.
+    void startWorker(bool checked);
     void settleCheck();
 
     QString m_connection;

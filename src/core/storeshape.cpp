@@ -53,6 +53,8 @@ StoreShape StoreShape::read(sqlite3 *db) {
             tableNames << name;
         else if (type == QLatin1String("index"))
             shape.indexes << name;
+        else if (type == QLatin1String("trigger"))
+            shape.triggers << name;
     });
     for (const QString &name : tableNames) {
         QStringList &columns = shape.tables[name];
@@ -78,12 +80,14 @@ bool StoreShape::isOurs(const std::map<QString, QStringList> &ourTables) const {
 }
 
 bool StoreShape::needsUpgrade(const std::map<QString, QStringList> &ourTables,
-                              const QStringList &ourIndexes, int schemaVersion) const {
+                              const QStringList &ourIndexes, const QStringList &ourTriggers,
+                              int schemaVersion) const {
     if (applicationId != OurApplicationId || !writeAhead)
         return true;
     if (userVersion > schemaVersion)
         return false; // a newer program's: used as it is
-    if (userVersion < schemaVersion || !containsAll(indexes, ourIndexes))
+    if (userVersion < schemaVersion || !containsAll(indexes, ourIndexes) ||
+        !containsAll(triggers, ourTriggers))
         return true;
     for (const auto &[name, columns] : ourTables) {
         const auto present = tables.find(name);

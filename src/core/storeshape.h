@@ -17,6 +17,7 @@ struct StoreShape {
     bool writeAhead = false;
     std::map<QString, QStringList> tables; // by lower-case name; columns as declared
     QStringList indexes;                   // lower-case names
+    QStringList triggers;                  // lower-case names
 
     static StoreShape read(sqlite3 *db);
 
@@ -25,5 +26,6 @@ struct StoreShape {
     bool isOurs(const std::map<QString, QStringList> &ourTables) const;
     // Whether opening it for writing would change it.
     bool needsUpgrade(const std::map<QString, QStringList> &ourTables,
-                      const QStringList &ourIndexes, int schemaVersion) const;
+                      const QStringList &ourIndexes, const QStringList &ourTriggers,
+                      int schemaVersion) const;
 };

@@ -1,0 +1,225 @@
+#include "core/journalindex.h"
+
+#include "core/rowkeys.h"
+#include "core/statement.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace JournalIndex {
+namespace {
+
+const char *const schemaStatements[] = {
+    // Contentless: the text lives in diary only; the index keeps the tokens.
+    "CREATE VIRTUAL TABLE IF NOT EXISTS journal_search USING "
+    "fts5(body, tokenize='quillary', content='', columnsize=0)",
+    "CREATE TABLE IF NOT EXISTS journal_search_state (id INTEGER PRIMARY KEY CHECK (id = 1), "
+    "built_to INTEGER NOT NULL, stale INTEGER NOT NULL)",
+    "INSERT OR IGNORE INTO journal_search_state VALUES (1, 0, 0)",
+    "CREATE TRIGGER IF NOT EXISTS journal_search_after_insert AFTER INSERT ON diary "
+    "BEGIN UPDATE journal_search_state SET stale = 1; END",
+    "CREATE TRIGGER IF NOT EXISTS journal_search_after_update AFTER UPDATE ON diary "
+    "BEGIN UPDATE journal_search_state SET stale = 1; END",
+    "CREATE TRIGGER IF NOT EXISTS journal_search_after_delete AFTER DELETE ON diary "
+    "BEGIN UPDATE journal_search_state SET stale = 1; END",
+};
+
+QByteArray utf8(const QString &s) {
+    return s.toUtf8();
+}
+
+QByteArray diaryIdentity(sqlite3 *db) {
+    return rowIdentity(db, QStringLiteral("diary")).toUtf8();
+}
+
+bool exec(sqlite3 *db, const char *sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+struct Cancel {
+    const std::function<bool()> *cancelled;
+    int calls = 0;
+};
+
+} // namespace
+
+bool create(sqlite3 *db) {
+    // Writes made while a trigger was missing (a table made again
+    // elsewhere) were never marked: such an index cannot be trusted.
+    Statement triggers(db, "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name IN "
+                           "('journal_search_after_insert', 'journal_search_after_update', "
+                           "'journal_search_after_delete')");
+    const bool trusted = !state(db).present || (triggers.step() && triggers.integer(0) == 3);
+    for (const char *sql : schemaStatements)
+        if (!exec(db, sql))
+            return false;
+    return trusted || exec(db, "UPDATE journal_search_state SET stale = 1");
+}
+
+State state(sqlite3 *db) {
+    State s;
+    Statement q(db, "SELECT built_to, stale FROM journal_search_state WHERE id = 1");
+    if (q.step()) {
+        s.present = true;
+        s.builtTo = q.integer(0);
+        s.stale = q.integer(1) != 0;
+    }
+    return s;
+}
+
+bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
+            const std::optional<QString> &after) {
+    if (before) {
+        Statement drop(db, "INSERT INTO journal_search(journal_search, rowid, body) "
+                           "VALUES ('delete', ?, ?)");
+        if (!drop.bind(1, key).bind(2, utf8(*before)).run())
+            return false;
+    }
+    if (after) {
+        Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
+        if (!add.bind(1, key).bind(2, utf8(*after)).run())
+            return false;
+    }
+    return true;
+}
+
+Step buildSome(sqlite3 *db, int budgetMs) {
+    const QByteArray id = diaryIdentity(db);
+    if (id.isEmpty() || !exec(db, "BEGIN IMMEDIATE"))
+        return Step::Failed;
+    bool ok = true;
+    State s = state(db);
+    if (!s.present) {
+        exec(db, "ROLLBACK");
+        return Step::Failed;
+    }
+    if (s.stale) {
+        ok = exec(db, "INSERT INTO journal_search(journal_search) VALUES ('delete-all')") &&
+             exec(db, "UPDATE journal_search_state SET built_to = 0, stale = 0");
+        s.builtTo = 0;
+    }
+    bool done = s.builtTo == Everything;
+    if (ok && !done) {
+        const QByteArray sql =
+            "SELECT " + id + ", things FROM diary WHERE " + id + " > ? ORDER BY " + id;
+        Statement rows(db, sql.constData());
+        rows.bind(1, s.builtTo);
+        Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = s.builtTo;
+        while (ok && clock.elapsed() < budgetMs && rows.step()) {
+            last = rows.integer(0);
+            add.reset();
+            // A NULL text has no tokens, yet is indexed as an empty body so
+            // that a later write can take it out again.
+            ok = add.bind(1, last)
+                     .bind(2, rows.isNull(1) ? QByteArray("") : utf8(rows.text(1)))
+                     .run();
+        }
+        done = ok && rows.done();
+        Statement mark(db, "UPDATE journal_search_state SET built_to = ?");
+        ok = ok && mark.bind(1, done ? Everything : last).run();
+    }
+    if (!ok || !exec(db, "COMMIT")) {
+        exec(db, "ROLLBACK");
+        return Step::Failed;
+    }
+    return done ? Step::Done : Step::More;
+}
+
+QString dayCaption(const QString &dates) {
+    const QDate day = QDate::fromString(dates, QStringLiteral("yyyyMMdd"));
+    if (dates.size() != 8 || !day.isValid())
+        return dates;
+    return QStringLiteral("%1年%2月%3日")
+        .arg(day.year())
+        .arg(day.month(), 2, 10, QLatin1Char('0'))
+        .arg(day.day(), 2, 10, QLatin1Char('0'));
+}
+
+Answer search(sqlite3 *db, const QString &query, int limit,
+              const std::function<bool()> &cancelled, Way way) {
+    Answer answer;
+    const QStringList words = SearchText::terms(query);
+    const QByteArray id = diaryIdentity(db);
+    if (words.isEmpty() || id.isEmpty() || limit <= 0)
+        return answer;
+    const std::vector<std::u32string> folded = SearchText::foldedTerms(words);
+
+    Cancel cancel{cancelled ? &cancelled : nullptr};
+    if (cancel.cancelled)
+        sqlite3_progress_handler(
+            db, 2000, [](void *c) { return (*static_cast<Cancel *>(c)->cancelled)() ? 1 : 0; },
+            &cancel);
+    struct Found {
+        qint64 key;
+        QString dates;
+    };
+    std::vector<Found> found; // the ones to list, in the end
+    const auto newestFirst = [](const Found &a, const Found &b) {
+        return a.dates != b.dates ? a.dates > b.dates : a.key > b.key;
+    };
+
+    Statement match(db, "SELECT rowid FROM journal_search WHERE journal_search MATCH ?");
+    if (way == Way::IndexWhenReady && match.isValid() && state(db).complete()) {
+        answer.indexed = true;
+        std::vector<qint64> keys;
+        match.bind(1, utf8(SearchText::matchExpression(words)));
+        while (match.step())
+            keys.push_back(match.integer(0));
+        answer.cancelled = !match.done() && cancel.cancelled && (*cancel.cancelled)();
+        answer.count = qint64(keys.size());
+        if (!answer.cancelled && keys.size() <= 4000) {
+            Statement day(db, QByteArray("SELECT dates FROM diary WHERE " + id + " = ?"));
+            for (qint64 key : keys) {
+                day.reset();
+                if (day.bind(1, key).step())
+                    found.push_back({key, day.text(0)});
+            }
+            std::sort(found.begin(), found.end(), newestFirst);
+        } else if (!answer.cancelled) {
+            // Many hits: the days' own index, newest first, meets them soon.
+            std::sort(keys.begin(), keys.end());
+            Statement days(db,
+                           QByteArray("SELECT " + id + ", dates FROM diary ORDER BY dates DESC, " +
+                                      id + " DESC"));
+            while (found.size() < size_t(limit) && days.step())
+                if (std::binary_search(keys.begin(), keys.end(), days.integer(0)))
+                    found.push_back({days.integer(0), days.text(1)});
+            answer.cancelled = !days.done() && found.size() < size_t(limit);
+        }
+    } else {
+        // No index to ask (being built, or a store that may not be written):
+        // every entry is read.
+        Statement rows(db, QByteArray("SELECT " + id + ", dates, things FROM diary"));
+        while (rows.step()) {
+            if (SearchText::containsAll(SearchText::fold(rows.text(2)), folded))
+                found.push_back({rows.integer(0), rows.text(1)});
+        }
+        answer.cancelled = !rows.done();
+        answer.count = qint64(found.size());
+        std::sort(found.begin(), found.end(), newestFirst);
+    }
+    if (found.size() > size_t(limit))
+        found.resize(size_t(limit));
+
+    Statement text(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
+    for (const Found &f : found) {
+        if (answer.cancelled)
+            break;
+        text.reset();
+        if (!text.bind(1, f.key).step())
+            continue;
+        answer.hits.push_back({f.key, f.dates, SearchText::snippet(text.text(0), folded)});
+    }
+    if (cancel.cancelled) {
+        answer.cancelled = answer.cancelled || (*cancel.cancelled)();
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    }
+    return answer;
+}
+
+} // namespace JournalIndex

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/searchtext.h"
+
+#include <QString>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+
+// The journal's full-text index: an FTS5 table over the text of every entry,
+// kept in the same transaction as each journal write. Writes made by other
+// programs mark it stale (plain triggers, which any SQLite can run), and it
+// is then built again in the background, as it is for a store made before it.
+namespace JournalIndex {
+
+// Every row up to this key is indexed.
+constexpr qint64 Everything = std::numeric_limits<qint64>::max();
+
+// Creates what is missing; the tokenizer must be registered on db.
+bool create(sqlite3 *db);
+
+struct State {
+    bool present = false;
+    qint64 builtTo = 0;
+    bool stale = false;
+    bool complete() const { return present && builtTo == Everything && !stale; }
+};
+State state(sqlite3 *db);
+
+// Inside a write transaction: follows one journal row from its text before
+// the write to its text after it (nullopt: no row).
+bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
+            const std::optional<QString> &after);
+
+// One batch of the background build, a transaction of about budgetMs.
+enum class Step { More, Done, Failed };
+Step buildSome(sqlite3 *db, int budgetMs);
+
+struct Hit {
+    qint64 key = -1;
+    QString dates; // as stored
+    SearchText::Snippet snippet;
+};
+struct Answer {
+    qint64 count = 0;
+    std::vector<Hit> hits; // newest day first, at most the limit asked for
+    bool indexed = false;  // answered by the index, not by reading every entry
+    bool cancelled = false;
+};
+// Every entry holding all the query's words. cancelled is asked now and
+// then; when it says yes the answer is incomplete and says so.
+// Reading every entry is what the index stands in for, and what answers
+// while it is not ready or where the tokenizer is not registered.
+enum class Way { IndexWhenReady, ReadEveryEntry };
+Answer search(sqlite3 *db, const QString &query, int limit,
+              const std::function<bool()> &cancelled = {}, Way way = Way::IndexWhenReady);
+
+// "2026年12月08日" for the day key 20261208; other keys as they are.
+QString dayCaption(const QString &dates);
+
+} // namespace JournalIndex

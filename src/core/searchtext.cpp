@@ -1,0 +1,289 @@
+#include "core/searchtext.h"
+
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace SearchText {
+namespace {
+
+bool isBreak(char32_t c) {
+    return c == U'\n' || c == U'\r' || c == 0x2028 || c == 0x2029 || c == 0x0b || c == 0x0c ||
+           c == 0x85;
+}
+bool isBlank(char32_t c) {
+    return c == U' ' || c == U'\t';
+}
+
+// Compatibility folding and case folding of one character; the common
+// scripts take the fast paths.
+void foldInto(char32_t c, std::u32string &out) {
+    if (c < 0x80) {
+        out.push_back(c >= U'A' && c <= U'Z' ? c + 32 : c);
+        return;
+    }
+    if ((c >= 0x4e00 && c <= 0x9fff) || (c >= 0x3400 && c <= 0x4dbf) ||
+        (c >= 0x3001 && c <= 0x3003) || (c >= 0x20000 && c <= 0x2a6df)) {
+        out.push_back(c);
+        return;
+    }
+    if (c >= 0xff01 && c <= 0xff5e) { // full-width ASCII
+        foldInto(c - 0xfee0, out);
+        return;
+    }
+    if (c == 0x3000) {
+        out.push_back(U' ');
+        return;
+    }
+    const QString folded =
+        QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_KC).toCaseFolded();
+    for (char32_t f : folded.toUcs4())
+        out.push_back(isBreak(f) || f >= 0x110000 ? U' ' : f);
+}
+
+void appendUtf8(std::string &out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xc0 | (c >> 6)));
+        out.push_back(char(0x80 | (c & 0x3f)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xe0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(char(0x80 | (c & 0x3f)));
+    } else {
+        out.push_back(char(0xf0 | (c >> 18)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3f)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3f)));
+        out.push_back(char(0x80 | (c & 0x3f)));
+    }
+}
+
+// One UTF-8 character from bytes[at]; malformed bytes read as U+FFFD, one
+// byte at a time, so any text tokenizes.
+char32_t decodeUtf8(const unsigned char *bytes, int size, int &at) {
+    const unsigned char b = bytes[at++];
+    if (b < 0x80)
+        return b;
+    int extra = b >= 0xf0 && b < 0xf5 ? 3 : b >= 0xe0 ? 2 : b >= 0xc2 && b < 0xe0 ? 1 : -1;
+    if (extra < 0 || at + extra > size)
+        return 0xfffd;
+    char32_t c = b & (0x3f >> extra);
+    for (int i = 0; i < extra; ++i) {
+        if ((bytes[at + i] & 0xc0) != 0x80)
+            return 0xfffd;
+        c = (c << 6) | (bytes[at + i] & 0x3f);
+    }
+    at += extra;
+    return c;
+}
+
+struct Tokenizer {};
+
+int createTokenizer(void *, const char **, int, Fts5Tokenizer **out) {
+    static Tokenizer shared;
+    *out = reinterpret_cast<Fts5Tokenizer *>(&shared);
+    return SQLITE_OK;
+}
+void deleteTokenizer(Fts5Tokenizer *) {}
+
+using TokenSink = int (*)(void *, int, const char *, int, int, int);
+
+int tokenize(Fts5Tokenizer *, void *context, int flags, const char *text, int size,
+             TokenSink emit) {
+    struct Char {
+        char32_t c;
+        int start, end;
+    };
+    std::vector<Char> chars;
+    chars.reserve(size_t(size));
+    std::u32string folded;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    for (int at = 0; at < size;) {
+        const int start = at;
+        const char32_t c = decodeUtf8(bytes, size, at);
+        folded.clear();
+        if (isBreak(c))
+            folded.push_back(U'\n');
+        else
+            foldInto(c, folded);
+        for (char32_t f : folded)
+            chars.push_back({f, start, at});
+    }
+    std::string token;
+    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
+    if (query) {
+        // One character asks for itself; more ask for their pairs in a row.
+        if (chars.size() == 1 && !isBlank(chars[0].c) && chars[0].c != U'\n') {
+            appendUtf8(token, chars[0].c);
+            return emit(context, 0, token.data(), int(token.size()), chars[0].start, chars[0].end);
+        }
+        for (size_t i = 0; i + 1 < chars.size(); ++i) {
+            token.clear();
+            appendUtf8(token, chars[i].c);
+            appendUtf8(token, chars[i + 1].c);
+            if (int rc = emit(context, 0, token.data(), int(token.size()), chars[i].start,
+                              chars[i + 1].end);
+                rc != SQLITE_OK)
+                return rc;
+        }
+        return SQLITE_OK;
+    }
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const char32_t c = chars[i].c;
+        if (c == U'\n')
+            continue;
+        int tokenFlags = 0;
+        if (!isBlank(c)) {
+            token.clear();
+            appendUtf8(token, c);
+            if (int rc =
+                    emit(context, 0, token.data(), int(token.size()), chars[i].start, chars[i].end);
+                rc != SQLITE_OK)
+                return rc;
+            tokenFlags = FTS5_TOKEN_COLOCATED;
+        }
+        if (i + 1 < chars.size() && chars[i + 1].c != U'\n') {
+            token.clear();
+            appendUtf8(token, c);
+            appendUtf8(token, chars[i + 1].c);
+            if (int rc = emit(context, tokenFlags, token.data(), int(token.size()), chars[i].start,
+                              chars[i + 1].end);
+                rc != SQLITE_OK)
+                return rc;
+        }
+    }
+    return SQLITE_OK;
+}
+
+fts5_api *ftsApi(sqlite3 *db) {
+    fts5_api *api = nullptr;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &stmt, nullptr) != SQLITE_OK)
+        return nullptr;
+    sqlite3_bind_pointer(stmt, 1, &api, "fts5_api_ptr", nullptr);
+    sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    return api;
+}
+
+qsizetype find(const std::u32string &haystack, const std::u32string &needle) {
+    const size_t at = haystack.find(needle);
+    return at == std::u32string::npos ? -1 : qsizetype(at);
+}
+
+} // namespace
+
+Folded fold(QStringView text, qsizetype limit) {
+    Folded out;
+    const qsizetype end = limit < 0 ? text.size() : std::min(limit, text.size());
+    out.chars.reserve(size_t(end));
+    out.from.reserve(size_t(end) + 1);
+    for (qsizetype i = 0; i < end;) {
+        const qsizetype start = i;
+        char32_t c = text[i++].unicode();
+        if (QChar::isHighSurrogate(c) && i < end && text[i].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[i++].unicode());
+        const size_t before = out.chars.size();
+        if (isBreak(c))
+            out.chars.push_back(U'\n');
+        else
+            foldInto(c, out.chars);
+        out.from.insert(out.from.end(), out.chars.size() - before, start);
+    }
+    out.from.push_back(end);
+    return out;
+}
+
+QStringList terms(const QString &query) {
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    const auto flush = [&] {
+        if (!word.trimmed().isEmpty())
+            words << word;
+        word.clear();
+    };
+    for (QChar c : query) {
+        if (c == QLatin1Char('"') || c == QChar(0x201c) || c == QChar(0x201d)) {
+            flush();
+            quoted = !quoted;
+        } else if (!quoted && (c.isSpace() || c == QChar(0x3000))) {
+            flush();
+        } else {
+            word += c;
+        }
+    }
+    flush();
+    return words;
+}
+
+std::vector<std::u32string> foldedTerms(const QStringList &words) {
+    std::vector<std::u32string> out;
+    for (const QString &w : words) {
+        Folded f = fold(w);
+        std::replace(f.chars.begin(), f.chars.end(), U'\n', U' ');
+        out.push_back(std::move(f.chars));
+    }
+    return out;
+}
+
+QString matchExpression(const QStringList &words) {
+    QStringList parts;
+    for (QString w : words) {
+        w.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        parts << QLatin1Char('"') + w + QLatin1Char('"');
+    }
+    return parts.join(QStringLiteral(" AND "));
+}
+
+bool containsAll(const Folded &text, const std::vector<std::u32string> &words) {
+    return std::all_of(words.begin(), words.end(),
+                       [&](const std::u32string &w) { return find(text.chars, w) >= 0; });
+}
+
+Snippet snippet(const QString &text, const std::vector<std::u32string> &words, int width) {
+    // A hit far into a huge text is not worth folding the whole text for.
+    const Folded folded = fold(text, 200000);
+    qsizetype hit = -1, hitEnd = -1;
+    for (const std::u32string &w : words) {
+        const qsizetype at = find(folded.chars, w);
+        if (at >= 0 && (hit < 0 || at < hit)) {
+            hit = at;
+            hitEnd = at + qsizetype(w.size());
+        }
+    }
+    Snippet s;
+    qsizetype from = 0, hitFrom = 0, hitTo = 0;
+    if (hit >= 0) {
+        hitFrom = folded.from[size_t(hit)];
+        hitTo = hitEnd < qsizetype(folded.from.size()) ? folded.from[size_t(hitEnd)] : hitFrom;
+        // Where a folded character stands for several, the hit ends after it.
+        while (hitTo <= hitFrom && hitTo < text.size())
+            ++hitTo;
+        from = std::max<qsizetype>(0, hitFrom - width / 4);
+        if (from > 0 && text[from].isLowSurrogate())
+            --from;
+    }
+    qsizetype to = std::min(text.size(), std::max(from + width, hitTo));
+    if (to < text.size() && to > 0 && text[to - 1].isHighSurrogate())
+        ++to;
+    s.text = text.mid(from, to - from);
+    for (QChar &c : s.text)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+            c = QLatin1Char(' ');
+    if (hit >= 0) {
+        s.hitStart = hitFrom - from;
+        s.hitLength = hitTo - hitFrom;
+    }
+    return s;
+}
+
+bool registerTokenizer(sqlite3 *db) {
+    fts5_api *api = db ? ftsApi(db) : nullptr;
+    if (!api)
+        return false;
+    static fts5_tokenizer tokenizer = {createTokenizer, deleteTokenizer, tokenize};
+    return api->xCreateTokenizer(api, TokenizerName, nullptr, &tokenizer, nullptr) == SQLITE_OK;
+}
+
+} // namespace SearchText

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+// How journal text is matched: Latin letters in one case, full-width forms
+// as their ordinary ones (compatibility folding), Chinese as it stands,
+// every character a possible start of a match.
+namespace SearchText {
+
+// Text folded for matching, with where each folded character's source
+// character begins (in UTF-16 units) and, past the end, the text's length.
+struct Folded {
+    std::u32string chars;
+    std::vector<qsizetype> from;
+};
+// At most limit source characters (UTF-16 units) are folded; -1: all.
+Folded fold(QStringView text, qsizetype limit = -1);
+
+// The words of a query: separated by blanks, a "quoted phrase" kept whole
+// with its blanks; blank words are dropped.
+QStringList terms(const QString &query);
+std::vector<std::u32string> foldedTerms(const QStringList &terms);
+// An FTS5 expression that asks for every term, through the tokenizer below.
+QString matchExpression(const QStringList &terms);
+
+// Whether every term occurs in the folded text.
+bool containsAll(const Folded &text, const std::vector<std::u32string> &terms);
+
+// A line for the result list: about width characters of text around the
+// first occurrence of any term, line breaks as blanks; hitStart and
+// hitLength mark the occurrence within it (hitLength 0: none found).
+struct Snippet {
+    QString text;
+    qsizetype hitStart = 0, hitLength = 0;
+};
+Snippet snippet(const QString &text, const std::vector<std::u32string> &terms, int width = 40);
+
+// The FTS5 tokenizer "quillary" on a connection: every character is a token
+// and so is every pair of neighbours on a line, which answers one-character
+// queries and every longer substring as a phrase of pairs.
+bool registerTokenizer(sqlite3 *db);
+constexpr const char *TokenizerName = "quillary";
+
+} // namespace SearchText

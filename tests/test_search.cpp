@@ -1,0 +1,215 @@
+#include "core/journalindex.h"
+#include "core/recordset.h"
+#include "core/store.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sqlite3.h>
+
+// Finding journal entries by what they say, through the index and through
+// the plain reading of every entry, which must agree.
+class TestSearch : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    static QList<qint64> keys(const JournalIndex::Answer &a) {
+        QList<qint64> out;
+        for (const auto &h : a.hits)
+            out << h.key;
+        return out;
+    }
+    static bool indexReady(Store &store) {
+        return JournalIndex::state(store.nativeHandle()).complete();
+    }
+    // The same file read without writing: no index is asked.
+    static JournalIndex::Answer scanned(const QString &path, const QString &query) {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        JournalIndex::Answer a =
+            JournalIndex::search(db, query, 500, {}, JournalIndex::Way::ReadEveryEntry);
+        sqlite3_close(db);
+        return a;
+    }
+    void fill(Store &store, const QList<QPair<QString, QString>> &entries) {
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open());
+        for (const auto &[day, text] : entries)
+            QVERIFY(diary.append({{"dates", day}, {"things", text}}));
+    }
+
+private Q_SLOTS:
+    void matchingRules_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QList<qint64>>("found"); // newest day first
+        QTest::newRow("one Chinese character") << "猫" << QList<qint64>{1};
+        QTest::newRow("two characters") << "公园" << QList<qint64>{1};
+        QTest::newRow("many characters") << "看见一只猫" << QList<qint64>{1};
+        QTest::newRow("no hit") << "老虎" << QList<qint64>{};
+        QTest::newRow("Latin in any case") << "MEETING" << QList<qint64>{2};
+        QTest::newRow("full-width letters in the text") << "abc" << QList<qint64>{3, 2};
+        QTest::newRow("full-width letters in the query") << "ＡＢＣ" << QList<qint64>{3, 2};
+        QTest::newRow("one Latin letter") << "q" << QList<qint64>{3, 2};
+        QTest::newRow("mixed scripts") << "qt写法" << QList<qint64>{3};
+        QTest::newRow("every word must occur") << "meeting qt" << QList<qint64>{2};
+        QTest::newRow("words from two entries") << "meeting 猫" << QList<qint64>{};
+        QTest::newRow("a phrase as written") << "\"with abc\"" << QList<qint64>{2};
+        QTest::newRow("a phrase out of order") << "\"abc with\"" << QList<qint64>{};
+        QTest::newRow("words of the phrase apart") << "abc with" << QList<qint64>{2};
+        QTest::newRow("not across a line break") << "行换" << QList<qint64>{};
+        QTest::newRow("either side of it") << "第二行 换行" << QList<qint64>{4};
+        QTest::newRow("what the editor shows, tags included") << "<b>" << QList<qint64>{3};
+        QTest::newRow("blank") << "   " << QList<qint64>{};
+        QTest::newRow("a lone quote") << "\"" << QList<qint64>{};
+        QTest::newRow("FTS syntax is only text") << "abc OR 猫" << QList<qint64>{};
+    }
+    void matchingRules() {
+        QFETCH(QString, query);
+        QFETCH(QList<qint64>, found);
+        const QString path = m_dir.filePath("rules.db");
+        Store store;
+        if (!QFile::exists(path)) {
+            QCOMPARE(store.open(path), Store::State::Open);
+            fill(store, {{"20020101", "今天去公园散步，看见一只猫。"},
+                         {"20020102", "Meeting with ＡＢＣ team about Qt"},
+                         {"20020102", "<b>粗体</b> Qt写法 and abc"},
+                         {"20020103", "第二行\n换行之后"}});
+        } else {
+            QCOMPARE(store.open(path), Store::State::Open);
+        }
+        QTRY_VERIFY(indexReady(store));
+        const JournalIndex::Answer indexed = JournalIndex::search(store.nativeHandle(), query, 500);
+        QVERIFY(indexed.indexed || found.isEmpty());
+        QCOMPARE(keys(indexed), found);
+        QCOMPARE(indexed.count, qint64(found.size()));
+        const JournalIndex::Answer read = scanned(path, query);
+        QVERIFY(!read.indexed);
+        QCOMPARE(keys(read), found);
+    }
+
+    // Each hit shows its day and the words around the first occurrence,
+    // marked; the count is exact while the list stops at the limit.
+    void hitsAndCount() {
+        Store store;
+        QCOMPARE(store.open(m_dir.filePath("count.db")), Store::State::Open);
+        QList<QPair<QString, QString>> entries;
+        for (int i = 0; i < 620; ++i)
+            entries.append({QString::number(20000101 + (i % 28)),
+                            QString(60, QChar(0x4e00 + i % 7)) + "日记里的同一句话" +
+                                QString(60, QChar('x'))});
+        fill(store, entries);
+        QTRY_VERIFY(indexReady(store));
+        const JournalIndex::Answer a = JournalIndex::search(store.nativeHandle(), "同一句", 500);
+        QCOMPARE(a.count, qint64(620));
+        QCOMPARE(a.hits.size(), size_t(500));
+        QCOMPARE(a.hits.front().dates, QString("20000128"));
+        const auto &first = a.hits.front().snippet;
+        QCOMPARE(first.text.mid(first.hitStart, first.hitLength), QString("同一句"));
+        QVERIFY(first.text.size() >= 40 && first.text.size() <= 44);
+        QCOMPARE(JournalIndex::dayCaption("20261208"), QString("2026年12月08日"));
+        QCOMPARE(JournalIndex::dayCaption("2026120"), QString("2026120"));
+    }
+
+    // Saves, edits and deletes keep the index in step; what it answers is
+    // what reading every entry answers.
+    void theIndexFollowsEveryWrite() {
+        const QString path = m_dir.filePath("follow.db");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QTRY_VERIFY(indexReady(store));
+        fill(store, {{"20020101", "苹果和香蕉"}, {"20020102", "香蕉和橙子"}});
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open());
+        QVERIFY(diary.moveFirst());
+        QVERIFY(diary.setField("things", "葡萄"));
+        QVERIFY(diary.update());
+        QVERIFY(diary.moveLast());
+        QVERIFY(diary.deleteCurrent());
+        QVERIFY(diary.append({{"dates", "20020103"}, {"things", "香蕉又来了"}}));
+        for (const char *query : {"苹果", "葡萄", "香蕉", "橙子", "又"}) {
+            const JournalIndex::Answer a = JournalIndex::search(store.nativeHandle(), query, 500);
+            QVERIFY(a.indexed);
+            QCOMPARE(keys(a), keys(scanned(path, query)));
+        }
+        QCOMPARE(JournalIndex::search(store.nativeHandle(), "香蕉", 500).count, qint64(1));
+    }
+
+    // A store from before the index, and one written by another program,
+    // are indexed in the background; until then the search reads entries.
+    void storesAreIndexedOnce_data() {
+        QTest::addColumn<bool>("legacy");
+        QTest::newRow("made before the index") << true;
+        QTest::newRow("written elsewhere") << false;
+    }
+    void storesAreIndexedOnce() {
+        QFETCH(bool, legacy);
+        const QString path = m_dir.filePath(legacy ? "legacy.db" : "elsewhere.db");
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QTRY_VERIFY(indexReady(store));
+            QSqlQuery q(store.database()); // knows the tokenizer
+            if (legacy)
+                for (const char *sql :
+                     {"DROP TABLE journal_search", "DROP TABLE journal_search_state",
+                      "DROP TRIGGER journal_search_after_insert",
+                      "DROP TRIGGER journal_search_after_update",
+                      "DROP TRIGGER journal_search_after_delete", "PRAGMA user_version=1"})
+                    QVERIFY2(q.exec(sql), sql);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (int i = 0; i < 3000; ++i)
+                QVERIFY(
+                    q.exec(QString("INSERT INTO diary VALUES ('20020101', '第%1篇 小心')").arg(i)));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("outside");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QCOMPARE(JournalIndex::search(store.nativeHandle(), "第2999篇", 500).count, qint64(1));
+        QTRY_VERIFY(indexReady(store));
+        const JournalIndex::Answer a = JournalIndex::search(store.nativeHandle(), "第2999篇", 500);
+        QVERIFY(a.indexed);
+        QCOMPARE(a.count, qint64(1));
+        QCOMPARE(JournalIndex::search(store.nativeHandle(), "小心", 500).count, qint64(3000));
+    }
+
+    // A store that may not be written is searched by reading it, unchanged.
+    void aReadOnlyStoreIsSearchedAsItIs() {
+        const QString path = m_dir.filePath("foreign.db");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("CREATE TABLE diary (dates TEXT, things TEXT, mood TEXT)"));
+            QVERIFY(q.exec("INSERT INTO diary VALUES ('20020101', '下雨天', 'ok')"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("foreign");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+        f.close();
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QCOMPARE(store.refusal(), Store::Refusal::Foreign);
+            const JournalIndex::Answer a = JournalIndex::search(store.nativeHandle(), "雨", 500);
+            QVERIFY(!a.indexed);
+            QCOMPARE(a.count, qint64(1));
+        }
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearch)
+#include "test_search.moc"
