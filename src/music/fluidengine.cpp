@@ -1,6 +1,7 @@
 // The loadable module: the MIDI engine on FluidSynth.
 #include "music/midiengine.h"
 
+#include <algorithm>
 #include <fluidsynth.h>
 
 namespace {
@@ -24,12 +25,17 @@ public:
             delete_fluid_settings(m_settings);
     }
 
-    bool start(const char *soundFont) override {
+    bool start(const char *soundFont, Output output) override {
         m_settings = new_fluid_settings();
         fluid_settings_setint(m_settings, "synth.sample-rate", 44100);
+        // The songs advance with the samples rendered, whoever renders them.
+        fluid_settings_setstr(m_settings, "player.timing-source", "sample");
         m_synth = new_fluid_synth(m_settings);
         if (!m_synth || fluid_synth_sfload(m_synth, soundFont, 1) == FLUID_FAILED)
             return false;
+        m_output = output;
+        if (output == Output::Pulled)
+            return true;
         // Never the JACK driver: without a server it takes seconds to give up.
         for (const char *driver : {"pulseaudio", "alsa"}) {
             fluid_settings_setstr(m_settings, "audio.driver", driver);
@@ -100,6 +106,17 @@ public:
         return m_player ? fluid_player_get_total_ticks(m_player) : 0;
     }
 
+    void pull(int frames) override {
+        if (m_output != Output::Pulled || !m_synth)
+            return; // the output's thread renders; a second renderer would race it
+        float left[1024], right[1024];
+        while (frames > 0) {
+            const int n = std::min(frames, 1024);
+            fluid_synth_write_float(m_synth, n, left, 0, 1, right, 0, 1);
+            frames -= n;
+        }
+    }
+
     Render render(const QByteArray &song, const char *wavPath, const char *soundFont) override {
         Render r;
         fluid_settings_t *settings = new_fluid_settings();
@@ -146,6 +163,7 @@ private:
     fluid_synth_t *m_synth = nullptr;
     fluid_audio_driver_t *m_driver = nullptr;
     fluid_player_t *m_player = nullptr;
+    Output m_output = Output::Device;
 };
 
 } // namespace

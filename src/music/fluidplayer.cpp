@@ -32,7 +32,7 @@ QByteArray readSong(const QString &path) {
 }
 } // namespace
 
-FluidPlayer::FluidPlayer() = default;
+FluidPlayer::FluidPlayer(Output output) : m_output(output) {}
 
 FluidPlayer::~FluidPlayer() {
     shutdown();
@@ -56,7 +56,7 @@ void FluidPlayer::startEngine() {
         bool ok = false;
         if (!soundFont.isEmpty()) {
             m_midi = loadEngine();
-            ok = m_midi && m_midi->start(soundFont.constData());
+            ok = m_midi && m_midi->start(soundFont.constData(), m_output);
         }
         QMetaObject::invokeMethod(
             this, [this, ok] { engineReady(ok); }, Qt::QueuedConnection);
@@ -128,6 +128,11 @@ qint64 FluidPlayer::length() const {
         return -1;
     const int total = m_midi->totalTicks();
     return total > 0 ? total : -1;
+}
+
+void FluidPlayer::pull(int frames) {
+    if (m_engine == Engine::Ready)
+        m_midi->pull(frames);
 }
 
 void FluidPlayer::shutdown() {

@@ -11,7 +11,8 @@
 class FluidPlayer : public QObject, public MusicPlayer {
     Q_OBJECT
 public:
-    FluidPlayer();
+    using Output = MidiEngine::Output;
+    explicit FluidPlayer(Output output = Output::Device);
     ~FluidPlayer() override;
 
     void close() override;
@@ -20,6 +21,8 @@ public:
     void stop() override;
     qint64 position() const override;
     qint64 length() const override;
+    // With a Pulled output, plays this many frames as a sound card would.
+    void pull(int frames);
 
     // The first General MIDI SoundFont the system has; empty when none.
     static QString systemSoundFont();
@@ -35,6 +38,7 @@ private:
     void openNow();
     void shutdown();
 
+    const Output m_output;
     enum class Engine { Off, Loading, Ready, Failed };
     Engine m_engine = Engine::Off;
     std::thread m_loader;

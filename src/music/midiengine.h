@@ -9,8 +9,12 @@ class MidiEngine {
 public:
     virtual ~MidiEngine() = default;
 
-    // SplashWindow the SoundFont and opens the audio output. Slow; any thread.
-    virtual bool start(const char *soundFont) = 0;
+    // Device: a real audio output renders on its own thread. Pulled: none
+    // opens, and the caller renders with pull(), so checks need no sound card.
+    enum class Output { Device, Pulled };
+
+    // Loads the SoundFont and opens the output. Slow; any thread.
+    virtual bool start(const char *soundFont, Output output) = 0;
     // Replaces the open song; false when the bytes are no song it can play.
     virtual bool load(const QByteArray &song) = 0;
     virtual void unload() = 0;
@@ -19,6 +23,8 @@ public:
     virtual void stop() = 0;
     virtual int currentTick() const = 0;
     virtual int totalTicks() const = 0; // 0 until the song is parsed
+    // Renders and drops this many frames, as an output would; Pulled only.
+    virtual void pull(int frames) = 0;
 
     struct Render {
         bool ok = false;
