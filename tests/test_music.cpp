@@ -1,4 +1,5 @@
 #include "core/apppaths.h"
+#include "music/backgroundmusic.h"
 #include "music/fluidplayer.h"
 
 #include <QCoreApplication>
@@ -35,11 +36,33 @@ Wav readWav(const QString &path) {
 }
 } // namespace
 
-// The real sequencer: songs rendered offline through FluidSynth.
+// The real sequencer: songs rendered offline through FluidSynth, and played
+// live through ALSA's null device.
 class TestMusic : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_soundFont;
+
+    // A one-note song, the note this many ticks long (0: no note at all).
+    QString song(const char *name, int ticks) {
+        QByteArray track;
+        if (ticks > 0) {
+            track += QByteArray("\x00\x90\x3c\x60", 4);
+            for (int shift = 21; shift > 0; shift -= 7)
+                if (ticks >> shift)
+                    track += char(0x80 | ((ticks >> shift) & 0x7f));
+            track += char(ticks & 0x7f);
+            track += QByteArray("\x80\x3c\x00", 3);
+        }
+        track += QByteArray("\x00\xff\x2f\x00", 4);
+        QByteArray bytes("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xe0MTrk", 18);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes += char((track.size() >> shift) & 0xff);
+        QFile f(m_dir.filePath(QString::fromLatin1(name)));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes + track) != bytes.size() + track.size())
+            return {};
+        return f.fileName();
+    }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -47,12 +70,12 @@ private Q_SLOTS:
         if (m_soundFont.isEmpty())
             QSKIP("no General MIDI SoundFont on this system");
         // A real audio output that needs no sound card: ALSA's null device,
-        // read from the home this process is given before any device opens.
-        QFile asoundrc(m_dir.filePath(".asoundrc"));
+        // the only configuration ALSA reads, set before any device opens.
+        QFile asoundrc(m_dir.filePath("asoundrc"));
         QVERIFY(asoundrc.open(QIODevice::WriteOnly));
-        asoundrc.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n");
+        asoundrc.write("pcm.!default { type null }\n");
         asoundrc.close();
-        qputenv("HOME", m_dir.path().toLocal8Bit());
+        qputenv("ALSA_CONFIG_PATH", asoundrc.fileName().toLocal8Bit());
         qputenv("PULSE_SERVER", "unix:/nonexistent"); // straight to ALSA
     }
 
@@ -89,29 +112,57 @@ private Q_SLOTS:
                                       m_soundFont); // must simply return
     }
 
-    // Songs restarted again and again while the audio thread renders, long
-    // and very short ones, and the player destroyed while it plays.
+    // Apply in the options dialog and the end-of-song timer, again and again
+    // while the audio thread renders: long songs, very short ones that end
+    // between two looks, music switched off, and quitting while one plays.
     void restartsWhilePlayingNeverTouchFreedMemory() {
-        QStringList songs = {AppPaths::song(1), AppPaths::song(7)};
-        const QDir midi(QStringLiteral(QUILLARY_SHARED_DATA "/midi"));
-        for (const char *name : {"emidi-powerup-type0.mid", "emidi-success2-type0.mid"})
-            if (midi.exists(QString::fromLatin1(name)))
-                songs << midi.filePath(QString::fromLatin1(name));
+        const QStringList shortSongs = {song("blip.mid", 1), song("beat.mid", 240),
+                                        song("empty.mid", 0)};
         auto player = std::make_unique<FluidPlayer>();
-        player->setFileName(songs.first());
-        player->open();
-        player->play();
-        if (!QTest::qWaitFor([&] { return player->length() > 0; }, 20000))
-            QSKIP("no audio output opened, not even ALSA's null device");
-        for (int i = 0; i < 60; ++i) {
-            player->setFileName(songs[i % songs.size()]);
-            player->close();
-            player->open();
-            player->play();
-            QTest::qWait(i % 3 == 0 ? 30 : 2);
+        BackgroundMusic::start(*player, 1);
+        QVERIFY2(QTest::qWaitFor([&] { return player->length() > 0; }, 20000),
+                 "no audio output opened, not even ALSA's null device");
+        for (int i = 0; i < 120; ++i) {
+            switch (i % 4) {
+            case 0:
+                BackgroundMusic::start(*player, 1 + i / 4 % 10);
+                break;
+            case 1:
+                player->setFileName(shortSongs[i / 4 % shortSongs.size()]);
+                BackgroundMusic::start(*player, 0);
+                break;
+            case 2:
+                if (i % 8 == 2)
+                    player->stop(); // Apply with the music off
+                break;
+            default:
+                if (player->position() == player->length())
+                    BackgroundMusic::start(*player, 0);
+            }
+            QTest::qWait(i % 3 == 0 ? 20 : 1);
         }
-        QVERIFY(player->length() > 0);
-        player.reset(); // quitting while a song plays
+        // A very short song is seen to end, and starts again at once.
+        player->setFileName(shortSongs[0]);
+        BackgroundMusic::start(*player, 0);
+        for (int restarts = 0; restarts < 20; ++restarts) {
+            QVERIFY(QTest::qWaitFor([&] { return player->position() == player->length(); }));
+            BackgroundMusic::start(*player, 0);
+        }
+        player.reset(); // quitting while it plays
+    }
+
+    // Quitting while the SoundFont loads, right after a song opened, and in
+    // the middle of one.
+    void quittingAtAnyMomentEndsCleanly() {
+        for (int wait : {0, 1, 50, -1}) {
+            auto player = std::make_unique<FluidPlayer>();
+            BackgroundMusic::start(*player, 3);
+            if (wait < 0)
+                QVERIFY(QTest::qWaitFor([&] { return player->position() > 0; }, 20000));
+            else
+                QTest::qWait(wait);
+            player.reset();
+        }
     }
 
     void liveDeviceNeverReportsAnEndWithoutASong() {
