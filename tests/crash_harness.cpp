@@ -1,7 +1,8 @@
-// Kills the program with SIGKILL at random moments while it saves journal
-// entries, contacts and photos, and checks the store after every kill: it
-// passes SQLite's integrity check, every save that had returned is there
-// exactly once, and no row holds parts of another.
+// Kills the program with SIGKILL at random moments while it saves and
+// deletes journal entries, contacts and photos, and checks the store after
+// every kill: it passes SQLite's integrity check, every save that had
+// returned is there exactly once, a delete that had returned took its row
+// and no other, and no row holds parts of another.
 // Usage: crash_harness <kills>      (the child mode is internal)
 
 #include "app/mainwindow.h"
@@ -20,8 +21,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLineEdit>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -39,8 +42,18 @@ public:
     QString picture;
 };
 
-// Saves forever, announcing each save once it has returned.
-int child(const QString &dbPath, quint32 seed) {
+// One line, written at once: a kill never leaves half of it.
+void say(char op, const QString &mark) {
+    if (op)
+        std::printf("%c", op);
+    std::printf("%s\n", qPrintable(mark));
+    std::fflush(stdout);
+}
+
+// Saves and deletes forever. A save is announced once it has returned; a
+// delete before it starts ("-") and once it has returned ("x"), so a kill
+// in between leaves its row there or gone, and every other row as it was.
+int child(const QString &dbPath, quint32 seed, int run) {
     BackgroundMusic::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
     AlwaysOk ok;
     Interaction::install(&ok);
@@ -48,50 +61,102 @@ int child(const QString &dbPath, quint32 seed) {
     store.open(dbPath);
     MainWindow diary(&store);
     QRandomGenerator rng(seed);
+    // Days no other run writes on, so the entry a day's delete takes is
+    // known: the first saved there that is left.
+    const QDate firstDay = QDate(1800, 1, 1).addDays(qint64(run % 20000) * 400);
+    QMap<QDate, QStringList> journalDays;
+    JournalPanel *j = diary.journal;
+    ContactsPanel *c = diary.contacts;
+    PhotoPanel *p = diary.photos;
     for (int i = 0;; ++i) {
         const QString id = QStringLiteral("%1-%2").arg(seed).arg(i);
-        switch (rng.bounded(3)) {
-        case 0: {
-            JournalPanel *j = diary.journal;
-            j->calendar->setSelectedDate(QDate(2000, 1, 1).addDays(rng.bounded(3000)));
+        switch (rng.bounded(8)) {
+        case 0:
+        case 1: {
+            const QDate day = firstDay.addDays(rng.bounded(400));
+            j->calendar->setSelectedDate(day);
             j->editor->setPlainText(QStringLiteral("J ") + id +
                                     QString(int(rng.bounded(2000)), QChar(0x65e5)));
             j->saveEntry();
-            std::printf("J %s\n", qPrintable(id));
+            journalDays[day] << id;
+            say(0, QStringLiteral("J ") + id);
             break;
         }
-        case 1: {
-            ContactsPanel *c = diary.contacts;
+        case 2:
+        case 3:
             c->addContact();
             for (int f = 0; f < 10; ++f)
                 c->field(f)->setText(id + QLatin1Char('|') + QString::number(f));
             c->field(0)->setText(QStringLiteral("C ") + id);
             c->saveContact();
-            std::printf("C %s\n", qPrintable(id));
+            say(0, QStringLiteral("C ") + id);
             break;
-        }
-        default: {
-            PhotoPanel *p = diary.photos;
+        case 4:
+        case 5:
             // As a person adds one: choose the picture, describe it, add it.
             ok.picture = QStringLiteral("/pictures/") + id + QStringLiteral(".jpg");
             p->choosePicture();
             p->descriptionBox->setText(QStringLiteral("P ") + id);
             p->addPhoto();
-            std::printf("P %s\n", qPrintable(id));
+            say(0, QStringLiteral("P ") + id);
+            break;
+        case 6: {
+            if (journalDays.isEmpty())
+                break;
+            auto day = std::next(journalDays.begin(), rng.bounded(int(journalDays.size())));
+            j->calendar->setSelectedDate(day.key());
+            const QString mark = QStringLiteral("J ") + day->takeFirst();
+            if (day->isEmpty())
+                journalDays.erase(day);
+            say('-', mark);
+            j->deleteEntry();
+            say('x', mark);
+            break;
+        }
+        default: {
+            // The contact or photo on screen, a few steps away.
+            const bool contact = rng.bounded(2) == 0;
+            for (int step = int(rng.bounded(4)); step > 0; --step) {
+                const bool back = rng.bounded(2) == 0;
+                if (contact && back)
+                    c->showPrevious();
+                else if (contact)
+                    c->showNext();
+                else if (back)
+                    p->showPreviousPhoto();
+                else
+                    p->showNextPhoto();
+            }
+            QString mark;
+            if (contact) {
+                mark = c->field(0)->text();
+            } else {
+                const QString path = p->pathBox->text();
+                if (path.startsWith(QLatin1String("/pictures/")) &&
+                    path.endsWith(QLatin1String(".jpg")))
+                    mark = QStringLiteral("P ") + path.mid(10).chopped(4);
+            }
+            if (!mark.startsWith(contact ? QLatin1String("C ") : QLatin1String("P ")))
+                break;
+            say('-', mark);
+            if (contact)
+                c->deleteContact();
+            else
+                p->deletePhoto();
+            say('x', mark);
             break;
         }
         }
-        std::fflush(stdout);
     }
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    if (argc == 4 && qstrcmp(argv[1], "--child") == 0) {
+    if (argc == 5 && qstrcmp(argv[1], "--child") == 0) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
-        return child(QString::fromLocal8Bit(argv[2]), quint32(atoll(argv[3])));
+        return child(QString::fromLocal8Bit(argv[2]), quint32(atoll(argv[3])), atoi(argv[4]));
     }
     QCoreApplication app(argc, argv);
     // The environment may ask for a longer run (or a briefer one).
@@ -100,19 +165,40 @@ int main(int argc, char *argv[]) {
     QTemporaryDir dir;
     const QString dbPath = dir.filePath("work.db");
     QRandomGenerator rng(quint32(QCoreApplication::applicationPid()));
-    qint64 checked = 0;
-    int failures = 0;
+    QSet<QString> kept; // every mark the store held at the last check
+    qint64 savesChecked = 0, deletesChecked = 0;
+    int killedDeleting = 0, failures = 0;
     for (int k = 0; k < kills && failures == 0; ++k) {
         QProcess proc;
         proc.setProcessChannelMode(QProcess::SeparateChannels);
         proc.setStandardErrorFile(QProcess::nullDevice());
         proc.start(QCoreApplication::applicationFilePath(),
-                   {"--child", dbPath, QString::number(rng.bounded(1000000) + k * 1000000)});
+                   {"--child", dbPath, QString::number(rng.bounded(1000000) + k * 1000000),
+                    QString::number(k)});
         proc.waitForStarted();
         QThread::msleep(150 + rng.bounded(500));
         ::kill(pid_t(proc.processId()), SIGKILL);
         proc.waitForFinished(10000);
-        const QList<QByteArray> acked = proc.readAllStandardOutput().split('\n');
+
+        QSet<QString> saved, deleted;
+        QString deleting; // announced, not returned
+        QList<QByteArray> lines = proc.readAllStandardOutput().split('\n');
+        lines.removeLast(); // what follows the last full line
+        for (const QByteArray &line : std::as_const(lines)) {
+            const bool del = line.startsWith('-') || line.startsWith('x');
+            const QByteArray body = del ? line.mid(1) : line;
+            if (body.size() < 3)
+                continue;
+            const QString mark = QString::fromLatin1(body);
+            if (!del)
+                saved.insert(mark);
+            else if (line.startsWith('-'))
+                deleting = mark;
+            else {
+                deleted.insert(mark);
+                deleting.clear();
+            }
+        }
 
         Store store;
         if (store.open(dbPath) != Store::State::Open) {
@@ -142,17 +228,37 @@ int main(int argc, char *argv[]) {
         tally("SELECT rtrim(substr(things, 1, instr(things || '日', '日') - 1)) FROM diary");
         tally("SELECT name FROM address");
         tally("SELECT introduceph FROM photo");
-        for (const QByteArray &line : acked) {
-            if (line.size() < 3)
-                continue;
-            const QString mark = QString::fromLatin1(line.left(1)) + QLatin1Char(' ') +
-                                 QString::fromLatin1(line.mid(2));
-            ++checked;
-            if (stored.value(mark) != 1) {
-                std::printf("kill %d: %s stored %d times\n", k, line.constData(),
-                            stored.value(mark));
-                ++failures;
-            }
+        auto fault = [&](const QString &mark, const char *what) {
+            std::printf("kill %d: %s %s (stored %d times)\n", k, qPrintable(mark), what,
+                        stored.value(mark));
+            ++failures;
+        };
+        // What was there stays, what was saved arrived once, what was
+        // deleted is gone; the delete cut short may have gone either way.
+        QSet<QString> expected = kept;
+        expected.unite(saved).subtract(deleted).remove(deleting);
+        for (const QString &mark : std::as_const(expected))
+            if (stored.value(mark) != 1)
+                fault(mark, saved.contains(mark) ? "saved" : "was there");
+        for (const QString &mark : std::as_const(deleted))
+            if (stored.value(mark) != 0)
+                fault(mark, "deleted");
+        if (!deleting.isEmpty()) {
+            ++killedDeleting;
+            if (stored.value(deleting) > 1)
+                fault(deleting, "being deleted");
+        }
+        for (const QString &mark : std::as_const(saved))
+            savesChecked += expected.contains(mark) ? 1 : 0;
+        deletesChecked += deleted.size();
+        kept.clear();
+        for (auto m = stored.cbegin(); m != stored.cend(); ++m) {
+            if (m.key().size() < 3 || m.key()[1] != QLatin1Char(' ') ||
+                !QStringLiteral("JCP").contains(m.key()[0]))
+                continue; // not a mark of ours: a row cut short before its text
+            kept.insert(m.key());
+            if (m.value() > 1 && !expected.contains(m.key()))
+                fault(m.key(), "stored twice");
         }
         // No row holds parts of another: each contact's fields and each
         // photo's path belong to one save.
@@ -174,7 +280,8 @@ int main(int argc, char *argv[]) {
         dir.setAutoRemove(false);
         std::printf("store kept at %s\n", qPrintable(dbPath));
     }
-    std::printf("crash harness: %d kills, %lld returned saves checked, %d losses or faults\n",
-                kills, checked, failures);
+    std::printf("crash harness: %d kills, %lld returned saves and %lld returned deletes checked, "
+                "%d kills during a delete, %d losses or faults\n",
+                kills, savesChecked, deletesChecked, killedDeleting, failures);
     return failures == 0 ? 0 : 1;
 }
