@@ -3,6 +3,7 @@
 #include "core/store.h"
 #include "fakeinteraction.h"
 #include "journal/entrylistmodel.h"
+#include "journal/findjournalwindow.h"
 #include "journal/journalpanel.h"
 #include "modal.h"
 #include "widgets/labelbutton.h"
@@ -13,6 +14,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -443,6 +446,57 @@ private Q_SLOTS:
         QCOMPARE(j->editor->toPlainText(), QString(controls).replace('\r', '\n'));
         pickDay(2005, 5, 4);
         QCOMPARE(j->editor->toPlainText(), QString(QChar(0)) + "\u4e2d\x01");
+    }
+
+    // The search window: Ctrl+F on the journal page, one window at a time;
+    // results as the user types; the chosen entry shown as a day click shows
+    // one, even when it is not the day's first; its keys.
+    void findingAnEntry() {
+        insert("20050501", "早上下雨");
+        insert("20050502", "第一篇：天晴");
+        insert("20050502", "第二篇：又下雨了");
+        insert("20050503", "无关的一天");
+        openWindow();
+        m_diary->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_diary.get()));
+        QTest::keyClick(m_diary.get(), Qt::Key_F, Qt::ControlModifier);
+        FindJournalWindow *find = m_diary->findJournal.existing();
+        QVERIFY(find && find->isVisible());
+        QCOMPARE(find->objectName(), QString("findjournal"));
+        m_diary->openFindJournal();
+        QCOMPARE(m_diary->findJournal.existing(), find);
+
+        find->queryBox->insert("下"); // typed, as an input method hands it over
+        find->queryBox->insert("雨");
+        QCOMPARE(find->results->rowCount(), 0); // not while typing
+        QTRY_COMPARE(find->results->rowCount(), 2);
+        QCOMPARE(find->countLabel->text(), QString("共 2 篇"));
+        const QString newest = find->results->index(0, 0).data().toString();
+        QVERIFY2(newest.startsWith("2005年05月02日  第二篇：又下雨了"), qPrintable(newest));
+
+        find->resultList->clicked(find->results->index(0, 0));
+        QCOMPARE(j->calendar->selectedDate(), QDate(2005, 5, 2));
+        QCOMPARE(j->editor->toPlainText(), QString("第二篇：又下雨了"));
+        QVERIFY(j->deleteButton->isEnabled());
+
+        // Down to the list, Enter on the older hit; Enter in the box takes
+        // the first hit of what was just typed; Escape closes.
+        find->activateWindow();
+        find->queryBox->setFocus();
+        QTest::keyClick(find->queryBox, Qt::Key_Down);
+        QVERIFY(find->resultList->hasFocus());
+        QTest::keyClick(find->resultList, Qt::Key_Down);
+        QTest::keyClick(find->resultList, Qt::Key_Return);
+        QCOMPARE(j->editor->toPlainText(), QString("早上下雨"));
+        find->queryBox->setText("天晴");
+        QTest::keyClick(find->queryBox, Qt::Key_Return);
+        QTRY_COMPARE(j->editor->toPlainText(), QString("第一篇：天晴"));
+        find->queryBox->setText("   ");
+        find->searchNow();
+        QCOMPARE(find->results->rowCount(), 0);
+        QCOMPARE(find->countLabel->text(), QString());
+        QTest::keyClick(find, Qt::Key_Escape);
+        QTRY_VERIFY(!m_diary->findJournal.exists());
     }
 };
 

@@ -9,6 +9,7 @@
 #include "core/recordset.h"
 #include "core/result.h"
 #include "core/settingsfile.h"
+#include "journal/findjournalwindow.h"
 #include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
 #include "music/musicplayer.h"
@@ -24,6 +25,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -48,8 +50,12 @@ MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
           connect(box, &AboutBox::authorPageRequested, this, &MainWindow::showAuthorPage);
           return box;
       }),
-      authorPage([] { return new AuthorPage(); }), m_store(store),
-      m_player(BackgroundMusic::createPlayer()) {
+      authorPage([] { return new AuthorPage(); }), findJournal([this] {
+          auto *window = new FindJournalWindow(m_store, this);
+          connect(window, &FindJournalWindow::entryChosen, journal, &JournalPanel::showFoundEntry);
+          return window;
+      }),
+      m_store(store), m_player(BackgroundMusic::createPlayer()) {
     setObjectName(QStringLiteral("diary"));
     setWindowTitle(QStringLiteral("Quillary"));
     setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
@@ -77,6 +83,7 @@ MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
 MainWindow::~MainWindow() {
     // These refer to this window; they go first.
     delete authorPage.existing();
+    delete findJournal.existing();
     delete optionsDialog.existing();
     TrayIcon::removeIcon();
 }
@@ -140,7 +147,9 @@ void MainWindow::buildControls() {
         {QKeySequence(Qt::Key_F1), [this] { pressIfShown(helpButton); }},
         {QKeySequence(Qt::CTRL | Qt::Key_F),
          [this] {
-             if (contacts)
+             if (journal->calendarFrame->isVisible())
+                 openFindJournal();
+             else if (contacts)
                  pressIfShown(contacts->findButton);
          }},
     };
@@ -319,6 +328,17 @@ void MainWindow::restartFinishedSong() {
 
 void MainWindow::openOptions() {
     optionsDialog.get()->exec();
+}
+
+void MainWindow::openFindJournal() {
+    if (!journal->calendarFrame->isVisibleTo(this))
+        journalPageButton->click();
+    FindJournalWindow *window = findJournal.get();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    window->queryBox->setFocus();
+    window->queryBox->selectAll();
 }
 
 void MainWindow::openAbout() {

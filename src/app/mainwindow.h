@@ -19,6 +19,7 @@ class ContactsPanel;
 class JournalPanel;
 class MusicPlayer;
 class NovelPanel;
+class FindJournalWindow;
 class OptionsDialog;
 class PhotoPanel;
 class PictureButton;
@@ -71,6 +72,7 @@ public:
     WindowHolder<OptionsDialog> optionsDialog;
     WindowHolder<AboutBox> aboutBox;
     WindowHolder<AuthorPage> authorPage;
+    WindowHolder<FindJournalWindow> findJournal;
     PopupMenu *popupMenu;
 
     RecordSet *journalRecords;
@@ -91,6 +93,8 @@ public Q_SLOTS:
     void closeProgram();
     void openOptions();
     void openAbout();
+    // The journal page, and the window that searches it.
+    void openFindJournal();
     void hideToTray();
     // Writes what was typed into the contact and photo fields, as leaving
     // the row would; run whenever the program ends.

@@ -18,6 +18,8 @@ PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
     novelAction = entry("menustory", "小说(&S)", [window] { window->novelPageButton->click(); });
     contactsAction =
         entry("menuadd", "地址(&A)", [window] { window->contactsPageButton->click(); });
+    findJournalAction = entry("menufindjournal", "查找日记(&F)", &MainWindow::openFindJournal);
+    findJournalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     addSeparator()->setObjectName(QStringLiteral("line1"));
     optionsAction = entry("menuoption", "选项(&O)", &MainWindow::openOptions);
     addSeparator()->setObjectName(QStringLiteral("line2"));

@@ -4,8 +4,8 @@
 
 class MainWindow;
 
-// The main window's pop-up menu ("menufile"): the four pages, the options,
-// the About box and the help page.
+// The main window's pop-up menu ("menufile"): the four pages, the journal
+// search, the options, the About box and the help page.
 class PopupMenu : public QMenu {
     Q_OBJECT
 public:
@@ -15,6 +15,7 @@ public:
     QAction *photoAction;
     QAction *novelAction;
     QAction *contactsAction;
+    QAction *findJournalAction;
     QAction *optionsAction;
     QAction *aboutAction;
     QAction *helpAction;

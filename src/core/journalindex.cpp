@@ -140,8 +140,8 @@ QString dayCaption(const QString &dates) {
         .arg(day.day(), 2, 10, QLatin1Char('0'));
 }
 
-Answer search(sqlite3 *db, const QString &query, int limit,
-              const std::function<bool()> &cancelled, Way way) {
+Answer search(sqlite3 *db, const QString &query, int limit, const std::function<bool()> &cancelled,
+              Way way) {
     Answer answer;
     const QStringList words = SearchText::terms(query);
     const QByteArray id = diaryIdentity(db);

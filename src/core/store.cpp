@@ -216,12 +216,16 @@ int Store::connect(const QString &path, const QString &uriQuery) {
     return failed(probe.lastError());
 }
 
+QByteArray Store::readerUri() const {
+    return uriFor(m_path,
+                  m_immutable ? QStringLiteral("mode=ro&immutable=1") : QStringLiteral("mode=ro"))
+        .toUtf8();
+}
+
 void Store::prefetchKeys(const QString &table) {
     if (!isOpen() || m_prefetched.count(table))
         return;
-    const QByteArray uri = uriFor(m_path, m_immutable ? QStringLiteral("mode=ro&immutable=1")
-                                                      : QStringLiteral("mode=ro"))
-                               .toUtf8();
+    const QByteArray uri = readerUri();
     Prefetch &prefetch = m_prefetched[table];
     prefetch.changesBefore = totalChanges();
     prefetch.keys = std::async(std::launch::async, [uri, table] {

@@ -66,6 +66,9 @@ public:
     void whenChecked(QObject *context, std::function<void(Refusal)> done);
     QSqlDatabase database() const;
     QString path() const { return m_path; }
+    // Where a reader on a thread of its own opens the store: read-only, and
+    // as a fixed file where this connection had to.
+    QByteArray readerUri() const;
     // SQLite's own connection, for the few reads that go around Qt's layer.
     sqlite3 *nativeHandle() const;
     // The name of the table's row identity (see readRowKeys); empty when its

@@ -236,6 +236,19 @@ void JournalPanel::deleteEntry() {
     entryList->viewport()->update();
 }
 
+void JournalPanel::showFoundEntry(qint64 key) {
+    if (!m_records->moveToKey(key))
+        return;
+    const QDate day =
+        QDate::fromString(m_records->text(QStringLiteral("dates")), QStringLiteral("yyyyMMdd"));
+    if (day.isValid()) {
+        calendar->setSelectedDate(day);
+        calendar->setCurrentPage(day.year(), day.month());
+    }
+    setEditorText(m_records->text(QStringLiteral("things")));
+    deleteButton->setEnabled(true);
+}
+
 void JournalPanel::showListedEntry(const QModelIndex &index) {
     const QString line = entries->fullLine(index.row());
     setEditorText(line.mid(9));

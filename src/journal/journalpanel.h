@@ -68,6 +68,9 @@ public Q_SLOTS:
     void saveEntry();
     void deleteEntry();
     void showListedEntry(const QModelIndex &index);
+    // A search result: its day selected in the calendar and that very entry
+    // shown, as a click on the day shows the day's first.
+    void showFoundEntry(qint64 key);
     void editorChanged();
 
     void chooseFont();
