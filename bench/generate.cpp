@@ -1,9 +1,11 @@
 #include "generate.h"
 
+#include "core/journalindex.h"
 #include "core/store.h"
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSqlQuery>
 
@@ -43,6 +45,14 @@ void journal(Store &store, int entries) {
         day = day.addDays(1);
     }
     db.commit();
+}
+
+double indexJournal(Store &store) {
+    QElapsedTimer t;
+    t.start();
+    while (JournalIndex::buildSome(store.nativeHandle(), 1000) == JournalIndex::Step::More) {
+    }
+    return double(t.elapsed()) / 1000.0;
 }
 
 void contacts(Store &store, int count) {

@@ -7,6 +7,8 @@
 
 #include "app/mainwindow.h"
 #include "contacts/contactspanel.h"
+#include "core/journalindex.h"
+#include "core/searchtext.h"
 #include "core/store.h"
 #include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
@@ -24,6 +26,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -31,6 +34,7 @@
 #include <QThread>
 #include <csignal>
 #include <cstdio>
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -150,6 +154,36 @@ int child(const QString &dbPath, quint32 seed, int run) {
     }
 }
 
+// Asks the index and the plain reading of every entry for the journal
+// marks of one run; they must agree (the other checks say whether the
+// entries are there).
+bool indexAgrees(const QString &path, const QSet<QString> &saved, const QSet<QString> &deleted,
+                 qint64 &checked) {
+    sqlite3 *db = nullptr;
+    const auto close = qScopeGuard([&] { sqlite3_close(db); });
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+            SQLITE_OK ||
+        !SearchText::registerTokenizer(db) || !JournalIndex::state(db).complete())
+        return true; // being built: nothing to hold it to yet
+    for (const QSet<QString> *marks : {&saved, &deleted})
+        for (const QString &mark : *marks) {
+            if (!mark.startsWith(QLatin1String("J ")))
+                continue;
+            const QString query = QLatin1Char('"') + mark + QLatin1Char('"');
+            const JournalIndex::Answer indexed = JournalIndex::search(db, query, 10);
+            const JournalIndex::Answer read =
+                JournalIndex::search(db, query, 10, {}, JournalIndex::Way::ReadEveryEntry);
+            // One mark may begin another ("J 5-1", "J 5-10").
+            if (!indexed.indexed || indexed.count != read.count) {
+                std::printf("%s: %lld in the index, %lld read\n", qPrintable(mark), indexed.count,
+                            read.count);
+                return false;
+            }
+            ++checked;
+        }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -166,7 +200,7 @@ int main(int argc, char *argv[]) {
     const QString dbPath = dir.filePath("work.db");
     QRandomGenerator rng(quint32(QCoreApplication::applicationPid()));
     QSet<QString> kept; // every mark the store held at the last check
-    qint64 savesChecked = 0, deletesChecked = 0;
+    qint64 savesChecked = 0, deletesChecked = 0, searchesChecked = 0;
     int killedDeleting = 0, failures = 0;
     for (int k = 0; k < kills && failures == 0; ++k) {
         QProcess proc;
@@ -200,6 +234,12 @@ int main(int argc, char *argv[]) {
             }
         }
 
+        // The search index says what the entries say: each returned save is
+        // found once by its mark, each returned delete no longer.
+        if (!indexAgrees(dbPath, saved, deleted, searchesChecked)) {
+            std::printf("kill %d: the search index disagrees with the journal\n", k);
+            ++failures;
+        }
         Store store;
         if (store.open(dbPath) != Store::State::Open) {
             QFile f(dbPath);
@@ -281,7 +321,7 @@ int main(int argc, char *argv[]) {
         std::printf("store kept at %s\n", qPrintable(dbPath));
     }
     std::printf("crash harness: %d kills, %lld returned saves and %lld returned deletes checked, "
-                "%d kills during a delete, %d losses or faults\n",
-                kills, savesChecked, deletesChecked, killedDeleting, failures);
+                "%d kills during a delete, %lld searches checked, %d losses or faults\n",
+                kills, savesChecked, deletesChecked, killedDeleting, searchesChecked, failures);
     return failures == 0 ? 0 : 1;
 }
