@@ -33,17 +33,30 @@ void writeFile(const QString &path, const QByteArray &bytes) {
     f.write(bytes);
 }
 
+// Out of write-ahead mode, once the store's own connections are gone.
+void useRollbackJournal(const QString &path) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "journal mode");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("PRAGMA journal_mode=DELETE") && q.next());
+        QCOMPARE(q.value(0).toString(), QString("delete"));
+    }
+    QSqlDatabase::removeDatabase("journal mode");
+}
+
 // A real database with a few journal rows, in the rollback journal mode.
 QByteArray makeValidDatabase(const QString &path) {
     {
         Store store;
         store.open(path);
         QSqlQuery q(store.database());
-        q.exec("PRAGMA journal_mode=DELETE");
         for (int i = 0; i < 200; ++i)
             q.exec(QStringLiteral("INSERT INTO diary VALUES ('20020101', '%1')")
                        .arg(QString(500, QChar(0x4e00 + i))));
     }
+    useRollbackJournal(path);
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
@@ -171,9 +184,9 @@ private Q_SLOTS:
             addressRoot = q.value(0).toInt();
             QVERIFY(q.exec("PRAGMA page_size") && q.next());
             pageSize = q.value(0).toInt();
-            if (!upToDate)
-                QVERIFY(q.exec("PRAGMA journal_mode=DELETE"));
         }
+        if (!upToDate)
+            useRollbackJournal(path);
         {
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadWrite));

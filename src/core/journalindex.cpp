@@ -141,36 +141,76 @@ QString dayCaption(const QString &dates) {
 }
 
 Answer search(sqlite3 *db, const QString &query, int limit, const std::function<bool()> &cancelled,
-              Way way) {
+              Way way, const std::function<void(const Answer &)> &firstHits) {
     Answer answer;
     const QStringList words = SearchText::terms(query);
     const QByteArray id = diaryIdentity(db);
     if (words.isEmpty() || id.isEmpty() || limit <= 0)
         return answer;
     const std::vector<std::u32string> folded = SearchText::foldedTerms(words);
+    const QByteArray expression = utf8(SearchText::matchExpression(words));
 
     Cancel cancel{cancelled ? &cancelled : nullptr};
     if (cancel.cancelled)
         sqlite3_progress_handler(
             db, 2000, [](void *c) { return (*static_cast<Cancel *>(c)->cancelled)() ? 1 : 0; },
             &cancel);
+    const auto stopped = [&] { return cancel.cancelled && (*cancel.cancelled)(); };
     struct Found {
         qint64 key;
         QString dates;
     };
-    std::vector<Found> found; // the ones to list, in the end
     const auto newestFirst = [](const Found &a, const Found &b) {
         return a.dates != b.dates ? a.dates > b.dates : a.key > b.key;
     };
+    Statement text(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
+    const auto listed = [&](const std::vector<Found> &found, Answer &into) {
+        for (const Found &f : found) {
+            text.reset();
+            if (text.bind(1, f.key).step())
+                into.hits.push_back({f.key, f.dates, SearchText::snippet(text.text(0), folded)});
+        }
+    };
+    // The days' own index, newest first, asking of each entry whether it
+    // is among the keys, until enough are found or budget entries were read.
+    const auto newestAmong = [&](const std::function<bool(qint64)> &isHit, size_t wanted,
+                                 qint64 budget, std::vector<Found> &found) {
+        Statement days(db, QByteArray("SELECT " + id + ", dates FROM diary ORDER BY dates DESC, " +
+                                      id + " DESC"));
+        while (found.size() < wanted && budget-- > 0 && days.step())
+            if (isHit(days.integer(0)))
+                found.push_back({days.integer(0), days.text(1)});
+        return days.done() || found.size() >= wanted;
+    };
 
+    std::vector<Found> found; // the ones to list, in the end
     Statement match(db, "SELECT rowid FROM journal_search WHERE journal_search MATCH ?");
     if (way == Way::IndexWhenReady && match.isValid() && state(db).complete()) {
         answer.indexed = true;
+        // Where most entries match, counting them all takes longest: the
+        // newest few are asked for one by one and shown first.
+        if (firstHits) {
+            Statement one(db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND "
+                              "rowid = ?");
+            const auto isHit = [&](qint64 key) {
+                one.reset();
+                return one.bind(1, expression).bind(2, key).step();
+            };
+            std::vector<Found> newest;
+            newestAmong(isHit, FirstScreen, 4 * FirstScreen, newest);
+            if (newest.size() >= FirstScreen && !stopped()) {
+                Answer first;
+                first.indexed = true;
+                first.complete = false;
+                listed(newest, first);
+                firstHits(first);
+            }
+        }
         std::vector<qint64> keys;
-        match.bind(1, utf8(SearchText::matchExpression(words)));
+        match.bind(1, expression);
         while (match.step())
             keys.push_back(match.integer(0));
-        answer.cancelled = !match.done() && cancel.cancelled && (*cancel.cancelled)();
+        answer.cancelled = !match.done() && stopped();
         answer.count = qint64(keys.size());
         if (!answer.cancelled && keys.size() <= 4000) {
             Statement day(db, QByteArray("SELECT dates FROM diary WHERE " + id + " = ?"));
@@ -181,15 +221,10 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
             }
             std::sort(found.begin(), found.end(), newestFirst);
         } else if (!answer.cancelled) {
-            // Many hits: the days' own index, newest first, meets them soon.
-            std::sort(keys.begin(), keys.end());
-            Statement days(db,
-                           QByteArray("SELECT " + id + ", dates FROM diary ORDER BY dates DESC, " +
-                                      id + " DESC"));
-            while (found.size() < size_t(limit) && days.step())
-                if (std::binary_search(keys.begin(), keys.end(), days.integer(0)))
-                    found.push_back({days.integer(0), days.text(1)});
-            answer.cancelled = !days.done() && found.size() < size_t(limit);
+            // Many hits: the days' own index meets them soon.
+            answer.cancelled = !newestAmong(
+                [&](qint64 key) { return std::binary_search(keys.begin(), keys.end(), key); },
+                size_t(limit), std::numeric_limits<qint64>::max(), found);
         }
     } else {
         // No index to ask (being built, or a store that may not be written):
@@ -205,18 +240,10 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
     }
     if (found.size() > size_t(limit))
         found.resize(size_t(limit));
-
-    Statement text(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
-    for (const Found &f : found) {
-        if (answer.cancelled)
-            break;
-        text.reset();
-        if (!text.bind(1, f.key).step())
-            continue;
-        answer.hits.push_back({f.key, f.dates, SearchText::snippet(text.text(0), folded)});
-    }
+    if (!answer.cancelled)
+        listed(found, answer);
     if (cancel.cancelled) {
-        answer.cancelled = answer.cancelled || (*cancel.cancelled)();
+        answer.cancelled = answer.cancelled || stopped();
         sqlite3_progress_handler(db, 0, nullptr, nullptr);
     }
     return answer;

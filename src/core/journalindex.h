@@ -49,14 +49,19 @@ struct Answer {
     std::vector<Hit> hits; // newest day first, at most the limit asked for
     bool indexed = false;  // answered by the index, not by reading every entry
     bool cancelled = false;
+    bool complete = true; // false: the newest hits only, before the count
 };
 // Every entry holding all the query's words. cancelled is asked now and
 // then; when it says yes the answer is incomplete and says so.
 // Reading every entry is what the index stands in for, and what answers
 // while it is not ready or where the tokenizer is not registered.
 enum class Way { IndexWhenReady, ReadEveryEntry };
+// How many of the newest hits firstHits is given, when most entries match
+// and the whole answer would keep them waiting.
+constexpr size_t FirstScreen = 30;
 Answer search(sqlite3 *db, const QString &query, int limit,
-              const std::function<bool()> &cancelled = {}, Way way = Way::IndexWhenReady);
+              const std::function<bool()> &cancelled = {}, Way way = Way::IndexWhenReady,
+              const std::function<void(const Answer &)> &firstHits = {});
 
 // "2026年12月08日" for the day key 20261208; other keys as they are.
 QString dayCaption(const QString &dates);

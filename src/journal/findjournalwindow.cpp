@@ -162,6 +162,7 @@ void FindJournalWindow::searchNow() {
     if (query == m_asked)
         return;
     m_asked = query;
+    m_shownFirst = false;
     if (query.trimmed().isEmpty()) {
         m_searcher->search(QString()); // stops one at work
         m_hits->setHits({});
@@ -174,14 +175,20 @@ void FindJournalWindow::searchNow() {
 void FindJournalWindow::showAnswer(const QString &query, const JournalIndex::Answer &answer) {
     if (query != m_asked)
         return;
+    // The whole answer begins with the hits shown first: a row the user
+    // moved to stays current.
+    const int current = m_shownFirst ? resultList->currentIndex().row() : 0;
+    m_shownFirst = !answer.complete;
     m_hits->setHits(answer.hits);
-    if (answer.count > qint64(answer.hits.size()))
+    if (!answer.complete)
+        countLabel->setText(QStringLiteral("正在查找…"));
+    else if (answer.count > qint64(answer.hits.size()))
         countLabel->setText(
             QStringLiteral("共 %1 篇，列出最新的 %2 篇").arg(answer.count).arg(answer.hits.size()));
     else
         countLabel->setText(QStringLiteral("共 %1 篇").arg(answer.count));
     if (m_hits->rowCount() > 0)
-        resultList->setCurrentIndex(m_hits->index(0));
+        resultList->setCurrentIndex(m_hits->index(std::clamp(current, 0, m_hits->rowCount() - 1)));
     if (std::exchange(m_chooseFirst, false))
         choose(resultList->currentIndex());
 }

@@ -51,5 +51,6 @@ private:
     QTimer *m_pause;
     QString m_asked;
     bool m_chooseFirst = false;
+    bool m_shownFirst = false; // the newest hits are shown, the rest to come
     bool m_placed = false;
 };

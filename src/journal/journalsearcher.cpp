@@ -15,16 +15,21 @@ public:
         const auto stale = [this, generation] { return m_newest->load() != generation; };
         if (stale() || !open())
             return;
-        JournalIndex::Answer answer = JournalIndex::search(m_db, query, m_limit, stale);
+        const auto post = [&](JournalIndex::Answer answer) {
+            QMetaObject::invokeMethod(
+                owner.data(),
+                [owner, query, generation, newest = m_newest, answer = std::move(answer)] {
+                    if (owner && newest->load() == generation)
+                        Q_EMIT owner->answered(query, answer);
+                },
+                Qt::QueuedConnection);
+        };
+        JournalIndex::Answer answer =
+            JournalIndex::search(m_db, query, m_limit, stale, JournalIndex::Way::IndexWhenReady,
+                                 [&](const JournalIndex::Answer &first) { post(first); });
         if (answer.cancelled || stale())
             return;
-        QMetaObject::invokeMethod(
-            owner.data(),
-            [owner, query, generation, newest = m_newest, answer = std::move(answer)] {
-                if (owner && newest->load() == generation)
-                    Q_EMIT owner->answered(query, answer);
-            },
-            Qt::QueuedConnection);
+        post(std::move(answer));
     }
 
 private:

@@ -19,7 +19,8 @@ public:
     void search(const QString &query);
 
 Q_SIGNALS:
-    // Only for the newest query.
+    // Only for the newest query: perhaps its newest hits first, then the
+    // whole answer.
     void answered(const QString &query, const JournalIndex::Answer &answer);
 
 private:
