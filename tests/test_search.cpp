@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 #include <sqlite3.h>
 
 // Finding journal entries by what they say, through the index and through
@@ -102,7 +103,15 @@ private Q_SLOTS:
                                 QString(60, QChar('x'))});
         fill(store, entries);
         QTRY_VERIFY(indexReady(store));
-        const JournalIndex::Answer a = JournalIndex::search(store.nativeHandle(), "同一句", 500);
+        // Where nearly every entry matches, the newest come first.
+        std::optional<JournalIndex::Answer> early;
+        const JournalIndex::Answer a = JournalIndex::search(
+            store.nativeHandle(), "同一句", 500, {}, JournalIndex::Way::IndexWhenReady,
+            [&](const JournalIndex::Answer &newest) { early = newest; });
+        QVERIFY(early && !early->complete && a.complete);
+        QCOMPARE(early->hits.size(), JournalIndex::FirstScreen);
+        for (size_t i = 0; i < early->hits.size(); ++i)
+            QCOMPARE(early->hits[i].key, a.hits[i].key);
         QCOMPARE(a.count, qint64(620));
         QCOMPARE(a.hits.size(), size_t(500));
         QCOMPARE(a.hits.front().dates, QString("20000128"));

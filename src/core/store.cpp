@@ -20,6 +20,8 @@
 #include <QVariant>
 #include <chrono>
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -380,6 +382,8 @@ void Store::startWorker(bool checked) {
     m_checker = std::thread([uri, checked, stop = m_stopCheck,
                              promise = std::move(promise)]() mutable {
         promise.start();
+        // Behind the window in the queue for the processor.
+        setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
         sqlite3 *db = nullptr;
         bool healthy = checked;
         if (sqlite3_open_v2(uri.constData(), &db,
