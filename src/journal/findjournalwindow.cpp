@@ -18,7 +18,8 @@
 #include <utility>
 
 namespace {
-constexpr int TypingPause = 150; // ms
+constexpr int TypingPause = 150;  // ms
+constexpr int CalendarHalf = 322; // where the journal's editor frame begins
 enum Role { HitStartRole = Qt::UserRole, HitLengthRole, DayRole, SnippetRole };
 } // namespace
 
@@ -226,7 +227,7 @@ void FindJournalWindow::showEvent(QShowEvent *event) {
     if (std::exchange(m_placed, true) || !parentWidget())
         return;
     // Beside the journal where the screen has room, so the entry chosen
-    // stays in view; else over the calendar half of it.
+    // stays in view; else over its calendar half, clear of the editor.
     const QRect owner = parentWidget()->frameGeometry();
     const QScreen *screen = parentWidget()->screen();
     const QRect room = screen ? screen->availableGeometry() : owner;
@@ -234,7 +235,7 @@ void FindJournalWindow::showEvent(QShowEvent *event) {
     if (at.x() + width() > room.right())
         at.setX(owner.left() - width() - 8);
     if (at.x() < room.left())
-        at.setX(owner.left() + 12);
+        at.setX(std::max(room.left(), owner.left() + CalendarHalf - width()));
     at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
     move(at);
 }
