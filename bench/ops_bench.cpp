@@ -70,6 +70,7 @@ int main(int argc, char *argv[]) {
         QElapsedTimer t;
         t.start();
         Generate::journal(store, entries);
+        Generate::indexJournal(store); // as a store in use has it
         Generate::contacts(store, 1000);
         Generate::photos(store, 1000, dir.filePath("pictures"));
         std::printf("generated %d entries in %.1f s\n", entries, double(t.elapsed()) / 1000.0);

@@ -4,7 +4,9 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
 ./build/ops_bench 100000 25
+./build/ops_bench 1000000 25
 ./build/search_bench 15 100000 1000000
 ./build/chapter_bench 15
 ./build/photo_bench 24 100 120
 ./build/window_bench ./build/quillary ./build/floor 100000 7 60
+./build/window_bench ./build/quillary ./build/floor 1000000 5 10

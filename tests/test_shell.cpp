@@ -6,6 +6,7 @@
 #include "core/recordset.h"
 #include "core/store.h"
 #include "fakeinteraction.h"
+#include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
 #include "modal.h"
 #include "novels/novelpanel.h"
@@ -119,14 +120,22 @@ private Q_SLOTS:
     // dialog and the faces follow on the event loop, or at once when a page
     // button asks for them first, in the window's colour of the moment.
     void deferredStartCompletesOnceInEitherOrder() {
+        for (const char *day : {"20020101", "20020102"})
+            QVERIFY(QSqlQuery(m_store->database())
+                        .exec(QString("INSERT INTO diary VALUES ('%1', 'x')").arg(day)));
         std::unique_ptr<MainWindow> early(SplashWindow::start(m_store.get()));
         QVERIFY(!early->isComplete() && !early->optionsDialog.existing());
+        // Drawn before the journal is read; the list follows with the rest.
+        QVERIFY(!early->journalRecords->isOpen());
+        QCOMPARE(early->journal->entries->rowCount(), 0);
         QVERIFY(early->journal->calendarFrame->isVisible() &&
                 early->journal->editorFrame->isVisible());
         QCOMPARE(early->colouredSurfaces().size(), 3);
         early->setBackgroundColour(QColor(10, 20, 30));
         early->showContactsPage();
         QVERIFY(early->isComplete() && early->optionsDialog.existing());
+        QCOMPARE(early->journal->entries->rowCount(), 2);
+        QVERIFY(early->journalRecords->eof()); // where the filled list leaves it
         QVERIFY(early->contacts->frame->isVisible() && !early->journal->calendarFrame->isVisible());
         QVERIFY(early->photos->frame->isHidden() && early->novels->frame->isHidden());
         QCOMPARE(early->contacts->faceSelector->count(), 85);

@@ -70,14 +70,22 @@ MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
     for (const auto &r : recordSets) {
         *r.records = new RecordSet(store, QString::fromLatin1(r.table), this);
         (*r.records)->setObjectName(QString::fromLatin1(r.name));
-        // An unreadable store leaves empty record sets; the window still opens.
-        skipFailure((*r.records)->open(), "opening a table");
     }
 
+    // A deferred start shows the window before the tables are read, so
+    // the first sight of it does not wait for a long journal.
+    if (start == Start::Complete)
+        openRecords();
     buildControls();
     if (start == Start::Complete)
         buildHiddenPages();
     loadStartState();
+}
+
+void MainWindow::openRecords() {
+    // An unreadable store leaves empty record sets; the window still opens.
+    for (RecordSet *records : {journalRecords, contactRecords, photoRecords})
+        skipFailure(records->open(), "opening a table");
 }
 
 MainWindow::~MainWindow() {
@@ -186,6 +194,8 @@ void MainWindow::loadStartState() {
 void MainWindow::completeStart() {
     if (isComplete())
         return;
+    openRecords();
+    journal->reloadList();
     buildHiddenPages();
     startMusicIfWanted();
     contacts->loadFaces();

@@ -122,6 +122,7 @@ protected:
 
 private:
     void loadStartState();
+    void openRecords();
     // Once per start, when the store will not keep what is typed into it.
     void tellWhyReadOnly(Store::Refusal why);
     void setWindowType(Qt::WindowType type);

@@ -4,11 +4,14 @@
 #include "core/store.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 const QSize SplashSize(420, 260);
@@ -83,7 +86,15 @@ MainWindow *SplashWindow::start(Store *store) {
     auto *window = new MainWindow(store, nullptr, MainWindow::Start::Deferred);
     window->show();
     splash.close();
-    // The hidden pages and the music follow once the window is on screen.
+    // The tables, the hidden pages and the music follow once the window has
+    // been drawn on screen.
+    QElapsedTimer waited;
+    waited.start();
+    while (!window->windowHandle()->isExposed() && waited.elapsed() < 500) {
+        QCoreApplication::processEvents();
+        QThread::usleep(500);
+    }
+    window->repaint();
     QTimer::singleShot(0, window, [window, store] {
         window->completeStart();
         store->releaseMemory();

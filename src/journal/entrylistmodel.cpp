@@ -28,6 +28,12 @@ int EntryListModel::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : int(m_keys.size());
 }
 
+QModelIndex EntryListModel::index(int row, int column, const QModelIndex &parent) const {
+    return row >= 0 && size_t(row) < m_keys.size() && column == 0 && !parent.isValid()
+               ? createIndex(row, 0)
+               : QModelIndex();
+}
+
 const EntryListModel::Block *EntryListModel::block(int blockIndex) const {
     if (const Block *cached = m_blocks.object(blockIndex))
         return cached;

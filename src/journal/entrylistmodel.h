@@ -21,6 +21,8 @@ public:
     void clear();
 
     int rowCount(const QModelIndex &parent = {}) const override;
+    // The list view asks for every row's index at each layout: no detours.
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     // The whole line, text and line breaks included.

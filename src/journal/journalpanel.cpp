@@ -15,6 +15,8 @@
 #include <QTextEdit>
 
 namespace {
+// Lines laid out per slice of the entry list's layout.
+constexpr int ListLayoutSlice = 50000;
 // The rich-text box refuses sizes beyond this.
 constexpr qreal LargestFontSize = 1638;
 
@@ -51,6 +53,10 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     entryList = new QListView(calendarFrame);
     entryList->setObjectName(QStringLiteral("List1"));
     entryList->setUniformItemSizes(true);
+    // Laying out a million lines takes tens of milliseconds even so: it is
+    // done in slices between events, so a save or a delete returns at once.
+    entryList->setLayoutMode(QListView::Batched);
+    entryList->setBatchSize(ListLayoutSlice);
     entryList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     entryList->setTextElideMode(Qt::ElideRight);
     entryList->setModel(entries);
