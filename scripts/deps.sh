@@ -21,6 +21,7 @@ libgl-dev
 libfluidsynth-dev
 fluid-soundfont-gm
 fonts-wqy-zenhei
+dpkg-dev
 "
 
 TEST="
@@ -32,6 +33,8 @@ trayer
 xdotool
 desktop-file-utils
 appstream
+lintian
+file
 clang
 clang-format
 libclang-rt-14-dev
