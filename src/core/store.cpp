@@ -21,6 +21,7 @@
 #include <chrono>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -123,6 +124,27 @@ bool looksLikeDatabase(const QString &path) {
     return validFor != changeCounter || qint64(pages) * pageSize <= size;
 }
 
+// What a store file looks like from outside: size, time of change and
+// header. Empty while a write-ahead log is beside it (not closed cleanly).
+QByteArray fingerprint(const QString &path) {
+    QFile f(path);
+    struct stat st {};
+    if (QFileInfo::exists(path + QStringLiteral("-wal")) || !f.open(QIODevice::ReadOnly) ||
+        fstat(f.handle(), &st) != 0)
+        return {};
+    // The change time moves with every write and cannot be set back.
+    return QByteArray::number(qint64(st.st_size)) + ' ' + QByteArray::number(qint64(st.st_ino)) +
+           ' ' + QByteArray::number(qint64(st.st_ctim.tv_sec)) + '.' +
+           QByteArray::number(qint64(st.st_ctim.tv_nsec)) + ' ' + f.read(100).toHex();
+}
+
+// Where a store closed cleanly after its pages checked out keeps that
+// fingerprint: while the file still matches it, the next start need not
+// read every page again.
+QString checkedMark(const QString &path) {
+    return path + QStringLiteral("-checked");
+}
+
 QString uriFor(const QString &path, const QString &query) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
 }
@@ -174,6 +196,9 @@ void Store::close() {
         m_stopCheck->store(true);
         m_checker.join();
     }
+    const bool writable = m_state == State::Open && !m_readOnly;
+    const bool sound = writable && m_refusal == Refusal::None && m_check.isFinished() &&
+                       m_check.resultCount() > 0 && m_check.result();
     m_check = QFuture<bool>();
     m_checkSettled = true;
     m_refusal = Refusal::None;
@@ -184,6 +209,14 @@ void Store::close() {
             db.close();
         }
         QSqlDatabase::removeDatabase(m_connection);
+    }
+    if (sound) {
+        QFile mark(checkedMark(m_path));
+        const QByteArray print = fingerprint(m_path);
+        if (print.isEmpty() || !mark.open(QIODevice::WriteOnly) || mark.write(print) < 0)
+            mark.remove();
+    } else if (writable) {
+        QFile::remove(checkedMark(m_path));
     }
     m_state = State::Closed;
     m_readOnly = false;
@@ -274,6 +307,12 @@ Store::State Store::open(const QString &path) {
         return m_state;
 
     const QFileInfo info(path);
+    QByteArray checkedBefore;
+    if (QFile mark(checkedMark(path)); mark.open(QIODevice::ReadOnly)) {
+        const QByteArray print = fingerprint(path);
+        if (!print.isEmpty() && mark.read(print.size() + 1) == print)
+            checkedBefore = print;
+    }
     if (info.exists()) {
         if (!info.isFile() || !looksLikeDatabase(path)) {
             m_state = State::Unusable;
@@ -337,8 +376,9 @@ Store::State Store::open(const QString &path) {
     QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
     if (!shape.needsUpgrade(ourTables(), ourIndexes(), ourTriggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
-        // while the window is built, and the first save waits for it.
-        startWorker(false);
+        // while the window is built, and the first save waits for it;
+        // unless the file is as it was when it last checked out.
+        startWorker(!checkedBefore.isEmpty());
         return m_state;
     }
     // A store from before the mark, or missing pieces: it is written now, so
@@ -416,6 +456,7 @@ void Store::settleCheck() {
     // it closes.
     m_refusal = Refusal::Damaged;
     m_readOnly = true;
+    QFile::remove(checkedMark(m_path));
     QSqlQuery(database()).exec(QStringLiteral("PRAGMA query_only=ON"));
     if (sqlite3 *native = nativeHandle())
         sqlite3_db_config(native, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
