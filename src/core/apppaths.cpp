@@ -15,6 +15,19 @@ QString appDir() {
 }
 
 namespace {
+// An installed copy keeps what every architecture shares in
+// <prefix>/share/quillary, found from <prefix>/libexec/quillary so that the
+// prefix can move; a build folder keeps it all beside the binary.
+QString shareDir() {
+    const QString app = appDir();
+    if (app.endsWith(QLatin1String("/libexec/quillary"))) {
+        const QString shared = QDir::cleanPath(app + QStringLiteral("/../../share/quillary"));
+        if (QFileInfo(shared).isDir())
+            return shared;
+    }
+    return app;
+}
+
 QString &startIniOverride() {
     static QString path;
     return path;
@@ -22,7 +35,7 @@ QString &startIniOverride() {
 } // namespace
 
 QString shippedStartIni() {
-    return startIniOverride().isEmpty() ? appDir() + QStringLiteral("/start.ini")
+    return startIniOverride().isEmpty() ? shareDir() + QStringLiteral("/start.ini")
                                         : startIniOverride();
 }
 void setShippedStartIni(const QString &path) {
@@ -39,13 +52,13 @@ QString startIniToRead() {
     return !user.isEmpty() && QFileInfo::exists(user) ? user : shippedStartIni();
 }
 QString helpPage() {
-    return appDir() + QStringLiteral("/help/help.htm");
+    return shareDir() + QStringLiteral("/help/help.htm");
 }
 QString song(int number) {
-    return appDir() + QStringLiteral("/mid/%1.mid").arg(number);
+    return shareDir() + QStringLiteral("/mid/%1.mid").arg(number);
 }
 QString face(const QString &faceName) {
-    return appDir() + QStringLiteral("/qqface/") + faceName;
+    return shareDir() + QStringLiteral("/qqface/") + faceName;
 }
 
 QString faceFile(const QString &faceName) {
@@ -62,7 +75,7 @@ QString faceFile(const QString &faceName) {
 }
 
 QString shippedChapter(const QString &folder, int number) {
-    return appDir() + QStringLiteral("/story/") + folder + QLatin1Char('/') +
+    return shareDir() + QStringLiteral("/story/") + folder + QLatin1Char('/') +
            QString::number(number);
 }
 

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Every file the program reads or writes lives at a fixed place below the
-// application folder, except the store, which is per user.
+// Every file the program ships lives at a fixed place: beside the binary in a
+// build folder, below <prefix>/share/quillary when installed. What the user
+// writes lives in their own folders.
 namespace AppPaths {
 
 // The program's own folder, without a trailing separator.
