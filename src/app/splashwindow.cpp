@@ -78,7 +78,6 @@ void SplashWindow::paintEvent(QPaintEvent *) {
 }
 
 MainWindow *SplashWindow::start(Store *store) {
-    store->prefetchKeys(QStringLiteral("diary")); // read while the splash paints
     SplashWindow splash;
     splash.show();
     for (int i = 0; i <= 100; ++i)
@@ -86,6 +85,8 @@ MainWindow *SplashWindow::start(Store *store) {
     auto *window = new MainWindow(store, nullptr, MainWindow::Start::Deferred);
     window->show();
     splash.close();
+    // Read while the window is mapped and drawn; taken when the tables open.
+    store->prefetchKeys(QStringLiteral("diary"));
     // The tables, the hidden pages and the music follow once the window has
     // been drawn on screen.
     QElapsedTimer waited;

@@ -435,10 +435,18 @@ void Store::startWorker(bool checked) {
         }
         promise.addResult(healthy);
         promise.finish();
-        // Short batches, so a save never waits long for this connection.
+        // Short batches, so a save never waits long for this connection; a
+        // batch that found the store busy is tried again a little later.
         if (healthy && db && SearchText::registerTokenizer(db) && JournalIndex::state(db).present)
-            while (!stop->load() && JournalIndex::buildSome(db, 40) == JournalIndex::Step::More)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            for (int retries = 20; !stop->load() && retries > 0;) {
+                const JournalIndex::Step step = JournalIndex::buildSome(db, 40);
+                if (step == JournalIndex::Step::Done)
+                    break;
+                if (step == JournalIndex::Step::Failed)
+                    --retries;
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(step == JournalIndex::Step::Failed ? 200 : 5));
+            }
         sqlite3_close(db);
     });
 }
