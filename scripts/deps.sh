@@ -19,6 +19,9 @@ qt6-qpa-plugins
 qt6-translations-l10n
 libgl-dev
 libfluidsynth-dev
+libpulse-dev
+libasound2-dev
+libsndfile1-dev
 fluid-soundfont-gm
 fonts-wqy-zenhei
 dpkg-dev
@@ -38,6 +41,7 @@ file
 clang
 clang-format
 libclang-rt-14-dev
+pulseaudio
 "
 
 case "${1:-test}" in
