@@ -8,36 +8,69 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <sndfile.h>
 
 namespace {
-struct Wav {
-    double seconds = 0;
+struct Audio {
+    qint64 frames = -1;
     double rms = 0;
 };
 
-// 16-bit stereo PCM as the file renderer writes it.
-Wav readWav(const QString &path) {
-    QFile f(path);
-    Wav w;
-    if (!f.open(QIODevice::ReadOnly))
-        return w;
-    const QByteArray bytes = f.readAll();
-    const int data = int(bytes.indexOf("data"));
-    if (data < 0)
-        return w;
-    const auto *samples = reinterpret_cast<const qint16 *>(bytes.constData() + data + 8);
-    const qsizetype count = (bytes.size() - data - 8) / 2;
+Audio readAudio(const QString &path) {
+    SF_INFO info{};
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    Audio a;
+    if (!file)
+        return a;
+    short block[2 * 4096];
     double sum = 0;
-    for (qsizetype i = 0; i < count; ++i)
-        sum += double(samples[i]) * samples[i];
-    w.seconds = double(count) / 2.0 / 44100.0;
-    w.rms = count ? std::sqrt(sum / double(count)) : 0;
-    return w;
+    qint64 samples = 0;
+    for (sf_count_t n; (n = sf_readf_short(file, block, 4096)) > 0;) {
+        for (sf_count_t i = 0; i < 2 * n; ++i)
+            sum += double(block[i]) * block[i];
+        samples += 2 * n;
+    }
+    sf_close(file);
+    a.frames = samples / 2;
+    a.rms = samples ? std::sqrt(sum / double(samples)) : 0;
+    return a;
+}
+
+constexpr int Pull = 4096;
+
+// Opens a song the way the music loop does and lets the commands take effect.
+void start(FluidPlayer &player, const QString &song) {
+    player.setFileName(song);
+    BackgroundMusic::start(player, 0);
+    player.pull(0);
+}
+
+// Plays the open song to its end; its length then.
+qint64 playToEnd(FluidPlayer &player) {
+    for (int i = 0; i < 10000 && player.position() != player.length(); ++i)
+        player.pull(Pull);
+    return player.position() == player.length() ? player.length() : -2;
+}
+
+qint64 liveLength(const QString &song) {
+    FluidPlayer live(FluidPlayer::Output::Pulled);
+    start(live, song);
+    return playToEnd(live);
+}
+
+// A live song goes over to its rendered audio in the middle, once the
+// background rendering is done; false if it never does.
+bool goesOverToRendered(FluidPlayer &player) {
+    player.pull(Pull);
+    if (player.length() != -1)
+        return false; // not live
+    return QTest::qWaitFor([&] { return player.length() > 0; }, 20000) && player.position() > 0 &&
+           player.position() < player.length();
 }
 } // namespace
 
-// The real sequencer: songs rendered offline through FluidSynth, and played
-// live through ALSA's null device.
+// The real sequencer: songs rendered offline through FluidSynth, played from
+// the render cache and live, pulled by hand and through ALSA's null device.
 class TestMusic : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -64,6 +97,12 @@ class TestMusic : public QObject {
         return f.fileName();
     }
 
+    QString cacheFile(const QString &cache, const char *suffix) {
+        const QStringList found =
+            QDir(cache).entryList({QStringLiteral("*") + QLatin1String(suffix)}, QDir::Files);
+        return found.size() == 1 ? QDir(cache).filePath(found.first()) : QString();
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         m_soundFont = FluidPlayer::systemSoundFont();
@@ -77,23 +116,31 @@ private Q_SLOTS:
         asoundrc.close();
         qputenv("ALSA_CONFIG_PATH", asoundrc.fileName().toLocal8Bit());
         qputenv("PULSE_SERVER", "unix:/nonexistent"); // straight to ALSA
+        qputenv("XDG_CACHE_HOME", m_dir.filePath("home-cache").toLocal8Bit());
     }
 
-    void shippedSongsPlayThroughAndLastAMinute() {
+    // Samples loaded as a song needs them, as the cache renders, sound as
+    // the whole SoundFont loaded up front did: the same length and level.
+    void shippedSongsSoundAsWithTheWholeSoundFont() {
         for (int n = 1; n <= 10; ++n) {
             QFile f(AppPaths::song(n));
             QVERIFY(f.open(QIODevice::ReadOnly));
             QVERIFY(f.read(4) == "MThd");
         }
-        const QString wav = m_dir.filePath("song.wav");
-        const FluidPlayer::Render r =
-            FluidPlayer::renderToFile(AppPaths::song(4), wav, m_soundFont);
-        QVERIFY(r.ok);
-        QVERIFY(r.totalTicks > 0);
-        QVERIFY(r.tick >= r.totalTicks); // position reaches length at the end
-        const Wav audio = readWav(wav);
-        QVERIFY2(audio.seconds >= 60, qPrintable(QString::number(audio.seconds)));
-        QVERIFY2(audio.rms > 100, qPrintable(QString::number(audio.rms))); // not silence
+        const QString whole = m_dir.filePath("whole.flac"), onDemand = m_dir.filePath("part.flac");
+        const FluidPlayer::Render before =
+            FluidPlayer::renderToFile(AppPaths::song(4), whole, m_soundFont, true);
+        const FluidPlayer::Render after =
+            FluidPlayer::renderToFile(AppPaths::song(4), onDemand, m_soundFont);
+        QVERIFY(before.ok && after.ok);
+        QVERIFY(after.tick >= after.totalTicks); // position reaches length at the end
+        const Audio a = readAudio(whole), b = readAudio(onDemand);
+        QCOMPARE(a.frames, before.frames);
+        QCOMPARE(b.frames, a.frames);
+        QVERIFY2(b.frames >= 60 * 44100, qPrintable(QString::number(b.frames)));
+        QVERIFY2(a.rms > 100, qPrintable(QString::number(a.rms))); // not silence
+        QVERIFY2(std::abs(b.rms - a.rms) < 0.005 * a.rms,
+                 qPrintable(QStringLiteral("%1 against %2").arg(b.rms).arg(a.rms)));
     }
 
     void realMidiFilesAndBrokenOnes() {
@@ -101,24 +148,112 @@ private Q_SLOTS:
         if (!midi.exists())
             QSKIP("shared MIDI files not present");
         for (const char *name : {"emidi-powerup-type0.mid", "emidi-success2-type0.mid"}) {
-            const QString wav = m_dir.filePath(QString::fromLatin1(name) + ".wav");
+            const QString audio = m_dir.filePath(QString::fromLatin1(name) + ".flac");
             const FluidPlayer::Render r = FluidPlayer::renderToFile(
-                midi.filePath(QString::fromLatin1(name)), wav, m_soundFont);
+                midi.filePath(QString::fromLatin1(name)), audio, m_soundFont);
             QVERIFY2(r.ok && r.totalTicks > 0 && r.tick >= r.totalTicks, name);
-            QVERIFY2(readWav(wav).rms > 10, name);
+            QVERIFY2(readAudio(audio).rms > 10, name);
         }
         for (const QString &name : QDir(midi.filePath("malformed")).entryList(QDir::Files))
-            FluidPlayer::renderToFile(midi.filePath("malformed/" + name), m_dir.filePath("bad.wav"),
+            FluidPlayer::renderToFile(midi.filePath("malformed/" + name),
+                                      m_dir.filePath("bad.flac"),
                                       m_soundFont); // must simply return
     }
 
+    // A song plays live at once and goes over to its rendering mid-song;
+    // afterwards it plays from the cache, exactly as long as live. A song
+    // file that changed is rendered anew, never played from the old audio.
+    void renderCacheFreshAndStale() {
+        const QString cache = m_dir.filePath("cache-fresh");
+        const QString tune = song("tune.mid", 480 * 6);
+        const qint64 live = liveLength(tune);
+        QVERIFY(live > 44100);
+        {
+            FluidPlayer player(FluidPlayer::Output::Pulled, cache);
+            start(player, tune);
+            QVERIFY(goesOverToRendered(player));
+            QCOMPARE(playToEnd(player), live);
+        }
+        QVERIFY(!cacheFile(cache, ".key").isEmpty());
+        QCOMPARE(readAudio(cacheFile(cache, ".flac")).frames, live);
+        FluidPlayer player(FluidPlayer::Output::Pulled, cache);
+        start(player, tune);
+        QCOMPARE(player.length(), live); // known at once: from the cache
+        QCOMPARE(playToEnd(player), live);
+        BackgroundMusic::start(player, 0); // the loop restarts it
+        player.pull(Pull);
+        QVERIFY(player.position() > 0 && player.position() < live);
+
+        song("tune.mid", 480 * 3);
+        const qint64 shorter = liveLength(tune);
+        QVERIFY(shorter < live);
+        start(player, tune);
+        QVERIFY(goesOverToRendered(player));
+        QCOMPARE(playToEnd(player), shorter);
+        start(player, tune);
+        QCOMPARE(player.length(), shorter);
+    }
+
+    void damagedEntriesAreRenderedAgain() {
+        const QString cache = m_dir.filePath("cache-damaged");
+        const QString tune = song("damaged.mid", 480 * 4);
+        const qint64 live = liveLength(tune);
+        const QList<std::function<void()>> damages = {
+            [&] { // a flipped run of bytes inside the audio
+                QFile f(cacheFile(cache, ".flac"));
+                QVERIFY(f.open(QIODevice::ReadWrite));
+                f.seek(f.size() / 2);
+                const QByteArray run = f.peek(64);
+                QByteArray flipped;
+                for (char c : run)
+                    flipped += char(~c);
+                f.write(flipped);
+            },
+            [&] { QVERIFY(QFile::resize(cacheFile(cache, ".flac"), 1000)); },
+            [&] { QVERIFY(QFile::remove(cacheFile(cache, ".flac"))); },
+            [&] {
+                QFile f(cacheFile(cache, ".key"));
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("rubbish\n\n\n");
+            },
+        };
+        for (int i = -1; i < damages.size(); ++i) {
+            if (i >= 0)
+                damages[i]();
+            FluidPlayer player(FluidPlayer::Output::Pulled, cache);
+            start(player, tune);
+            QVERIFY2(goesOverToRendered(player), qPrintable(QString::number(i)));
+            QCOMPARE(playToEnd(player), live);
+            start(player, tune);
+            QCOMPARE(player.length(), live);
+        }
+    }
+
+    // Where nothing can be written, songs play live, and end, every time.
+    void unwritableCacheFallsBackToLivePlay() {
+        const QString tune = song("unwritable.mid", 480 * 2);
+        const qint64 live = liveLength(tune);
+        QFile blocker(m_dir.filePath("not-a-folder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        FluidPlayer player(FluidPlayer::Output::Pulled, blocker.fileName());
+        for (int round = 0; round < 3; ++round) {
+            start(player, tune);
+            QCOMPARE(player.length(), -1);
+            QCOMPARE(playToEnd(player), live);
+        }
+        QCOMPARE(QFileInfo(blocker.fileName()).size(), 0);
+    }
+
     // Apply in the options dialog and the end-of-song timer, again and again
-    // while the audio thread renders: long songs, very short ones that end
-    // between two looks, music switched off, and quitting while one plays.
+    // while the output thread plays and songs render in the background: long
+    // songs, very short ones that end between two looks, music switched off,
+    // and quitting while one plays.
     void restartsWhilePlayingNeverTouchFreedMemory() {
         const QStringList shortSongs = {song("blip.mid", 1), song("beat.mid", 240),
                                         song("empty.mid", 0)};
-        auto player = std::make_unique<FluidPlayer>();
+        auto player = std::make_unique<FluidPlayer>(FluidPlayer::Output::Device,
+                                                    m_dir.filePath("cache-restarts"));
         BackgroundMusic::start(*player, 1);
         QVERIFY2(QTest::qWaitFor([&] { return player->length() > 0; }, 20000),
                  "no audio output opened, not even ALSA's null device");
@@ -151,17 +286,19 @@ private Q_SLOTS:
         player.reset(); // quitting while it plays
     }
 
-    // Quitting while the SoundFont loads, right after a song opened, and in
-    // the middle of one.
+    // Quitting while the SoundFont loads, right after a song opened, while
+    // it renders, and in the middle of one.
     void quittingAtAnyMomentEndsCleanly() {
         for (int wait : {0, 1, 50, -1}) {
-            auto player = std::make_unique<FluidPlayer>();
+            QTemporaryDir cache;
+            auto player = std::make_unique<FluidPlayer>(FluidPlayer::Output::Device, cache.path());
             BackgroundMusic::start(*player, 3);
             if (wait < 0)
                 QVERIFY(QTest::qWaitFor([&] { return player->position() > 0; }, 20000));
             else
                 QTest::qWait(wait);
             player.reset();
+            QVERIFY(QDir(cache.path()).entryList({"*.part"}, QDir::Files).isEmpty());
         }
     }
 

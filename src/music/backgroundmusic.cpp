@@ -2,6 +2,7 @@
 
 #include "core/apppaths.h"
 #include "music/fluidplayer.h"
+#include "music/songcache.h"
 
 namespace BackgroundMusic {
 
@@ -23,7 +24,7 @@ void start(MusicPlayer &player, int song) {
 std::unique_ptr<MusicPlayer> createPlayer() {
     if (factory())
         return factory()();
-    return std::make_unique<FluidPlayer>();
+    return std::make_unique<FluidPlayer>(FluidPlayer::Output::Device, SongCache::defaultFolder());
 }
 
 void setPlayerFactory(std::function<std::unique_ptr<MusicPlayer>()> f) {

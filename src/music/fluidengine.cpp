@@ -1,152 +1,224 @@
-// The loadable module: the MIDI engine on FluidSynth.
+// The loadable module: the MIDI engine on FluidSynth, and its sound output.
+#include "music/audiodevice.h"
 #include "music/midiengine.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <fluidsynth.h>
+#include <malloc.h>
+#include <mutex>
+#include <sndfile.h>
+#include <thread>
+#include <vector>
 
 namespace {
+
+constexpr int Block = 64;   // frames: the synthesizer's step, and so the renderer's
+constexpr int Chunk = 8192; // frames handed to the output at a time
+constexpr int Rate = AudioDevice::SampleRate;
+constexpr qint64 MaxFrames = qint64(Rate) * 600;
 
 void quietLogs() {
     for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
         fluid_set_log_function(level, nullptr, nullptr);
 }
 
+// What freed SoundFont samples leave in the heap goes back to the system.
+void returnFreedMemory() {
+    malloc_trim(0);
+}
+
+fluid_settings_t *synthSettings(bool wholeSoundFont) {
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_settings_setnum(settings, "synth.sample-rate", AudioDevice::SampleRate);
+    // The songs advance with the samples rendered, whoever renders them.
+    fluid_settings_setstr(settings, "player.timing-source", "sample");
+    fluid_settings_setint(settings, "synth.lock-memory", 0);
+    // Only the instruments a song selects are read into memory.
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", wholeSoundFont ? 0 : 1);
+    return settings;
+}
+
+// Live play and the renderer both stop here, block for block, so a rendered
+// song is exactly as long as a live one.
+bool lastTickReached(fluid_player_t *player) {
+    const int total = fluid_player_get_total_ticks(player);
+    return total > 0 && fluid_player_get_current_tick(player) >= total;
+}
+
+SNDFILE *openAudio(const char *path, qint64 *frames) {
+    SF_INFO info{};
+    SNDFILE *file = sf_open(path, SFM_READ, &info);
+    if (file && info.channels == 2 && info.samplerate == AudioDevice::SampleRate &&
+        info.frames > 0) {
+        *frames = info.frames;
+        return file;
+    }
+    if (file)
+        sf_close(file);
+    return nullptr;
+}
+
 class FluidEngine final : public MidiEngine {
 public:
     FluidEngine() { quietLogs(); }
-    // The audio thread renders through the synth and the player: it goes
-    // first, then the player, then the synth.
     ~FluidEngine() override {
-        stopOutput();
-        dropPlayer();
-        if (m_synth)
-            delete_fluid_synth(m_synth);
-        if (m_settings)
-            delete_fluid_settings(m_settings);
+        {
+            std::lock_guard lock(m_lock);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+        dropSong();
+        dropSynth();
     }
 
-    bool start(const char *soundFont, Output output) override {
-        m_settings = new_fluid_settings();
-        fluid_settings_setint(m_settings, "synth.sample-rate", 44100);
-        // The songs advance with the samples rendered, whoever renders them.
-        fluid_settings_setstr(m_settings, "player.timing-source", "sample");
-        m_synth = new_fluid_synth(m_settings);
-        if (!m_synth || fluid_synth_sfload(m_synth, soundFont, 1) == FLUID_FAILED)
-            return false;
+    bool start(Output output) override {
         m_output = output;
         if (output == Output::Pulled)
             return true;
-        // Never the JACK driver: without a server it takes seconds to give up.
-        for (const char *driver : {"pulseaudio", "alsa"}) {
-            fluid_settings_setstr(m_settings, "audio.driver", driver);
-            m_driver = new_fluid_audio_driver(m_settings, m_synth);
-            if (m_driver)
-                return true;
+        if (!AudioDevice::open())
+            return false; // opened only to know one will
+        m_thread = std::thread([this] { run(); });
+        return true;
+    }
+
+    bool loadRendered(const char *audioPath) override {
+        qint64 frames = 0;
+        SNDFILE *file = openAudio(audioPath, &frames);
+        std::lock_guard lock(m_lock);
+        newSong();
+        if (!file)
+            return false;
+        m_file = file;
+        m_length = frames;
+        dropSynth(); // a rendered song needs no SoundFont
+        return true;
+    }
+
+    bool loadLive(const QByteArray &song, const char *soundFont) override {
+        // Only this thread creates or drops the synthesizer; the SoundFont
+        // loads before the output thread can see it.
+        fluid_settings_t *settings = nullptr;
+        fluid_synth_t *synth = nullptr;
+        if (!m_synth) {
+            settings = synthSettings(false);
+            synth = new_fluid_synth(settings);
+            if (!synth || fluid_synth_sfload(synth, soundFont, 1) == FLUID_FAILED) {
+                if (synth)
+                    delete_fluid_synth(synth);
+                delete_fluid_settings(settings);
+                std::lock_guard lock(m_lock);
+                newSong();
+                return false;
+            }
         }
-        return false;
-    }
-
-    // The audio thread is gone when this returns.
-    void stopOutput() {
-        if (m_driver)
-            delete_fluid_audio_driver(m_driver);
-        m_driver = nullptr;
-    }
-
-    void dropPlayer() {
-        if (!m_player)
-            return;
-        fluid_player_stop(m_player);
-        delete_fluid_player(m_player);
-        m_player = nullptr;
-    }
-
-    bool load(const QByteArray &song) override {
-        unload();
+        std::lock_guard lock(m_lock);
+        newSong();
+        if (synth) {
+            m_settings = settings;
+            m_synth = synth;
+        }
+        fluid_synth_system_reset(m_synth);
         m_player = new_fluid_player(m_synth);
         if (m_player &&
-            fluid_player_add_mem(m_player, song.constData(), size_t(song.size())) == FLUID_FAILED) {
-            delete_fluid_player(m_player);
-            m_player = nullptr;
-        }
+            (fluid_player_add_mem(m_player, song.constData(), size_t(song.size())) != FLUID_OK ||
+             fluid_player_play(m_player) != FLUID_OK))
+            dropSong();
         return m_player != nullptr;
     }
 
-    // A player the audio thread may be rendering is never freed under it:
-    // the output stops, the player goes, and the output opens again.
-    void unload() override {
-        if (!m_player)
+    void continueRendered(const char *audioPath) override {
+        qint64 frames = 0;
+        SNDFILE *file = openAudio(audioPath, &frames);
+        if (!file)
             return;
-        const bool hadOutput = m_driver != nullptr;
-        stopOutput();
-        dropPlayer();
-        fluid_synth_all_sounds_off(m_synth, -1);
-        if (hadOutput)
-            m_driver = new_fluid_audio_driver(m_settings, m_synth);
+        std::lock_guard lock(m_lock);
+        if (!m_player || m_over || m_made >= frames || sf_seek(file, m_made, SEEK_SET) != m_made) {
+            sf_close(file);
+            return;
+        }
+        dropSong();
+        m_file = file;
+        m_length = frames;
+        dropSynth();
     }
 
-    bool hasSong() const override { return m_player != nullptr; }
+    void unload() override {
+        std::lock_guard lock(m_lock);
+        newSong();
+    }
 
     void play() override {
-        if (m_player)
-            fluid_player_play(m_player);
+        {
+            std::lock_guard lock(m_lock);
+            m_playing = true;
+            m_deviceFailed = false;
+        }
+        m_wake.notify_all();
     }
 
     void stop() override {
-        if (!m_player)
-            return;
-        fluid_player_stop(m_player);
-        fluid_synth_all_notes_off(m_synth, -1);
+        {
+            std::lock_guard lock(m_lock);
+            m_playing = false;
+        }
+        m_wake.notify_all();
     }
 
-    int currentTick() const override {
-        return m_player ? fluid_player_get_current_tick(m_player) : 0;
-    }
-    int totalTicks() const override {
-        return m_player ? fluid_player_get_total_ticks(m_player) : 0;
-    }
+    qint64 position() const override { return m_heard; }
+    qint64 length() const override { return m_length; }
 
     void pull(int frames) override {
-        if (m_output != Output::Pulled || !m_synth)
-            return; // the output's thread renders; a second renderer would race it
-        float left[1024], right[1024];
+        if (m_output != Output::Pulled)
+            return; // the output's thread plays; a second player would race it
+        std::lock_guard lock(m_lock);
+        if (!m_playing)
+            return;
+        qint16 buffer[2 * Chunk];
         while (frames > 0) {
-            const int n = std::min(frames, 1024);
-            fluid_synth_write_float(m_synth, n, left, 0, 1, right, 0, 1);
+            const int n = fill(buffer, std::min(frames, Chunk));
+            if (n == 0)
+                break;
             frames -= n;
         }
+        heardUpTo(m_made);
     }
 
-    Render render(const QByteArray &song, const char *wavPath, const char *soundFont) override {
+    Render render(const QByteArray &song, const char *audioPath, const char *soundFont,
+                  bool wholeSoundFont, const std::atomic<bool> *cancel) override {
         Render r;
-        fluid_settings_t *settings = new_fluid_settings();
-        fluid_settings_setstr(settings, "audio.file.name", wavPath);
-        fluid_settings_setstr(settings, "audio.file.type", "wav");
-        fluid_settings_setstr(settings, "player.timing-source", "sample");
-        fluid_settings_setint(settings, "synth.lock-memory", 0);
+        fluid_settings_t *settings = synthSettings(wholeSoundFont);
+        fluid_settings_setstr(settings, "audio.file.name", audioPath);
+        fluid_settings_setstr(settings, "audio.file.type", "flac");
+        fluid_settings_setstr(settings, "audio.file.format", "s16");
+        fluid_settings_setint(settings, "audio.period-size", Block);
         fluid_synth_t *synth = new_fluid_synth(settings);
         fluid_player_t *player = nullptr;
         fluid_file_renderer_t *renderer = nullptr;
         if (synth && fluid_synth_sfload(synth, soundFont, 1) != FLUID_FAILED) {
             player = new_fluid_player(synth);
-            fluid_player_add_mem(player, song.constData(), size_t(song.size()));
-            renderer = new_fluid_file_renderer(synth);
+            if (player &&
+                fluid_player_add_mem(player, song.constData(), size_t(song.size())) == FLUID_OK)
+                renderer = new_fluid_file_renderer(synth);
         }
         if (renderer && fluid_player_play(player) == FLUID_OK) {
-            // Render until the song's last tick has been reached (bounded).
-            int blocks = 0;
-            while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING &&
-                   blocks < 44100 * 600 / 64) {
+            bool over = false;
+            while (!over && r.frames < MaxFrames && !(cancel && *cancel)) {
+                if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) {
+                    over = true;
+                    break;
+                }
                 if (fluid_file_renderer_process_block(renderer) != FLUID_OK)
                     break;
-                ++blocks;
-                const int total = fluid_player_get_total_ticks(player);
-                if (total > 0 && fluid_player_get_current_tick(player) >= total)
-                    break;
+                r.frames += Block;
+                over = lastTickReached(player);
             }
             r.tick = fluid_player_get_current_tick(player);
             r.totalTicks = fluid_player_get_total_ticks(player);
-            r.ok = true;
+            r.ok = over && r.totalTicks > 0 && r.frames > 0;
         }
         if (renderer)
             delete_fluid_file_renderer(renderer);
@@ -155,15 +227,172 @@ public:
         if (synth)
             delete_fluid_synth(synth);
         delete_fluid_settings(settings);
+        returnFreedMemory();
         return r;
     }
 
 private:
+    // The rest runs with m_lock held.
+
+    void dropSong() {
+        if (m_player) {
+            fluid_player_stop(m_player);
+            delete_fluid_player(m_player);
+            m_player = nullptr;
+        }
+        if (m_file)
+            sf_close(m_file);
+        m_file = nullptr;
+    }
+
+    void dropSynth() {
+        if (!m_synth)
+            return;
+        delete_fluid_synth(m_synth);
+        delete_fluid_settings(m_settings);
+        m_synth = nullptr;
+        m_settings = nullptr;
+        returnFreedMemory();
+    }
+
+    void newSong() {
+        dropSong();
+        m_made = 0;
+        m_over = false;
+        m_finished = false;
+        m_playing = false;
+        m_deviceFailed = false;
+        m_length = -1;
+        m_heard = 0;
+        ++m_generation;
+        m_wake.notify_all();
+    }
+
+    // The next frames of the song, up to max; 0 once it is over.
+    int fill(qint16 *out, int max) {
+        if (m_over)
+            return 0;
+        int n = 0;
+        if (m_file) {
+            const qint64 wanted = std::min<qint64>(max, m_length - m_made);
+            n = int(sf_readf_short(m_file, out, wanted));
+            m_made += n;
+            if (n < wanted || m_made >= m_length) {
+                m_over = true;
+                m_length = m_made;
+            }
+            return n;
+        }
+        if (!m_player)
+            return 0;
+        while (n + Block <= max) {
+            if (fluid_player_get_status(m_player) != FLUID_PLAYER_PLAYING) {
+                m_over = true;
+                break;
+            }
+            fluid_synth_write_s16(m_synth, Block, out + 2 * n, 0, 2, out + 2 * n, 1, 2);
+            n += Block;
+            if (lastTickReached(m_player)) {
+                m_over = true;
+                break;
+            }
+        }
+        m_made += n;
+        // A song that never had a tick to play has no end to report.
+        if (m_over && fluid_player_get_total_ticks(m_player) > 0)
+            m_length = m_made;
+        return n;
+    }
+
+    // Position reaches length only once the last frame has been heard.
+    void heardUpTo(qint64 frames) {
+        if (m_over && frames >= m_made) {
+            m_finished = true;
+            m_heard = m_length >= 0 ? m_length.load() : m_made;
+            return;
+        }
+        const qint64 limit = m_length >= 0 ? m_length - 1 : frames;
+        m_heard = std::clamp<qint64>(frames, 0, std::max<qint64>(limit, 0));
+    }
+
+    // The output thread: opens the device while a song sounds, feeds it
+    // large chunks, and lets the song's last frames play out.
+    void run() {
+        std::vector<qint16> buffer(2 * Chunk);
+        std::unique_ptr<AudioDevice> device;
+        qint64 queued = 0; // frames the device held after the last write
+        std::unique_lock lock(m_lock);
+        while (!m_quit) {
+            if (m_over && !m_finished && device && queued > 0) {
+                const quint64 generation = m_generation;
+                const auto playing = std::chrono::microseconds(queued * 1000000 / Rate);
+                if (m_wake.wait_for(lock, playing,
+                                    [&] { return m_quit || generation != m_generation; }))
+                    continue; // quitting, or another song: the rest is cut
+                queued = 0;
+            }
+            if (m_over && !m_finished)
+                heardUpTo(m_made);
+            if (!m_playing || m_over || m_deviceFailed || (!m_file && !m_player)) {
+                if (device) {
+                    lock.unlock();
+                    device.reset();
+                    lock.lock();
+                    queued = 0;
+                } else {
+                    m_wake.wait(lock);
+                }
+                continue;
+            }
+            if (!device) {
+                lock.unlock();
+                device = AudioDevice::open();
+                lock.lock();
+                m_deviceFailed = !device;
+                continue; // the song may have changed meanwhile
+            }
+            const quint64 generation = m_generation;
+            const int n = fill(buffer.data(), Chunk);
+            if (n == 0)
+                continue;
+            lock.unlock();
+            const bool written = device->write(buffer.data(), n);
+            queued = written ? device->queued() : 0;
+            lock.lock();
+            if (generation != m_generation || !written) {
+                // Another song, or a lost device: what is queued goes.
+                lock.unlock();
+                device.reset();
+                lock.lock();
+                queued = 0;
+                m_deviceFailed = m_deviceFailed || (!written && generation == m_generation);
+                continue;
+            }
+            heardUpTo(m_made - queued);
+        }
+        lock.unlock();
+        device.reset();
+    }
+
+    Output m_output = Output::Device;
+    std::thread m_thread;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_quit = false;
+    bool m_playing = false;
+    bool m_deviceFailed = false;
+    quint64 m_generation = 0;
+
     fluid_settings_t *m_settings = nullptr;
     fluid_synth_t *m_synth = nullptr;
-    fluid_audio_driver_t *m_driver = nullptr;
-    fluid_player_t *m_player = nullptr;
-    Output m_output = Output::Device;
+    fluid_player_t *m_player = nullptr; // the song, live
+    SNDFILE *m_file = nullptr;          // or rendered
+
+    qint64 m_made = 0; // frames of the song produced so far
+    bool m_over = false;
+    bool m_finished = false;
+    std::atomic<qint64> m_heard{0};
+    std::atomic<qint64> m_length{-1};
 };
 
 } // namespace

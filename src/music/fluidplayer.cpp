@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+#include <pthread.h>
+#include <sched.h>
 
 namespace {
 constexpr qint64 MaxSongBytes = 4 * 1024 * 1024;
@@ -30,12 +32,30 @@ QByteArray readSong(const QString &path) {
     const QByteArray bytes = f.readAll();
     return bytes.startsWith("MThd") ? bytes : QByteArray();
 }
+
+// Rendering is work nobody waits for: it gets only time no one else wants,
+// so the window and the live song never wait for it.
+void lowestPriority() {
+    sched_param param{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+}
 } // namespace
 
-FluidPlayer::FluidPlayer(Output output) : m_output(output) {}
+FluidPlayer::FluidPlayer(Output output, const QString &cacheFolder)
+    : m_output(output), m_cache(cacheFolder), m_done(0) {}
 
 FluidPlayer::~FluidPlayer() {
-    shutdown();
+    m_cancel = true;
+    {
+        std::lock_guard lock(m_jobsLock);
+        m_quit = true;
+    }
+    m_jobsChanged.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
+    if (m_renderer.joinable())
+        m_renderer.join();
+    m_midi.reset();
 }
 
 QString FluidPlayer::systemSoundFont() {
@@ -47,107 +67,163 @@ QString FluidPlayer::systemSoundFont() {
     return {};
 }
 
-void FluidPlayer::startEngine() {
-    if (m_engine != Engine::Off)
-        return;
-    m_engine = Engine::Loading;
-    const QByteArray soundFont = systemSoundFont().toLocal8Bit();
-    m_loader = std::thread([this, soundFont] {
-        bool ok = false;
-        if (!soundFont.isEmpty()) {
-            m_midi = loadEngine();
-            ok = m_midi && m_midi->start(soundFont.constData(), m_output);
+void FluidPlayer::post(std::function<void()> job, bool command) {
+    {
+        std::lock_guard lock(m_jobsLock);
+        if (m_quit)
+            return;
+        if (command) {
+            ++m_given;
+            m_jobs.push_back([this, job = std::move(job)] {
+                job();
+                ++m_done;
+            });
+        } else {
+            m_jobs.push_back(std::move(job));
         }
-        QMetaObject::invokeMethod(
-            this, [this, ok] { engineReady(ok); }, Qt::QueuedConnection);
+        if (!m_worker.joinable())
+            m_worker = std::thread([this] { work(); });
+    }
+    m_jobsChanged.notify_all();
+}
+
+void FluidPlayer::work() {
+    std::unique_lock lock(m_jobsLock);
+    for (;;) {
+        m_jobsChanged.wait(lock, [this] { return m_quit || !m_jobs.empty(); });
+        if (m_quit)
+            return;
+        const std::function<void()> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        lock.unlock();
+        job();
+        lock.lock();
+        m_jobsChanged.notify_all(); // pull() waits for the commands to be done
+    }
+}
+
+bool FluidPlayer::engineReady() {
+    if (m_engine == Engine::Off) {
+        m_soundFont = systemSoundFont();
+        std::unique_ptr<MidiEngine> midi = m_soundFont.isEmpty() ? nullptr : loadEngine();
+        if (midi && midi->start(m_output))
+            m_midi = std::move(midi);
+        m_engine = m_midi ? Engine::Ready : Engine::Failed;
+    }
+    return m_engine == Engine::Ready;
+}
+
+void FluidPlayer::load(const QString &path, const QByteArray &song) {
+    m_livePath.clear();
+    m_liveSong.clear();
+    if (!engineReady())
+        return;
+    const QString rendered = m_cache.find(path, song, m_soundFont);
+    if (!rendered.isEmpty() && m_midi->loadRendered(QFile::encodeName(rendered).constData()))
+        return;
+    if (!m_midi->loadLive(song, QFile::encodeName(m_soundFont).constData()))
+        return;
+    if (!m_cache.enabled() || m_noRender.contains(path))
+        return;
+    m_livePath = path;
+    m_liveSong = song;
+    render(path, song);
+}
+
+void FluidPlayer::render(const QString &path, const QByteArray &song) {
+    if (m_rendering)
+        return; // one at a time: another song renders the next time it plays
+    if (m_renderer.joinable())
+        m_renderer.join();
+    m_rendering = true;
+    m_renderer = std::thread([this, path, song, soundFont = m_soundFont] {
+        lowestPriority();
+        const QString part = m_cache.partFile(path);
+        const QByteArray partName = QFile::encodeName(part),
+                         fontName = QFile::encodeName(soundFont);
+        std::unique_ptr<MidiEngine> engine = part.isEmpty() ? nullptr : loadEngine();
+        QString audio;
+        if (engine &&
+            engine->render(song, partName.constData(), fontName.constData(), false, &m_cancel).ok)
+            audio = m_cache.store(path, song, soundFont, part);
+        else if (!part.isEmpty())
+            QFile::remove(part);
+        const bool cancelled = m_cancel;
+        m_rendering = false;
+        post(
+            [this, path, song, audio, cancelled] {
+                if (audio.isEmpty() && !cancelled)
+                    m_noRender.insert(path); // live for the rest of the session
+                else if (!audio.isEmpty() && path == m_livePath && song == m_liveSong)
+                    m_midi->continueRendered(QFile::encodeName(audio).constData());
+            },
+            false);
     });
 }
 
-void FluidPlayer::engineReady(bool ok) {
-    if (m_loader.joinable())
-        m_loader.join();
-    m_engine = ok ? Engine::Ready : Engine::Failed;
-    if (!ok)
-        return;
-    if (m_wantOpen)
-        openNow();
-    if (m_wantPlay)
-        m_midi->play();
-}
-
 void FluidPlayer::close() {
-    m_wantOpen = false;
-    m_wantPlay = false;
-    m_song.clear();
-    if (m_engine == Engine::Ready)
-        m_midi->unload();
+    if (m_opened)
+        post([this] {
+            m_livePath.clear();
+            m_liveSong.clear();
+            if (m_midi)
+                m_midi->unload();
+        });
 }
 
 void FluidPlayer::open() {
     close();
-    m_song = readSong(fileName());
-    if (m_song.isEmpty())
+    const QByteArray song = readSong(fileName());
+    if (song.isEmpty())
         return; // nothing to open: the device stays without a song
-    m_wantOpen = true;
-    if (m_engine == Engine::Ready)
-        openNow();
-    else
-        startEngine();
-}
-
-void FluidPlayer::openNow() {
-    m_midi->load(m_song);
+    m_opened = true;
+    post([this, path = fileName(), song] { load(path, song); });
 }
 
 void FluidPlayer::play() {
-    m_wantPlay = m_wantOpen;
-    if (m_engine == Engine::Ready)
-        m_midi->play();
+    if (m_opened)
+        post([this] {
+            if (m_midi)
+                m_midi->play();
+        });
 }
 
 void FluidPlayer::stop() {
-    m_wantPlay = false;
-    if (m_engine == Engine::Ready)
-        m_midi->stop();
+    if (m_opened)
+        post([this] {
+            if (m_midi)
+                m_midi->stop();
+        });
 }
 
-// Equal to length exactly when the song has played to its end. Without an
-// open song, or before the song is parsed, the two never agree, so the
-// music loop waits instead of reopening nothing over and over.
+// Equal to length exactly when the song has been heard to its end. Without
+// an open song, before a live song's end is known, and while commands are
+// still being carried out, the two never agree, so the music loop waits
+// instead of reopening nothing over and over.
 qint64 FluidPlayer::position() const {
-    if (m_engine != Engine::Ready || !m_midi->hasSong())
-        return 0;
-    const int total = m_midi->totalTicks();
-    if (total <= 0)
-        return 0;
-    return std::min(m_midi->currentTick(), total);
+    return m_done == m_given && m_midi ? m_midi->position() : 0;
 }
 
 qint64 FluidPlayer::length() const {
-    if (m_engine != Engine::Ready || !m_midi->hasSong())
-        return -1;
-    const int total = m_midi->totalTicks();
-    return total > 0 ? total : -1;
+    return m_done == m_given && m_midi ? m_midi->length() : -1;
 }
 
 void FluidPlayer::pull(int frames) {
-    if (m_engine == Engine::Ready)
+    {
+        std::unique_lock lock(m_jobsLock);
+        m_jobsChanged.wait(lock, [this] { return m_quit || m_done == m_given; });
+    }
+    if (m_midi)
         m_midi->pull(frames);
 }
 
-void FluidPlayer::shutdown() {
-    if (m_loader.joinable())
-        m_loader.join();
-    m_midi.reset();
-}
-
-FluidPlayer::Render FluidPlayer::renderToFile(const QString &midiPath, const QString &wavPath,
-                                              const QString &soundFont) {
+FluidPlayer::Render FluidPlayer::renderToFile(const QString &midiPath, const QString &audioPath,
+                                              const QString &soundFont, bool wholeSoundFont) {
     const QByteArray song = readSong(midiPath);
     std::unique_ptr<MidiEngine> engine =
         song.isEmpty() || soundFont.isEmpty() ? nullptr : loadEngine();
     if (!engine)
         return {};
-    return engine->render(song, wavPath.toLocal8Bit().constData(),
-                          soundFont.toLocal8Bit().constData());
+    return engine->render(song, QFile::encodeName(audioPath).constData(),
+                          QFile::encodeName(soundFont).constData(), wholeSoundFont, nullptr);
 }

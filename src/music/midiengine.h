@@ -1,38 +1,53 @@
 #pragma once
 
 #include <QByteArray>
+#include <atomic>
 
 // The synthesizer side of the sequencer. It lives in a module of its own,
 // loaded the first time a song opens: FluidSynth and the forty libraries it
 // brings would otherwise be mapped and relocated at every start, music or not.
+//
+// A song plays either from its rendered audio (a FLAC file made by render())
+// or live on the SoundFont. Position and length count 44.1 kHz frames of
+// the song heard; the length of a live song is -1 until its end is reached.
+// Apart from position() and length(), one thread at a time calls in.
 class MidiEngine {
 public:
     virtual ~MidiEngine() = default;
 
-    // Device: a real audio output renders on its own thread. Pulled: none
-    // opens, and the caller renders with pull(), so checks need no sound card.
+    // Device: a sound output fed by a thread of the engine. Pulled: none
+    // opens, and the caller plays the audio with pull(), so checks need no
+    // sound card.
     enum class Output { Device, Pulled };
 
-    // Loads the SoundFont and opens the output. Slow; any thread.
-    virtual bool start(const char *soundFont, Output output) = 0;
-    // Replaces the open song; false when the bytes are no song it can play.
-    virtual bool load(const QByteArray &song) = 0;
+    // False when no output opens.
+    virtual bool start(Output output) = 0;
+    // Replace the song, stopped at its start; false when there is nothing
+    // they can play. Live loads the SoundFont on first use (slow).
+    virtual bool loadRendered(const char *audioPath) = 0;
+    virtual bool loadLive(const QByteArray &song, const char *soundFont) = 0;
+    // A live song goes on from its rendered audio at the frame it has
+    // reached, and the SoundFont is let go.
+    virtual void continueRendered(const char *audioPath) = 0;
     virtual void unload() = 0;
-    virtual bool hasSong() const = 0;
     virtual void play() = 0;
     virtual void stop() = 0;
-    virtual int currentTick() const = 0;
-    virtual int totalTicks() const = 0; // 0 until the song is parsed
-    // Renders and drops this many frames, as an output would; Pulled only.
+    // Any thread. Equal exactly when the song has been heard to its end.
+    virtual qint64 position() const = 0;
+    virtual qint64 length() const = 0;
+    // Plays and drops this many frames, as an output would; Pulled only.
     virtual void pull(int frames) = 0;
 
     struct Render {
         bool ok = false;
+        qint64 frames = 0;
         qint64 tick = 0, totalTicks = 0;
-        int sampleRate = 44100;
     };
-    // Plays a song offline into a WAV file, as a check of the whole chain.
-    virtual Render render(const QByteArray &song, const char *wavPath, const char *soundFont) = 0;
+    // Renders a song offline into a 16-bit stereo FLAC file, frame for frame
+    // what live play makes of it. Samples load as the song needs them unless
+    // wholeSoundFont; stops early, failing, once cancel is set.
+    virtual Render render(const QByteArray &song, const char *audioPath, const char *soundFont,
+                          bool wholeSoundFont, const std::atomic<bool> *cancel) = 0;
 };
 
 // The module's one entry point, looked up by name.
