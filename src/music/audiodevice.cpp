@@ -18,7 +18,7 @@ public:
     }
 
     static std::unique_ptr<AudioDevice> open() {
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, SampleRate, 2};
+        const pa_sample_spec format{PA_SAMPLE_S16NE, SampleRate, 2};
         // The server asks for more only when the buffer runs below its
         // target, so a long target means few requests.
         pa_buffer_attr buffer;
@@ -30,7 +30,7 @@ public:
         buffer.fragsize = uint32_t(-1);
         int error = 0;
         pa_simple *stream = pa_simple_new(nullptr, "Quillary", PA_STREAM_PLAYBACK, nullptr,
-                                          "background music", &spec, nullptr, &buffer, &error);
+                                          "background music", &format, nullptr, &buffer, &error);
         return stream ? std::make_unique<PulseDevice>(stream) : nullptr;
     }
 
