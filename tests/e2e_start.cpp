@@ -82,6 +82,8 @@ int main(int argc, char *argv[]) {
     env.insert("QT_QPA_PLATFORM", "xcb");
     const QString dataHome = argc > 3 ? QString::fromLocal8Bit(argv[3]) : data.path();
     env.insert("XDG_DATA_HOME", dataHome);
+    // A song it renders stays out of the user's own cache.
+    env.insert("XDG_CACHE_HOME", data.filePath("cache"));
     app.setProcessEnvironment(env);
     app.setProcessChannelMode(QProcess::ForwardedChannels);
     app.start(binary, {});

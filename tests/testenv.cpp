@@ -17,6 +17,7 @@ void installTestEnvironment() {
     static QTemporaryDir folder;
     qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", folder.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toLocal8Bit());
     QDir(folder.path()).mkpath(QStringLiteral("shipped"));
     const QString shipped = folder.filePath(QStringLiteral("shipped/start.ini"));
     QFile::copy(AppPaths::shippedStartIni(), shipped);

@@ -53,7 +53,8 @@ start_session() {
         tray=$!
         sleep 1
     fi
-    XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb \
+    XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache \
+        QT_QPA_PLATFORM=xcb \
         "$2" >"$work/program.log" 2>&1 &
     app=$!
     await main_window || fail "the window never showed"
