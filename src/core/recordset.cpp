@@ -60,7 +60,7 @@ Result RecordSet::open() {
         keys = readRowKeys(m_store->nativeHandle(), m_table);
     if (!keys)
         return Result::failure(Code::Failed, QStringLiteral("cannot read the table ") + m_table);
-    m_keys = std::move(*keys);
+    m_keys = KeyList(std::move(*keys));
     m_open = true;
     if (!m_keys.empty()) {
         m_pos = 0;
@@ -297,7 +297,7 @@ Result RecordSet::deleteCurrent() {
             return key;
         }))
         return failed(q, "deleting a row");
-    m_keys.erase(m_keys.begin() + m_pos);
+    m_keys.erase(m_pos);
     m_state = State::Deleted;
     m_pending.clear();
     m_row.clear();

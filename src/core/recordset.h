@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <vector>
 
+#include "core/keylist.h"
 #include "core/result.h"
 
 class Store;
@@ -70,8 +71,8 @@ public:
     // The first row in stored order whose field begins with prefix.
     qint64 findFirstWithPrefix(const QString &fieldName, const QString &prefix) const;
 
-    // Row keys in stored order.
-    const std::vector<qint64> &keys() const { return m_keys; }
+    // Row keys in stored order, as they are now.
+    std::shared_ptr<const std::vector<qint64>> keys() const { return m_keys.snapshot(); }
 
 Q_SIGNALS:
     // The current row changed (moved, appended, deleted or refreshed).
@@ -91,7 +92,7 @@ private:
     QString m_id; // rowid, or the alias of it no column shadows
     QStringList m_fields;
     bool m_open = false;
-    std::vector<qint64> m_keys;
+    KeyList m_keys;
     qsizetype m_pos = -1;
     State m_state = State::Bof;
     QHash<QString, QVariant> m_row;

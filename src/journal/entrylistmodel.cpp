@@ -11,25 +11,26 @@ QString line(const QString &dates, const QString &things) {
 } // namespace
 
 EntryListModel::EntryListModel(Store *store, QObject *parent)
-    : QAbstractListModel(parent), m_store(store), m_blocks(64) {}
+    : QAbstractListModel(parent), m_store(store),
+      m_snapshot(std::make_shared<const std::vector<qint64>>()), m_blocks(64) {}
 
-void EntryListModel::setKeys(const std::vector<qint64> &keys) {
+void EntryListModel::setKeys(std::shared_ptr<const std::vector<qint64>> keys) {
     beginResetModel();
-    m_keys = keys;
+    m_snapshot = keys ? std::move(keys) : std::make_shared<const std::vector<qint64>>();
     m_blocks.clear();
     endResetModel();
 }
 
 void EntryListModel::clear() {
-    setKeys({});
+    setKeys(nullptr);
 }
 
 int EntryListModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(m_keys.size());
+    return parent.isValid() ? 0 : int(keys().size());
 }
 
 QModelIndex EntryListModel::index(int row, int column, const QModelIndex &parent) const {
-    return row >= 0 && size_t(row) < m_keys.size() && column == 0 && !parent.isValid()
+    return row >= 0 && size_t(row) < keys().size() && column == 0 && !parent.isValid()
                ? createIndex(row, 0)
                : QModelIndex();
 }
@@ -38,14 +39,14 @@ const EntryListModel::Block *EntryListModel::block(int blockIndex) const {
     if (const Block *cached = m_blocks.object(blockIndex))
         return cached;
     const size_t first = size_t(blockIndex) * BlockSize;
-    const size_t end = std::min(m_keys.size(), first + BlockSize);
+    const size_t end = std::min(keys().size(), first + BlockSize);
     auto *b = new Block(end - first);
     if (m_store) {
-        const auto from = m_keys.begin() + qsizetype(first);
-        const auto to = m_keys.begin() + qsizetype(end);
+        const auto from = keys().begin() + qsizetype(first);
+        const auto to = keys().begin() + qsizetype(end);
         // Four bytes a character always suffice.
         for (const Store::EntryHead &head :
-             m_store->journalHeads(m_keys[first], m_keys[end - 1], ShownLength * 4)) {
+             m_store->journalHeads(keys()[first], keys()[end - 1], ShownLength * 4)) {
             const auto it = std::lower_bound(from, to, head.key);
             if (it == to || *it != head.key)
                 continue;
@@ -62,7 +63,7 @@ const EntryListModel::Block *EntryListModel::block(int blockIndex) const {
 }
 
 QVariant EntryListModel::data(const QModelIndex &index, int role) const {
-    if (!index.isValid() || index.row() >= int(m_keys.size()))
+    if (!index.isValid() || index.row() >= int(keys().size()))
         return {};
     switch (role) {
     case Qt::DisplayRole:
@@ -70,15 +71,15 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const {
     case FullLineRole:
         return fullLine(index.row());
     case KeyRole:
-        return m_keys[size_t(index.row())];
+        return keys()[size_t(index.row())];
     default:
         return {};
     }
 }
 
 QString EntryListModel::fullLine(int row) const {
-    if (row < 0 || row >= int(m_keys.size()) || !m_store)
+    if (row < 0 || row >= int(keys().size()) || !m_store)
         return {};
-    const std::optional<JournalEntry> entry = m_store->journalEntry(m_keys[size_t(row)]);
+    const std::optional<JournalEntry> entry = m_store->journalEntry(keys()[size_t(row)]);
     return entry ? line(entry->dates, entry->things) : QString();
 }

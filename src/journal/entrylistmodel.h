@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QCache>
+#include <memory>
 #include <vector>
 
 class Store;
@@ -17,7 +18,7 @@ public:
     explicit EntryListModel(Store *store, QObject *parent = nullptr);
 
     // Replaces the list with these row keys (a snapshot, as a filled list is).
-    void setKeys(const std::vector<qint64> &keys);
+    void setKeys(std::shared_ptr<const std::vector<qint64>> keys);
     void clear();
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -37,6 +38,7 @@ private:
     const Block *block(int blockIndex) const;
 
     Store *m_store;
-    std::vector<qint64> m_keys;
+    std::shared_ptr<const std::vector<qint64>> m_snapshot;
+    const std::vector<qint64> &keys() const { return *m_snapshot; }
     mutable QCache<int, Block> m_blocks;
 };
