@@ -165,9 +165,12 @@ bool indexAgrees(const QString &path, const QSet<QString> &saved, const QSet<QSt
             SQLITE_OK ||
         !SearchText::registerTokenizer(db) || !JournalIndex::state(db).complete())
         return true; // being built: nothing to hold it to yet
-    for (const QSet<QString> *marks : {&saved, &deleted})
+    for (const QSet<QString> *marks : {&saved, &deleted}) {
+        // Reading every entry for each mark grows with the store: a few
+        // marks a run are enough to catch an index that went astray.
+        int asked = 0;
         for (const QString &mark : *marks) {
-            if (!mark.startsWith(QLatin1String("J ")))
+            if (!mark.startsWith(QLatin1String("J ")) || ++asked > 8)
                 continue;
             const QString query = QLatin1Char('"') + mark + QLatin1Char('"');
             const JournalIndex::Answer indexed = JournalIndex::search(db, query, 10);
@@ -181,6 +184,7 @@ bool indexAgrees(const QString &path, const QSet<QString> &saved, const QSet<QSt
             }
             ++checked;
         }
+    }
     return true;
 }
 
