@@ -78,12 +78,9 @@ bool pagesCheckOut(sqlite3 *db, std::atomic_bool *stop) {
         sqlite3_progress_handler(
             db, 1000,
             [](void *flag) { return static_cast<std::atomic_bool *>(flag)->load() ? 1 : 0; }, stop);
-    sqlite3_stmt *stmt = nullptr;
     bool healthy = false;
-    if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        healthy = qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0;
-    sqlite3_finalize(stmt);
+    if (Statement check(db, "PRAGMA quick_check(1)"); check.step())
+        healthy = check.text(0) == QLatin1String("ok");
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
     return healthy;
 }
