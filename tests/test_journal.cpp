@@ -5,6 +5,7 @@
 #include "journal/entrylistmodel.h"
 #include "journal/findjournalwindow.h"
 #include "journal/journalpanel.h"
+#include "widgets/textwindow.h"
 #include "modal.h"
 #include "widgets/labelbutton.h"
 #include "widgets/picturebutton.h"
@@ -424,7 +425,8 @@ private Q_SLOTS:
         QCOMPARE(j->entries->index(0).data().toString().size(), 9 + EntryListModel::ShownLength);
         QCOMPARE(j->entries->fullLine(0).size(), 9 + big.size());
         pickDay(2005, 5, 5);
-        QCOMPARE(j->editor->document()->characterCount() - 1, big.size());
+        QCOMPARE(j->editorText->text(), big);
+        QVERIFY(j->editor->document()->characterCount() <= 2 * TextWindow::WindowChars);
     }
 
     // Texts edited outside: control characters, bytes that are no UTF-8, a

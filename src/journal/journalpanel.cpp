@@ -8,6 +8,7 @@
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
 #include "widgets/selectionformat.h"
+#include "widgets/textwindow.h"
 
 #include <QCalendarWidget>
 #include <QDate>
@@ -91,6 +92,7 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     editor->setObjectName(QStringLiteral("RTBox"));
     editor->setAcceptRichText(false);
     editor->setGeometry(10, 44, 438, 426);
+    editorText = new TextWindow(editor);
 
     // Tab walks the page as it reads; the editor, which keeps Tab for
     // itself, comes last.
@@ -176,8 +178,7 @@ void JournalPanel::resetEmphasis() {
 // Replacing the text drops every character format, that of the text typed
 // next included.
 void JournalPanel::setEditorText(const QString &text) {
-    editor->setCurrentCharFormat(QTextCharFormat());
-    editor->setPlainText(text);
+    editorText->setText(text);
 }
 
 // Where the walk over every entry leaves the record set.
@@ -214,7 +215,7 @@ void JournalPanel::saveEntry() {
                                         QStringLiteral("save")))
         return;
     // Only a row that really is new may receive the key and the text.
-    skipFailure(m_records->append(JournalEntry{key, editor->toPlainText()}.toRow()),
+    skipFailure(m_records->append(JournalEntry{key, editorText->text()}.toRow()),
                 "saving an entry");
     reloadList();
 }

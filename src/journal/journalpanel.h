@@ -14,6 +14,7 @@ class QModelIndex;
 class QTextEdit;
 class QWidget;
 class RecordSet;
+class TextWindow;
 
 // The journal page: a calendar frame (calendar, entry list, About and
 // Options) and an editor frame (editor, save and delete, formatting tools).
@@ -29,6 +30,7 @@ public:
     QListView *entryList;
     EntryListModel *entries;
     QTextEdit *editor;
+    TextWindow *editorText; // what the editor shows and what a save stores
 
     LabelButton *fontButton;
     LabelButton *growFontButton;

@@ -10,6 +10,7 @@
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
+#include "widgets/textwindow.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -49,6 +50,7 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     QFont reading(QStringLiteral("宋体"));
     reading.setPointSizeF(9.75); // a fraction survives only as a real size
     readingPane->document()->setDefaultFont(reading);
+    paneText = new TextWindow(readingPane);
     placePane(0, RestingHeight);
 
     const struct {
@@ -108,7 +110,7 @@ bool NovelPanel::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void NovelPanel::openCatalogue() {
-    readingPane->clear();
+    paneText->setText(QString());
     catalogueDialog.get()->exec();
 }
 
@@ -126,8 +128,7 @@ void NovelPanel::openChapter() {
     const int n = chapterList->currentRow() + 1;
     const std::optional<QString> text = Catalogue::chapterText(novelKeyBox->text(), n);
     // Replacing the text drops every format, that of text typed next included.
-    readingPane->setCurrentCharFormat(QTextCharFormat());
-    readingPane->setPlainText(text.value_or(QString()));
+    paneText->setText(text.value_or(QString()));
 }
 
 void NovelPanel::importNovel(const QString &key) {

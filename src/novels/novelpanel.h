@@ -13,6 +13,7 @@ class QListWidget;
 class QTextEdit;
 class QTimer;
 class QWidget;
+class TextWindow;
 
 // The novel page: the chapter list of the chosen novel and the
 // reading pane, which can scroll itself upward inside its clipping frame.
@@ -26,6 +27,7 @@ public:
     QLineEdit *novelKeyBox; // key of the open novel, never shown
     QFrame *paneClip;       // clips the pane
     QTextEdit *readingPane;
+    TextWindow *paneText;
     PictureButton *enlargeButton;
     PictureButton *restoreButton;
     PictureButton *scrollButton;

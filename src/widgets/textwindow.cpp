@@ -1,0 +1,351 @@
+#include "widgets/textwindow.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace {
+
+// Marks a block that continues the line of the block before it. Splitting a
+// block keeps the mark on its first half, so a break the user types inside a
+// marked block is a real one; joining two blocks drops the second's mark.
+class SoftBreak : public QTextBlockUserData {};
+
+bool isSoft(const QTextBlock &block) {
+    return dynamic_cast<SoftBreak *>(block.userData()) != nullptr;
+}
+
+bool isSentenceEnd(QChar c) {
+    switch (c.unicode()) {
+    case u'。':
+    case u'！':
+    case u'？':
+    case u'；':
+    case u'，':
+    case u'、':
+    case u'.':
+    case u'!':
+    case u'?':
+    case u';':
+    case u',':
+    case u' ':
+    case u'\t':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Where to cut a line that must be cut within limit characters: after a
+// punctuation mark or a space near the limit when there is one, and never
+// between the halves of a surrogate pair.
+qsizetype softCut(QStringView line, qsizetype limit) {
+    if (line.size() <= limit)
+        return line.size();
+    for (qsizetype i = limit; i > limit - limit / 8; --i)
+        if (isSentenceEnd(line[i - 1]))
+            return i;
+    return line[limit - 1].isHighSurrogate() ? limit - 1 : limit;
+}
+
+// The length of the slice at the front of text: up to a line end where one is
+// near, so what remains starts with '\n'. A '\n' at the very front is the
+// slice's own first line end.
+qsizetype frontSlice(QStringView text) {
+    const qsizetype limit = std::min(text.size(), TextWindow::Slice);
+    if (limit == text.size() && text.count(u'\n') <= TextWindow::SliceLines)
+        return limit;
+    qsizetype lastEnd = 0;
+    int lines = 0;
+    for (qsizetype i = 1; i < limit; ++i) {
+        if (text[i] != u'\n')
+            continue;
+        lastEnd = i;
+        if (++lines >= TextWindow::SliceLines)
+            return i;
+    }
+    return lastEnd > limit / 2 ? lastEnd : softCut(text, limit);
+}
+
+// Where the slice at the back of text starts: just after a line end where one
+// is near, so what remains ends with '\n'.
+qsizetype backSlice(QStringView text) {
+    const qsizetype size = text.size();
+    const qsizetype floor = std::max<qsizetype>(0, size - TextWindow::Slice);
+    if (floor == 0 && text.count(u'\n') <= TextWindow::SliceLines)
+        return 0;
+    qsizetype firstStart = size;
+    int lines = 0;
+    for (qsizetype i = size - 2; i >= floor; --i) {
+        if (text[i] != u'\n')
+            continue;
+        firstStart = i + 1;
+        if (++lines >= TextWindow::SliceLines)
+            return firstStart;
+    }
+    if (firstStart < size - TextWindow::Slice / 2)
+        return firstStart;
+    const qsizetype cut = size - TextWindow::Slice;
+    return text[cut].isLowSurrogate() ? cut - 1 : cut;
+}
+
+void markSoft(QTextCursor &c) {
+    c.block().setUserData(new SoftBreak);
+}
+
+// Inserts text at the cursor: '\n' starts a block, and a line too long to lay
+// out in one go goes in as soft-joined blocks.
+void insertLines(QTextCursor &c, QStringView text) {
+    const QTextCharFormat plain;
+    qsizetype runStart = 0;
+    qsizetype lineStart = 0;
+    auto flush = [&](qsizetype end) {
+        if (end > runStart)
+            c.insertText(text.mid(runStart, end - runStart).toString(), plain);
+    };
+    while (lineStart <= text.size()) {
+        qsizetype lineEnd = text.indexOf(u'\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = text.size();
+        if (lineEnd - lineStart > TextWindow::LongestBlock) {
+            flush(lineStart);
+            QStringView rest = text.mid(lineStart, lineEnd - lineStart);
+            for (bool first = true; !rest.isEmpty(); first = false) {
+                if (!first) {
+                    c.insertBlock();
+                    markSoft(c);
+                }
+                const qsizetype piece = softCut(rest, TextWindow::LongestBlock);
+                c.insertText(rest.left(piece).toString(), plain);
+                rest = rest.mid(piece);
+            }
+            if (lineEnd < text.size())
+                c.insertBlock();
+            runStart = lineEnd + 1;
+        }
+        lineStart = lineEnd + 1;
+    }
+    flush(text.size());
+}
+
+bool hasLongLine(QStringView text) {
+    qsizetype start = 0;
+    for (qsizetype end; (end = text.indexOf(u'\n', start)) >= 0; start = end + 1)
+        if (end - start > TextWindow::LongestBlock)
+            return true;
+    return text.size() - start > TextWindow::LongestBlock;
+}
+
+// The text of the blocks from first up to (not including) end, joined as the
+// user wrote it.
+QString blockText(QTextBlock block, const QTextBlock &end) {
+    QString out;
+    for (bool first = true; block.isValid() && block != end; block = block.next(), first = false) {
+        if (!first && !isSoft(block))
+            out += u'\n';
+        out += block.text();
+    }
+    return out;
+}
+
+// Edits the document without leaving steps in the user's undo history.
+template <typename F> void quietly(QTextDocument *doc, F edit) {
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    edit();
+    doc->setUndoRedoEnabled(undo);
+}
+
+} // namespace
+
+TextWindow::TextWindow(QTextEdit *editor) : QObject(editor), m_editor(editor) {
+    m_steps.setInterval(0);
+    connect(&m_steps, &QTimer::timeout, this, &TextWindow::step);
+    auto follow = [this] {
+        if (!holdsEverything())
+            m_steps.start();
+    };
+    QScrollBar *bar = editor->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, follow);
+    connect(bar, &QScrollBar::rangeChanged, this, follow);
+}
+
+void TextWindow::setText(QString text) {
+    m_steps.stop();
+    if (text.contains(u'\r')) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(u'\r', u'\n');
+    }
+    m_before.clear();
+    const qsizetype first = frontSlice(text);
+    QStringView head = QStringView(text).left(first);
+    m_editor->setCurrentCharFormat(QTextCharFormat());
+    if (!hasLongLine(head)) {
+        m_editor->setPlainText(head.toString());
+    } else {
+        m_editor->setPlainText(QString());
+        QTextDocument *doc = m_editor->document();
+        quietly(doc, [&] {
+            QTextCursor c(doc);
+            insertLines(c, head);
+        });
+        m_editor->moveCursor(QTextCursor::Start);
+    }
+    if (first < text.size()) {
+        m_after = std::move(text);
+        m_afterAt = first;
+        m_steps.start();
+    } else {
+        m_after.clear();
+        m_afterAt = 0;
+    }
+}
+
+QString TextWindow::text() const {
+    const QTextDocument *doc = m_editor->document();
+    return m_before + blockText(doc->begin(), doc->end()) + afterText();
+}
+
+QStringView TextWindow::afterText() const {
+    return QStringView(m_after).mid(m_afterAt);
+}
+
+void TextWindow::step() {
+    if (!afterText().isEmpty() && (!full(1) || (nearBottom() && !full(2)))) {
+        appendSlice();
+        if (full(1))
+            dropTop();
+    } else if (!m_before.isEmpty() && nearTop() && !full(2)) {
+        prependSlice();
+        if (full(1))
+            dropBottom();
+    } else {
+        m_steps.stop();
+    }
+}
+
+int TextWindow::viewHeight() const {
+    return std::max(1, m_editor->viewport()->height());
+}
+
+bool TextWindow::nearBottom() const {
+    const QScrollBar *bar = m_editor->verticalScrollBar();
+    return bar->value() >= bar->maximum() - 2 * viewHeight();
+}
+
+bool TextWindow::nearTop() const {
+    return m_editor->verticalScrollBar()->value() <= 2 * viewHeight();
+}
+
+bool TextWindow::full(int times) const {
+    const QTextDocument *doc = m_editor->document();
+    return doc->characterCount() > times * WindowChars || doc->blockCount() > times * WindowBlocks;
+}
+
+qreal TextWindow::top(const QTextBlock &block) const {
+    return m_editor->document()->documentLayout()->blockBoundingRect(block).top();
+}
+
+void TextWindow::appendSlice() {
+    const QStringView rest = afterText();
+    const qsizetype size = frontSlice(rest);
+    const QStringView slice = rest.left(size);
+    QTextDocument *doc = m_editor->document();
+    quietly(doc, [&] {
+        QTextCursor c(doc);
+        c.movePosition(QTextCursor::End);
+        c.insertBlock();
+        if (slice.startsWith(u'\n'))
+            insertLines(c, slice.mid(1));
+        else {
+            markSoft(c);
+            insertLines(c, slice);
+        }
+    });
+    m_afterAt += size;
+    if (m_afterAt == m_after.size()) {
+        m_after.clear();
+        m_afterAt = 0;
+    }
+}
+
+void TextWindow::prependSlice() {
+    const qsizetype start = backSlice(m_before);
+    QStringView slice = QStringView(m_before).mid(start);
+    const bool hardJoin = slice.endsWith(u'\n');
+    if (hardJoin)
+        slice.chop(1);
+    QTextDocument *doc = m_editor->document();
+    const qreal oldTop = top(doc->begin());
+    qreal grown = 0;
+    quietly(doc, [&] {
+        QTextCursor c(doc);
+        insertLines(c, slice);
+        c.insertBlock();
+        if (!hardJoin)
+            markSoft(c);
+        grown = top(c.block()) - oldTop;
+    });
+    m_before.truncate(start);
+    QScrollBar *bar = m_editor->verticalScrollBar();
+    const int value = bar->value() + qRound(grown);
+    bar->setMaximum(std::max(bar->maximum(), value));
+    bar->setValue(value);
+}
+
+// Moves a slice of blocks from the top of the document into the text above
+// it, when they are well above what the user sees.
+void TextWindow::dropTop() {
+    QTextDocument *doc = m_editor->document();
+    QTextBlock keep = doc->begin();
+    int blocks = 0;
+    while (keep.isValid() && keep.position() < Slice && blocks < SliceLines) {
+        keep = keep.next();
+        ++blocks;
+    }
+    const QScrollBar *bar = m_editor->verticalScrollBar();
+    if (!keep.isValid() || top(keep) - top(doc->begin()) > bar->value() - 3 * viewHeight())
+        return;
+    const qreal removedHeight = top(keep) - top(doc->begin());
+    m_before += blockText(doc->begin(), keep);
+    if (!isSoft(keep))
+        m_before += u'\n';
+    quietly(doc, [&] {
+        QTextCursor c(doc);
+        c.setPosition(keep.position(), QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        doc->begin().setUserData(nullptr); // its join now lies in the text above
+    });
+    QScrollBar *scroll = m_editor->verticalScrollBar();
+    scroll->setValue(scroll->value() - qRound(removedHeight));
+}
+
+// Moves a slice of blocks from the bottom of the document into the text below
+// it, when they are well below what the user sees.
+void TextWindow::dropBottom() {
+    QTextDocument *doc = m_editor->document();
+    QTextBlock from = doc->lastBlock();
+    int blocks = 0;
+    const int end = doc->characterCount();
+    while (from.isValid() && from != doc->begin() && end - from.position() < Slice &&
+           blocks < SliceLines) {
+        from = from.previous();
+        ++blocks;
+    }
+    const QScrollBar *bar = m_editor->verticalScrollBar();
+    if (from == doc->begin() || top(from) < bar->value() + 4 * viewHeight())
+        return;
+    QString removed = (isSoft(from) ? QString() : QStringLiteral("\n")) +
+                      blockText(from, doc->end()) + afterText();
+    quietly(doc, [&] {
+        QTextCursor c(doc);
+        c.setPosition(from.position() - 1);
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    });
+    m_after = std::move(removed);
+    m_afterAt = 0;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QTextBlock;
+class QTextEdit;
+
+// Puts a text of any length into an editor without holding up the interface.
+//
+// A text editor lays out a block in one go and cannot lay out more than some
+// eight million pixels of height at all, so a chapter of tens of megabytes or
+// an entry of millions of characters on one line would freeze the window. Here
+// the first screen is shown at once and the rest follows in slices between
+// events; the editor's document only ever holds a window of the text, which
+// slides as the user scrolls; and a line too long to lay out quickly is shown
+// as several blocks joined by soft breaks, which text() leaves out again.
+class TextWindow : public QObject {
+    Q_OBJECT
+public:
+    explicit TextWindow(QTextEdit *editor);
+
+    // Shows text from its top. Line ends of any kind become '\n'.
+    void setText(QString text);
+    // The whole text as the user has it now: soft breaks joined, line ends '\n'.
+    QString text() const;
+    // Whether all of the text is in the editor's document.
+    bool holdsEverything() const { return m_before.isEmpty() && afterText().isEmpty(); }
+
+    // A line longer than this is shown in blocks of at most this size.
+    static constexpr qsizetype LongestBlock = 8192;
+    // What goes into or out of the document in one step.
+    static constexpr qsizetype Slice = 32768;
+    static constexpr int SliceLines = 2000;
+    // What the document holds once the text is fed; scrolling may take it to
+    // twice this while what is on screen still needs it.
+    static constexpr qsizetype WindowChars = 10 * Slice;
+    static constexpr int WindowBlocks = 30000;
+
+private:
+    void step();
+    QStringView afterText() const;
+    int viewHeight() const;
+    qreal top(const QTextBlock &block) const;
+    bool nearBottom() const;
+    bool nearTop() const;
+    bool full(int times) const;
+    void appendSlice();
+    void prependSlice();
+    void dropTop();
+    void dropBottom();
+
+    QTextEdit *m_editor;
+    QString m_before; // text above the document's first block, ending in '\n' unless that block
+                      // continues it
+    QString m_after;  // from m_afterAt: text below the last block, starting with '\n' unless that
+                      // block continues into it
+    qsizetype m_afterAt = 0;
+    QTimer m_steps;
+};

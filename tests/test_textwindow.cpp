@@ -1,0 +1,136 @@
+#include "widgets/textwindow.h"
+
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace {
+
+QString lines(int count, const QString &stem) {
+    QString out;
+    for (int i = 0; i < count; ++i)
+        out += stem + QString::number(i) + u'\n';
+    return out;
+}
+
+qsizetype longestBlock(const QTextDocument *doc) {
+    qsizetype longest = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        longest = std::max<qsizetype>(longest, b.length() - 1);
+    return longest;
+}
+
+// Lets the slices in and the window slide until the document settles.
+void settle(QTextEdit *editor) {
+    for (int quiet = 0, last = -1; quiet < 3; QTest::qWait(5)) {
+        const int now = editor->document()->characterCount();
+        quiet = now == last ? quiet + 1 : 0;
+        last = now;
+    }
+}
+
+} // namespace
+
+// Texts of any length in an editor: whole when read back, light in the document.
+class TestTextWindow : public QObject {
+    Q_OBJECT
+    QTextEdit *editor = nullptr;
+    TextWindow *window = nullptr;
+
+private Q_SLOTS:
+    void init() {
+        editor = new QTextEdit;
+        editor->resize(400, 300);
+        editor->show();
+        window = new TextWindow(editor);
+    }
+    void cleanup() { delete editor; }
+
+    // What goes in comes back as it was, however it is cut for showing:
+    // surrogate pairs on every cut, lines of millions of characters, line
+    // ends of every kind.
+    void textsComeBackWhole_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const QString pair = QString::fromUtf8("𠀀");
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("short") << "今天\n\n下雨 " + pair << "今天\n\n下雨 " + pair;
+        QTest::newRow("line ends") << "a\r\nb\rc\n"
+                                   << "a\nb\nc\n";
+        QTest::newRow("no-break space kept") << "a\u00a0b"
+                                             << "a\u00a0b";
+        QTest::newRow("one long line of pairs") << pair.repeated(300000) << pair.repeated(300000);
+        const QString mixed = lines(5000, "第") + QString(100000, u'字') + u'\n' + lines(50, "x");
+        QTest::newRow("many lines and a long one") << mixed << mixed;
+        const QString blank(200000, u'\n');
+        QTest::newRow("blank lines") << blank << blank;
+    }
+    void textsComeBackWhole() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        window->setText(text);
+        QCOMPARE(window->text(), expected); // at once, while slices still go in
+        settle(editor);
+        QCOMPARE(window->text(), expected);
+        const QTextDocument *doc = editor->document();
+        QVERIFY(longestBlock(doc) <= TextWindow::LongestBlock);
+        QVERIFY(doc->characterCount() <= 2 * TextWindow::WindowChars);
+        QVERIFY(doc->blockCount() <= 2 * TextWindow::WindowBlocks);
+        QVERIFY(!doc->isUndoAvailable()); // feeding is not the user's to undo
+    }
+
+    // A break typed inside a cut line is a real line end; the cut itself
+    // never becomes one.
+    void cutsAreNotLineEnds() {
+        const QString line = QString(20000, u'天');
+        window->setText(line);
+        QTextDocument *doc = editor->document();
+        QVERIFY(doc->blockCount() >= 3);
+        QTextCursor c(doc->begin().next()); // the start of the first continuation
+        c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 10);
+        editor->setTextCursor(c);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, "x");
+        const qsizetype at = doc->begin().length() - 1 + 10;
+        QCOMPARE(window->text(), line.left(at) + "\nx" + line.mid(at));
+        // Backspace at a continuation's start joins what was never apart.
+        editor->setTextCursor(QTextCursor(doc->lastBlock()));
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QCOMPARE(window->text(), line.left(at) + "\nx" + line.mid(at));
+        editor->undo();
+        QCOMPARE(window->text().count(u'\n'), 2); // an undone join comes back as a break
+    }
+
+    // A text too long for one document slides past as the user scrolls, and
+    // what the user changed stays in the text when it has slid out.
+    void theWindowSlidesAndKeepsEdits() {
+        const QString text = lines(200000, "行");
+        window->setText(text);
+        settle(editor);
+        QTextDocument *doc = editor->document();
+        QVERIFY(!window->holdsEverything());
+        QTextCursor(doc).insertText("改");
+        QScrollBar *bar = editor->verticalScrollBar();
+        while (doc->lastBlock().previous().text() != "行199999" || bar->value() < bar->maximum()) {
+            bar->setValue(bar->maximum());
+            QTest::qWait(1);
+            QVERIFY(doc->characterCount() <= 2 * TextWindow::WindowChars);
+        }
+        QVERIFY(!doc->toPlainText().contains("改"));
+        QCOMPARE(window->text(), "改" + text);
+        for (int i = 0; i < 100000 && !doc->begin().text().startsWith("改"); ++i) {
+            bar->setValue(0);
+            QTest::qWait(1);
+        }
+        QCOMPARE(doc->begin().text(), QString("改行0"));
+        QCOMPARE(window->text(), "改" + text);
+        window->setText("新");
+        settle(editor);
+        QCOMPARE(doc->toPlainText(), QString("新")); // nothing old slides back in
+    }
+};
+
+QTEST_MAIN(TestTextWindow)
+#include "test_textwindow.moc"
