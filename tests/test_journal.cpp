@@ -5,11 +5,11 @@
 #include "journal/entrylistmodel.h"
 #include "journal/findjournalwindow.h"
 #include "journal/journalpanel.h"
-#include "widgets/textwindow.h"
 #include "modal.h"
 #include "widgets/labelbutton.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
+#include "widgets/textwindow.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
