@@ -1,22 +1,113 @@
-// Times loading 2 MB and 6 MB GBK chapters into the reading pane, as a chapter click does.
+// Times a chapter click and a day click on very long texts, through the reading
+// pane and an editor like the journal's: first screen, then the longest the
+// event loop waits (the click included) while the rest goes in and while the
+// user scrolls to the end.
 // Uses the real novels beside the project when present, generated text otherwise.
 // Usage: chapter_bench [runs]
 
-#include "core/chapterfile.h"
+#include "core/apppaths.h"
+#include "core/catalogue.h"
+#include "novels/novelpanel.h"
+#include "widgets/textwindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
+namespace {
+
+// The longest wait of the event loop while work runs, seen by a 1 ms timer.
+struct StallWatch {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    double worst = 0;
+    QTimer tick;
+    StallWatch() {
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [this] { note(); });
+        clock.start();
+        tick.start();
+    }
+    void note() {
+        const qint64 now = clock.nsecsElapsed();
+        worst = std::max(worst, double(now - last) / 1e6);
+        last = now;
+    }
+};
+
+// Runs the event loop until the document has stopped changing for 50 ms.
+void settle(QTextEdit *pane) {
+    QElapsedTimer quiet;
+    quiet.start();
+    int last = -1;
+    while (quiet.elapsed() < 50) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const int now = pane->document()->characterCount();
+        if (now != last)
+            quiet.restart();
+        last = now;
+    }
+}
+
+struct Times {
+    std::vector<double> first, feed, scroll;
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+double most(const std::vector<double> &v) {
+    return *std::max_element(v.begin(), v.end());
+}
+
+void measure(const char *what, int runs, QTextEdit *pane, TextWindow *window,
+             const std::function<void()> &click) {
+    Times t;
+    for (int i = 0; i < runs; ++i) {
+        window->setText(QString());
+        settle(pane);
+        StallWatch feeding;
+        QElapsedTimer clock;
+        clock.start();
+        click();
+        // The first screen: text in the document, painted.
+        while (pane->document()->isEmpty())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QCoreApplication::processEvents();
+        t.first.push_back(double(clock.nsecsElapsed()) / 1e6);
+        settle(pane);
+        t.feed.push_back(feeding.worst);
+        StallWatch watch;
+        QScrollBar *bar = pane->verticalScrollBar();
+        for (int step = 0; step < 40; ++step) { // the user drags to the end, and again
+            bar->setValue(bar->maximum());
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        t.scroll.push_back(watch.worst);
+    }
+    std::printf("%-44s first screen %6.1f ms (max %6.1f) | longest wait: feeding %5.1f ms "
+                "(max %5.1f), scrolling %5.1f ms (max %5.1f)\n",
+                what, median(t.first), most(t.first), median(t.feed), most(t.feed),
+                median(t.scroll), most(t.scroll));
+}
+
+} // namespace
+
 int main(int argc, char *argv[]) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
 
@@ -29,7 +120,7 @@ int main(int argc, char *argv[]) {
                 real += f.readAll();
         }
     }
-    const char *source = real.isEmpty() ? "generated text" : "real chapters";
+    const char *source = real.isEmpty() ? "generated" : "real";
     if (real.isEmpty()) {
         QString text;
         while (text.size() < 1024 * 1024)
@@ -37,35 +128,50 @@ int main(int argc, char *argv[]) {
                 QStringLiteral("　　话说天下大势，分久必合，合久必分。周末七国分争，并入于秦。\n");
         real = QStringEncoder("GB18030").encode(text);
     }
-    QTemporaryDir dir;
-    QTextEdit pane;
-    pane.resize(409, 305);
-    pane.show();
-    for (const int megabytes : {2, 6}) {
+
+    // The reading pane as a chapter click fills it, from the user's own folder.
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    QCoreApplication::setApplicationName(QStringLiteral("quillary"));
+    QWidget shell;
+    QTimer scrollTimer;
+    NovelPanel reader(&shell, &scrollTimer);
+    shell.resize(640, 480);
+    shell.show();
+    const Catalogue::Novel novel = Catalogue::novels().first();
+    const QString folder = AppPaths::userChapterFolder(novel.folder);
+    QDir().mkpath(folder);
+    reader.chooseNovel(novel.key);
+    for (const int megabytes : {2, 6, 60}) {
         QByteArray gbk;
         while (gbk.size() < megabytes * 1024 * 1024)
             gbk += real;
         gbk.truncate(megabytes * 1024 * 1024);
-        const QString path = dir.filePath(QStringLiteral("chapter%1").arg(megabytes));
-        QFile out(path);
+        QFile out(folder + QStringLiteral("/1"));
         out.open(QIODevice::WriteOnly);
         out.write(gbk);
         out.close();
-
-        std::vector<double> ms;
-        for (int i = 0; i < runs; ++i) {
-            pane.clear();
-            QCoreApplication::processEvents();
-            QElapsedTimer t;
-            t.start();
-            pane.setPlainText(ChapterFile::read(path).value_or(QString()));
-            QCoreApplication::processEvents(); // the first text painted
-            ms.push_back(double(t.nsecsElapsed()) / 1e6);
-        }
-        std::sort(ms.begin(), ms.end());
-        std::printf("%d MB GBK chapter (%s), read + decode + first text: median %.1f ms, "
-                    "max %.1f ms (%d runs)\n",
-                    megabytes, source, ms[ms.size() / 2], ms.back(), runs);
+        const QByteArray what = QStringLiteral("%1 MB GBK chapter (%2 text)")
+                                    .arg(megabytes)
+                                    .arg(QLatin1String(source))
+                                    .toUtf8();
+        measure(what.constData(), megabytes > 6 ? std::max(1, runs / 5) : runs, reader.readingPane,
+                reader.paneText, [&] {
+                    reader.chapterList->setCurrentRow(0);
+                    reader.openChapter();
+                });
+    }
+    // The journal editor, at its size, given an entry written elsewhere.
+    QTextEdit editor;
+    editor.resize(438, 426);
+    editor.show();
+    TextWindow editorText(&editor);
+    for (const int millions : {1, 20}) {
+        const QString line(millions * 1000000, u'天');
+        const QByteArray what =
+            QStringLiteral("%1,000,000 characters on one line").arg(millions).toUtf8();
+        measure(what.constData(), millions > 1 ? std::max(1, runs / 5) : runs, &editor, &editorText,
+                [&] { editorText.setText(line); });
     }
     return 0;
 }

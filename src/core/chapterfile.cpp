@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace ChapterFile {
 
@@ -46,32 +47,25 @@ bool isUtf8(const QByteArray &bytes) {
     }
     return true;
 }
-} // namespace
-
-QString decode(const QByteArray &bytes) {
-    static const QByteArray bom("\xEF\xBB\xBF");
-    if (bytes.startsWith(bom)) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        return utf8.decode(QByteArrayView(bytes).sliced(3));
+// The decoder for these bytes, chosen from all of them, and how many leading
+// bytes it skips.
+QStringDecoder decoderFor(const QByteArray &bytes, qsizetype &skip) {
+    skip = 0;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        skip = 3;
+        return QStringDecoder(QStringDecoder::Utf8);
     }
-    bool multiByte = false;
-    for (char c : bytes)
-        if (uchar(c) >= 0x80) {
-            multiByte = true;
-            break;
-        }
-    if (!multiByte)
-        return QString::fromLatin1(bytes); // plain ASCII reads the same either way
+    const bool ascii =
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+    if (ascii)
+        return QStringDecoder(QStringDecoder::Latin1); // plain ASCII reads the same either way
     if (isUtf8(bytes))
-        return QString::fromUtf8(bytes);
+        return QStringDecoder(QStringDecoder::Utf8);
     QStringDecoder gb("GB18030");
-    if (gb.isValid())
-        return gb.decode(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    return utf8.decode(bytes);
+    return gb.isValid() ? std::move(gb) : QStringDecoder(QStringDecoder::Utf8);
 }
 
-std::optional<QString> read(const QString &path) {
+std::optional<QByteArray> readBytes(const QString &path) {
     if (path.isEmpty())
         return std::nullopt;
     const QFileInfo info(path);
@@ -80,13 +74,47 @@ std::optional<QString> read(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray bytes = file.read(MaxBytes + 1);
+    QByteArray bytes = file.read(MaxBytes + 1);
     if (bytes.size() > MaxBytes || file.error() != QFileDevice::NoError)
         return std::nullopt;
     if (bytes.contains('\0'))
         return std::nullopt; // not text
+    return bytes;
+}
 
-    return decode(bytes);
+} // namespace
+
+QString decode(const QByteArray &bytes) {
+    qsizetype skip;
+    QStringDecoder decoder = decoderFor(bytes, skip);
+    return decoder.decode(QByteArrayView(bytes).sliced(skip));
+}
+
+std::optional<QString> read(const QString &path) {
+    const std::optional<QByteArray> bytes = readBytes(path);
+    if (!bytes)
+        return std::nullopt;
+    return decode(*bytes);
+}
+
+bool readInParts(const QString &path, qsizetype headBytes,
+                 const std::function<void(QString)> &deliver) {
+    const std::optional<QByteArray> bytes = readBytes(path);
+    if (!bytes)
+        return false;
+    // A line feed byte is never part of a GBK or UTF-8 character, and cutting
+    // after one keeps a CR LF pair together.
+    const qsizetype cut = bytes->indexOf('\n', headBytes);
+    if (cut < 0 || cut + 1 == bytes->size()) {
+        deliver(decode(*bytes));
+        return true;
+    }
+    qsizetype skip;
+    QStringDecoder decoder = decoderFor(*bytes, skip);
+    const QByteArrayView all(*bytes);
+    deliver(decoder.decode(all.sliced(skip, cut + 1 - skip)));
+    deliver(decoder.decode(all.sliced(cut + 1)));
+    return true;
 }
 
 } // namespace ChapterFile

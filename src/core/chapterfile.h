@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Chapter files are plain text in GBK, or in UTF-8 as Linux users keep them.
@@ -17,5 +18,16 @@ QString decode(const QByteArray &bytes);
 
 // The whole chapter, or nothing when the file cannot be read as one.
 std::optional<QString> read(const QString &path);
+
+// Files beyond this take long enough to read that the reader shows them as
+// they come rather than waiting for them.
+constexpr qint64 ReadWhileWaitingBytes = 1024 * 1024;
+
+// The chapter as read() gives it, in two parts for a reader that shows the
+// first before the second is decoded: the text up to the first line end past
+// headBytes, then the rest (or all of it at once when it is short). False
+// when the file cannot be read as a chapter.
+bool readInParts(const QString &path, qsizetype headBytes,
+                 const std::function<void(QString)> &deliver);
 
 } // namespace ChapterFile

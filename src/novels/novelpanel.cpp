@@ -13,11 +13,14 @@
 #include "widgets/textwindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPromise>
 #include <QTextEdit>
+#include <QThreadPool>
 #include <QTimer>
 
 NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
@@ -75,6 +78,8 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     scrollTimer->stop();
     connect(scrollTimer, &QTimer::timeout, this, &NovelPanel::scrollStep);
     connect(chapterList, &QListWidget::itemClicked, this, &NovelPanel::openChapter);
+    connect(&m_reading, &QFutureWatcher<QString>::resultReadyAt, this,
+            &NovelPanel::showChapterPart);
     chapterList->installEventFilter(this);
     connect(enlargeButton, &PictureButton::clicked, this, &NovelPanel::enlargeText);
     connect(restoreButton, &PictureButton::clicked, this, &NovelPanel::restoreText);
@@ -110,6 +115,8 @@ bool NovelPanel::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void NovelPanel::openCatalogue() {
+    m_reading.cancel();
+    m_reading.setFuture(QFuture<QString>());
     paneText->setText(QString());
     catalogueDialog.get()->exec();
 }
@@ -126,9 +133,32 @@ void NovelPanel::chooseNovel(const QString &key) {
 void NovelPanel::openChapter() {
     placePane(0, RestingHeight); // a chapter always starts at its top
     const int n = chapterList->currentRow() + 1;
-    const std::optional<QString> text = Catalogue::chapterText(novelKeyBox->text(), n);
+    m_reading.cancel(); // a chapter still being read is not wanted any more
+    m_reading.setFuture(QFuture<QString>());
     // Replacing the text drops every format, that of text typed next included.
-    paneText->setText(text.value_or(QString()));
+    const QString path = Catalogue::chapterPath(novelKeyBox->text(), n);
+    if (QFileInfo(path).size() <= ChapterFile::ReadWhileWaitingBytes) {
+        paneText->setText(Catalogue::chapterText(novelKeyBox->text(), n).value_or(QString()));
+        return;
+    }
+    paneText->setText(QString());
+    auto promise = std::make_shared<QPromise<QString>>();
+    m_reading.setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, path] {
+        ChapterFile::readInParts(path, HeadBytes, [&](QString part) {
+            if (!promise->isCanceled())
+                promise->addResult(std::move(part));
+        });
+        promise->finish();
+    });
+}
+
+void NovelPanel::showChapterPart(int part) {
+    if (part == 0)
+        paneText->setText(m_reading.resultAt(0));
+    else
+        paneText->appendText(m_reading.resultAt(part));
 }
 
 void NovelPanel::importNovel(const QString &key) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QObject>
 
 #include "widgets/windowholder.h"
@@ -63,6 +64,11 @@ protected:
 
 private:
     void placePane(float top, float height);
+    void showChapterPart(int part);
+
+    // A long chapter is read on a worker; what it has read so far shows at once.
+    static constexpr qsizetype HeadBytes = 64 * 1024;
+    QFutureWatcher<QString> m_reading;
     void placeTwips(QWidget *w, float left, float top, float width, float height);
 
     float m_top = 0;

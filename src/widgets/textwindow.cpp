@@ -173,12 +173,18 @@ TextWindow::TextWindow(QTextEdit *editor) : QObject(editor), m_editor(editor) {
     connect(bar, &QScrollBar::rangeChanged, this, follow);
 }
 
-void TextWindow::setText(QString text) {
-    m_steps.stop();
+namespace {
+void unifyLineEnds(QString &text) {
     if (text.contains(u'\r')) {
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         text.replace(u'\r', u'\n');
     }
+}
+} // namespace
+
+void TextWindow::setText(QString text) {
+    m_steps.stop();
+    unifyLineEnds(text);
     m_before.clear();
     const qsizetype first = frontSlice(text);
     QStringView head = QStringView(text).left(first);
@@ -202,6 +208,19 @@ void TextWindow::setText(QString text) {
         m_after.clear();
         m_afterAt = 0;
     }
+}
+
+void TextWindow::appendText(QString more) {
+    unifyLineEnds(more);
+    if (more.isEmpty())
+        return;
+    if (afterText().isEmpty()) {
+        m_after = std::move(more);
+        m_afterAt = 0;
+    } else {
+        m_after += more;
+    }
+    m_steps.start();
 }
 
 QString TextWindow::text() const {
@@ -257,11 +276,14 @@ void TextWindow::appendSlice() {
     quietly(doc, [&] {
         QTextCursor c(doc);
         c.movePosition(QTextCursor::End);
-        c.insertBlock();
-        if (slice.startsWith(u'\n'))
+        if (slice.startsWith(u'\n')) {
+            c.insertBlock();
             insertLines(c, slice.mid(1));
-        else {
-            markSoft(c);
+        } else {
+            if (!c.block().text().isEmpty()) {
+                c.insertBlock();
+                markSoft(c);
+            }
             insertLines(c, slice);
         }
     });

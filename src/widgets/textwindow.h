@@ -23,6 +23,8 @@ public:
 
     // Shows text from its top. Line ends of any kind become '\n'.
     void setText(QString text);
+    // Adds text that was not at hand when setText() was called.
+    void appendText(QString more);
     // The whole text as the user has it now: soft breaks joined, line ends '\n'.
     QString text() const;
     // Whether all of the text is in the editor's document.
