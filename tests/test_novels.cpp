@@ -10,6 +10,7 @@
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
+#include "widgets/textwindow.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -223,6 +224,38 @@ private Q_SLOTS:
         clickChapter(1);
         QVERIFY(n->readingPane->toPlainText().contains(own + "/2"));
         QVERIFY(!n->readingPane->toPlainText().contains(Catalogue::NoticeFolderToken));
+        QDir(own).removeRecursively();
+    }
+
+    // A long chapter is read on a worker: its first part shows before the
+    // rest, the parts join as the file reads (a CR LF on the seam, a
+    // character split by it), and a chapter clicked meanwhile wins.
+    void longChaptersShowAsTheyRead() {
+        const QString own = AppPaths::userChapterFolder("xyj");
+        QVERIFY(QDir().mkpath(own));
+        QString text;
+        for (int i = 0; text.size() < 900000; ++i)
+            text += QString("第%1段，话说天下大势。\r\n").arg(i);
+        const QByteArray gbk = QStringEncoder("GB18030").encode(text);
+        QVERIFY(gbk.size() > ChapterFile::ReadWhileWaitingBytes);
+        for (const QString name : {"1", "2"}) {
+            QFile f(own + "/" + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(name == "1" ? gbk : gbk + QByteArray("\xb5\xda\xb6\xfe"));
+        }
+        const QString expected = QString(text).replace("\r\n", "\n");
+        for (const qsizetype head : {qsizetype(5), qsizetype(65536), gbk.size() - 2}) {
+            QStringList parts;
+            QVERIFY(
+                ChapterFile::readInParts(own + "/1", head, [&](const QString &p) { parts << p; }));
+            QCOMPARE(parts.join(QString()), ChapterFile::read(own + "/1").value());
+        }
+        n->chooseNovel("xyj");
+        clickChapter(0);
+        clickChapter(1); // before the first has been read
+        QTRY_VERIFY(n->paneText->text().size() > expected.size());
+        QTest::qWait(50);
+        QCOMPARE(n->paneText->text(), expected + "第二");
         QDir(own).removeRecursively();
     }
 
