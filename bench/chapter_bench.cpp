@@ -5,17 +5,24 @@
 // Uses the real novels beside the project when present, generated text otherwise.
 // Usage: chapter_bench [runs]
 
+#include "app/mainwindow.h"
 #include "core/apppaths.h"
 #include "core/catalogue.h"
+#include "core/store.h"
+#include "journal/journalpanel.h"
+#include "music/backgroundmusic.h"
 #include "novels/novelpanel.h"
+#include "silentplayer.h"
 #include "widgets/textwindow.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSqlQuery>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -161,17 +168,32 @@ int main(int argc, char *argv[]) {
                     reader.openChapter();
                 });
     }
-    // The journal editor, at its size, given an entry written elsewhere.
-    QTextEdit editor;
-    editor.resize(438, 426);
-    editor.show();
-    TextWindow editorText(&editor);
+    // A day click in the journal on an entry written elsewhere as one line.
+    BackgroundMusic::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
+    Store store;
+    store.open(home.filePath(QStringLiteral("work.db")));
+    QSqlQuery insert(store.database());
+    insert.prepare(QStringLiteral("INSERT INTO diary VALUES (?, ?)"));
     for (const int millions : {1, 20}) {
-        const QString line(millions * 1000000, u'天');
+        insert.bindValue(0, QStringLiteral("2024010%1").arg(millions == 1 ? 1 : 2));
+        insert.bindValue(1, QString(millions * 1000000, u'天'));
+        insert.exec();
+    }
+    MainWindow diary(&store);
+    diary.show();
+    JournalPanel *j = diary.journal;
+    QCoreApplication::processEvents();
+    for (const int millions : {1, 20}) {
         const QByteArray what =
-            QStringLiteral("%1,000,000 characters on one line").arg(millions).toUtf8();
-        measure(what.constData(), millions > 1 ? std::max(1, runs / 5) : runs, &editor, &editorText,
-                [&] { editorText.setText(line); });
+            QStringLiteral("day click, %1,000,000 characters on one line").arg(millions).toUtf8();
+        measure(
+            what.constData(), millions > 1 ? std::max(1, runs / 5) : runs, j->editor, j->editorText,
+            [&] {
+                for (const QDate day : {QDate(2024, 1, 9), QDate(2024, 1, millions == 1 ? 1 : 2)}) {
+                    j->calendar->setSelectedDate(day); // first a day without an entry
+                    Q_EMIT j->calendar->clicked(day);
+                }
+            });
     }
     return 0;
 }

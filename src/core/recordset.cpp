@@ -43,7 +43,7 @@ Result RecordSet::failed(const QSqlQuery &query, const char *doing) const {
 Result RecordSet::open() {
     m_open = false;
     m_keys.clear();
-    m_row.clear();
+    forgetStoredRow();
     m_pending.clear();
     m_state = State::Bof;
     m_pos = -1;
@@ -65,7 +65,7 @@ Result RecordSet::open() {
     if (!m_keys.empty()) {
         m_pos = 0;
         m_state = State::Row;
-        loadCurrent();
+        forgetStoredRow();
     }
     return {};
 }
@@ -92,24 +92,29 @@ void RecordSet::setState(State s, qsizetype pos) {
     m_state = s;
     m_pos = pos;
     m_pending.clear();
-    m_row.clear();
-    if (s == State::Row)
-        loadCurrent();
+    forgetStoredRow();
     Q_EMIT currentChanged();
 }
 
-bool RecordSet::loadCurrent() {
-    m_row.clear();
+const QHash<QString, QVariant> &RecordSet::storedRow() const {
+    if (m_rowRead || m_state != State::Row)
+        return m_row;
+    m_rowRead = true;
     QSqlQuery q(m_store->database());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
     q.addBindValue(m_keys[m_pos]);
     if (!q.exec() || !q.next())
-        return false;
+        return m_row;
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
         m_row.insert(rec.fieldName(i), q.value(i));
-    return true;
+    return m_row;
+}
+
+void RecordSet::forgetStoredRow() {
+    m_row.clear();
+    m_rowRead = false;
 }
 
 // Writes what is pending before the cursor moves on; a row that cannot be
@@ -233,7 +238,7 @@ Result RecordSet::update() {
         m_pending.clear();
         m_state = State::Row;
         m_pos = qsizetype(m_keys.size()) - 1;
-        loadCurrent();
+        forgetStoredRow();
         Q_EMIT currentChanged(); // bound boxes now show the stored row
         return {};
     }
@@ -269,7 +274,7 @@ Result RecordSet::update() {
             Code::NoRow,
             QStringLiteral("row %1 of %2 is gone").arg(m_keys[size_t(m_pos)]).arg(m_table));
     m_pending.clear();
-    loadCurrent();
+    forgetStoredRow();
     return {};
 }
 
@@ -279,7 +284,7 @@ Result RecordSet::deleteCurrent() {
         m_state = State::Deleted;
         m_pos = qsizetype(m_keys.size());
         m_pending.clear();
-        m_row.clear();
+        forgetStoredRow();
         Q_EMIT currentChanged();
         return {};
     }
@@ -300,7 +305,7 @@ Result RecordSet::deleteCurrent() {
     m_keys.erase(m_pos);
     m_state = State::Deleted;
     m_pending.clear();
-    m_row.clear();
+    forgetStoredRow();
     Q_EMIT currentChanged();
     return {};
 }
@@ -340,7 +345,7 @@ QVariant RecordSet::field(const QString &name) const {
     const auto p = m_pending.constFind(name);
     if (p != m_pending.cend())
         return *p;
-    return m_row.value(name);
+    return storedRow().value(name);
 }
 
 Result RecordSet::setField(const QString &name, const QVariant &value) {

@@ -64,7 +64,7 @@ public:
     bool hasPending() const { return !m_pending.isEmpty(); }
     bool hasPending(const QString &name) const { return m_pending.contains(name); }
     // The current row's value as stored, pending changes aside.
-    QVariant storedValue(const QString &name) const { return m_row.value(name); }
+    QVariant storedValue(const QString &name) const { return storedRow().value(name); }
 
     // The first row in stored order whose field equals value, through an index.
     qint64 findFirst(const QString &fieldName, const QVariant &value) const;
@@ -83,7 +83,10 @@ private:
 
     Result leaveRow();
     Result failed(const QSqlQuery &query, const char *doing) const;
-    bool loadCurrent();
+    // The current row as stored, read when first asked for: moving past a
+    // row of millions of characters costs nothing.
+    const QHash<QString, QVariant> &storedRow() const;
+    void forgetStoredRow();
     void setState(State s, qsizetype pos);
     bool validField(const QString &name) const;
 
@@ -95,6 +98,7 @@ private:
     KeyList m_keys;
     qsizetype m_pos = -1;
     State m_state = State::Bof;
-    QHash<QString, QVariant> m_row;
+    mutable QHash<QString, QVariant> m_row;
+    mutable bool m_rowRead = false;
     QHash<QString, QVariant> m_pending;
 };
