@@ -421,12 +421,25 @@ private Q_SLOTS:
         for (int i = 0; i < 10240; ++i)
             big += QString(1023, QChar(0x65e5)) + '\n';
         insert("20050505", big);
+        // One line of megabytes, its characters of one to four bytes cut by
+        // every slice it is read in.
+        const QString line = "xy" + QString::fromUtf8("a天😀").repeated(300000);
+        insert("20050506", line);
         openWindow();
         QCOMPARE(j->entries->index(0).data().toString().size(), 9 + EntryListModel::ShownLength);
         QCOMPARE(j->entries->fullLine(0).size(), 9 + big.size());
         pickDay(2005, 5, 5);
-        QCOMPARE(j->editorText->text(), big);
+        QVERIFY(j->editorText->text().size() < big.size()); // the rest follows between events
+        QTRY_COMPARE(j->editorText->text(), big);
         QVERIFY(j->editor->document()->characterCount() <= 2 * TextWindow::WindowChars);
+        j->entryList->clicked(j->entries->index(1));
+        QTRY_COMPARE(j->editorText->text(), line);
+        QCOMPARE(j->calendar->selectedDate(), QDate(2005, 5, 6));
+        // Saved before the rest was read: all of it is saved.
+        pickDay(2005, 5, 6);
+        j->saveEntry();
+        QCOMPARE(rows().size(), 3);
+        QCOMPARE(rows().last(), "20050506|" + line);
     }
 
     // Texts edited outside: control characters, bytes that are no UTF-8, a

@@ -3,6 +3,8 @@
 #include "core/daykey.h"
 #include "core/records.h"
 #include "core/recordset.h"
+#include "core/store.h"
+#include "core/storedtext.h"
 #include "journal/entrylistmodel.h"
 #include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
@@ -93,6 +95,8 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     editor->setAcceptRichText(false);
     editor->setGeometry(10, 44, 438, 426);
     editorText = new TextWindow(editor);
+    m_reading.setInterval(0);
+    connect(&m_reading, &QTimer::timeout, this, &JournalPanel::readMoreText);
 
     // Tab walks the page as it reads; the editor, which keeps Tab for
     // itself, comes last.
@@ -121,6 +125,8 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     connect(underlineButton, &LabelButton::clicked, this, &JournalPanel::toggleUnderline);
     connect(colourButton, &LabelButton::clicked, this, &JournalPanel::chooseColour);
 }
+
+JournalPanel::~JournalPanel() = default;
 
 QList<LabelButton *> JournalPanel::labelButtons() const {
     return {fontButton, growFontButton, shrinkFontButton, underlineButton, colourButton,
@@ -178,7 +184,43 @@ void JournalPanel::resetEmphasis() {
 // Replacing the text drops every character format, that of the text typed
 // next included.
 void JournalPanel::setEditorText(const QString &text) {
+    m_unreadText.reset();
+    m_reading.stop();
     editorText->setText(text);
+}
+
+// An entry of megabytes (a store edited elsewhere) shows its start at once and
+// the rest as it is read between events. Shows before + the text from
+// character `from` on, and gives back the start it showed; nothing for an
+// entry short enough to read at once.
+std::optional<QString> JournalPanel::showLongText(qint64 key, const QString &before,
+                                                  qsizetype from) {
+    std::unique_ptr<StoredText> text =
+        StoredText::open(*m_records->store(), "diary", "things", key, LongTextBytes);
+    if (!text)
+        return std::nullopt;
+    const std::optional<QString> head = text->read(LongTextSlice);
+    if (!head)
+        return std::nullopt;
+    const QString start = before + *head;
+    setEditorText(start.mid(from));
+    m_unreadText = std::move(text);
+    m_reading.start();
+    return start;
+}
+
+void JournalPanel::readMoreText() {
+    if (!m_unreadText)
+        return m_reading.stop();
+    const std::optional<QString> more = m_unreadText->read(LongTextSlice);
+    if (more)
+        editorText->appendText(*more);
+    else
+        qWarning("a long entry could not be read to its end");
+    if (!more || m_unreadText->atEnd()) {
+        m_unreadText.reset();
+        m_reading.stop();
+    }
 }
 
 // Where the walk over every entry leaves the record set.
@@ -201,7 +243,8 @@ void JournalPanel::showEntryOfSelectedDay() {
         return;
     const qint64 found = m_records->findFirst(QStringLiteral("dates"), key);
     if (found >= 0 && m_records->moveToKey(found)) {
-        setEditorText(m_records->text(QStringLiteral("things")));
+        if (!showLongText(found))
+            setEditorText(m_records->text(QStringLiteral("things")));
         deleteButton->setEnabled(true);
     } else {
         setEditorText(QString());
@@ -215,6 +258,8 @@ void JournalPanel::saveEntry() {
                                         QStringLiteral("save")))
         return;
     // Only a row that really is new may receive the key and the text.
+    while (m_unreadText) // all of a long entry, however little has been read
+        readMoreText();
     skipFailure(m_records->append(JournalEntry{key, editorText->text()}.toRow()),
                 "saving an entry");
     reloadList();
@@ -252,16 +297,26 @@ void JournalPanel::showFoundEntry(qint64 key) {
         calendar->setSelectedDate(day);
         calendar->setCurrentPage(day.year(), day.month());
     }
-    setEditorText(m_records->text(QStringLiteral("things")));
+    if (!showLongText(key))
+        setEditorText(m_records->text(QStringLiteral("things")));
     deleteButton->setEnabled(true);
 }
 
 void JournalPanel::showListedEntry(const QModelIndex &index) {
-    const QString line = entries->fullLine(index.row());
-    setEditorText(line.mid(9));
-    const int year = leadingNumber(line.mid(0, 4));
-    const int month = leadingNumber(line.mid(4, 2));
-    const int day = leadingNumber(line.mid(6, 2));
+    // The list line is the day key, a space and the text; the editor shows
+    // it from its tenth character.
+    const qint64 key = index.data(EntryListModel::KeyRole).toLongLong();
+    const std::vector<Store::EntryHead> head = m_records->store()->journalHeads(key, key, 0);
+    std::optional<QString> line;
+    if (head.size() == 1)
+        line = showLongText(key, head.front().dates + QLatin1Char(' '), 9);
+    if (!line) {
+        line = entries->fullLine(index.row());
+        setEditorText(line->mid(9));
+    }
+    const int year = leadingNumber(line->mid(0, 4));
+    const int month = leadingNumber(line->mid(4, 2));
+    const int day = leadingNumber(line->mid(6, 2));
     // Set as one date when it is one: setting the year alone first could
     // fail on 29 February and leave the calendar on a wrong day.
     if (QDate(year, month, day).isValid()) {

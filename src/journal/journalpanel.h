@@ -4,6 +4,9 @@
 #include <QDate>
 #include <QList>
 #include <QObject>
+#include <QTimer>
+#include <memory>
+#include <optional>
 
 class EntryListModel;
 class LabelButton;
@@ -14,6 +17,7 @@ class QModelIndex;
 class QTextEdit;
 class QWidget;
 class RecordSet;
+class StoredText;
 class TextWindow;
 
 // The journal page: a calendar frame (calendar, entry list, About and
@@ -23,6 +27,7 @@ class JournalPanel : public QObject {
     Q_OBJECT
 public:
     JournalPanel(QWidget *window, RecordSet *records);
+    ~JournalPanel() override;
 
     PanelFrame *calendarFrame;
     PanelFrame *editorFrame;
@@ -83,7 +88,15 @@ public Q_SLOTS:
 
 private:
     void setEditorText(const QString &text);
+    std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
+    void readMoreText();
     void moveToEnd();
+
+    // Entries past this are read in slices of the second size.
+    static constexpr qint64 LongTextBytes = 1024 * 1024;
+    static constexpr int LongTextSlice = 512 * 1024;
+    std::unique_ptr<StoredText> m_unreadText; // what is still to read of the entry shown
+    QTimer m_reading;
 
     RecordSet *m_records;
     QColor m_dialogColour = Qt::black;

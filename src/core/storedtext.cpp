@@ -1,0 +1,47 @@
+#include "core/storedtext.h"
+
+#include "core/statement.h"
+#include "core/store.h"
+
+#include <sqlite3.h>
+
+std::unique_ptr<StoredText> StoredText::open(const Store &store, const char *table,
+                                             const char *column, qint64 rowid, qint64 minBytes) {
+    std::unique_ptr<StoredText> text(new StoredText);
+    const QByteArray uri = store.readerUri();
+    if (uri.isEmpty() ||
+        sqlite3_open_v2(uri.constData(), &text->m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                        nullptr) != SQLITE_OK)
+        return nullptr;
+    // Only text stored as UTF-8 reads the same in slices as it does whole.
+    Statement kind(text->m_db, QByteArray("SELECT typeof(") + column + ") = 'text' FROM " + table +
+                                   " WHERE rowid = ?");
+    if (!kind.bind(1, rowid).step() || kind.integer(0) != 1)
+        return nullptr;
+    Statement encoding(text->m_db, "PRAGMA encoding");
+    if (!encoding.step() || encoding.text(0) != QLatin1String("UTF-8"))
+        return nullptr;
+    if (sqlite3_blob_open(text->m_db, "main", table, column, rowid, 0, &text->m_blob) != SQLITE_OK)
+        return nullptr;
+    text->m_size = sqlite3_blob_bytes(text->m_blob);
+    if (text->m_size <= minBytes)
+        return nullptr;
+    return text;
+}
+
+StoredText::~StoredText() {
+    sqlite3_blob_close(m_blob);
+    sqlite3_close(m_db);
+}
+
+std::optional<QString> StoredText::read(int maxBytes) {
+    const int size = std::min(maxBytes, m_size - m_offset);
+    QByteArray bytes(size, Qt::Uninitialized);
+    if (size > 0 && sqlite3_blob_read(m_blob, bytes.data(), size, m_offset) != SQLITE_OK)
+        return std::nullopt;
+    m_offset += size;
+    QString text = m_decoder.decode(bytes);
+    if (atEnd())
+        text += m_decoder.decode(QByteArrayView()); // a sequence cut short at the very end
+    return text;
+}
