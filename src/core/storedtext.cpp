@@ -7,6 +7,17 @@
 
 std::unique_ptr<StoredText> StoredText::open(const Store &store, const char *table,
                                              const char *column, qint64 rowid, qint64 minBytes) {
+    // Most texts are short: their size alone, from the row's header, settles it.
+    sqlite3_blob *probe = nullptr;
+    if (sqlite3_blob_open(store.nativeHandle(), "main", table, column, rowid, 0, &probe) !=
+        SQLITE_OK) {
+        sqlite3_blob_close(probe);
+        return nullptr;
+    }
+    const int size = sqlite3_blob_bytes(probe);
+    sqlite3_blob_close(probe);
+    if (size <= minBytes)
+        return nullptr;
     std::unique_ptr<StoredText> text(new StoredText);
     const QByteArray uri = store.readerUri();
     if (uri.isEmpty() ||
