@@ -81,6 +81,17 @@ private Q_SLOTS:
         QVERIFY(!doc->isUndoAvailable()); // feeding is not the user's to undo
     }
 
+    // Text that comes in parts joins as one, a CR LF pair cut between them too.
+    void partsJoinWhole() {
+        window->setText("a\r");
+        window->appendText("\nb\r");
+        window->appendText(QString());
+        window->appendText("\r\nc" + QString(50000, u'字'));
+        window->appendText("\n");
+        settle(editor);
+        QCOMPARE(window->text(), "a\nb\n\nc" + QString(50000, u'字') + "\n");
+    }
+
     // A break typed inside a cut line is a real line end; the cut itself
     // never becomes one.
     void cutsAreNotLineEnds() {

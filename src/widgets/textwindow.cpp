@@ -151,6 +151,13 @@ QString blockText(QTextBlock block, const QTextBlock &end) {
     return out;
 }
 
+void unifyLineEnds(QString &text) {
+    if (text.contains(u'\r')) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(u'\r', u'\n');
+    }
+}
+
 // Edits the document without leaving steps in the user's undo history.
 template <typename F> void quietly(QTextDocument *doc, F edit) {
     const bool undo = doc->isUndoRedoEnabled();
@@ -173,17 +180,9 @@ TextWindow::TextWindow(QTextEdit *editor) : QObject(editor), m_editor(editor) {
     connect(bar, &QScrollBar::rangeChanged, this, follow);
 }
 
-namespace {
-void unifyLineEnds(QString &text) {
-    if (text.contains(u'\r')) {
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(u'\r', u'\n');
-    }
-}
-} // namespace
-
 void TextWindow::setText(QString text) {
     m_steps.stop();
+    m_endsInCr = text.endsWith(u'\r');
     unifyLineEnds(text);
     m_before.clear();
     const qsizetype first = frontSlice(text);
@@ -211,6 +210,10 @@ void TextWindow::setText(QString text) {
 }
 
 void TextWindow::appendText(QString more) {
+    if (m_endsInCr && more.startsWith(u'\n'))
+        more.remove(0, 1); // the second half of a CR LF pair cut in two
+    if (!more.isEmpty())
+        m_endsInCr = more.endsWith(u'\r');
     unifyLineEnds(more);
     if (more.isEmpty())
         return;

@@ -23,7 +23,8 @@ public:
 
     // Shows text from its top. Line ends of any kind become '\n'.
     void setText(QString text);
-    // Adds text that was not at hand when setText() was called.
+    // Adds text that was not at hand when setText() was called; a CR LF pair
+    // may be cut between the two.
     void appendText(QString more);
     // The whole text as the user has it now: soft breaks joined, line ends '\n'.
     QString text() const;
@@ -59,5 +60,6 @@ private:
     QString m_after;  // from m_afterAt: text below the last block, starting with '\n' unless that
                       // block continues into it
     qsizetype m_afterAt = 0;
+    bool m_endsInCr = false; // the text given so far ends in a CR
     QTimer m_steps;
 };
