@@ -1,10 +1,12 @@
 #include "core/recordset.h"
 #include "core/store.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 // Cursor semantics of the record set, against a real store file.
 class TestRecordSet : public QObject {
@@ -51,9 +53,41 @@ private Q_SLOTS:
         QVERIFY(rs.append({{"name", "d"}}));
         QVERIFY(rs.moveFirst());
         QVERIFY(rs.deleteCurrent());
-        QCOMPARE(*shown, (std::vector<qint64>{1, 2, 3}));
-        QCOMPARE(*rs.keys(), (std::vector<qint64>{2, 3, 4}));
+        QCOMPARE(*shown, KeyRuns(std::vector<qint64>{1, 2, 3}));
+        QCOMPARE(*rs.keys(), KeyRuns(std::vector<qint64>{2, 3, 4}));
         QCOMPARE(storedNames(), QStringList({"b", "c", "d"}));
+    }
+
+    // Keys kept as runs answer as a plain list of them would, through
+    // appends and deletes anywhere in a run, at the ends of the key range too.
+    void keyRunsActAsAList() {
+        QRandomGenerator rng(7);
+        for (const qint64 base :
+             {qint64(1), qint64(-50), std::numeric_limits<qint64>::max() - 1000}) {
+            std::vector<qint64> model;
+            for (qint64 k = base; model.size() < 300; k += rng.bounded(4) == 0 ? 3 : 1)
+                model.push_back(k);
+            KeyRuns runs(model);
+            for (int step = 0; step < 400; ++step) {
+                if (!model.empty() && rng.bounded(3) != 0) {
+                    const size_t at = rng.bounded(quint32(model.size()));
+                    model.erase(model.begin() + qsizetype(at));
+                    runs.erase(at);
+                } else if (model.empty() || model.back() < std::numeric_limits<qint64>::max()) {
+                    const qint64 next = model.empty() ? base : model.back() + 1;
+                    model.push_back(next);
+                    runs.push_back(next);
+                }
+                QCOMPARE(runs.size(), model.size());
+                for (size_t i = 0; i < model.size(); ++i)
+                    QCOMPARE(runs[i], model[i]);
+                for (const qint64 probe : {base - 1, base + qint64(rng.bounded(300)), base + 300}) {
+                    const size_t expected =
+                        size_t(std::lower_bound(model.begin(), model.end(), probe) - model.begin());
+                    QCOMPARE(runs.lowerBound(probe), expected);
+                }
+            }
+        }
     }
 
     void emptySetSitsOnBothMarkers() {

@@ -1,29 +1,125 @@
 #pragma once
 
 #include <QtGlobal>
+#include <algorithm>
+#include <limits>
 #include <memory>
 #include <vector>
 
-// Row keys in stored order, shared between a record set and the list that
-// shows them: a million keys are copied only when one side changes them
-// while the other still holds them.
+// Row keys in stored order, kept as runs of consecutive values: rowids run
+// unbroken between deletes, so a million keys take a few bytes rather than
+// eight megabytes. A position is found by halving over the runs.
+class KeyRuns {
+public:
+    KeyRuns() = default;
+    explicit KeyRuns(const std::vector<qint64> &keys) {
+        for (qint64 key : keys)
+            push_back(key);
+    }
+
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    qint64 operator[](size_t at) const {
+        const Run &run = m_runs[runAt(at)];
+        return run.first + qint64(at - run.start);
+    }
+    qint64 back() const { return m_runs.back().first + qint64(m_runs.back().count - 1); }
+    // The position of the first key not less than key, for keys in ascending order.
+    size_t lowerBound(qint64 key) const {
+        size_t low = 0, high = m_runs.size();
+        while (low < high) { // the first run that ends past key
+            const size_t mid = (low + high) / 2;
+            const Run &run = m_runs[mid];
+            if (key >= run.first && distance(run.first, key) >= run.count)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        if (low == m_runs.size())
+            return m_size;
+        const Run &run = m_runs[low];
+        return run.start + (key > run.first ? size_t(distance(run.first, key)) : 0);
+    }
+    bool operator==(const KeyRuns &other) const {
+        if (m_size != other.m_size)
+            return false;
+        for (size_t i = 0; i < m_size; ++i)
+            if ((*this)[i] != other[i])
+                return false;
+        return true;
+    }
+
+    void push_back(qint64 key) {
+        if (!m_runs.empty() && back() != std::numeric_limits<qint64>::max() && key == back() + 1)
+            ++m_runs.back().count;
+        else
+            m_runs.push_back({key, 1, m_size});
+        ++m_size;
+    }
+    void erase(size_t at) {
+        const size_t r = runAt(at);
+        Run run = m_runs[r];
+        const size_t offset = at - run.start;
+        if (run.count == 1) {
+            m_runs.erase(m_runs.begin() + qsizetype(r));
+        } else if (offset == 0) {
+            ++m_runs[r].first;
+            --m_runs[r].count;
+        } else if (offset == run.count - 1) {
+            --m_runs[r].count;
+        } else {
+            m_runs[r].count = offset;
+            m_runs.insert(m_runs.begin() + qsizetype(r) + 1,
+                          {run.first + qint64(offset) + 1, run.count - offset - 1, at + 1});
+        }
+        for (size_t i = r; i < m_runs.size(); ++i)
+            if (m_runs[i].start > at)
+                --m_runs[i].start;
+        --m_size;
+    }
+
+private:
+    struct Run {
+        qint64 first; // key of the run's first row
+        size_t count;
+        size_t start; // position of the run's first row
+    };
+    // to - from for from <= to, without overflowing.
+    static quint64 distance(qint64 from, qint64 to) { return quint64(to) - quint64(from); }
+    size_t runAt(size_t at) const {
+        size_t low = 0, high = m_runs.size();
+        while (high - low > 1) {
+            const size_t mid = (low + high) / 2;
+            if (m_runs[mid].start <= at)
+                low = mid;
+            else
+                high = mid;
+        }
+        return low;
+    }
+
+    std::vector<Run> m_runs;
+    size_t m_size = 0;
+};
+
+// Row keys shared between a record set and the list that shows them: copied
+// only when one side changes them while the other still holds them.
 class KeyList {
 public:
-    using Keys = std::vector<qint64>;
+    using Keys = KeyRuns;
 
     KeyList() : m_keys(std::make_shared<Keys>()) {}
-    explicit KeyList(Keys keys) : m_keys(std::make_shared<Keys>(std::move(keys))) {}
+    explicit KeyList(const std::vector<qint64> &keys) : m_keys(std::make_shared<Keys>(keys)) {}
 
     size_t size() const { return m_keys->size(); }
     bool empty() const { return m_keys->empty(); }
     qint64 operator[](size_t at) const { return (*m_keys)[at]; }
     qint64 operator[](qsizetype at) const { return (*m_keys)[size_t(at)]; }
     qint64 back() const { return m_keys->back(); }
-    Keys::const_iterator begin() const { return m_keys->cbegin(); }
-    Keys::const_iterator end() const { return m_keys->cend(); }
+    size_t lowerBound(qint64 key) const { return m_keys->lowerBound(key); }
 
     void push_back(qint64 key) { own().push_back(key); }
-    void erase(qsizetype at) { own().erase(m_keys->begin() + at); }
+    void erase(qsizetype at) { own().erase(size_t(at)); }
     void clear() { m_keys = std::make_shared<Keys>(); }
 
     // The keys as they are now; later changes here do not reach it.

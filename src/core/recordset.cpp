@@ -60,7 +60,7 @@ Result RecordSet::open() {
         keys = readRowKeys(m_store->nativeHandle(), m_table);
     if (!keys)
         return Result::failure(Code::Failed, QStringLiteral("cannot read the table ") + m_table);
-    m_keys = KeyList(std::move(*keys));
+    m_keys = KeyList(*keys);
     m_open = true;
     if (!m_keys.empty()) {
         m_pos = 0;
@@ -183,12 +183,12 @@ Result RecordSet::movePrevious() {
 Result RecordSet::moveToKey(qint64 rowid) {
     if (!m_open)
         return notOpen();
-    const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), rowid);
-    if (it == m_keys.end() || *it != rowid)
+    const size_t at = m_keys.lowerBound(rowid);
+    if (at == m_keys.size() || m_keys[at] != rowid)
         return Result::failure(Code::NoRow, QStringLiteral("no row %1").arg(rowid));
     if (Result left = leaveRow(); !left)
         return left;
-    setState(State::Row, it - m_keys.begin());
+    setState(State::Row, qsizetype(at));
     return {};
 }
 

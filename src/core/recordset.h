@@ -72,7 +72,7 @@ public:
     qint64 findFirstWithPrefix(const QString &fieldName, const QString &prefix) const;
 
     // Row keys in stored order, as they are now.
-    std::shared_ptr<const std::vector<qint64>> keys() const { return m_keys.snapshot(); }
+    std::shared_ptr<const KeyRuns> keys() const { return m_keys.snapshot(); }
 
 Q_SIGNALS:
     // The current row changed (moved, appended, deleted or refreshed).

@@ -11,12 +11,12 @@ QString line(const QString &dates, const QString &things) {
 } // namespace
 
 EntryListModel::EntryListModel(Store *store, QObject *parent)
-    : QAbstractListModel(parent), m_store(store),
-      m_snapshot(std::make_shared<const std::vector<qint64>>()), m_blocks(64) {}
+    : QAbstractListModel(parent), m_store(store), m_snapshot(std::make_shared<const KeyRuns>()),
+      m_blocks(64) {}
 
-void EntryListModel::setKeys(std::shared_ptr<const std::vector<qint64>> keys) {
+void EntryListModel::setKeys(std::shared_ptr<const KeyRuns> keys) {
     beginResetModel();
-    m_snapshot = keys ? std::move(keys) : std::make_shared<const std::vector<qint64>>();
+    m_snapshot = keys ? std::move(keys) : std::make_shared<const KeyRuns>();
     m_blocks.clear();
     endResetModel();
 }
@@ -42,20 +42,18 @@ const EntryListModel::Block *EntryListModel::block(int blockIndex) const {
     const size_t end = std::min(keys().size(), first + BlockSize);
     auto *b = new Block(end - first);
     if (m_store) {
-        const auto from = keys().begin() + qsizetype(first);
-        const auto to = keys().begin() + qsizetype(end);
         // Four bytes a character always suffice.
         for (const Store::EntryHead &head :
              m_store->journalHeads(keys()[first], keys()[end - 1], ShownLength * 4)) {
-            const auto it = std::lower_bound(from, to, head.key);
-            if (it == to || *it != head.key)
+            const size_t at = keys().lowerBound(head.key);
+            if (at < first || at >= end || keys()[at] != head.key)
                 continue;
             QString text = line(head.dates, QString::fromUtf8(head.thingsHead).left(ShownLength));
             // A list line is one line: breaks show as a return mark.
             text.replace(QLatin1String("\r\n"), QStringLiteral(" \u21b5 "));
             text.replace(QLatin1Char('\n'), QStringLiteral(" \u21b5 "));
             text.replace(QLatin1Char('\r'), QStringLiteral(" \u21b5 "));
-            (*b)[size_t(it - from)] = text;
+            (*b)[at - first] = text;
         }
     }
     m_blocks.insert(blockIndex, b);

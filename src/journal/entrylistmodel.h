@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/keylist.h"
+
 #include <QAbstractListModel>
 #include <QCache>
 #include <memory>
@@ -18,7 +20,7 @@ public:
     explicit EntryListModel(Store *store, QObject *parent = nullptr);
 
     // Replaces the list with these row keys (a snapshot, as a filled list is).
-    void setKeys(std::shared_ptr<const std::vector<qint64>> keys);
+    void setKeys(std::shared_ptr<const KeyRuns> keys);
     void clear();
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -38,7 +40,7 @@ private:
     const Block *block(int blockIndex) const;
 
     Store *m_store;
-    std::shared_ptr<const std::vector<qint64>> m_snapshot;
-    const std::vector<qint64> &keys() const { return *m_snapshot; }
+    std::shared_ptr<const KeyRuns> m_snapshot;
+    const KeyRuns &keys() const { return *m_snapshot; }
     mutable QCache<int, Block> m_blocks;
 };
