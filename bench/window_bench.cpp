@@ -247,13 +247,15 @@ int main(int argc, char *argv[]) {
     h.run(program, emptyHome.path(), 0); // warm the caches once
     h.run(floor, emptyHome.path(), 0);
     std::vector<double> floorMs, emptyMs, bigMs, musicMs;
-    std::vector<double> floorRss, bigRss, musicRss, chineseMs;
+    std::vector<double> floorRss, emptyRss, bigRss, musicRss, chineseMs;
     for (int i = 0; i < runs; ++i) {
         Sample f = h.run(floor, emptyHome.path(), 0);
         floorMs.push_back(f.ms);
         chineseMs.push_back(h.run(floor, emptyHome.path(), 0, nullptr, nullptr, {"chinese"}).ms);
         floorRss.push_back(double(f.rssKb));
-        emptyMs.push_back(h.run(program, emptyHome.path(), 0).ms);
+        Sample e = h.run(program, emptyHome.path(), 0);
+        emptyMs.push_back(e.ms);
+        emptyRss.push_back(double(e.rssKb));
         Sample b = h.run(program, bigHome.path(), 0);
         bigMs.push_back(b.ms);
         bigRss.push_back(double(b.rssKb));
@@ -297,8 +299,15 @@ int main(int argc, char *argv[]) {
                 median(musicMs) / fl);
     std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, floor (KiB)", median(floorRss),
                 1.0);
-    std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, Quillary (KiB)", median(bigRss),
-                median(bigRss) / median(floorRss));
+    std::printf("%-46s %10.0f %8.2f\n", "resident memory at rest, empty store (KiB)",
+                median(emptyRss), median(emptyRss) / median(floorRss));
+    std::printf("%-46s %10.0f %8.2f   %.2f x the empty store\n",
+                QStringLiteral("resident memory at rest, %1 entries (KiB)")
+                    .arg(entries)
+                    .toUtf8()
+                    .constData(),
+                median(bigRss), median(bigRss) / median(floorRss),
+                median(bigRss) / median(emptyRss));
     std::printf("%-46s %10.0f %8.2f   %.2f x music off\n", "  the same with music on (KiB)",
                 median(musicRss), median(musicRss) / median(floorRss),
                 median(musicRss) / median(bigRss));
