@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <limits>
 
 // Cursor semantics of the record set, against a real store file.
@@ -67,6 +68,17 @@ private Q_SLOTS:
             std::vector<qint64> model;
             for (qint64 k = base; model.size() < 300; k += rng.bounded(4) == 0 ? 3 : 1)
                 model.push_back(k);
+            // Built from keys as an index gives them: in order, shuffled,
+            // or in order up to a point.
+            std::vector<qint64> shuffled = model, late = model;
+            std::shuffle(shuffled.begin(), shuffled.end(), rng);
+            std::reverse(late.begin() + 200, late.end());
+            for (const auto *order : {&model, &shuffled, &late}) {
+                KeyRuns::Builder built;
+                for (const qint64 key : *order)
+                    built.add(key);
+                QCOMPARE(built.finish(), KeyRuns(model));
+            }
             KeyRuns runs(model);
             for (int step = 0; step < 400; ++step) {
                 if (!model.empty() && rng.bounded(3) != 0) {

@@ -10,6 +10,12 @@
 // unbroken between deletes, so a million keys take a few bytes rather than
 // eight megabytes. A position is found by halving over the runs.
 class KeyRuns {
+    struct Run {
+        qint64 first; // key of the run's first row
+        size_t count;
+        size_t start; // position of the run's first row
+    };
+
 public:
     KeyRuns() = default;
     explicit KeyRuns(const std::vector<qint64> &keys) {
@@ -78,12 +84,54 @@ public:
         --m_size;
     }
 
-private:
-    struct Run {
-        qint64 first; // key of the run's first row
-        size_t count;
-        size_t start; // position of the run's first row
+    // Collects unique keys as they come, in any order: keys that arrive in
+    // order cost a run each, never a slot each.
+    class Builder {
+    public:
+        void add(qint64 key) {
+            if (m_unordered) {
+                m_loose.push_back(key);
+                return;
+            }
+            if (!m_runs.empty()) {
+                Run &last = m_runs.back();
+                if (key > last.first && distance(last.first, key) == last.count) {
+                    ++last.count;
+                    return;
+                }
+                if (key < last.first) { // sorting a plain list is the cheaper way on
+                    m_unordered = true;
+                    for (const Run &run : m_runs)
+                        for (size_t i = 0; i < run.count; ++i)
+                            m_loose.push_back(run.first + qint64(i));
+                    m_runs = {};
+                    m_loose.push_back(key);
+                    return;
+                }
+            }
+            m_runs.push_back({key, 1, 0});
+        }
+        KeyRuns finish() {
+            if (m_unordered) {
+                std::sort(m_loose.begin(), m_loose.end());
+                return KeyRuns(m_loose);
+            }
+            KeyRuns keys;
+            for (Run &run : m_runs) {
+                run.start = keys.m_size;
+                keys.m_size += run.count;
+            }
+            keys.m_runs = std::move(m_runs);
+            return keys;
+        }
+
+    private:
+        std::vector<Run> m_runs;
+        bool m_unordered = false;
+        std::vector<qint64> m_loose;
     };
+
+private:
     // to - from for from <= to, without overflowing.
     static quint64 distance(qint64 from, qint64 to) { return quint64(to) - quint64(from); }
     size_t runAt(size_t at) const {
@@ -109,7 +157,7 @@ public:
     using Keys = KeyRuns;
 
     KeyList() : m_keys(std::make_shared<Keys>()) {}
-    explicit KeyList(const std::vector<qint64> &keys) : m_keys(std::make_shared<Keys>(keys)) {}
+    explicit KeyList(Keys keys) : m_keys(std::make_shared<Keys>(std::move(keys))) {}
 
     size_t size() const { return m_keys->size(); }
     bool empty() const { return m_keys->empty(); }

@@ -55,12 +55,12 @@ Result RecordSet::open() {
     if (m_id.isEmpty())
         return Result::failure(Code::Unavailable,
                                QStringLiteral("%1 has no row identity to address").arg(m_table));
-    std::optional<std::vector<qint64>> keys = m_store->takePrefetchedKeys(m_table);
+    std::optional<KeyRuns> keys = m_store->takePrefetchedKeys(m_table);
     if (!keys)
         keys = readRowKeys(m_store->nativeHandle(), m_table);
     if (!keys)
         return Result::failure(Code::Failed, QStringLiteral("cannot read the table ") + m_table);
-    m_keys = KeyList(*keys);
+    m_keys = KeyList(std::move(*keys));
     m_open = true;
     if (!m_keys.empty()) {
         m_pos = 0;

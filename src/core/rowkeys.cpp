@@ -11,15 +11,16 @@ QByteArray quoted(const QString &identifier) {
     return (QLatin1Char('"') + s + QLatin1Char('"')).toUtf8();
 }
 
-bool select(sqlite3 *db, const QByteArray &sql, std::vector<qint64> &keys) {
-    keys.clear();
+bool select(sqlite3 *db, const QByteArray &sql, KeyRuns &keys) {
+    KeyRuns::Builder found;
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK)
         return false;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        keys.push_back(sqlite3_column_int64(stmt, 0));
+        found.add(sqlite3_column_int64(stmt, 0));
     sqlite3_finalize(stmt);
+    keys = found.finish();
     return rc == SQLITE_DONE;
 }
 } // namespace
@@ -49,7 +50,7 @@ QString rowIdentity(sqlite3 *db, const QString &table) {
     return {};
 }
 
-std::optional<std::vector<qint64>> readRowKeys(sqlite3 *db, const QString &table) {
+std::optional<KeyRuns> readRowKeys(sqlite3 *db, const QString &table) {
     if (!db)
         return std::nullopt;
     const QByteArray id = rowIdentity(db, table).toLatin1();
@@ -67,13 +68,12 @@ std::optional<std::vector<qint64>> readRowKeys(sqlite3 *db, const QString &table
                     reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1))));
         sqlite3_finalize(stmt);
     }
-    std::vector<qint64> keys;
+    // An index gives the keys in its own order; the builder puts them in
+    // rowid order, which is cheaper than asking SQLite to sort.
+    KeyRuns keys;
     if (!(!index.isEmpty() &&
           select(db, "SELECT " + id + " FROM " + name + " INDEXED BY " + index, keys)) &&
         !select(db, "SELECT " + id + " FROM " + name, keys))
         return std::nullopt;
-    // Sorting here is cheaper than asking SQLite to sort.
-    if (!std::is_sorted(keys.begin(), keys.end()))
-        std::sort(keys.begin(), keys.end());
     return keys;
 }

@@ -261,7 +261,7 @@ void Store::prefetchKeys(const QString &table) {
     Prefetch &prefetch = m_prefetched[table];
     prefetch.changesBefore = totalChanges();
     prefetch.keys = std::async(std::launch::async, [uri, table] {
-        std::optional<std::vector<qint64>> keys;
+        std::optional<KeyRuns> keys;
         sqlite3 *db = nullptr;
         if (sqlite3_open_v2(uri.constData(), &db,
                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
@@ -274,11 +274,11 @@ void Store::prefetchKeys(const QString &table) {
     });
 }
 
-std::optional<std::vector<qint64>> Store::takePrefetchedKeys(const QString &table) {
+std::optional<KeyRuns> Store::takePrefetchedKeys(const QString &table) {
     const auto it = m_prefetched.find(table);
     if (it == m_prefetched.end())
         return std::nullopt;
-    std::optional<std::vector<qint64>> keys = it->second.keys.get();
+    std::optional<KeyRuns> keys = it->second.keys.get();
     const bool current = it->second.changesBefore == totalChanges();
     m_prefetched.erase(it);
     return current ? keys : std::nullopt;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/keylist.h"
 #include "core/records.h"
 
 struct sqlite3;
@@ -80,7 +81,7 @@ public:
     void prefetchKeys(const QString &table);
     // The keys read ahead for the table, once; empty when none were asked for,
     // they could not be read, or this connection has written since.
-    std::optional<std::vector<qint64>> takePrefetchedKeys(const QString &table);
+    std::optional<KeyRuns> takePrefetchedKeys(const QString &table);
 
     // The journal rows whose keys lie in [first, last], in stored order, with
     // at most headBytes bytes of their text (cut as bytes: a NUL that a text
@@ -132,7 +133,7 @@ private:
     std::thread m_checker;
     std::shared_ptr<std::atomic_bool> m_stopCheck;
     struct Prefetch {
-        std::future<std::optional<std::vector<qint64>>> keys;
+        std::future<std::optional<KeyRuns>> keys;
         qint64 changesBefore;
     };
     std::map<QString, Prefetch> m_prefetched;
