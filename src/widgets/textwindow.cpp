@@ -54,9 +54,10 @@ qsizetype softCut(QStringView line, qsizetype limit) {
 // The length of the slice at the front of text: up to a line end where one is
 // near, so what remains starts with '\n'. A '\n' at the very front is the
 // slice's own first line end.
-qsizetype frontSlice(QStringView text) {
-    const qsizetype limit = std::min(text.size(), TextWindow::Slice);
-    if (limit == text.size() && text.count(u'\n') <= TextWindow::SliceLines)
+qsizetype frontSlice(QStringView text, qsizetype most = TextWindow::Slice,
+                     int mostLines = TextWindow::SliceLines) {
+    const qsizetype limit = std::min(text.size(), most);
+    if (limit == text.size() && text.count(u'\n') <= mostLines)
         return limit;
     qsizetype lastEnd = 0;
     int lines = 0;
@@ -64,7 +65,7 @@ qsizetype frontSlice(QStringView text) {
         if (text[i] != u'\n')
             continue;
         lastEnd = i;
-        if (++lines >= TextWindow::SliceLines)
+        if (++lines >= mostLines)
             return i;
     }
     return lastEnd > limit / 2 ? lastEnd : softCut(text, limit);
@@ -185,10 +186,17 @@ void TextWindow::setText(QString text) {
     m_endsInCr = text.endsWith(u'\r');
     unifyLineEnds(text);
     m_before.clear();
-    const qsizetype first = frontSlice(text);
+    // Short lines cost little until the editor lays them out, which it does
+    // in steps of its own: most texts go in whole at once.
+    qsizetype first = frontSlice(text, 4 * Slice, 4 * SliceLines);
     QStringView head = QStringView(text).left(first);
+    const bool longLines = hasLongLine(head);
+    if (longLines) {
+        first = frontSlice(text);
+        head = head.left(first);
+    }
     m_editor->setCurrentCharFormat(QTextCharFormat());
-    if (!hasLongLine(head)) {
+    if (!longLines) {
         m_editor->setPlainText(head.toString());
     } else {
         m_editor->setPlainText(QString());
