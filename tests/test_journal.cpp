@@ -425,6 +425,11 @@ private Q_SLOTS:
         // every slice it is read in.
         const QString line = "xy" + QString::fromUtf8("a天😀").repeated(300000);
         insert("20050506", line);
+        // Written elsewhere, its last character cut short.
+        QSqlQuery cut(m_store->database());
+        cut.prepare("INSERT INTO diary VALUES ('20050507', CAST(? AS TEXT))");
+        cut.addBindValue(QByteArray(QString(400000, QChar(0x5929)).toUtf8() + "\xe5\xa4"));
+        QVERIFY(cut.exec());
         openWindow();
         QCOMPARE(j->entries->index(0).data().toString().size(), 9 + EntryListModel::ShownLength);
         QCOMPARE(j->entries->fullLine(0).size(), 9 + big.size());
@@ -435,10 +440,12 @@ private Q_SLOTS:
         j->entryList->clicked(j->entries->index(1));
         QTRY_COMPARE(j->editorText->text(), line);
         QCOMPARE(j->calendar->selectedDate(), QDate(2005, 5, 6));
+        pickDay(2005, 5, 7);
+        QTRY_COMPARE(j->editorText->text(), QString(400000, QChar(0x5929)) + QChar(0xfffd));
         // Saved before the rest was read: all of it is saved.
         pickDay(2005, 5, 6);
         j->saveEntry();
-        QCOMPARE(rows().size(), 3);
+        QCOMPARE(rows().size(), 4);
         QCOMPARE(rows().last(), "20050506|" + line);
     }
 

@@ -5,6 +5,20 @@
 
 #include <sqlite3.h>
 
+namespace {
+// Whether these bytes end inside a UTF-8 sequence.
+bool endsMidSequence(QByteArrayView tail) {
+    for (qsizetype back = 1; back <= std::min<qsizetype>(3, tail.size()); ++back) {
+        const uchar c = uchar(tail[tail.size() - back]);
+        if ((c & 0xC0) == 0x80)
+            continue;
+        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return length > back;
+    }
+    return false;
+}
+} // namespace
+
 std::unique_ptr<StoredText> StoredText::open(const Store &store, const char *table,
                                              const char *column, qint64 rowid, qint64 minBytes) {
     // Most texts are short: their size alone, from the row's header, settles it.
@@ -52,7 +66,13 @@ std::optional<QString> StoredText::read(int maxBytes) {
         return std::nullopt;
     m_offset += size;
     QString text = m_decoder.decode(bytes);
-    if (atEnd())
-        text += m_decoder.decode(QByteArrayView()); // a sequence cut short at the very end
+    if (atEnd()) {
+        // The decoder holds back a sequence cut short at the very end.
+        QByteArray tail(std::min(3, m_size), Qt::Uninitialized);
+        if (sqlite3_blob_read(m_blob, tail.data(), int(tail.size()), m_size - int(tail.size())) ==
+                SQLITE_OK &&
+            endsMidSequence(tail))
+            text += QChar::ReplacementCharacter;
+    }
     return text;
 }

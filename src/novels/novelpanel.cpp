@@ -114,9 +114,14 @@ bool NovelPanel::eventFilter(QObject *watched, QEvent *event) {
     return QObject::eventFilter(watched, event);
 }
 
-void NovelPanel::openCatalogue() {
+// A chapter still being read is not wanted any more.
+void NovelPanel::stopReading() {
     m_reading.cancel();
     m_reading.setFuture(QFuture<QString>());
+}
+
+void NovelPanel::openCatalogue() {
+    stopReading();
     paneText->setText(QString());
     catalogueDialog.get()->exec();
 }
@@ -133,8 +138,7 @@ void NovelPanel::chooseNovel(const QString &key) {
 void NovelPanel::openChapter() {
     placePane(0, RestingHeight); // a chapter always starts at its top
     const int n = chapterList->currentRow() + 1;
-    m_reading.cancel(); // a chapter still being read is not wanted any more
-    m_reading.setFuture(QFuture<QString>());
+    stopReading();
     // Replacing the text drops every format, that of text typed next included.
     const QString path = Catalogue::chapterPath(novelKeyBox->text(), n);
     if (QFileInfo(path).size() <= ChapterFile::ReadWhileWaitingBytes) {

@@ -65,6 +65,7 @@ protected:
 private:
     void placePane(float top, float height);
     void showChapterPart(int part);
+    void stopReading();
 
     // A long chapter is read on a worker; what it has read so far shows at once.
     static constexpr qsizetype HeadBytes = 64 * 1024;
