@@ -12,6 +12,7 @@
 #include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
 #include "novels/novelpanel.h"
+#include "pages.h"
 #include "silentplayer.h"
 #include "widgets/textwindow.h"
 
@@ -143,6 +144,7 @@ int main(int argc, char *argv[]) {
     QWidget shell;
     QTimer scrollTimer;
     NovelPanel reader(&shell, &scrollTimer);
+    const NovelPage page(&shell);
     shell.resize(640, 480);
     shell.show();
     const Catalogue::Novel novel = Catalogue::novels().first();
@@ -162,9 +164,9 @@ int main(int argc, char *argv[]) {
                                     .arg(megabytes)
                                     .arg(QLatin1String(source))
                                     .toUtf8();
-        measure(what.constData(), megabytes > 6 ? std::max(1, runs / 5) : runs, reader.readingPane,
-                reader.paneText, [&] {
-                    reader.chapterList->setCurrentRow(0);
+        measure(what.constData(), megabytes > 6 ? std::max(1, runs / 5) : runs, page.readingPane(),
+                page.paneText(), [&] {
+                    page.chapterList()->setCurrentRow(0);
                     reader.openChapter();
                 });
     }
@@ -181,17 +183,17 @@ int main(int argc, char *argv[]) {
     }
     MainWindow diary(&store);
     diary.show();
-    JournalPanel *j = diary.journal;
+    JournalPage j(&diary);
     QCoreApplication::processEvents();
     for (const int millions : {1, 20}) {
         const QByteArray what =
             QStringLiteral("day click, %1,000,000 characters on one line").arg(millions).toUtf8();
         measure(
-            what.constData(), millions > 1 ? std::max(1, runs / 5) : runs, j->editor, j->editorText,
-            [&] {
+            what.constData(), millions > 1 ? std::max(1, runs / 5) : runs, j.editor(),
+            j.editorText(), [&] {
                 for (const QDate day : {QDate(2024, 1, 9), QDate(2024, 1, millions == 1 ? 1 : 2)}) {
-                    j->calendar->setSelectedDate(day); // first a day without an entry
-                    Q_EMIT j->calendar->clicked(day);
+                    j.calendar()->setSelectedDate(day); // first a day without an entry
+                    Q_EMIT j.calendar()->clicked(day);
                 }
             });
     }

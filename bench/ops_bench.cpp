@@ -10,6 +10,7 @@
 #include "journal/entrylistmodel.h"
 #include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
+#include "pages.h"
 #include "photos/photopanel.h"
 #include "silentplayer.h"
 #include "widgets/interaction.h"
@@ -91,41 +92,41 @@ int main(int argc, char *argv[]) {
     store.open(dir.filePath("work.db"));
     MainWindow diary(&store);
     diary.show();
-    JournalPanel *j = diary.journal;
+    JournalPage j(&diary);
     const QDate first(1990, 1, 1);
     const int days = int(entries / 1.5);
     auto randomDay = [&] { return first.addDays(rng.bounded(days)); };
 
     report("list fill (loaddata)", timeRuns(runs, [&](int) {
                j->reloadList();
-               j->entryList->model()->index(0, 0).data(); // the first screenful is read
+               j.entryList()->model()->index(0, 0).data(); // the first screenful is read
            }));
     report("date click", timeRuns(runs, [&](int) {
-               j->calendar->setSelectedDate(randomDay());
+               j.calendar()->setSelectedDate(randomDay());
                j->showEntryOfSelectedDay();
            }));
     report("list click", timeRuns(runs, [&](int) {
-               j->showListedEntry(j->entries->index(int(rng.bounded(j->entries->rowCount()))));
+               j->showListedEntry(j.entries()->index(int(rng.bounded(j.entries()->rowCount()))));
            }));
     report("save with list refill", timeRuns(runs, [&](int) {
-               j->calendar->setSelectedDate(randomDay());
-               j->editor->setPlainText(Generate::entryText(rng));
+               j.calendar()->setSelectedDate(randomDay());
+               j.editor()->setPlainText(Generate::entryText(rng));
                j->saveEntry();
                QCoreApplication::processEvents();
            }));
     report("delete with list refill", timeRuns(runs, [&](int) {
-               j->calendar->setSelectedDate(randomDay());
+               j.calendar()->setSelectedDate(randomDay());
                j->deleteEntry();
                QCoreApplication::processEvents();
            }));
-    ContactsPanel *c = diary.contacts;
+    ContactsPage c(&diary);
     report("contact step (1,000 contacts)", timeRuns(runs * 4, [&](int i) {
                if ((i / 20) % 2)
                    c->showPrevious();
                else
                    c->showNext();
            }));
-    PhotoPanel *p = diary.photos;
+    PhotoPage p(&diary);
     diary.photoPageButton->click();
     report("photo step until its preview (1,000)", timeRuns(runs * 4, [&](int i) {
                if ((i / 20) % 2)

@@ -12,6 +12,7 @@
 #include "core/store.h"
 #include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
+#include "pages.h"
 #include "photos/photopanel.h"
 #include "silentplayer.h"
 #include "widgets/interaction.h"
@@ -69,18 +70,18 @@ int child(const QString &dbPath, quint32 seed, int run) {
     // known: the first saved there that is left.
     const QDate firstDay = QDate(1800, 1, 1).addDays(qint64(run % 20000) * 400);
     QMap<QDate, QStringList> journalDays;
-    JournalPanel *j = diary.journal;
-    ContactsPanel *c = diary.contacts;
-    PhotoPanel *p = diary.photos;
+    JournalPage j(&diary);
+    ContactsPage c(&diary);
+    PhotoPage p(&diary);
     for (int i = 0;; ++i) {
         const QString id = QStringLiteral("%1-%2").arg(seed).arg(i);
         switch (rng.bounded(8)) {
         case 0:
         case 1: {
             const QDate day = firstDay.addDays(rng.bounded(400));
-            j->calendar->setSelectedDate(day);
-            j->editor->setPlainText(QStringLiteral("J ") + id +
-                                    QString(int(rng.bounded(2000)), QChar(0x65e5)));
+            j.calendar()->setSelectedDate(day);
+            j.editor()->setPlainText(QStringLiteral("J ") + id +
+                                     QString(int(rng.bounded(2000)), QChar(0x65e5)));
             j->saveEntry();
             journalDays[day] << id;
             say(0, QStringLiteral("J ") + id);
@@ -90,8 +91,8 @@ int child(const QString &dbPath, quint32 seed, int run) {
         case 3:
             c->addContact();
             for (int f = 0; f < 10; ++f)
-                c->field(f)->setText(id + QLatin1Char('|') + QString::number(f));
-            c->field(0)->setText(QStringLiteral("C ") + id);
+                c.field(f)->setText(id + QLatin1Char('|') + QString::number(f));
+            c.field(0)->setText(QStringLiteral("C ") + id);
             c->saveContact();
             say(0, QStringLiteral("C ") + id);
             break;
@@ -100,7 +101,7 @@ int child(const QString &dbPath, quint32 seed, int run) {
             // As a person adds one: choose the picture, describe it, add it.
             ok.picture = QStringLiteral("/pictures/") + id + QStringLiteral(".jpg");
             p->choosePicture();
-            p->descriptionBox->setText(QStringLiteral("P ") + id);
+            p.descriptionBox()->setText(QStringLiteral("P ") + id);
             p->addPhoto();
             say(0, QStringLiteral("P ") + id);
             break;
@@ -108,7 +109,7 @@ int child(const QString &dbPath, quint32 seed, int run) {
             if (journalDays.isEmpty())
                 break;
             auto day = std::next(journalDays.begin(), rng.bounded(int(journalDays.size())));
-            j->calendar->setSelectedDate(day.key());
+            j.calendar()->setSelectedDate(day.key());
             const QString mark = QStringLiteral("J ") + day->takeFirst();
             if (day->isEmpty())
                 journalDays.erase(day);
@@ -133,9 +134,9 @@ int child(const QString &dbPath, quint32 seed, int run) {
             }
             QString mark;
             if (contact) {
-                mark = c->field(0)->text();
+                mark = c.field(0)->text();
             } else {
-                const QString path = p->pathBox->text();
+                const QString path = p.pathBox()->text();
                 if (path.startsWith(QLatin1String("/pictures/")) &&
                     path.endsWith(QLatin1String(".jpg")))
                     mark = QStringLiteral("P ") + path.mid(10).chopped(4);

@@ -11,6 +11,7 @@
 #include "modal.h"
 #include "novels/novelpanel.h"
 #include "options/optionsdialog.h"
+#include "pages.h"
 #include "photos/photopanel.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/labelbutton.h"
@@ -46,8 +47,8 @@ private Q_SLOTS:
 
     void hideToTheNotificationAreaAndBack() {
         TrayIcon::setAvailabilityCheck([] { return true; });
-        m_diary->contactsPageButton->click();
-        m_diary->hideButton->click();
+        press(m_diary.get(), "Command4");
+        press(m_diary.get(), "minisys");
         QVERIFY(!m_diary->isVisible());
         QSystemTrayIcon *tray = TrayIcon::current();
         QVERIFY(tray);
@@ -60,9 +61,9 @@ private Q_SLOTS:
         Q_EMIT tray->activated(QSystemTrayIcon::Trigger); // left press
         QVERIFY(m_diary->isVisible());
         QVERIFY(!TrayIcon::current());
-        QVERIFY(m_diary->contacts->frame->isVisible()); // as it was
+        QVERIFY(ContactsPage(m_diary.get()).frame()->isVisible()); // as it was
 
-        m_diary->hideButton->click(); // a second hide: a new icon
+        press(m_diary.get(), "minisys"); // a second hide: a new icon
         QSystemTrayIcon *second = TrayIcon::current();
         QVERIFY(second);
         Q_EMIT second->activated(QSystemTrayIcon::Context); // right press
@@ -75,7 +76,7 @@ private Q_SLOTS:
     void noNotificationAreaMinimisesToTheTaskBar() {
         TrayIcon::setAvailabilityCheck([] { return false; });
         const QPoint at = m_diary->pos();
-        m_diary->hideButton->click();
+        press(m_diary.get(), "minisys");
         QVERIFY(m_diary->isVisible());
         QVERIFY(!TrayIcon::current());
         QVERIFY(m_diary->isMinimized());
@@ -109,16 +110,16 @@ private Q_SLOTS:
         m_diary->photoRecords->open();
         m_diary->photoRecords->moveNext();
         d->photoAction->trigger();
-        QVERIFY(m_diary->photos->frame->isVisible());
+        QVERIFY(PhotoPage(m_diary.get()).frame()->isVisible());
         QCOMPARE(m_diary->photoRecords->absolutePosition(), 1); // the first photo
         d->contactsAction->trigger();
-        QVERIFY(m_diary->contacts->frame->isVisible());
+        QVERIFY(ContactsPage(m_diary.get()).frame()->isVisible());
         whenShown(this, "book", [](QWidget *) {});
         d->novelAction->trigger(); // the catalogue came up modally and was closed
-        QVERIFY(m_diary->novels->frame->isVisible());
+        QVERIFY(NovelPage(m_diary.get()).frame()->isVisible());
         d->journalAction->trigger();
-        QVERIFY(m_diary->journal->calendarFrame->isVisible() &&
-                m_diary->journal->editorFrame->isVisible());
+        QVERIFY(JournalPage(m_diary.get()).calendarFrame()->isVisible() &&
+                JournalPage(m_diary.get()).editorFrame()->isVisible());
         d->helpAction->trigger();
         QCOMPARE(fake.opened.size(), 1);
         QVERIFY(fake.opened.first().toLocalFile().endsWith("/help/help.htm"));
@@ -132,7 +133,7 @@ private Q_SLOTS:
     }
 
     void aboutBoxAndItsWaysToTheAuthorPage() {
-        m_diary->journal->aboutButton->clicked();
+        JournalPage(m_diary.get()).aboutButton()->clicked();
         AboutBox *box = m_diary->aboutBox.existing();
         QVERIFY(box && box->isVisible() && !box->isModal());
         QCOMPARE(box->parentWidget(), m_diary.get());
@@ -149,9 +150,9 @@ private Q_SLOTS:
         QVERIFY(page && page->isVisible() && !page->isModal());
         QVERIFY(!page->parentWidget());
         // Asking for the modal page meanwhile brings the open one forward.
-        box->authorButton->click();
+        press(box, "Command1");
         QCOMPARE(m_diary->authorPage.existing(), page);
-        box->okButton->click(); // closing the box leaves the page
+        press(box, "Cmdok"); // closing the box leaves the page
         QVERIFY(page->isVisible());
         page->closePage();
         QVERIFY(!m_diary->authorPage.exists());
@@ -163,7 +164,7 @@ private Q_SLOTS:
             modal = static_cast<QDialog *>(w)->isModal();
             QCOMPARE(w->parentWidget(), box);
         });
-        box->authorButton->click();
+        press(box, "Command1");
         QVERIFY(modal);
     }
 

@@ -7,6 +7,7 @@
 #include "core/store.h"
 #include "fakeinteraction.h"
 #include "modal.h"
+#include "pages.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
@@ -28,7 +29,7 @@
 class TestContacts : public WindowFixture {
     Q_OBJECT
 
-    ContactsPanel *c = nullptr;
+    ContactsPage c;
 
     void insert(const QVariant &name, const QVariant &face = QVariant()) {
         QSqlQuery q(m_store->database());
@@ -48,9 +49,9 @@ class TestContacts : public WindowFixture {
     }
     void openWindow() {
         m_diary = std::make_unique<MainWindow>(m_store.get());
-        c = m_diary->contacts;
+        c = ContactsPage(m_diary.get());
         m_diary->show();
-        m_diary->contactsPageButton->click();
+        press(m_diary.get(), "Command4");
     }
     bool allLocked() {
         for (int i = 0; i < ContactsPanel::FieldCount; ++i)
@@ -99,14 +100,14 @@ private Q_SLOTS:
         insert("甲");
         insert("乙", "5.bmp");
         openWindow();
-        QCOMPARE(c->faceSelector->count(), 85);
-        QCOMPARE(c->faceSelector->itemData(0).toString(), QString("qq1"));
-        QCOMPARE(c->faceSelector->itemData(84).toString(), QString("qq85"));
-        QVERIFY(c->faceSelector->itemText(16).isEmpty());
+        QCOMPARE(c.faceSelector()->count(), 85);
+        QCOMPARE(c.faceSelector()->itemData(0).toString(), QString("qq1"));
+        QCOMPARE(c.faceSelector()->itemData(84).toString(), QString("qq85"));
+        QVERIFY(c.faceSelector()->itemText(16).isEmpty());
         QVERIFY(allLocked());
         QCOMPARE(c->text(0), QString("甲"));
         QCOMPARE(c->shownFace(), QString("2.bmp"));
-        QCOMPARE(c->faceNameBox->text(), QString("2.bmp")); // pending for the first contact
+        QCOMPARE(c.faceNameBox()->text(), QString("2.bmp")); // pending for the first contact
         c->showNext();
         QCOMPARE(stored("qqpic"), QStringList({"2.bmp", "5.bmp"}));
         QCOMPARE(c->shownFace(), QString("5.bmp"));
@@ -154,11 +155,11 @@ private Q_SLOTS:
         QVERIFY(noneLocked());
         QCOMPARE(c->text(0), QString());
         QCOMPARE(c->shownFace(), QString("2.bmp"));
-        c->field(0)->setText("new one");
+        c.field(0)->setText("new one");
         c->addContact(); // a second Add stores the first
         QCOMPARE(stored("name"), QStringList({"a", "b", "new one"}));
         QCOMPARE(stored("qqpic").last(), QString("<null>")); // no face picked
-        c->field(0)->setText("typed, then stepped away");
+        c.field(0)->setText("typed, then stepped away");
         c->showNext(); // left by a step: written, and the last stays on screen
         QCOMPARE(stored("name").last(), QString("typed, then stepped away"));
         QCOMPARE(c->text(0), QString("typed, then stepped away"));
@@ -168,7 +169,7 @@ private Q_SLOTS:
         c->showPrevious();
         c->showPrevious(); // on "a"
         c->unlockFields();
-        c->field(1)->setText("nick");
+        c.field(1)->setText("nick");
         c->saveContact();
         QVERIFY(allLocked());
         QCOMPARE(stored("nickname").first(), QString("nick"));
@@ -189,13 +190,13 @@ private Q_SLOTS:
         insert("a", "1.bmp");
         openWindow();
         c->unlockFields();
-        c->field(1)->setText("typed, never saved");
+        c.field(1)->setText("typed, never saved");
         QTimer::singleShot(0, m_diary->closeButton, &QToolButton::click);
         QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(stored("nickname"), QStringList({"typed, never saved"}));
         c->addContact();
-        c->field(0)->setText("brand new");
+        c.field(0)->setText("brand new");
         m_diary->savePendingEdits();
         QCOMPARE(stored("name"), QStringList({"a", "brand new"}));
     }
@@ -204,14 +205,14 @@ private Q_SLOTS:
         openWindow();
         for (auto op : {&ContactsPanel::showPrevious, &ContactsPanel::showNext,
                         &ContactsPanel::saveContact, &ContactsPanel::deleteContact}) {
-            (c->*op)();
+            (c.panel->*op)();
             QVERIFY(allLocked());
             QCOMPARE(c->text(0), QString());
         }
         QCOMPARE(c->shownFace(), QString("2.bmp"));
         QVERIFY(stored("name").isEmpty());
         c->addContact();
-        c->field(0)->setText("first friend");
+        c.field(0)->setText("first friend");
         c->addContact();
         c->deleteContact(); // drops the unwritten second one
         QCOMPARE(stored("name"), QStringList({"first friend"}));
@@ -222,7 +223,7 @@ private Q_SLOTS:
         insert("a", "1.bmp");
         insert("b", "1.bmp");
         openWindow();
-        c->faceSelector->setCurrentIndex(16);
+        c.faceSelector()->setCurrentIndex(16);
         c->chooseFace(17);
         QCOMPARE(c->shownFace(), QString("17.bmp"));
         QCOMPARE(stored("qqpic").first(), QString("1.bmp")); // not saved by itself
@@ -252,8 +253,8 @@ private Q_SLOTS:
         QSqlQuery(m_store->database())
             .exec("INSERT INTO address (name, introduce) VALUES ('n', 'r')");
         openWindow();
-        QLineEdit *name = c->field(0);
-        QPlainTextEdit *remark = c->remark();
+        QLineEdit *name = c.field(0);
+        QPlainTextEdit *remark = c.remark();
         auto commit = [](QWidget *w, const QString &text) {
             QInputMethodEvent e;
             e.setCommitString(text);
@@ -285,7 +286,7 @@ private Q_SLOTS:
                "('a name that is far too long', 'addr', 'remark text', '1.bmp')");
         openWindow();
         QCOMPARE(c->text(0), QString("a name that is far too long")); // shown whole
-        QLineEdit *name = c->field(0);
+        QLineEdit *name = c.field(0);
         name->setFocus();
         QTest::keyClicks(name, "x");
         QCOMPARE(name->text(), QString("a name that is far too long")); // locked
@@ -303,35 +304,35 @@ private Q_SLOTS:
         QCOMPARE(name->text(), wide.repeated(15));
         const int limits[] = {15, 15, 10, 0, 0, 11, 0, 0, 50, 0};
         for (int i = 1; i < 10; ++i) {
-            QLineEdit *f = c->field(i);
+            QLineEdit *f = c.field(i);
             f->clear();
             QTest::keyClicks(f, QString(60, 'x'));
             QCOMPARE(f->text().size(), limits[i] ? limits[i] : 60);
         }
 
         c->lockFields();
-        QTest::mouseClick(c->field(8), Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(c->field(8)->selectedText(), c->field(8)->text());
-        QTest::mouseClick(c->remark()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-        QVERIFY(!c->remark()->textCursor().hasSelection());
+        QTest::mouseClick(c.field(8), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(c.field(8)->selectedText(), c.field(8)->text());
+        QTest::mouseClick(c.remark()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(!c.remark()->textCursor().hasSelection());
         for (int i = 1; i < ContactsPanel::FieldCount; ++i) {
-            QWidget *next = c->fieldBoxes[i - 1]->nextInFocusChain();
+            QWidget *next = c.fieldBox(i - 1)->nextInFocusChain();
             while (!(next->focusPolicy() & Qt::TabFocus))
                 next = next->nextInFocusChain();
-            QCOMPARE(next, c->fieldBoxes[i]);
+            QCOMPARE(next, c.fieldBox(i));
         }
     }
 
     void hoverGivesTheFieldsTheirTextAsTips() {
         insert("张三", "1.bmp");
         openWindow();
-        c->frame->setMouseTracking(true);
+        c.frame()->setMouseTracking(true);
         QMouseEvent move(QEvent::MouseMove, QPointF(760, 470), QPointF(760, 470), Qt::NoButton, {},
                          {});
-        QApplication::sendEvent(c->frame, &move);
-        QCOMPARE(c->field(0)->toolTip(), QString("张三"));
-        QCOMPARE(c->field(1)->toolTip(), QString());
-        QVERIFY(c->remark()->toolTip().isEmpty());
+        QApplication::sendEvent(c.frame(), &move);
+        QCOMPARE(c.field(0)->toolTip(), QString("张三"));
+        QCOMPARE(c.field(1)->toolTip(), QString());
+        QVERIFY(c.remark()->toolTip().isEmpty());
     }
 
     void findByExactName() {
@@ -355,10 +356,10 @@ private Q_SLOTS:
             QCOMPARE(f->windowTitle(), QString("查找"));
             // Not found (case and blanks count): a message, then the first contact.
             f->nameBox->setText("Twin ");
-            f->okButton->click();
+            press(f, "Cmdok");
             f->nameBox->setText("TWIN");
-            f->okButton->click();
-            f->cancelButton->click();
+            press(f, "Cmdok");
+            press(f, "cannel");
         });
         QCOMPARE(fake.asked.size(), 2);
         QCOMPARE(fake.asked.last().text, QString("对不起，你查找的人不存在！"));
@@ -375,7 +376,7 @@ private Q_SLOTS:
         QVERIFY(allLocked());
         find([](FindContactDialog *f) {
             QVERIFY(f->nameBox->text().isEmpty()); // a new window after a success
-            f->cancelButton->click();
+            press(f, "cannel");
         });
     }
 
@@ -384,8 +385,8 @@ private Q_SLOTS:
         openWindow();
         find([](FindContactDialog *f) {
             f->nameBox->setText("anyone");
-            f->okButton->click();
-            f->cancelButton->click();
+            press(f, "Cmdok");
+            press(f, "cannel");
         });
         QCOMPARE(fake.asked.size(), 1);
     }

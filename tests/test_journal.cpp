@@ -6,6 +6,7 @@
 #include "journal/findjournalwindow.h"
 #include "journal/journalpanel.h"
 #include "modal.h"
+#include "pages.h"
 #include "widgets/labelbutton.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
@@ -28,7 +29,7 @@
 class TestJournal : public WindowFixture {
     Q_OBJECT
 
-    JournalPanel *j = nullptr;
+    JournalPage j;
 
     void insert(const QVariant &dates, const QVariant &things) {
         QSqlQuery q(m_store->database());
@@ -47,23 +48,23 @@ class TestJournal : public WindowFixture {
     }
     QStringList listLines() {
         QStringList out;
-        for (int r = 0; r < j->entries->rowCount(); ++r)
-            out << j->entries->fullLine(r);
+        for (int r = 0; r < j.entries()->rowCount(); ++r)
+            out << j.entries()->fullLine(r);
         return out;
     }
     void openWindow() {
         m_diary = std::make_unique<MainWindow>(m_store.get());
-        j = m_diary->journal;
+        j = JournalPage(m_diary.get());
         m_diary->show();
     }
     void pickDay(int y, int m, int d) {
-        j->calendar->setSelectedDate(QDate(y, m, d));
+        j.calendar()->setSelectedDate(QDate(y, m, d));
         j->showEntryOfSelectedDay();
     }
     void selectAll() {
-        QTextCursor c = j->editor->textCursor();
+        QTextCursor c = j.editor()->textCursor();
         c.select(QTextCursor::Document);
-        j->editor->setTextCursor(c);
+        j.editor()->setTextCursor(c);
     }
 
 private Q_SLOTS:
@@ -78,12 +79,12 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(m_diary.get()));
         QTest::keyClick(m_diary.get(), Qt::Key_S, Qt::ControlModifier);
         QVERIFY(fake.asked.isEmpty()); // save is disabled: the key does nothing
-        j->editor->setPlainText("by keyboard");
+        j.editor()->setPlainText("by keyboard");
         QTest::keyClick(m_diary.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(fake.asked.size(), 1);
         QCOMPARE(fake.asked.first().text, QString("保存日记吗？"));
         QCOMPARE(rows().size(), 1);
-        QVERIFY(j->saveButton->toolTip().contains("Ctrl+S"));
+        QVERIFY(j.saveButton()->toolTip().contains("Ctrl+S"));
 
         QTest::keyClick(m_diary.get(), Qt::Key_F1);
         QCOMPARE(fake.opened.size(), 1);
@@ -92,9 +93,9 @@ private Q_SLOTS:
         QCOMPARE(closing.count(), 1);
 
         // Label buttons are reached by Tab and pressed by Space or Enter.
-        QCOMPARE(j->colourButton->nextInFocusChain(), j->saveButton);
-        j->deleteButton->setFocus();
-        QTest::keyClick(j->deleteButton, Qt::Key_Space);
+        QCOMPARE(j.colourButton()->nextInFocusChain(), j.saveButton());
+        j.deleteButton()->setFocus();
+        QTest::keyClick(j.deleteButton(), Qt::Key_Space);
         QCOMPARE(fake.asked.size(), 2);
         QCOMPARE(fake.asked.last().text, QString("是否删除真的当前记录?"));
 
@@ -103,7 +104,7 @@ private Q_SLOTS:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         bool found = false;
         whenShown(this, "findaddress", [&](QWidget *) { found = true; });
-        m_diary->contactsPageButton->click();
+        press(m_diary.get(), "Command4");
         QTest::keyClick(m_diary.get(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(found);
     }
@@ -116,17 +117,17 @@ private Q_SLOTS:
         QCOMPARE(listLines(), QStringList({"20030305 first\nwith a break", "20021207 second",
                                            "20030305 third"}));
         // The shown line stays one line.
-        QVERIFY(!j->entries->index(0).data().toString().contains('\n'));
+        QVERIFY(!j.entries()->index(0).data().toString().contains('\n'));
         QVERIFY(m_diary->journalRecords->eof());
     }
 
     void saveAsksAppendsAndRefills() {
         FakeInteraction fake;
         openWindow();
-        QVERIFY(!j->saveButton->isEnabled() && j->deleteButton->isEnabled()); // start-up state
-        j->calendar->setSelectedDate(QDate(2003, 11, 15));
-        j->editor->setPlainText("今天 😀 𠀀\nline two");
-        QVERIFY(j->saveButton->isEnabled() && j->deleteButton->isEnabled());
+        QVERIFY(!j.saveButton()->isEnabled() && j.deleteButton()->isEnabled()); // start-up state
+        j.calendar()->setSelectedDate(QDate(2003, 11, 15));
+        j.editor()->setPlainText("今天 😀 𠀀\nline two");
+        QVERIFY(j.saveButton()->isEnabled() && j.deleteButton()->isEnabled());
 
         fake.confirmAnswer = false;
         j->saveEntry();
@@ -138,8 +139,9 @@ private Q_SLOTS:
         j->saveEntry();
         j->saveEntry(); // a second save of the day is a second entry
         QCOMPARE(rows(), QStringList(2, "20031115|今天 😀 𠀀\nline two"));
-        QCOMPARE(j->entries->rowCount(), 2);
-        QCOMPARE(j->editor->toPlainText(), QString("今天 😀 𠀀\nline two")); // editor keeps its text
+        QCOMPARE(j.entries()->rowCount(), 2);
+        QCOMPARE(j.editor()->toPlainText(),
+                 QString("今天 😀 𠀀\nline two")); // editor keeps its text
     }
 
     void dateClickShowsTheDaysFirstEntry() {
@@ -148,24 +150,24 @@ private Q_SLOTS:
         insert("20021207", "late");
         openWindow();
         pickDay(2002, 12, 7);
-        QCOMPARE(j->editor->toPlainText(), QString("early"));
-        QVERIFY(j->saveButton->isEnabled() && j->deleteButton->isEnabled());
+        QCOMPARE(j.editor()->toPlainText(), QString("early"));
+        QVERIFY(j.saveButton()->isEnabled() && j.deleteButton()->isEnabled());
 
         pickDay(2003, 3, 5); // found, but empty
-        QCOMPARE(j->editor->toPlainText(), QString());
-        QVERIFY(!j->saveButton->isEnabled() && j->deleteButton->isEnabled());
+        QCOMPARE(j.editor()->toPlainText(), QString());
+        QVERIFY(!j.saveButton()->isEnabled() && j.deleteButton()->isEnabled());
 
-        j->editor->setPlainText("typed");
+        j.editor()->setPlainText("typed");
         pickDay(2001, 1, 1); // nothing stored that day
-        QCOMPARE(j->editor->toPlainText(), QString());
-        QVERIFY(!j->saveButton->isEnabled() && !j->deleteButton->isEnabled());
+        QCOMPARE(j.editor()->toPlainText(), QString());
+        QVERIFY(!j.saveButton()->isEnabled() && !j.deleteButton()->isEnabled());
     }
 
     void dateClickOnAnEmptyJournalLeavesTheEditor() {
         openWindow();
-        j->editor->setPlainText("draft");
+        j.editor()->setPlainText("draft");
         pickDay(2002, 12, 7);
-        QCOMPARE(j->editor->toPlainText(), QString("draft"));
+        QCOMPARE(j.editor()->toPlainText(), QString("draft"));
     }
 
     void deleteRemovesTheDaysFirstEntry() {
@@ -175,33 +177,33 @@ private Q_SLOTS:
         insert("20021207", "late");
         insert("20030101", "other");
         openWindow();
-        j->calendar->setSelectedDate(QDate(2002, 12, 7));
+        j.calendar()->setSelectedDate(QDate(2002, 12, 7));
 
         fake.confirmAnswer = false;
-        j->editor->setPlainText("kept");
+        j.editor()->setPlainText("kept");
         j->deleteEntry();
         QCOMPARE(fake.asked.last().text, QString("是否删除真的当前记录?"));
         QCOMPARE(fake.asked.last().title, QString());
         QCOMPARE(rows().size(), 4);
-        QCOMPARE(j->editor->toPlainText(), QString("kept"));
+        QCOMPARE(j.editor()->toPlainText(), QString("kept"));
 
         fake.confirmAnswer = true;
         j->deleteEntry();
         QCOMPARE(rows(),
                  QStringList({"20021207xyz|longer key", "20021207|late", "20030101|other"}));
-        QCOMPARE(j->editor->toPlainText(), QString());
-        QCOMPARE(j->entries->rowCount(), 3);
+        QCOMPARE(j.editor()->toPlainText(), QString());
+        QCOMPARE(j.entries()->rowCount(), 3);
         j->deleteEntry(); // the first eight characters are what count
         QCOMPARE(rows(), QStringList({"20021207|late", "20030101|other"}));
 
         // A day with nothing stored still asks; OK changes nothing.
-        j->editor->setPlainText("kept");
+        j.editor()->setPlainText("kept");
         const qsizetype askedBefore = fake.asked.size();
-        j->calendar->setSelectedDate(QDate(1999, 9, 9));
+        j.calendar()->setSelectedDate(QDate(1999, 9, 9));
         j->deleteEntry();
         QCOMPARE(fake.asked.size(), askedBefore + 1);
         QCOMPARE(rows().size(), 2);
-        QCOMPARE(j->editor->toPlainText(), QString("kept"));
+        QCOMPARE(j.editor()->toPlainText(), QString("kept"));
     }
 
     void deleteOnAnEmptyJournalAsksNothing() {
@@ -218,22 +220,22 @@ private Q_SLOTS:
         insert(QVariant(), "no key at all");
         insert("20030315", "ides");
         openWindow();
-        j->calendar->setSelectedDate(QDate(2000, 1, 31));
-        j->showListedEntry(j->entries->index(1));
-        QCOMPARE(j->editor->toPlainText(), QString("leap day two"));
-        QCOMPARE(j->calendar->selectedDate(), QDate(2004, 2, 29));
+        j.calendar()->setSelectedDate(QDate(2000, 1, 31));
+        j->showListedEntry(j.entries()->index(1));
+        QCOMPARE(j.editor()->toPlainText(), QString("leap day two"));
+        QCOMPARE(j.calendar()->selectedDate(), QDate(2004, 2, 29));
 
         // From 29 February to a day of a year without one.
-        j->showListedEntry(j->entries->index(4));
-        QCOMPARE(j->calendar->selectedDate(), QDate(2003, 3, 15));
+        j->showListedEntry(j.entries()->index(4));
+        QCOMPARE(j.calendar()->selectedDate(), QDate(2003, 3, 15));
 
         // Lines without a whole key change what they can and never crash.
-        j->showListedEntry(j->entries->index(2));
-        QCOMPARE(j->editor->toPlainText(), QString("t key")); // from the tenth character
-        QCOMPARE(j->calendar->selectedDate(), QDate(2003, 3, 15));
-        j->showListedEntry(j->entries->index(3));
-        QCOMPARE(j->editor->toPlainText(), QString("t all")); // a missing key reads as empty
-        QCOMPARE(j->calendar->selectedDate(), QDate(2003, 3, 15));
+        j->showListedEntry(j.entries()->index(2));
+        QCOMPARE(j.editor()->toPlainText(), QString("t key")); // from the tenth character
+        QCOMPARE(j.calendar()->selectedDate(), QDate(2003, 3, 15));
+        j->showListedEntry(j.entries()->index(3));
+        QCOMPARE(j.editor()->toPlainText(), QString("t all")); // a missing key reads as empty
+        QCOMPARE(j.calendar()->selectedDate(), QDate(2003, 3, 15));
     }
 
     // A save the store refuses leaves no trace in any row, and the journal
@@ -243,13 +245,13 @@ private Q_SLOTS:
         insert("20021207", "precious");
         openWindow();
         QSqlQuery(m_store->database()).exec("PRAGMA query_only=ON");
-        j->calendar->setSelectedDate(QDate(2003, 1, 1));
-        j->editor->setPlainText("not stored");
+        j.calendar()->setSelectedDate(QDate(2003, 1, 1));
+        j.editor()->setPlainText("not stored");
         j->saveEntry();
         QSqlQuery(m_store->database()).exec("PRAGMA query_only=OFF");
         QCOMPARE(rows(), QStringList({"20021207|precious"}));
         pickDay(2002, 12, 7);
-        QCOMPARE(j->editor->toPlainText(), QString("precious"));
+        QCOMPARE(j.editor()->toPlainText(), QString("precious"));
         j->saveEntry();
         QCOMPARE(rows().size(), 2);
     }
@@ -289,26 +291,26 @@ private Q_SLOTS:
 
     void sizeStepsAndUnderline() {
         openWindow();
-        j->editor->setPlainText("some text");
+        j.editor()->setPlainText("some text");
         selectAll();
-        setSelFontSize(j->editor, 12);
+        setSelFontSize(j.editor(), 12);
         j->growFont();
-        QCOMPARE(*SelectionFormat::of(j->editor).fontSize, 13.0);
+        QCOMPARE(*SelectionFormat::of(j.editor()).fontSize, 13.0);
         j->shrinkFont();
         j->shrinkFont();
-        QCOMPARE(*SelectionFormat::of(j->editor).fontSize, 11.0);
-        setSelFontSize(j->editor, 1);
+        QCOMPARE(*SelectionFormat::of(j.editor()).fontSize, 11.0);
+        setSelFontSize(j.editor(), 1);
         j->shrinkFont();
-        QCOMPARE(*SelectionFormat::of(j->editor).fontSize, 1.0);
+        QCOMPARE(*SelectionFormat::of(j.editor()).fontSize, 1.0);
 
         // Mixed sizes: neither step changes anything.
-        QTextCursor c = j->editor->textCursor();
+        QTextCursor c = j.editor()->textCursor();
         c.setPosition(0);
         c.setPosition(4, QTextCursor::KeepAnchor);
-        j->editor->setTextCursor(c);
-        setSelFontSize(j->editor, 20);
+        j.editor()->setTextCursor(c);
+        setSelFontSize(j.editor(), 20);
         selectAll();
-        QVERIFY(!SelectionFormat::of(j->editor).fontSize);
+        QVERIFY(!SelectionFormat::of(j.editor()).fontSize);
         j->growFont();
         j->shrinkFont();
         c.setPosition(0);
@@ -317,73 +319,73 @@ private Q_SLOTS:
 
         selectAll();
         j->toggleUnderline();
-        QCOMPARE(*SelectionFormat::of(j->editor).underline, true);
+        QCOMPARE(*SelectionFormat::of(j.editor()).underline, true);
         j->toggleUnderline();
-        QCOMPARE(*SelectionFormat::of(j->editor).underline, false);
+        QCOMPARE(*SelectionFormat::of(j.editor()).underline, false);
         c.setPosition(0);
         c.setPosition(3, QTextCursor::KeepAnchor);
-        j->editor->setTextCursor(c);
+        j.editor()->setTextCursor(c);
         j->toggleUnderline(); // partly underlined ...
         selectAll();
         j->toggleUnderline(); // ... so one click removes it all
-        QCOMPARE(*SelectionFormat::of(j->editor).underline, false);
+        QCOMPARE(*SelectionFormat::of(j.editor()).underline, false);
     }
 
     void dialogsAndTheirCancelPaths() {
         FakeInteraction fake;
         openWindow();
-        j->editor->setPlainText("styled");
+        j.editor()->setPlainText("styled");
         selectAll();
-        setSelItalic(j->editor, true);
+        setSelItalic(j.editor(), true);
 
         fake.fontAnswer.reset(); // Cancel keeps the format
         j->chooseFont();
-        QCOMPARE(*SelectionFormat::of(j->editor).italic, true);
+        QCOMPARE(*SelectionFormat::of(j.editor()).italic, true);
 
         QFont chosen("Serif");
         chosen.setPointSize(18);
         chosen.setBold(true);
         fake.fontAnswer = chosen;
         j->chooseFont();
-        const SelectionFormat f = SelectionFormat::of(j->editor);
+        const SelectionFormat f = SelectionFormat::of(j.editor());
         QCOMPARE(*f.fontSize, 18.0);
         QCOMPARE(*f.bold, true);
         QCOMPARE(*f.italic, false);
 
         // The colour dialog cancelled at first applies black.
-        setSelColour(j->editor, Qt::red);
+        setSelColour(j.editor(), Qt::red);
         fake.fontAnswer.reset();
         j->chooseFont();
         QCOMPARE(j->dialogColour(), QColor(Qt::red)); // the font dialog read the selection
         fake.colorAnswer.reset();
         m_diary.reset();
         openWindow();
-        j->editor->setPlainText("fresh");
+        j.editor()->setPlainText("fresh");
         selectAll();
-        setSelColour(j->editor, Qt::blue);
+        setSelColour(j.editor(), Qt::blue);
         j->chooseColour();
-        QCOMPARE(*SelectionFormat::of(j->editor).colour, QColor(Qt::black));
+        QCOMPARE(*SelectionFormat::of(j.editor()).colour, QColor(Qt::black));
         fake.colorAnswer = QColor(Qt::green);
         j->chooseColour();
         fake.colorAnswer.reset();
-        setSelColour(j->editor, Qt::blue);
+        setSelColour(j.editor(), Qt::blue);
         j->chooseColour(); // Cancel applies the last colour chosen
-        QCOMPARE(*SelectionFormat::of(j->editor).colour, QColor(Qt::green));
+        QCOMPARE(*SelectionFormat::of(j.editor()).colour, QColor(Qt::green));
     }
 
     void mixedSelectionChangesOnlyWhatTheUserChose() {
         FakeInteraction fake;
         openWindow();
-        j->editor->setPlainText("abcdef");
-        QTextCursor c = j->editor->textCursor();
+        j.editor()->setPlainText("abcdef");
+        QTextCursor c = j.editor()->textCursor();
         c.setPosition(0);
         c.setPosition(3, QTextCursor::KeepAnchor);
-        j->editor->setTextCursor(c);
-        setSelFontSize(j->editor, 20);
-        setSelItalic(j->editor, true);
+        j.editor()->setTextCursor(c);
+        setSelFontSize(j.editor(), 20);
+        setSelItalic(j.editor(), true);
         selectAll();
         const QFont shown =
-            j->editor->currentCharFormat().font().resolve(j->editor->document()->defaultFont());
+            j.editor()->currentCharFormat().font().resolve(j.editor()->document()->defaultFont());
         QFont answer = shown;
         answer.setBold(true); // the user ticks bold only
         fake.fontAnswer = answer;
@@ -395,23 +397,23 @@ private Q_SLOTS:
         c.setPosition(5);
         c.setPosition(6, QTextCursor::KeepAnchor);
         QVERIFY(!c.charFormat().fontItalic());
-        QCOMPARE(*SelectionFormat::of(j->editor).bold, true);
+        QCOMPARE(*SelectionFormat::of(j.editor()).bold, true);
     }
 
     void formattingIsNotSaved() {
         FakeInteraction fake;
         openWindow();
-        j->calendar->setSelectedDate(QDate(2002, 12, 7));
-        j->editor->setPlainText("plain words");
+        j.calendar()->setSelectedDate(QDate(2002, 12, 7));
+        j.editor()->setPlainText("plain words");
         selectAll();
         j->toggleUnderline();
         j->growFont();
         j->saveEntry();
-        j->editor->clear();
+        j.editor()->clear();
         pickDay(2002, 12, 7);
-        QCOMPARE(j->editor->toPlainText(), QString("plain words"));
+        QCOMPARE(j.editor()->toPlainText(), QString("plain words"));
         selectAll();
-        QCOMPARE(*SelectionFormat::of(j->editor).underline, false);
+        QCOMPARE(*SelectionFormat::of(j.editor()).underline, false);
         QCOMPARE(rows(), QStringList({"20021207|plain words"}));
     }
 
@@ -431,17 +433,17 @@ private Q_SLOTS:
         cut.addBindValue(QByteArray(QString(400000, QChar(0x5929)).toUtf8() + "\xe5\xa4"));
         QVERIFY(cut.exec());
         openWindow();
-        QCOMPARE(j->entries->index(0).data().toString().size(), 9 + EntryListModel::ShownLength);
-        QCOMPARE(j->entries->fullLine(0).size(), 9 + big.size());
+        QCOMPARE(j.entries()->index(0).data().toString().size(), 9 + EntryListModel::ShownLength);
+        QCOMPARE(j.entries()->fullLine(0).size(), 9 + big.size());
         pickDay(2005, 5, 5);
-        QVERIFY(j->editorText->text().size() < big.size()); // the rest follows between events
-        QTRY_COMPARE(j->editorText->text(), big);
-        QVERIFY(j->editor->document()->characterCount() <= 2 * TextWindow::WindowChars);
-        j->entryList->clicked(j->entries->index(1));
-        QTRY_COMPARE(j->editorText->text(), line);
-        QCOMPARE(j->calendar->selectedDate(), QDate(2005, 5, 6));
+        QVERIFY(j.editorText()->text().size() < big.size()); // the rest follows between events
+        QTRY_COMPARE(j.editorText()->text(), big);
+        QVERIFY(j.editor()->document()->characterCount() <= 2 * TextWindow::WindowChars);
+        j.entryList()->clicked(j.entries()->index(1));
+        QTRY_COMPARE(j.editorText()->text(), line);
+        QCOMPARE(j.calendar()->selectedDate(), QDate(2005, 5, 6));
         pickDay(2005, 5, 7);
-        QTRY_COMPARE(j->editorText->text(), QString(400000, QChar(0x5929)) + QChar(0xfffd));
+        QTRY_COMPARE(j.editorText()->text(), QString(400000, QChar(0x5929)) + QChar(0xfffd));
         // Saved before the rest was read: all of it is saved.
         pickDay(2005, 5, 6);
         j->saveEntry();
@@ -463,11 +465,11 @@ private Q_SLOTS:
                                    "20050502 \ufffd\ufffd plain", "20050503 12345",
                                    "20050504 " + QString(QChar(0)) + "\u4e2d\x01"};
         for (int r = 0; r < 4; ++r)
-            QCOMPARE(j->entries->index(r).data().toString(), shown[r]);
+            QCOMPARE(j.entries()->index(r).data().toString(), shown[r]);
         pickDay(2005, 5, 1);
-        QCOMPARE(j->editor->toPlainText(), QString(controls).replace('\r', '\n'));
+        QCOMPARE(j.editor()->toPlainText(), QString(controls).replace('\r', '\n'));
         pickDay(2005, 5, 4);
-        QCOMPARE(j->editor->toPlainText(), QString(QChar(0)) + "\u4e2d\x01");
+        QCOMPARE(j.editor()->toPlainText(), QString(QChar(0)) + "\u4e2d\x01");
     }
 
     // The search window: Ctrl+F on the journal page, one window at a time;
@@ -497,9 +499,9 @@ private Q_SLOTS:
         QVERIFY2(newest.startsWith("2005年05月02日  第二篇：又下雨了"), qPrintable(newest));
 
         find->resultList->clicked(find->results->index(0, 0));
-        QCOMPARE(j->calendar->selectedDate(), QDate(2005, 5, 2));
-        QCOMPARE(j->editor->toPlainText(), QString("第二篇：又下雨了"));
-        QVERIFY(j->deleteButton->isEnabled());
+        QCOMPARE(j.calendar()->selectedDate(), QDate(2005, 5, 2));
+        QCOMPARE(j.editor()->toPlainText(), QString("第二篇：又下雨了"));
+        QVERIFY(j.deleteButton()->isEnabled());
 
         // Down to the list, Enter on the older hit; Enter in the box takes
         // the first hit of what was just typed; Escape closes.
@@ -509,10 +511,10 @@ private Q_SLOTS:
         QVERIFY(find->resultList->hasFocus());
         QTest::keyClick(find->resultList, Qt::Key_Down);
         QTest::keyClick(find->resultList, Qt::Key_Return);
-        QCOMPARE(j->editor->toPlainText(), QString("早上下雨"));
+        QCOMPARE(j.editor()->toPlainText(), QString("早上下雨"));
         find->queryBox->setText("天晴");
         QTest::keyClick(find->queryBox, Qt::Key_Return);
-        QTRY_COMPARE(j->editor->toPlainText(), QString("第一篇：天晴"));
+        QTRY_COMPARE(j.editor()->toPlainText(), QString("第一篇：天晴"));
         find->queryBox->setText("   ");
         find->searchNow();
         QCOMPARE(find->results->rowCount(), 0);

@@ -7,6 +7,7 @@
 #include "modal.h"
 #include "novels/cataloguedialog.h"
 #include "novels/novelpanel.h"
+#include "pages.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/selectionformat.h"
@@ -29,7 +30,7 @@
 class TestNovels : public WindowFixture {
     Q_OBJECT
 
-    NovelPanel *n = nullptr;
+    NovelPage n;
 
     QString file(const QString &name, const QByteArray &bytes) {
         QFile f(m_dir.filePath(name));
@@ -40,14 +41,14 @@ class TestNovels : public WindowFixture {
     // Opens the catalogue through the page button and acts on it once it is up.
     void withCatalogue(const std::function<void(CatalogueDialog *)> &act) {
         whenShown(this, "book", [act](QWidget *w) { act(static_cast<CatalogueDialog *>(w)); });
-        m_diary->novelPageButton->click();
+        press(m_diary.get(), "Command3");
     }
     QTreeWidgetItem *node(CatalogueDialog *b, const QString &caption) {
         const auto found = b->tree->findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.first();
     }
     void clickChapter(int row) {
-        n->chapterList->setCurrentRow(row);
+        n.chapterList()->setCurrentRow(row);
         n->openChapter();
     }
 
@@ -55,7 +56,7 @@ private Q_SLOTS:
     void init() {
         openStore();
         m_diary = std::make_unique<MainWindow>(m_store.get());
-        n = m_diary->novels;
+        n = NovelPage(m_diary.get());
         m_diary->show();
     }
     void cleanup() {
@@ -87,31 +88,32 @@ private Q_SLOTS:
                               "diyici=第一次亲密接触", "ircoffee=爱尔兰咖啡", "yuyi=雨衣",
                               "foreignstory=国外经典小说", "titanic=泰坦尼克", "oldstory=四大名著",
                               "xyj=西游记", "shz=水浒传", "hlm=红楼梦", "sgyy=三国演义"}));
-        QCOMPARE(n->chapterList->count(), 0);
+        QCOMPARE(n.chapterList()->count(), 0);
     }
 
     void choosingNovelsFillsTheChapterList() {
-        n->readingPane->setPlainText("left over");
+        n.readingPane()->setPlainText("left over");
         withCatalogue([&](CatalogueDialog *b) { b->chooseNode(node(b, "西游记")); });
-        QVERIFY(n->readingPane->toPlainText().isEmpty()); // the page button emptied it
-        QCOMPARE(n->chapterList->count(), 101);
-        QCOMPARE(n->chapterList->item(0)->text(), QString("第1回"));
-        QCOMPARE(n->chapterList->item(100)->text(), QString("第101回"));
-        QCOMPARE(n->novelKeyBox->text(), QString("xyj"));
-        QVERIFY(!n->catalogueDialog.exists()); // closed and gone
+        QVERIFY(n.readingPane()->toPlainText().isEmpty()); // the page button emptied it
+        QCOMPARE(n.chapterList()->count(), 101);
+        QCOMPARE(n.chapterList()->item(0)->text(), QString("第1回"));
+        QCOMPARE(n.chapterList()->item(100)->text(), QString("第101回"));
+        QCOMPARE(n.novelKeyBox()->text(), QString("xyj"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!m_diary->findChild<CatalogueDialog *>()); // closed and gone
 
         withCatalogue([&](CatalogueDialog *b) { b->chooseNode(node(b, "泰坦尼克")); });
-        QCOMPARE(n->chapterList->count(), 12); // replaced entirely
-        QCOMPARE(n->chapterList->item(10)->text(), QString("第11集"));
-        QCOMPARE(n->chapterList->item(11)->text(), QString("序幕"));
+        QCOMPARE(n.chapterList()->count(), 12); // replaced entirely
+        QCOMPARE(n.chapterList()->item(10)->text(), QString("第11集"));
+        QCOMPARE(n.chapterList()->item(11)->text(), QString("序幕"));
 
         // A click on the window's surface closes it and keeps the list.
         withCatalogue([&](CatalogueDialog *b) {
             QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() - 3, b->height() - 3));
             QVERIFY(!b->isVisible());
         });
-        QCOMPARE(n->novelKeyBox->text(), QString("titanic"));
-        QCOMPARE(n->chapterList->count(), 12);
+        QCOMPARE(n.novelKeyBox()->text(), QString("titanic"));
+        QCOMPARE(n.chapterList()->count(), 12);
 
         const QMap<QString, int> counts = {{"shz", 120},   {"xyj", 101},   {"hlm", 120},
                                            {"sgyy", 120},  {"lu", 52},     {"she", 43},
@@ -139,19 +141,19 @@ private Q_SLOTS:
 
         n->chooseNovel("xyj");
         clickChapter(100);
-        QVERIFY(n->readingPane->toPlainText().contains("story/xyj/101"));
+        QVERIFY(n.readingPane()->toPlainText().contains("story/xyj/101"));
         n->chooseNovel("diyici");
         clickChapter(0);
-        QVERIFY(n->readingPane->toPlainText().contains("story/firsttouch/1"));
-        QVERIFY(n->readingPane->toPlainText().contains("第一次亲密接触"));
+        QVERIFY(n.readingPane()->toPlainText().contains("story/firsttouch/1"));
+        QVERIFY(n.readingPane()->toPlainText().contains("第一次亲密接触"));
         // Enter opens the highlighted chapter as a click does.
         n->chooseNovel("xyj");
-        n->chapterList->setCurrentRow(2);
-        QTest::keyClick(n->chapterList, Qt::Key_Return);
-        QVERIFY(n->readingPane->toPlainText().contains("story/xyj/3"));
-        n->novelKeyBox->setText("nosuchkey"); // the pane empties
+        n.chapterList()->setCurrentRow(2);
+        QTest::keyClick(n.chapterList(), Qt::Key_Return);
+        QVERIFY(n.readingPane()->toPlainText().contains("story/xyj/3"));
+        n.novelKeyBox()->setText("nosuchkey"); // the pane empties
         clickChapter(0);
-        QVERIFY(n->readingPane->toPlainText().isEmpty());
+        QVERIFY(n.readingPane()->toPlainText().isEmpty());
     }
 
     void decodingGbkAndUtf8() {
@@ -220,10 +222,10 @@ private Q_SLOTS:
         chapter.close();
         n->chooseNovel("xyj");
         clickChapter(0);
-        QCOMPARE(n->readingPane->toPlainText(), QString("第一回 我自己的"));
+        QCOMPARE(n.readingPane()->toPlainText(), QString("第一回 我自己的"));
         clickChapter(1);
-        QVERIFY(n->readingPane->toPlainText().contains(own + "/2"));
-        QVERIFY(!n->readingPane->toPlainText().contains(Catalogue::NoticeFolderToken));
+        QVERIFY(n.readingPane()->toPlainText().contains(own + "/2"));
+        QVERIFY(!n.readingPane()->toPlainText().contains(Catalogue::NoticeFolderToken));
         QDir(own).removeRecursively();
     }
 
@@ -253,40 +255,40 @@ private Q_SLOTS:
         n->chooseNovel("xyj");
         clickChapter(0);
         clickChapter(1); // before the first has been read
-        QTRY_VERIFY(n->paneText->text().size() > expected.size());
+        QTRY_VERIFY(n.paneText()->text().size() > expected.size());
         QTest::qWait(50);
-        QCOMPARE(n->paneText->text(), expected + "第二");
+        QCOMPARE(n.paneText()->text(), expected + "第二");
         QDir(own).removeRecursively();
     }
 
     // A novel's menu and Ctrl+I ask for its import; neither chooses it.
     void theCatalogueOffersTheImport() {
         FakeInteraction fake; // the file dialog is cancelled
-        CatalogueDialog *b = n->catalogueDialog.get();
-        b->show();
-        b->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(b));
-        QTreeWidgetItem *xyj = node(b, "西游记");
-        b->tree->setCurrentItem(xyj);
-        // As the keyboard sends it: Ctrl+I carries a tab, not a letter.
-        QTest::sendKeyEvent(QTest::Click, b->tree, Qt::Key_I, QString(QChar(9)),
-                            Qt::ControlModifier);
-        QCOMPARE(fake.filtersOffered.size(), 2);
-        fake.filtersOffered.clear();
-        bool offered = false;
-        whenShown(this, "novelmenu", [&](QWidget *menu) {
-            const auto action = menu->findChild<QAction *>("importnovel");
-            offered = action && action->text() == "导入小说文本…";
-            QTest::keyClick(menu, Qt::Key_Down);
-            QTest::keyClick(menu, Qt::Key_Return);
+        withCatalogue([&](CatalogueDialog *b) {
+            b->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(b));
+            QTreeWidgetItem *xyj = node(b, "西游记");
+            b->tree->setCurrentItem(xyj);
+            // As the keyboard sends it: Ctrl+I carries a tab, not a letter.
+            QTest::sendKeyEvent(QTest::Click, b->tree, Qt::Key_I, QString(QChar(9)),
+                                Qt::ControlModifier);
+            QCOMPARE(fake.filtersOffered.size(), 2);
+            fake.filtersOffered.clear();
+            bool offered = false;
+            whenShown(this, "novelmenu", [&](QWidget *menu) {
+                const auto action = menu->findChild<QAction *>("importnovel");
+                offered = action && action->text() == "导入小说文本…";
+                QTest::keyClick(menu, Qt::Key_Down);
+                QTest::keyClick(menu, Qt::Key_Return);
+            });
+            const QRect at = b->tree->visualItemRect(xyj);
+            QTest::mouseClick(b->tree->viewport(), Qt::RightButton, {}, at.center());
+            Q_EMIT b->tree->customContextMenuRequested(at.center());
+            QVERIFY(offered);
+            QCOMPARE(fake.filtersOffered.size(), 2);
+            QVERIFY(b->isVisible()); // still open: nothing was chosen
+            b->close();
         });
-        const QRect at = b->tree->visualItemRect(xyj);
-        QTest::mouseClick(b->tree->viewport(), Qt::RightButton, {}, at.center());
-        Q_EMIT b->tree->customContextMenuRequested(at.center());
-        QVERIFY(offered);
-        QCOMPARE(fake.filtersOffered.size(), 2);
-        QVERIFY(b->isVisible()); // still open: nothing was chosen
-        b->close();
     }
 
     // A whole novel in one file, cut at its headings into the user's folder
@@ -307,11 +309,11 @@ private Q_SLOTS:
         n->importNovel("xyj");
         n->chooseNovel("xyj");
         clickChapter(0);
-        QVERIFY(n->readingPane->toPlainText().startsWith("西游记\n吴承恩 著\n第一回　回目一\n"));
+        QVERIFY(n.readingPane()->toPlainText().startsWith("西游记\n吴承恩 著\n第一回　回目一\n"));
         clickChapter(4);
-        QVERIFY(n->readingPane->toPlainText().startsWith("第五回　回目五\n正文五。"));
+        QVERIFY(n.readingPane()->toPlainText().startsWith("第五回　回目五\n正文五。"));
         clickChapter(5); // not imported: the notice
-        QVERIFY(n->readingPane->toPlainText().contains(Catalogue::NoticeMarker));
+        QVERIFY(n.readingPane()->toPlainText().contains(Catalogue::NoticeMarker));
 
         // No heading at all: refused with a message, nothing changes.
         const qsizetype asked = fake.asked.size();
@@ -320,7 +322,7 @@ private Q_SLOTS:
         QCOMPARE(fake.asked.size(), asked + 1);
         QVERIFY(fake.asked.last().text.contains("没有找到章节标题"));
         clickChapter(0);
-        QVERIFY(n->readingPane->toPlainText().startsWith("西游记"));
+        QVERIFY(n.readingPane()->toPlainText().startsWith("西游记"));
 
         // The prologue of a novel that has one goes to the line after its episodes.
         fake.fileAnswer = file("titanic.txt", "序幕\n冰山\n第1集\n船\n");
@@ -329,7 +331,7 @@ private Q_SLOTS:
                  QString("找到 1 集和序幕，目录中有 11 集和序幕。导入吗？"));
         n->chooseNovel("titanic");
         clickChapter(11);
-        QVERIFY(n->readingPane->toPlainText().startsWith("序幕\n冰山"));
+        QVERIFY(n.readingPane()->toPlainText().startsWith("序幕\n冰山"));
         QDir(AppPaths::userChapterFolder("xyj")).removeRecursively();
         QDir(AppPaths::userChapterFolder("titanic")).removeRecursively();
     }
@@ -352,65 +354,65 @@ private Q_SLOTS:
         QCOMPARE(fake.asked.last().text, QString("找到 100 回，目录中有 101 回。导入吗？"));
         n->chooseNovel("xyj");
         clickChapter(0);
-        QVERIFY(n->readingPane->toPlainText().startsWith("第一回　灵根育孕源流出"));
+        QVERIFY(n.readingPane()->toPlainText().startsWith("第一回　灵根育孕源流出"));
         clickChapter(99);
-        QVERIFY(n->readingPane->toPlainText().startsWith("第一百回　径回东土"));
-        QVERIFY(!n->readingPane->toPlainText().contains(QChar(0xFFFD)));
+        QVERIFY(n.readingPane()->toPlainText().startsWith("第一百回　径回东土"));
+        QVERIFY(!n.readingPane()->toPlainText().contains(QChar(0xFFFD)));
         QDir(AppPaths::userChapterFolder("xyj")).removeRecursively();
     }
 
     void scrollingMovesThePaneAndLoadsResetIt() {
         QCOMPARE(n->paneTop(), 0.0f);
         QCOMPARE(n->paneHeight(), 4575.0f);
-        QVERIFY(!n->scrollTimer->isActive());
+        QVERIFY(!m_diary->novelScrollTimer->isActive());
         n->startScrolling();
-        QVERIFY(n->scrollTimer->isActive());
-        QCOMPARE(n->scrollTimer->interval(), 4000);
-        QVERIFY(!n->scrollButton->isVisibleTo(n->frame) &&
-                n->stopScrollButton->isVisibleTo(n->frame));
+        QVERIFY(m_diary->novelScrollTimer->isActive());
+        QCOMPARE(m_diary->novelScrollTimer->interval(), 4000);
+        QVERIFY(!n.scrollButton()->isVisibleTo(n.frame()) &&
+                n.stopScrollButton()->isVisibleTo(n.frame()));
         for (int i = 0; i < 3; ++i)
             n->scrollStep();
         QCOMPARE(n->paneTop(), -570.0f);
         QCOMPARE(n->paneHeight(), 5145.0f);
-        QCOMPARE(n->readingPane->y(), n->twipsToPixels(-570));
-        QCOMPARE(n->readingPane->y() + n->readingPane->height(), n->paneClip->height());
+        QCOMPARE(n.readingPane()->y(), n->twipsToPixels(-570));
+        QCOMPARE(n.readingPane()->y() + n.readingPane()->height(), n.paneClip()->height());
 
         n->chooseNovel("hlm");
         clickChapter(2); // back to the top; scrolling goes on
         QCOMPARE(n->paneTop(), 0.0f);
         QCOMPARE(n->paneHeight(), 4575.0f);
-        QVERIFY(n->scrollTimer->isActive());
+        QVERIFY(m_diary->novelScrollTimer->isActive());
         n->scrollStep();
         QCOMPARE(n->paneTop(), -190.0f);
 
         n->stopScrolling();
-        QVERIFY(!n->scrollTimer->isActive());
-        QVERIFY(n->scrollButton->isVisibleTo(n->frame) &&
-                !n->stopScrollButton->isVisibleTo(n->frame));
+        QVERIFY(!m_diary->novelScrollTimer->isActive());
+        QVERIFY(n.scrollButton()->isVisibleTo(n.frame()) &&
+                !n.stopScrollButton()->isVisibleTo(n.frame()));
         QCOMPARE(n->paneTop(), -190.0f); // frozen where it was
     }
 
     void emphasisFormatsTheSelection() {
         // The pane's text starts at its fractional size, not a rounded one.
-        QCOMPARE(n->readingPane->document()->defaultFont().pointSizeF(), 9.75);
-        n->readingPane->setPlainText("first sentence. second sentence.");
-        QTextCursor c = n->readingPane->textCursor();
+        QCOMPARE(n.readingPane()->document()->defaultFont().pointSizeF(), 9.75);
+        n.readingPane()->setPlainText("first sentence. second sentence.");
+        QTextCursor c = n.readingPane()->textCursor();
         c.setPosition(0);
         c.setPosition(5, QTextCursor::KeepAnchor);
-        n->readingPane->setTextCursor(c);
+        n.readingPane()->setTextCursor(c);
         n->enlargeText();
-        QVERIFY(!n->enlargeButton->isVisibleTo(n->frame) &&
-                n->restoreButton->isVisibleTo(n->frame));
-        SelectionFormat f = SelectionFormat::of(n->readingPane);
+        QVERIFY(!n.enlargeButton()->isVisibleTo(n.frame()) &&
+                n.restoreButton()->isVisibleTo(n.frame()));
+        SelectionFormat f = SelectionFormat::of(n.readingPane());
         QCOMPARE(*f.fontSize, 14.0);
         QCOMPARE(*f.bold, true);
         QCOMPARE(*f.colour, QColor(0, 0, 255));
 
         c.setPosition(16);
         c.setPosition(22, QTextCursor::KeepAnchor);
-        n->readingPane->setTextCursor(c);
+        n.readingPane()->setTextCursor(c);
         n->restoreText();
-        f = SelectionFormat::of(n->readingPane);
+        f = SelectionFormat::of(n.readingPane());
         QCOMPARE(*f.fontSize, 10.0);
         QCOMPARE(*f.bold, false);
         QCOMPARE(*f.colour, QColor(0, 0, 0));
@@ -421,7 +423,7 @@ private Q_SLOTS:
         n->enlargeText();
         n->chooseNovel("sgyy");
         clickChapter(0);
-        QVERIFY(n->restoreButton->isVisibleTo(n->frame)); // the toggle keeps its state
+        QVERIFY(n.restoreButton()->isVisibleTo(n.frame())); // the toggle keeps its state
     }
 };
 

@@ -6,6 +6,7 @@
 #include "journal/journalpanel.h"
 #include "modal.h"
 #include "options/optionsdialog.h"
+#include "pages.h"
 #include "widgets/choicebox.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/panelframe.h"
@@ -127,7 +128,7 @@ private Q_SLOTS:
             QCOMPARE(d->firstDayBox->currentText(), QString("wednesday"));
             d->acceptAndClose();
         });
-        QCOMPARE(m_diary->journal->calendar->firstDayOfWeek(), Qt::Sunday);
+        QCOMPARE(JournalPage(m_diary.get()).calendar()->firstDayOfWeek(), Qt::Sunday);
         withDialog([&](OptionsDialog *d) {
             QTest::keyClick(d->firstDayBox, Qt::Key_Down); // a step through the list is a choice
             QVERIFY(d->applyButton->isEnabled());
@@ -201,7 +202,7 @@ private Q_SLOTS:
             QVERIFY(d->pages[0]->isVisible() && !d->pages[1]->isVisible());
             QCOMPARE(d->songBox->count(), 10);
             QCOMPARE(d->firstDayBox->itemText(0), QString("Monday"));
-            d->cancelButton->click();
+            press(d, "Cmdcancel");
         });
         QVERIFY(!m_diary->optionsDialog.exists()); // closed means gone
         withDialog([&](OptionsDialog *d) {
@@ -309,9 +310,10 @@ private Q_SLOTS:
             d->showTodayBox->setChecked(false);
             d->acceptAndClose(); // applies and closes
         });
-        QCOMPARE(m_diary->journal->calendar->firstDayOfWeek(), Qt::Wednesday);
+        QCOMPARE(JournalPage(m_diary.get()).calendar()->firstDayOfWeek(), Qt::Wednesday);
         QVERIFY(!m_diary->journal->showToday());
-        QVERIFY(m_diary->journal->calendar->dateTextFormat(QDate::currentDate()).isEmpty());
+        QVERIFY(
+            JournalPage(m_diary.get()).calendar()->dateTextFormat(QDate::currentDate()).isEmpty());
         Settings tuesday = m_diary->settings();
         tuesday.startOfWeek = 3;
         m_diary->applySettings(tuesday);

@@ -3,6 +3,7 @@
 #include "core/recordset.h"
 #include "core/store.h"
 #include "fakeinteraction.h"
+#include "pages.h"
 #include "photos/photopanel.h"
 #include "photos/picturedecoder.h"
 #include "photos/pictureloader.h"
@@ -20,7 +21,7 @@
 class TestPhotos : public WindowFixture {
     Q_OBJECT
 
-    PhotoPanel *p = nullptr;
+    PhotoPage p;
 
     QString picture(const QString &name, QSize size, QColor colour) {
         QImage img(size, QImage::Format_RGB32);
@@ -56,9 +57,9 @@ class TestPhotos : public WindowFixture {
     }
     void openWindow() {
         m_diary = std::make_unique<MainWindow>(m_store.get());
-        p = m_diary->photos;
+        p = PhotoPage(m_diary.get());
         m_diary->show();
-        m_diary->photoPageButton->click();
+        press(m_diary.get(), "Command2");
     }
 
 private Q_SLOTS:
@@ -101,35 +102,35 @@ private Q_SLOTS:
         insert(c, "C");
         openWindow();
         QCOMPARE(shownPreview(), a);
-        QVERIFY(p->nextPhotoButton->isEnabled() && p->previousPhotoButton->isEnabled());
+        QVERIFY(p.nextPhotoButton()->isEnabled() && p.previousPhotoButton()->isEnabled());
         p->openLargeView();
-        QVERIFY(p->largeView->isVisibleTo(p->frame));
+        QVERIFY(p.largeView()->isVisibleTo(p.frame()));
         p->showNextPhoto();
         p->showNextPhoto();
         QCOMPARE(shownPreview(), c);
-        QVERIFY(p->nextPhotoButton->isEnabled());
-        QVERIFY(p->largeView->isVisibleTo(p->frame)); // inside the table it stays
-        p->showNextPhoto();                           // at the end
+        QVERIFY(p.nextPhotoButton()->isEnabled());
+        QVERIFY(p.largeView()->isVisibleTo(p.frame())); // inside the table it stays
+        p->showNextPhoto();                             // at the end
         QCOMPARE(shownPreview(), c);
-        QCOMPARE(p->descriptionBox->text(), QString("C"));
-        QVERIFY(!p->nextPhotoButton->isEnabled());
-        QVERIFY(!p->largeView->isVisibleTo(p->frame));
+        QCOMPARE(p.descriptionBox()->text(), QString("C"));
+        QVERIFY(!p.nextPhotoButton()->isEnabled());
+        QVERIFY(!p.largeView()->isVisibleTo(p.frame()));
         p->showPreviousPhoto();
-        QVERIFY(p->nextPhotoButton->isEnabled());
+        QVERIFY(p.nextPhotoButton()->isEnabled());
         QCOMPARE(shownPreview(), b);
         p->showPreviousPhoto();
         p->showPreviousPhoto();
         QCOMPARE(shownPreview(), a);
-        QVERIFY(!p->previousPhotoButton->isEnabled());
+        QVERIFY(!p.previousPhotoButton()->isEnabled());
 
         // One photo: each button disables itself at once.
         m_diary.reset();
         QSqlQuery(m_store->database()).exec("DELETE FROM photo WHERE rowid > 1");
         openWindow();
         p->showNextPhoto();
-        QVERIFY(!p->nextPhotoButton->isEnabled() && p->previousPhotoButton->isEnabled());
+        QVERIFY(!p.nextPhotoButton()->isEnabled() && p.previousPhotoButton()->isEnabled());
         p->showPreviousPhoto();
-        QVERIFY(p->nextPhotoButton->isEnabled() && !p->previousPhotoButton->isEnabled());
+        QVERIFY(p.nextPhotoButton()->isEnabled() && !p.previousPhotoButton()->isEnabled());
         QCOMPARE(shownPreview(), a);
     }
 
@@ -143,23 +144,23 @@ private Q_SLOTS:
 
         const QString bmp = picture("new.BMP", {80, 60}, Qt::yellow);
         fake.fileAnswer = bmp;
-        m_diary->photoPageButton->click();
+        press(m_diary.get(), "Command2");
         p->choosePicture();
         QCOMPARE(fake.filtersOffered.size(), 2);
         QCOMPARE(shownPreview(), bmp);
-        QCOMPARE(p->descriptionBox->text(), QString());
-        p->descriptionBox->setText("typed after choosing");
+        QCOMPARE(p.descriptionBox()->text(), QString());
+        p.descriptionBox()->setText("typed after choosing");
         p->addPhoto();
         p->addPhoto(); // twice: two rows, one path
         QCOMPARE(rows(),
                  QStringList({"old.jpg|on screen", "|on screen", "new.BMP|typed after choosing",
                               "new.BMP|typed after choosing"}));
-        QCOMPARE(p->pathBox->text(), bmp); // the new row is current
+        QCOMPARE(p.pathBox()->text(), bmp); // the new row is current
 
         // Choosing and then stepping away does not touch the row on screen.
-        m_diary->photoPageButton->click();
+        press(m_diary.get(), "Command2");
         p->choosePicture();
-        p->descriptionBox->setText("for the picture, not the row");
+        p.descriptionBox()->setText("for the picture, not the row");
         p->showNextPhoto();
         QCOMPARE(rows().first(), QString("old.jpg|on screen"));
 
@@ -167,7 +168,7 @@ private Q_SLOTS:
         const QString before = shownPreview();
         p->choosePicture();
         QCOMPARE(shownPreview(), before);
-        QCOMPARE(p->chosenFile, bmp);
+        QCOMPARE(p->chosenFile(), bmp);
     }
 
     void deleteShowsANeighbour() {
@@ -180,13 +181,13 @@ private Q_SLOTS:
         p->openLargeView();
         p->deletePhoto(); // the last: the one before it
         QCOMPARE(shownPreview(), a);
-        QCOMPARE(p->descriptionBox->text(), QString("A"));
-        QVERIFY(!p->largeView->isVisibleTo(p->frame));
+        QCOMPARE(p.descriptionBox()->text(), QString("A"));
+        QVERIFY(!p.largeView()->isVisibleTo(p.frame()));
         p->deletePhoto(); // the only one
         QVERIFY(rows().isEmpty());
-        QCOMPARE(p->descriptionBox->text(), QString());
+        QCOMPARE(p.descriptionBox()->text(), QString());
         QVERIFY(shownPreview().isEmpty());
-        QVERIFY(p->preview->pixmap().isNull());
+        QVERIFY(p.preview()->pixmap().isNull());
     }
 
     // Palette pictures scale as what they show, not as their colour indexes:
@@ -232,7 +233,7 @@ private Q_SLOTS:
         QCOMPARE(p->previewPath(), paths[0]); // the old picture, greyed, meanwhile
         QCOMPARE(shownPreview(), paths[5]);
         QVERIFY(p->decoder()->decodesStarted() - afterFirst <= 2);
-        const int hue = p->preview->pixmap().toImage().pixelColor(100, 75).hsvHue();
+        const int hue = p.preview()->pixmap().toImage().pixelColor(100, 75).hsvHue();
         QVERIFY(qAbs(hue - 250) <= 2); // the last photo's colour, not greyed
     }
 
@@ -277,7 +278,7 @@ private Q_SLOTS:
         insert(picture("a.jpg", {64, 48}, Qt::red), longText);
         insert(picture("b.jpg", {64, 48}, Qt::blue), "b");
         openWindow();
-        QCOMPARE(p->descriptionBox->text().size(), longText.size());
+        QCOMPARE(p.descriptionBox()->text().size(), longText.size());
         p->showDescription(); // puts the record's text into the box again
         p->showNextPhoto();   // leaving the row writes what is pending
         p->showPreviousPhoto();
@@ -291,27 +292,27 @@ private Q_SLOTS:
         insert(picture("small.bmp", {100, 200}, Qt::magenta), "两个人");
         insert(wide, QVariant()); // a description never stored
         openWindow();
-        QCOMPARE(p->displayBox->size(), QSize(480, 360));
+        QCOMPARE(p.displayBox()->size(), QSize(480, 360));
         p->openLargeView();
-        QCOMPARE(p->largeView->geometry(), QRect(0, 60, 480, 240));
+        QCOMPARE(p.largeView()->geometry(), QRect(0, 60, 480, 240));
         p->showDescription();
-        QCOMPARE(p->largeView->toolTip(), QString("这是谁呀？还不快介绍一下！"));
+        QCOMPARE(p.largeView()->toolTip(), QString("这是谁呀？还不快介绍一下！"));
 
         p->showNextPhoto();
-        QVERIFY(p->largeView->toolTip().isEmpty()); // a step clears it
+        QVERIFY(p.largeView()->toolTip().isEmpty()); // a step clears it
         p->openLargeView();
-        QCOMPARE(p->largeView->geometry(), QRect(150, 0, 180, 360));
+        QCOMPARE(p.largeView()->geometry(), QRect(150, 0, 180, 360));
         fake.fileAnswer = wide;
         p->choosePicture(); // empties the description box ...
-        QCOMPARE(p->descriptionBox->text(), QString());
+        QCOMPARE(p.descriptionBox()->text(), QString());
         p->showDescription(); // ... and the large view puts the record's back
-        QCOMPARE(p->descriptionBox->text(), QString("两个人"));
-        QCOMPARE(p->largeView->toolTip(), QString("两个人"));
+        QCOMPARE(p.descriptionBox()->text(), QString("两个人"));
+        QCOMPARE(p.largeView()->toolTip(), QString("两个人"));
 
         p->showNextPhoto();
-        p->largeView->setToolTip("kept");
+        p.largeView()->setToolTip("kept");
         p->showDescription();
-        QCOMPARE(p->largeView->toolTip(), QString("kept"));
+        QCOMPARE(p.largeView()->toolTip(), QString("kept"));
     }
 };
 

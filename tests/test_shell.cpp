@@ -11,6 +11,7 @@
 #include "modal.h"
 #include "novels/novelpanel.h"
 #include "options/optionsdialog.h"
+#include "pages.h"
 #include "photos/photopanel.h"
 #include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
@@ -72,13 +73,13 @@ private Q_SLOTS:
         QCOMPARE(surfaces.first(), &diary);
         for (QWidget *s : surfaces)
             QCOMPARE(surfaceColour(s), QColor(247, 165, 85));
-        QVERIFY(!diary.journal->calendarFrame->isHidden() &&
-                !diary.journal->editorFrame->isHidden());
-        QVERIFY(diary.photos->frame->isHidden() && diary.novels->frame->isHidden() &&
-                diary.contacts->frame->isHidden());
-        QCOMPARE(diary.journal->calendar->selectedDate(), QDate::currentDate());
-        QCOMPARE(diary.journal->calendar->toolTip(), QString("单击今天显示今天日期"));
-        QVERIFY(!diary.journal->saveButton->isEnabled());
+        QVERIFY(!JournalPage(&diary).calendarFrame()->isHidden() &&
+                !JournalPage(&diary).editorFrame()->isHidden());
+        QVERIFY(PhotoPage(&diary).frame()->isHidden() && NovelPage(&diary).frame()->isHidden() &&
+                ContactsPage(&diary).frame()->isHidden());
+        QCOMPARE(JournalPage(&diary).calendar()->selectedDate(), QDate::currentDate());
+        QCOMPARE(JournalPage(&diary).calendar()->toolTip(), QString("单击今天显示今天日期"));
+        QVERIFY(!JournalPage(&diary).saveButton()->isEnabled());
         QVERIFY(diary.songLoopTimer->isActive());
         QCOMPARE(diary.songLoopTimer->interval(), 200);
         QVERIFY(!diary.novelScrollTimer->isActive());
@@ -127,18 +128,20 @@ private Q_SLOTS:
         QVERIFY(!early->isComplete() && !early->optionsDialog.existing());
         // Drawn before the journal is read; the list follows with the rest.
         QVERIFY(!early->journalRecords->isOpen());
-        QCOMPARE(early->journal->entries->rowCount(), 0);
-        QVERIFY(early->journal->calendarFrame->isVisible() &&
-                early->journal->editorFrame->isVisible());
+        QCOMPARE(JournalPage(early.get()).entries()->rowCount(), 0);
+        QVERIFY(JournalPage(early.get()).calendarFrame()->isVisible() &&
+                JournalPage(early.get()).editorFrame()->isVisible());
         QCOMPARE(early->colouredSurfaces().size(), 3);
         early->setBackgroundColour(QColor(10, 20, 30));
         early->showContactsPage();
         QVERIFY(early->isComplete() && early->optionsDialog.existing());
-        QCOMPARE(early->journal->entries->rowCount(), 2);
+        QCOMPARE(JournalPage(early.get()).entries()->rowCount(), 2);
         QVERIFY(early->journalRecords->eof()); // where the filled list leaves it
-        QVERIFY(early->contacts->frame->isVisible() && !early->journal->calendarFrame->isVisible());
-        QVERIFY(early->photos->frame->isHidden() && early->novels->frame->isHidden());
-        QCOMPARE(early->contacts->faceSelector->count(), 85);
+        QVERIFY(ContactsPage(early.get()).frame()->isVisible() &&
+                !JournalPage(early.get()).calendarFrame()->isVisible());
+        QVERIFY(PhotoPage(early.get()).frame()->isHidden() &&
+                NovelPage(early.get()).frame()->isHidden());
+        QCOMPARE(ContactsPage(early.get()).faceSelector()->count(), 85);
         for (QWidget *s : early->colouredSurfaces())
             QCOMPARE(surfaceColour(s), QColor(10, 20, 30));
         ContactsPanel *built = early->contacts;
@@ -148,8 +151,8 @@ private Q_SLOTS:
 
         std::unique_ptr<MainWindow> waited(SplashWindow::start(m_store.get()));
         QTRY_VERIFY(waited->isComplete());
-        QVERIFY(waited->journal->calendarFrame->isVisible() &&
-                !waited->contacts->frame->isVisible());
+        QVERIFY(JournalPage(waited.get()).calendarFrame()->isVisible() &&
+                !ContactsPage(waited.get()).frame()->isVisible());
         QCOMPARE(waited->colouredSurfaces().size(), 6);
         QVERIFY(waited->optionsDialog.existing() && waited->optionsDialog.existing()->isHidden());
     }
@@ -175,9 +178,9 @@ private Q_SLOTS:
         QFETCH(QStringList, order);
         MainWindow diary(m_store.get());
         diary.show();
-        const QList<PanelFrame *> frames = {diary.journal->calendarFrame,
-                                            diary.journal->editorFrame, diary.photos->frame,
-                                            diary.novels->frame, diary.contacts->frame};
+        const QList<PanelFrame *> frames = {
+            JournalPage(&diary).calendarFrame(), JournalPage(&diary).editorFrame(),
+            PhotoPage(&diary).frame(), NovelPage(&diary).frame(), ContactsPage(&diary).frame()};
         // Start from the opposite of the outcome so every change is visible.
         for (const QString &step : order) {
             const bool shows = step.startsWith("show");
@@ -206,7 +209,7 @@ private Q_SLOTS:
         QCOMPARE(diary.photoRecords->absolutePosition(), 2);
         diary.photoPageButton->click();
         QCOMPARE(diary.photoRecords->absolutePosition(), 1);
-        QVERIFY(diary.photos->frame->isVisibleTo(&diary));
+        QVERIFY(PhotoPage(&diary).frame()->isVisibleTo(&diary));
     }
 
     // Qt's own strings in Chinese, a desktop identity, and a question whose
@@ -248,7 +251,7 @@ private Q_SLOTS:
         diary.show();
         diary.contactsPageButton->click();
         diary.contacts->addContact();
-        diary.contacts->field(0)->setText("typed, not saved");
+        ContactsPage(&diary).field(0)->setText("typed, not saved");
         QTimer::singleShot(0, &diary, [&] { diary.close(); });
         QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // a close that ends nothing
         QCOMPARE(QCoreApplication::exec(), 0);
@@ -303,12 +306,12 @@ private Q_SLOTS:
 
         // Pressing on a panel does not drag the window.
         const QPoint onPanel(200, 470);
-        QVERIFY(diary.journal->calendarFrame->childAt(onPanel) == nullptr);
+        QVERIFY(JournalPage(&diary).calendarFrame()->childAt(onPanel) == nullptr);
         const QPoint before = diary.pos();
-        send(diary.journal->calendarFrame, QEvent::MouseButtonPress, onPanel, Qt::LeftButton,
+        send(JournalPage(&diary).calendarFrame(), QEvent::MouseButtonPress, onPanel, Qt::LeftButton,
              Qt::LeftButton);
-        send(diary.journal->calendarFrame, QEvent::MouseMove, onPanel + QPoint(20, 0), Qt::NoButton,
-             Qt::LeftButton);
+        send(JournalPage(&diary).calendarFrame(), QEvent::MouseMove, onPanel + QPoint(20, 0),
+             Qt::NoButton, Qt::LeftButton);
         QCOMPARE(diary.pos(), before);
     }
 
@@ -316,8 +319,9 @@ private Q_SLOTS:
         MainWindow diary(m_store.get());
         diary.show();
         QSignalSpy popups(&diary, &MainWindow::popupRequested);
-        for (PanelFrame *f : {diary.journal->calendarFrame, diary.journal->editorFrame,
-                              diary.photos->frame, diary.novels->frame, diary.contacts->frame}) {
+        for (PanelFrame *f :
+             {JournalPage(&diary).calendarFrame(), JournalPage(&diary).editorFrame(),
+              PhotoPage(&diary).frame(), NovelPage(&diary).frame(), ContactsPage(&diary).frame()}) {
             f->show();
             const QPoint p(f->width() - 3, f->height() - 3);
             QVERIFY(f->childAt(p) == nullptr);
@@ -330,25 +334,26 @@ private Q_SLOTS:
     void labelEmphasisFollowsTheMouse() {
         MainWindow diary(m_store.get());
         diary.show();
-        JournalPanel *j = diary.journal;
-        diary.journal->saveButton->setEnabled(true);
-        for (LabelButton *l : j->labelButtons())
+        JournalPage j(&diary);
+        JournalPage(&diary).saveButton()->setEnabled(true);
+        for (LabelButton *l : j.labelButtons())
             send(l, QEvent::MouseMove, QPoint(3, 3), Qt::NoButton, {});
-        for (LabelButton *l : j->labelButtons())
+        for (LabelButton *l : j.labelButtons())
             QVERIFY2(l->isBold(), qPrintable(l->objectName()));
         // The window background and other panels leave the emphasis.
         send(&diary, QEvent::MouseMove, QPoint(400, 30), Qt::NoButton, {});
-        send(diary.contacts->frame, QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, {});
-        QVERIFY(j->fontButton->isBold());
+        send(ContactsPage(&diary).frame(), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, {});
+        QVERIFY(j.fontButton()->isBold());
         // Frame2's background resets all nine.
-        send(diary.journal->editorFrame, QEvent::MouseMove,
-             QPoint(diary.journal->editorFrame->width() - 3, 200), Qt::NoButton, {});
-        for (LabelButton *l : j->labelButtons())
+        send(JournalPage(&diary).editorFrame(), QEvent::MouseMove,
+             QPoint(JournalPage(&diary).editorFrame()->width() - 3, 200), Qt::NoButton, {});
+        for (LabelButton *l : j.labelButtons())
             QVERIFY2(!l->isBold(), qPrintable(l->objectName()));
-        send(j->colourButton, QEvent::MouseMove, QPoint(3, 3), Qt::NoButton, {});
-        send(diary.journal->calendarFrame, QEvent::MouseMove, QPoint(200, 470), Qt::NoButton, {});
-        QVERIFY(!j->colourButton->isBold());
-        QCOMPARE(j->labelButtons().size(), 9);
+        send(j.colourButton(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton, {});
+        send(JournalPage(&diary).calendarFrame(), QEvent::MouseMove, QPoint(200, 470), Qt::NoButton,
+             {});
+        QVERIFY(!j.colourButton()->isBold());
+        QCOMPARE(j.labelButtons().size(), 9);
     }
 
     void helpOpensTheHelpPage() {
@@ -378,11 +383,11 @@ private Q_SLOTS:
         Store broken;
         QCOMPARE(broken.open(path), Store::State::Unusable);
         MainWindow diary(&broken);
-        QCOMPARE(diary.journal->entryList->model()->rowCount(), 0);
+        QCOMPARE(JournalPage(&diary).entryList()->model()->rowCount(), 0);
         QVERIFY(diary.journalRecords->bof() && diary.journalRecords->eof());
         diary.photoPageButton->click();
         diary.journalPageButton->click();
-        QVERIFY(diary.journal->calendarFrame->isVisibleTo(&diary));
+        QVERIFY(JournalPage(&diary).calendarFrame()->isVisibleTo(&diary));
     }
 
     // A store that will not keep what is typed says so once, when the window

@@ -19,6 +19,7 @@
 #include "widgets/artwork.h"
 #include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
+#include "widgets/pagepanel.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 
@@ -39,8 +40,6 @@
 namespace {
 constexpr int WindowWidth = 800;
 constexpr int WindowHeight = 560;
-constexpr int PanelTop = 64;
-constexpr int PanelHeight = 484;
 } // namespace
 
 MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
@@ -97,6 +96,29 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::buildControls() {
+    buildButtons();
+
+    songLoopTimer = new QTimer(this);
+    songLoopTimer->setObjectName(QStringLiteral("Timer1"));
+    songLoopTimer->setInterval(200);
+    connect(songLoopTimer, &QTimer::timeout, this, &MainWindow::restartFinishedSong);
+    songLoopTimer->start();
+
+    novelScrollTimer = new QTimer(this);
+    novelScrollTimer->setObjectName(QStringLiteral("Timertext"));
+    novelScrollTimer->setInterval(4000);
+
+    journal = new JournalPanel(this, journalRecords);
+    connect(journal, &PagePanel::popupRequested, this, &MainWindow::popupRequested);
+    connect(journal, &JournalPanel::optionsRequested, this, &MainWindow::openOptions);
+    connect(journal, &JournalPanel::aboutRequested, this, &MainWindow::openAbout);
+    addShortcuts();
+
+    popupMenu = new PopupMenu(this);
+    connect(this, &MainWindow::popupRequested, this, &MainWindow::showPopupMenu);
+}
+
+void MainWindow::buildButtons() {
     const struct {
         PictureButton **button;
         const char *name, *art, *tip;
@@ -126,46 +148,27 @@ void MainWindow::buildControls() {
     connect(helpButton, &QToolButton::clicked, this, &MainWindow::openHelp);
     connect(hideButton, &QToolButton::clicked, this, &MainWindow::hideToTray);
     connect(closeButton, &QToolButton::clicked, this, &MainWindow::closeProgram);
+}
 
-    songLoopTimer = new QTimer(this);
-    songLoopTimer->setObjectName(QStringLiteral("Timer1"));
-    songLoopTimer->setInterval(200);
-    connect(songLoopTimer, &QTimer::timeout, this, &MainWindow::restartFinishedSong);
-    songLoopTimer->start();
-
-    novelScrollTimer = new QTimer(this);
-    novelScrollTimer->setObjectName(QStringLiteral("Timertext"));
-    novelScrollTimer->setInterval(4000);
-
-    journal = new JournalPanel(this, journalRecords);
-    journal->calendarFrame->setGeometry(12, PanelTop, 310, PanelHeight);
-    journal->editorFrame->setGeometry(330, PanelTop, WindowWidth - 342, PanelHeight);
-    for (PanelFrame *f : {journal->calendarFrame, journal->editorFrame})
-        connect(f, &PanelFrame::popupRequested, this, &MainWindow::popupRequested);
-    connect(journal->optionsButton, &LabelButton::clicked, this, &MainWindow::openOptions);
-    connect(journal->aboutButton, &LabelButton::clicked, this, &MainWindow::openAbout);
-
-    // The keys a desktop user tries first, each pressing its button.
+// The keys a desktop user tries first, each doing what its button does.
+void MainWindow::addShortcuts() {
     const struct {
         QKeySequence keys;
         std::function<void()> press;
     } shortcuts[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { journal->saveButton->click(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { journal->save(); }},
         {QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { pressIfShown(closeButton); }},
         {QKeySequence(Qt::Key_F1), [this] { pressIfShown(helpButton); }},
         {QKeySequence(Qt::CTRL | Qt::Key_F),
          [this] {
-             if (journal->calendarFrame->isVisible())
+             if (journal->isVisible())
                  openFindJournal();
              else if (contacts)
-                 pressIfShown(contacts->findButton);
+                 contacts->find();
          }},
     };
     for (const auto &s : shortcuts)
         connect(new QShortcut(s.keys, this), &QShortcut::activated, this, s.press);
-
-    popupMenu = new PopupMenu(this);
-    connect(this, &MainWindow::popupRequested, this, &MainWindow::showPopupMenu);
 }
 
 // The photo, novel and contacts pages, hidden and in the window's colour.
@@ -173,11 +176,11 @@ void MainWindow::buildHiddenPages() {
     photos = new PhotoPanel(this, photoRecords);
     novels = new NovelPanel(this, novelScrollTimer);
     contacts = new ContactsPanel(this, contactRecords);
-    for (PanelFrame *f : {photos->frame, novels->frame, contacts->frame}) {
-        f->setGeometry(12, PanelTop, WindowWidth - 24, PanelHeight);
-        connect(f, &PanelFrame::popupRequested, this, &MainWindow::popupRequested);
-        paintSurface(f, backgroundColour());
-        f->hide();
+    for (PagePanel *page : std::initializer_list<PagePanel *>{photos, novels, contacts}) {
+        connect(page, &PagePanel::popupRequested, this, &MainWindow::popupRequested);
+        for (QWidget *surface : page->surfaces())
+            paintSurface(surface, backgroundColour());
+        page->setPageShown(false);
     }
 }
 
@@ -249,10 +252,10 @@ QColor MainWindow::backgroundColour() const {
 }
 
 QList<QWidget *> MainWindow::colouredSurfaces() const {
-    QList<QWidget *> surfaces = {const_cast<MainWindow *>(this), journal->calendarFrame,
-                                 journal->editorFrame};
+    QList<QWidget *> surfaces = {const_cast<MainWindow *>(this)};
+    surfaces << journal->surfaces();
     if (isComplete())
-        surfaces << photos->frame << novels->frame << contacts->frame;
+        surfaces << photos->surfaces() << novels->surfaces() << contacts->surfaces();
     return surfaces;
 }
 
@@ -262,48 +265,32 @@ void MainWindow::setBackgroundColour(const QColor &colour) {
         paintSurface(surface, colour);
 }
 
-// Each page button shows and hides the frames in an order of its own.
-void MainWindow::switchFrames(std::initializer_list<std::pair<QWidget *, bool>> steps) {
-    for (const auto &[frame, shown] : steps)
-        frame->setVisible(shown);
+// Each page button shows and hides the pages in an order of its own.
+void MainWindow::switchPages(std::initializer_list<std::pair<PagePanel *, bool>> steps) {
+    for (const auto &[page, shown] : steps)
+        page->setPageShown(shown);
 }
 
 void MainWindow::showJournalPage() {
     completeStart();
-    switchFrames({{journal->calendarFrame, true},
-                  {journal->editorFrame, true},
-                  {photos->frame, false},
-                  {novels->frame, false},
-                  {contacts->frame, false}});
+    switchPages({{journal, true}, {photos, false}, {novels, false}, {contacts, false}});
 }
 
 void MainWindow::showPhotoPage() {
     completeStart();
-    switchFrames({{journal->calendarFrame, false},
-                  {journal->editorFrame, false},
-                  {novels->frame, false},
-                  {photos->frame, true},
-                  {contacts->frame, false}});
+    switchPages({{journal, false}, {novels, false}, {photos, true}, {contacts, false}});
     photos->showFirstPhoto();
 }
 
 void MainWindow::showNovelPage() {
     completeStart();
-    switchFrames({{novels->frame, true},
-                  {journal->calendarFrame, false},
-                  {journal->editorFrame, false},
-                  {photos->frame, false},
-                  {contacts->frame, false}});
+    switchPages({{novels, true}, {journal, false}, {photos, false}, {contacts, false}});
     novels->openCatalogue();
 }
 
 void MainWindow::showContactsPage() {
     completeStart();
-    switchFrames({{contacts->frame, true},
-                  {journal->calendarFrame, false},
-                  {journal->editorFrame, false},
-                  {photos->frame, false},
-                  {novels->frame, false}});
+    switchPages({{contacts, true}, {journal, false}, {photos, false}, {novels, false}});
 }
 
 void MainWindow::openHelp() {
@@ -341,14 +328,13 @@ void MainWindow::openOptions() {
 }
 
 void MainWindow::openFindJournal() {
-    if (!journal->calendarFrame->isVisibleTo(this))
-        journalPageButton->click();
+    if (!journal->isVisibleTo(this))
+        showJournalPage();
     FindJournalWindow *window = findJournal.get();
     window->show();
     window->raise();
     window->activateWindow();
-    window->queryBox->setFocus();
-    window->queryBox->selectAll();
+    window->focusQuery();
 }
 
 void MainWindow::openAbout() {

@@ -21,6 +21,7 @@ class MusicPlayer;
 class NovelPanel;
 class FindJournalWindow;
 class OptionsDialog;
+class PagePanel;
 class PhotoPanel;
 class PictureButton;
 class PopupMenu;
@@ -130,7 +131,9 @@ private:
     void startMusicIfWanted();
     void buildControls();
     void buildHiddenPages();
-    void switchFrames(std::initializer_list<std::pair<QWidget *, bool>> steps);
+    void buildButtons();
+    void addShortcuts();
+    void switchPages(std::initializer_list<std::pair<PagePanel *, bool>> steps);
     // Apply and OK in the options dialog: the music, start.ini, then the rest.
     void takeOptions(const Settings &chosen);
     OptionsDialog *makeOptionsDialog();

@@ -1,7 +1,6 @@
 #include "app/popupmenu.h"
 
 #include "app/mainwindow.h"
-#include "widgets/picturebutton.h"
 
 PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
     setObjectName(QStringLiteral("menufile"));
@@ -11,13 +10,11 @@ PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
         connect(a, &QAction::triggered, window, action);
         return a;
     };
-    // Page entries press the page buttons, as a click on them would.
-    journalAction =
-        entry("menudiary", "日历(&D)", [window] { window->journalPageButton->click(); });
-    photoAction = entry("menuphoto", "照片(&P)", [window] { window->photoPageButton->click(); });
-    novelAction = entry("menustory", "小说(&S)", [window] { window->novelPageButton->click(); });
-    contactsAction =
-        entry("menuadd", "地址(&A)", [window] { window->contactsPageButton->click(); });
+    // Page entries do what the page buttons do.
+    journalAction = entry("menudiary", "日历(&D)", &MainWindow::showJournalPage);
+    photoAction = entry("menuphoto", "照片(&P)", &MainWindow::showPhotoPage);
+    novelAction = entry("menustory", "小说(&S)", &MainWindow::showNovelPage);
+    contactsAction = entry("menuadd", "地址(&A)", &MainWindow::showContactsPage);
     findJournalAction = entry("menufindjournal", "查找日记(&F)", &MainWindow::openFindJournal);
     findJournalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     addSeparator()->setObjectName(QStringLiteral("line1"));

@@ -32,11 +32,19 @@ const QString DefaultFace = QStringLiteral("2.bmp");
 } // namespace
 
 ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
-    : QObject(window),
+    : PagePanel(window),
       findDialog([this, window] { return new FindContactDialog(m_records, window); }),
       m_records(records) {
-    frame = new PanelFrame(QStringLiteral("Frame5"), window);
+    frame = new PanelFrame(QStringLiteral("Frame5"), this);
+    frame->setGeometry(12, 64, 776, 484);
+    buildFields();
+    buildFace();
+    buildButtons();
+    adoptFrames({frame});
+    connect(frame, &PanelFrame::backgroundHovered, this, &ContactsPanel::showFieldTips);
+}
 
+void ContactsPanel::buildFields() {
     for (int i = 0; i < FieldCount; ++i) {
         auto *caption = new QLabel(QString::fromUtf8(Captions[i]), frame);
         captions << caption;
@@ -59,11 +67,13 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
         box->setProperty("index", i);
         box->installEventFilter(this);
         fieldBoxes << box;
-        new BoundField(records, Contact::fields()[i], box); // the face name is last
+        new BoundField(m_records, Contact::fields()[i], box); // the face name is last
     }
     for (int i = 1; i < FieldCount; ++i)
         QWidget::setTabOrder(fieldBoxes[i - 1], fieldBoxes[i]);
+}
 
+void ContactsPanel::buildFace() {
     faceView = new QLabel(frame);
     faceView->setObjectName(QStringLiteral("Picqq"));
     faceView->setFrameShape(QFrame::Panel);
@@ -75,7 +85,7 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
     faceNameBox->setObjectName(QStringLiteral("Textpasskey"));
     faceNameBox->hide();
     connect(faceNameBox, &QLineEdit::textChanged, this, &ContactsPanel::faceNameChanged);
-    new BoundField(records, QStringLiteral("qqpic"), faceNameBox);
+    new BoundField(m_records, QStringLiteral("qqpic"), faceNameBox);
 
     faceSelector = new QComboBox(frame);
     faceSelector->setObjectName(QStringLiteral("ICombo"));
@@ -83,7 +93,9 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
     faceSelector->setGeometry(650, 108, 90, 44);
     connect(faceSelector, &QComboBox::activated, this,
             [this](int index) { chooseFace(index + 1); });
+}
 
+void ContactsPanel::buildButtons() {
     const struct {
         PictureButton **button;
         const char *name, *art, *tip;
@@ -110,7 +122,11 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
     connect(deleteButton, &PictureButton::clicked, this, &ContactsPanel::deleteContact);
     connect(findButton, &PictureButton::clicked, this, &ContactsPanel::findContact);
     connect(editButton, &PictureButton::clicked, this, &ContactsPanel::unlockFields);
-    connect(frame, &PanelFrame::backgroundHovered, this, &ContactsPanel::showFieldTips);
+}
+
+void ContactsPanel::find() {
+    if (findButton->isVisible() && findButton->isEnabled())
+        findContact();
 }
 
 QLineEdit *ContactsPanel::field(int index) const {

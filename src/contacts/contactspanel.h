@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QList>
-#include <QObject>
-
+#include "widgets/pagepanel.h"
 #include "widgets/windowholder.h"
+#include <QList>
 
 class BoundField;
 class FindContactDialog;
@@ -18,7 +17,7 @@ class RecordSet;
 
 // The address book page: one friend at a time in eleven bound
 // fields, a face, and buttons to step, add, save, delete, find and edit.
-class ContactsPanel : public QObject {
+class ContactsPanel : public PagePanel {
     Q_OBJECT
 public:
     ContactsPanel(QWidget *window, RecordSet *records);
@@ -29,24 +28,6 @@ public:
     static const char *const Captions[FieldCount];
     static const int TypingLimits[FieldCount];
 
-    PanelFrame *frame;
-    QList<QWidget *> fieldBoxes; // 0..9 QLineEdit, 10 QPlainTextEdit
-    QList<QLabel *> captions;
-    QLineEdit *faceNameBox; // the face name, never shown
-    QLabel *faceView;
-    QComboBox *faceSelector;
-    PictureButton *previousButton;
-    PictureButton *nextButton;
-    PictureButton *addButton;
-    PictureButton *updateButton;
-    PictureButton *deleteButton;
-    PictureButton *findButton;
-    PictureButton *editButton;
-
-    WindowHolder<FindContactDialog> findDialog;
-
-    QLineEdit *field(int index) const; // 0..9
-    QPlainTextEdit *remark() const;    // 10
     bool isLocked(int index) const;
     QString text(int index) const;
 
@@ -57,6 +38,8 @@ public:
     void lockFields();
 
 public Q_SLOTS:
+    // Ctrl+F: what pressing the find button does, when it can be pressed.
+    void find();
     void showPrevious();
     void showNext();
     void addContact();
@@ -74,10 +57,30 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildFields();
+    void buildFace();
+    void buildButtons();
+    QLineEdit *field(int index) const; // 0..9
+    QPlainTextEdit *remark() const;    // 10
     void setLocked(bool locked);
     void faceRefresh();
     bool showFace(const QString &faceName);
 
+    PanelFrame *frame;
+    QList<QWidget *> fieldBoxes; // 0..9 QLineEdit, 10 QPlainTextEdit
+    QList<QLabel *> captions;
+    QLineEdit *faceNameBox; // the face name, never shown
+    QLabel *faceView;
+    QComboBox *faceSelector;
+    PictureButton *previousButton;
+    PictureButton *nextButton;
+    PictureButton *addButton;
+    PictureButton *updateButton;
+    PictureButton *deleteButton;
+    PictureButton *findButton;
+    PictureButton *editButton;
+
+    WindowHolder<FindContactDialog> findDialog;
     RecordSet *m_records;
     QString m_shownFace;
 };

@@ -157,6 +157,11 @@ FindJournalWindow::FindJournalWindow(const Store *store, QWidget *owner)
 
 FindJournalWindow::~FindJournalWindow() = default;
 
+void FindJournalWindow::focusQuery() {
+    queryBox->setFocus();
+    queryBox->selectAll();
+}
+
 void FindJournalWindow::searchNow() {
     m_pause->stop();
     const QString query = queryBox->text();

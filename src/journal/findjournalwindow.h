@@ -31,6 +31,8 @@ public:
     QLabel *countLabel;
     QAbstractItemModel *results; // day and snippet of each hit, newest first
 
+    // The query box takes the keyboard with its text selected, to type over.
+    void focusQuery();
     // Searches now rather than after the typing pause.
     void searchNow();
 

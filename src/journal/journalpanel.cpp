@@ -18,6 +18,8 @@
 #include <QTextEdit>
 
 namespace {
+constexpr int PanelTop = 64;
+constexpr int PanelHeight = 484;
 // Lines laid out per slice of the entry list's layout.
 constexpr int ListLayoutSlice = 50000;
 // The rich-text box refuses sizes beyond this.
@@ -39,9 +41,16 @@ int leadingNumber(const QString &text) {
 } // namespace
 
 JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
-    : QObject(window), m_records(records) {
-    calendarFrame = new PanelFrame(QStringLiteral("Frame1"), window);
-    editorFrame = new PanelFrame(QStringLiteral("Frame2"), window);
+    : PagePanel(window), m_records(records) {
+    buildCalendarFrame();
+    buildEditorFrame();
+    adoptFrames({calendarFrame, editorFrame});
+    connectControls();
+}
+
+void JournalPanel::buildCalendarFrame() {
+    calendarFrame = new PanelFrame(QStringLiteral("Frame1"), this);
+    calendarFrame->setGeometry(12, PanelTop, 310, PanelHeight);
 
     calendar = new QCalendarWidget(calendarFrame);
     calendar->setObjectName(QStringLiteral("MonthView1"));
@@ -52,7 +61,7 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     calendar->setFirstDayOfWeek(Qt::Sunday);
     setShowToday(true);
 
-    entries = new EntryListModel(records->store(), this);
+    entries = new EntryListModel(m_records->store(), this);
     entryList = new QListView(calendarFrame);
     entryList->setObjectName(QStringLiteral("List1"));
     entryList->setUniformItemSizes(true);
@@ -71,6 +80,11 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
         new LabelButton(QStringLiteral("opitions"), QStringLiteral("选项"), calendarFrame);
     aboutButton->setGeometry(10, 440, 60, 28);
     optionsButton->setGeometry(80, 440, 60, 28);
+}
+
+void JournalPanel::buildEditorFrame() {
+    editorFrame = new PanelFrame(QStringLiteral("Frame2"), this);
+    editorFrame->setGeometry(330, PanelTop, 458, PanelHeight);
 
     fontButton = new LabelButton(QStringLiteral("fontpor"), QStringLiteral("字体"), editorFrame);
     growFontButton = new LabelButton(QStringLiteral("fontadd"), QStringLiteral("+"), editorFrame);
@@ -80,6 +94,7 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
         new LabelButton(QStringLiteral("underline"), QStringLiteral("下划线"), editorFrame);
     colourButton = new LabelButton(QStringLiteral("color"), QStringLiteral("颜色"), editorFrame);
     saveButton = new LabelButton(QStringLiteral("save"), QStringLiteral("保存"), editorFrame);
+    saveButton->setToolTip(QStringLiteral("保存日记 (Ctrl+S)"));
     deleteButton = new LabelButton(QStringLiteral("deldata"), QStringLiteral("删除"), editorFrame);
     const struct {
         LabelButton *label;
@@ -96,11 +111,11 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     editor->setGeometry(10, 44, 438, 426);
     editorText = new TextWindow(editor);
     m_reading.setInterval(0);
-    connect(&m_reading, &QTimer::timeout, this, &JournalPanel::readMoreText);
+}
 
+void JournalPanel::connectControls() {
     // Tab walks the page as it reads; the editor, which keeps Tab for
     // itself, comes last.
-    saveButton->setToolTip(QStringLiteral("保存日记 (Ctrl+S)"));
     const QList<QWidget *> tabOrder = {calendar,         entryList,       aboutButton,
                                        optionsButton,    fontButton,      growFontButton,
                                        shrinkFontButton, underlineButton, colourButton,
@@ -108,6 +123,7 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
+    connect(&m_reading, &QTimer::timeout, this, &JournalPanel::readMoreText);
     connect(calendarFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
     connect(editorFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
     connect(calendar, &QCalendarWidget::clicked, this, [this] {
@@ -117,13 +133,24 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     connect(calendar, &QCalendarWidget::clicked, this, &JournalPanel::showEntryOfSelectedDay);
     connect(entryList, &QListView::clicked, this, &JournalPanel::showListedEntry);
     connect(editor, &QTextEdit::textChanged, this, &JournalPanel::editorChanged);
-    connect(saveButton, &LabelButton::clicked, this, &JournalPanel::saveEntry);
-    connect(deleteButton, &LabelButton::clicked, this, &JournalPanel::deleteEntry);
-    connect(fontButton, &LabelButton::clicked, this, &JournalPanel::chooseFont);
-    connect(growFontButton, &LabelButton::clicked, this, &JournalPanel::growFont);
-    connect(shrinkFontButton, &LabelButton::clicked, this, &JournalPanel::shrinkFont);
-    connect(underlineButton, &LabelButton::clicked, this, &JournalPanel::toggleUnderline);
-    connect(colourButton, &LabelButton::clicked, this, &JournalPanel::chooseColour);
+    connect(optionsButton, &LabelButton::clicked, this, &JournalPanel::optionsRequested);
+    connect(aboutButton, &LabelButton::clicked, this, &JournalPanel::aboutRequested);
+    const struct {
+        LabelButton *button;
+        void (JournalPanel::*action)();
+    } actions[] = {{saveButton, &JournalPanel::saveEntry},
+                   {deleteButton, &JournalPanel::deleteEntry},
+                   {fontButton, &JournalPanel::chooseFont},
+                   {growFontButton, &JournalPanel::growFont},
+                   {shrinkFontButton, &JournalPanel::shrinkFont},
+                   {underlineButton, &JournalPanel::toggleUnderline},
+                   {colourButton, &JournalPanel::chooseColour}};
+    for (const auto &a : actions)
+        connect(a.button, &LabelButton::clicked, this, a.action);
+}
+
+void JournalPanel::save() {
+    saveButton->click();
 }
 
 JournalPanel::~JournalPanel() = default;

@@ -3,10 +3,11 @@
 #include <QColor>
 #include <QDate>
 #include <QList>
-#include <QObject>
 #include <QTimer>
 #include <memory>
 #include <optional>
+
+#include "widgets/pagepanel.h"
 
 class EntryListModel;
 class LabelButton;
@@ -23,32 +24,11 @@ class TextWindow;
 // The journal page: a calendar frame (calendar, entry list, About and
 // Options) and an editor frame (editor, save and delete, formatting tools).
 // Entries are kept by day key in the diary table.
-class JournalPanel : public QObject {
+class JournalPanel : public PagePanel {
     Q_OBJECT
 public:
     JournalPanel(QWidget *window, RecordSet *records);
     ~JournalPanel() override;
-
-    PanelFrame *calendarFrame;
-    PanelFrame *editorFrame;
-    QCalendarWidget *calendar;
-    QListView *entryList;
-    EntryListModel *entries;
-    QTextEdit *editor;
-    TextWindow *editorText; // what the editor shows and what a save stores
-
-    LabelButton *fontButton;
-    LabelButton *growFontButton;
-    LabelButton *shrinkFontButton;
-    LabelButton *underlineButton;
-    LabelButton *colourButton;
-    LabelButton *saveButton;
-    LabelButton *deleteButton;
-    LabelButton *optionsButton;
-    LabelButton *aboutButton;
-
-    // The nine label buttons in the order their emphasis is reset.
-    QList<LabelButton *> labelButtons() const;
 
     // Sets the calendar to today, year then month then day.
     void goToToday();
@@ -67,7 +47,13 @@ public:
     // Refills the entry list from the table.
     void reloadList();
 
+Q_SIGNALS:
+    void optionsRequested();
+    void aboutRequested();
+
 public Q_SLOTS:
+    // Ctrl+S: what pressing the save button does, when it can be pressed.
+    void save();
     // The mouse crossed the background of calendarFrame or editorFrame.
     void resetEmphasis();
 
@@ -87,6 +73,11 @@ public Q_SLOTS:
     void chooseColour();
 
 private:
+    void buildCalendarFrame();
+    void buildEditorFrame();
+    void connectControls();
+    // The nine label buttons in the order their emphasis is reset.
+    QList<LabelButton *> labelButtons() const;
     void setEditorText(const QString &text);
     std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
     void readMoreText();
@@ -97,6 +88,24 @@ private:
     static constexpr int LongTextSlice = 512 * 1024;
     std::unique_ptr<StoredText> m_unreadText; // what is still to read of the entry shown
     QTimer m_reading;
+
+    PanelFrame *calendarFrame;
+    PanelFrame *editorFrame;
+    QCalendarWidget *calendar;
+    QListView *entryList;
+    EntryListModel *entries;
+    QTextEdit *editor;
+    TextWindow *editorText; // what the editor shows and what a save stores
+
+    LabelButton *fontButton;
+    LabelButton *growFontButton;
+    LabelButton *shrinkFontButton;
+    LabelButton *underlineButton;
+    LabelButton *colourButton;
+    LabelButton *saveButton;
+    LabelButton *deleteButton;
+    LabelButton *optionsButton;
+    LabelButton *aboutButton;
 
     RecordSet *m_records;
     QColor m_dialogColour = Qt::black;

@@ -24,14 +24,28 @@
 #include <QTimer>
 
 NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
-    : QObject(window), scrollTimer(timer), catalogueDialog([this, window] {
+    : PagePanel(window), scrollTimer(timer), catalogueDialog([this, window] {
           auto *b = new CatalogueDialog(window);
           connect(b, &CatalogueDialog::novelChosen, this, &NovelPanel::chooseNovel);
           connect(b, &CatalogueDialog::importRequested, this, &NovelPanel::importNovel);
           return b;
       }) {
-    frame = new PanelFrame(QStringLiteral("Frame4"), window);
+    frame = new PanelFrame(QStringLiteral("Frame4"), this);
+    frame->setGeometry(12, 64, 776, 484);
+    buildReadingPane();
+    buildButtons();
+    adoptFrames({frame});
 
+    scrollTimer->setInterval(4000);
+    scrollTimer->stop();
+    connect(scrollTimer, &QTimer::timeout, this, &NovelPanel::scrollStep);
+    connect(chapterList, &QListWidget::itemClicked, this, &NovelPanel::openChapter);
+    connect(&m_reading, &QFutureWatcher<QString>::resultReadyAt, this,
+            &NovelPanel::showChapterPart);
+    chapterList->installEventFilter(this);
+}
+
+void NovelPanel::buildReadingPane() {
     chapterList = new QListWidget(frame);
     chapterList->setObjectName(QStringLiteral("Listbook"));
     QFont listFont(QStringLiteral("宋体"), 12);
@@ -55,7 +69,9 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     readingPane->document()->setDefaultFont(reading);
     paneText = new TextWindow(readingPane);
     placePane(0, RestingHeight);
+}
 
+void NovelPanel::buildButtons() {
     const struct {
         PictureButton **button;
         const char *name, *art, *tip;
@@ -73,14 +89,6 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     }
     restoreButton->hide();
     stopScrollButton->hide();
-
-    scrollTimer->setInterval(4000);
-    scrollTimer->stop();
-    connect(scrollTimer, &QTimer::timeout, this, &NovelPanel::scrollStep);
-    connect(chapterList, &QListWidget::itemClicked, this, &NovelPanel::openChapter);
-    connect(&m_reading, &QFutureWatcher<QString>::resultReadyAt, this,
-            &NovelPanel::showChapterPart);
-    chapterList->installEventFilter(this);
     connect(enlargeButton, &PictureButton::clicked, this, &NovelPanel::enlargeText);
     connect(restoreButton, &PictureButton::clicked, this, &NovelPanel::restoreText);
     connect(scrollButton, &PictureButton::clicked, this, &NovelPanel::startScrolling);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QFutureWatcher>
-#include <QObject>
 
+#include "widgets/pagepanel.h"
 #include "widgets/windowholder.h"
 
 class CatalogueDialog;
@@ -18,24 +18,10 @@ class TextWindow;
 
 // The novel page: the chapter list of the chosen novel and the
 // reading pane, which can scroll itself upward inside its clipping frame.
-class NovelPanel : public QObject {
+class NovelPanel : public PagePanel {
     Q_OBJECT
 public:
     NovelPanel(QWidget *window, QTimer *timer);
-
-    PanelFrame *frame;
-    QListWidget *chapterList;
-    QLineEdit *novelKeyBox; // key of the open novel, never shown
-    QFrame *paneClip;       // clips the pane
-    QTextEdit *readingPane;
-    TextWindow *paneText;
-    PictureButton *enlargeButton;
-    PictureButton *restoreButton;
-    PictureButton *scrollButton;
-    PictureButton *stopScrollButton;
-    QTimer *scrollTimer;
-
-    WindowHolder<CatalogueDialog> catalogueDialog;
 
     // The pane's place inside paneClip, in twips.
     static constexpr float RestingHeight = 4575;
@@ -63,6 +49,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildReadingPane();
+    void buildButtons();
     void placePane(float top, float height);
     void showChapterPart(int part);
     void stopReading();
@@ -71,6 +59,20 @@ private:
     static constexpr qsizetype HeadBytes = 64 * 1024;
     QFutureWatcher<QString> m_reading;
     void placeTwips(QWidget *w, float left, float top, float width, float height);
+
+    PanelFrame *frame;
+    QListWidget *chapterList;
+    QLineEdit *novelKeyBox; // key of the open novel, never shown
+    QFrame *paneClip;       // clips the pane
+    QTextEdit *readingPane;
+    TextWindow *paneText;
+    PictureButton *enlargeButton;
+    PictureButton *restoreButton;
+    PictureButton *scrollButton;
+    PictureButton *stopScrollButton;
+    QTimer *scrollTimer;
+
+    WindowHolder<CatalogueDialog> catalogueDialog;
 
     float m_top = 0;
     float m_height = RestingHeight;

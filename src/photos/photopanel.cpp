@@ -57,9 +57,21 @@ const QList<FileFilter> &PhotoPanel::pictureFilters() {
     return filters;
 }
 
-PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m_records(records) {
-    frame = new PanelFrame(QStringLiteral("Frame3"), window);
+PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records)
+    : PagePanel(window), m_records(records) {
+    frame = new PanelFrame(QStringLiteral("Frame3"), this);
+    frame->setGeometry(12, 64, 776, 484);
+    buildPictures();
+    buildDescription();
+    buildButtons();
+    adoptFrames({frame});
 
+    m_decoder = new PictureDecoder(preview->size() * preview->devicePixelRatioF(),
+                                   displayBox->size() * displayBox->devicePixelRatioF(), this);
+    connect(m_decoder, &PictureDecoder::decoded, this, &PhotoPanel::pictureDecoded);
+}
+
+void PhotoPanel::buildPictures() {
     displayBox = new QLabel(frame);
     displayBox->setObjectName(QStringLiteral("Picture1"));
     displayBox->setGeometry(16, 16, 480, 360);
@@ -77,7 +89,11 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m
     preview->setFrameShape(QFrame::Box);
     preview->setCursor(Qt::PointingHandCursor);
     preview->setGeometry(536, 16, 200, 150);
+    connect(previewLabel, &ClickableLabel::clicked, this, &PhotoPanel::openLargeView);
+    connect(large, &ClickableLabel::clicked, this, &PhotoPanel::showDescription);
+}
 
+void PhotoPanel::buildDescription() {
     pathBox = new QLineEdit(frame);
     pathBox->setObjectName(QStringLiteral("pathtext"));
     pathBox->hide();
@@ -97,9 +113,11 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m
     descriptionBox->setPalette(pal);
     descriptionBox->setGeometry(536, 212, 220, 30);
 
-    m_boundPath = new BoundField(records, QStringLiteral("photopath"), pathBox);
-    m_boundDescription = new BoundField(records, QStringLiteral("introduceph"), descriptionBox);
+    m_boundPath = new BoundField(m_records, QStringLiteral("photopath"), pathBox);
+    m_boundDescription = new BoundField(m_records, QStringLiteral("introduceph"), descriptionBox);
+}
 
+void PhotoPanel::buildButtons() {
     openButton = new PictureButton(QStringLiteral("openphoto"), QStringLiteral("open"), QString(),
                                    32, frame);
     openButton->setAccessibleName(QStringLiteral("打开图片"));
@@ -122,12 +140,6 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records) : QObject(window), m
     connect(openButton, &PictureButton::clicked, this, &PhotoPanel::choosePicture);
     connect(addButton, &PictureButton::clicked, this, &PhotoPanel::addPhoto);
     connect(deleteButton, &PictureButton::clicked, this, &PhotoPanel::deletePhoto);
-    connect(previewLabel, &ClickableLabel::clicked, this, &PhotoPanel::openLargeView);
-    connect(large, &ClickableLabel::clicked, this, &PhotoPanel::showDescription);
-
-    m_decoder = new PictureDecoder(preview->size() * preview->devicePixelRatioF(),
-                                   displayBox->size() * displayBox->devicePixelRatioF(), this);
-    connect(m_decoder, &PictureDecoder::decoded, this, &PhotoPanel::pictureDecoded);
 }
 
 std::optional<QImage> PhotoPanel::decodedPicture(const QString &path) const {
@@ -227,7 +239,7 @@ void PhotoPanel::choosePicture() {
     const QString chosen = Interaction::current().chooseOpenFile(frame->window(), pictureFilters());
     if (chosen.isEmpty())
         return;
-    chosenFile = chosen;
+    m_chosenFile = chosen;
     showPreview(chosen);
     // The box now describes the chosen picture, not the photo on screen.
     m_boundDescription->detach();
@@ -238,7 +250,7 @@ void PhotoPanel::addPhoto() {
     const QString description = descriptionBox->text();
     m_boundDescription->detach(); // the row on screen keeps its own description
     // Nothing may land in an existing row.
-    skipFailure(m_records->append(Photo{nonNull(chosenFile), nonNull(description)}.toRow()),
+    skipFailure(m_records->append(Photo{nonNull(m_chosenFile), nonNull(description)}.toRow()),
                 "adding a photo");
 }
 

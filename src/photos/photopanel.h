@@ -2,11 +2,12 @@
 
 #include <QDateTime>
 #include <QImage>
-#include <QObject>
 #include <QPixmap>
 #include <QString>
 #include <deque>
 #include <optional>
+
+#include "widgets/pagepanel.h"
 
 class BoundField;
 class PanelFrame;
@@ -19,25 +20,13 @@ class RecordSet;
 
 // The photo album page: a preview of the current photo, its
 // description, stepping, adding and deleting, and the fitted large view.
-class PhotoPanel : public QObject {
+class PhotoPanel : public PagePanel {
     Q_OBJECT
 public:
     PhotoPanel(QWidget *window, RecordSet *records);
 
-    PanelFrame *frame;
-    QLabel *preview;    // stretched to its box
-    QLabel *displayBox; // the album picture, and the frame of the large view
-    QLabel *largeView;  // the photo fitted inside the display box
-    QLineEdit *pathBox;
-    QLineEdit *descriptionBox;
-    QLabel *descriptionLabel;
-    PictureButton *openButton;
-    PictureButton *addButton;
-    PictureButton *deleteButton;
-    PictureButton *nextPhotoButton;     // "下一张": steps forward
-    PictureButton *previousPhotoButton; // "上一张": steps back
-
-    QString chosenFile; // the picture chosen last
+    // The picture chosen last.
+    QString chosenFile() const { return m_chosenFile; }
 
     // The path whose picture each view shows; empty when it shows none.
     QString previewPath() const { return m_previewPath; }
@@ -62,6 +51,9 @@ public Q_SLOTS:
     void showDescription();
 
 private:
+    void buildPictures();
+    void buildDescription();
+    void buildButtons();
     void showPreview(const QString &path);
     void showLargeView(const QString &path);
     void pictureDecoded(const QString &path, const QImage &image);
@@ -71,6 +63,20 @@ private:
     // The file's picture as decoded last, while the file is unchanged.
     std::optional<QImage> decodedPicture(const QString &path) const;
 
+    PanelFrame *frame;
+    QLabel *preview;    // stretched to its box
+    QLabel *displayBox; // the album picture, and the frame of the large view
+    QLabel *largeView;  // the photo fitted inside the display box
+    QLineEdit *pathBox;
+    QLineEdit *descriptionBox;
+    QLabel *descriptionLabel;
+    PictureButton *openButton;
+    PictureButton *addButton;
+    PictureButton *deleteButton;
+    PictureButton *nextPhotoButton;     // "下一张": steps forward
+    PictureButton *previousPhotoButton; // "上一张": steps back
+
+    QString m_chosenFile;
     RecordSet *m_records;
     BoundField *m_boundPath;
     BoundField *m_boundDescription;
