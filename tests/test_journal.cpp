@@ -293,13 +293,13 @@ private Q_SLOTS:
         openWindow();
         j.editor()->setPlainText("some text");
         selectAll();
-        setSelFontSize(j.editor(), 12);
+        applyToSelection(j.editor(), {.fontSize = 12});
         j->growFont();
         QCOMPARE(*SelectionFormat::of(j.editor()).fontSize, 13.0);
         j->shrinkFont();
         j->shrinkFont();
         QCOMPARE(*SelectionFormat::of(j.editor()).fontSize, 11.0);
-        setSelFontSize(j.editor(), 1);
+        applyToSelection(j.editor(), {.fontSize = 1});
         j->shrinkFont();
         QCOMPARE(*SelectionFormat::of(j.editor()).fontSize, 1.0);
 
@@ -308,7 +308,7 @@ private Q_SLOTS:
         c.setPosition(0);
         c.setPosition(4, QTextCursor::KeepAnchor);
         j.editor()->setTextCursor(c);
-        setSelFontSize(j.editor(), 20);
+        applyToSelection(j.editor(), {.fontSize = 20});
         selectAll();
         QVERIFY(!SelectionFormat::of(j.editor()).fontSize);
         j->growFont();
@@ -336,7 +336,7 @@ private Q_SLOTS:
         openWindow();
         j.editor()->setPlainText("styled");
         selectAll();
-        setSelItalic(j.editor(), true);
+        applyToSelection(j.editor(), {.italic = true});
 
         fake.fontAnswer.reset(); // Cancel keeps the format
         j->chooseFont();
@@ -353,7 +353,7 @@ private Q_SLOTS:
         QCOMPARE(*f.italic, false);
 
         // The colour dialog cancelled at first applies black.
-        setSelColour(j.editor(), Qt::red);
+        applyToSelection(j.editor(), {.colour = Qt::red});
         fake.fontAnswer.reset();
         j->chooseFont();
         QCOMPARE(j->dialogColour(), QColor(Qt::red)); // the font dialog read the selection
@@ -362,13 +362,13 @@ private Q_SLOTS:
         openWindow();
         j.editor()->setPlainText("fresh");
         selectAll();
-        setSelColour(j.editor(), Qt::blue);
+        applyToSelection(j.editor(), {.colour = Qt::blue});
         j->chooseColour();
         QCOMPARE(*SelectionFormat::of(j.editor()).colour, QColor(Qt::black));
         fake.colorAnswer = QColor(Qt::green);
         j->chooseColour();
         fake.colorAnswer.reset();
-        setSelColour(j.editor(), Qt::blue);
+        applyToSelection(j.editor(), {.colour = Qt::blue});
         j->chooseColour(); // Cancel applies the last colour chosen
         QCOMPARE(*SelectionFormat::of(j.editor()).colour, QColor(Qt::green));
     }
@@ -381,8 +381,8 @@ private Q_SLOTS:
         c.setPosition(0);
         c.setPosition(3, QTextCursor::KeepAnchor);
         j.editor()->setTextCursor(c);
-        setSelFontSize(j.editor(), 20);
-        setSelItalic(j.editor(), true);
+        applyToSelection(j.editor(), {.fontSize = 20});
+        applyToSelection(j.editor(), {.italic = true});
         selectAll();
         const QFont shown =
             j.editor()->currentCharFormat().font().resolve(j.editor()->document()->defaultFont());

@@ -402,43 +402,44 @@ void JournalPanel::chooseFont() {
         Interaction::current().chooseFont(editor->window(), initial);
     if (!chosen)
         return; // Cancel writes back what was read: nothing changes
-    auto wanted = [](const auto &was, const auto &shown, const auto &now) {
-        return was.has_value() || !(shown == now);
+    // An attribute is applied where the selection had one value, or where
+    // the user changed the value the dialog started from.
+    SelectionFormat change;
+    auto take = [](auto &into, const auto &was, const auto &shown, const auto &now) {
+        if (was.has_value() || !(shown == now))
+            into = now;
     };
-    if (wanted(sel.fontName, *start.fontName, chosen->family()))
-        setSelFontName(editor, chosen->family());
-    if (chosen->pointSizeF() > 0 && wanted(sel.fontSize, *start.fontSize, chosen->pointSizeF()))
-        setSelFontSize(editor, chosen->pointSizeF());
-    if (wanted(sel.bold, *start.bold, chosen->bold()))
-        setSelBold(editor, chosen->bold());
-    if (wanted(sel.italic, *start.italic, chosen->italic()))
-        setSelItalic(editor, chosen->italic());
-    if (wanted(sel.underline, *start.underline, chosen->underline()))
-        setSelUnderline(editor, chosen->underline());
+    take(change.fontName, sel.fontName, *start.fontName, chosen->family());
+    if (chosen->pointSizeF() > 0)
+        take(change.fontSize, sel.fontSize, *start.fontSize, chosen->pointSizeF());
+    take(change.bold, sel.bold, *start.bold, chosen->bold());
+    take(change.italic, sel.italic, *start.italic, chosen->italic());
+    take(change.underline, sel.underline, *start.underline, chosen->underline());
+    applyToSelection(editor, change);
 }
 
 void JournalPanel::growFont() {
     const SelectionFormat sel = SelectionFormat::of(editor);
     if (!sel.fontSize || *sel.fontSize + 1 > LargestFontSize)
         return;
-    setSelFontSize(editor, *sel.fontSize + 1);
+    applyToSelection(editor, {.fontSize = *sel.fontSize + 1});
 }
 
 void JournalPanel::shrinkFont() {
     const SelectionFormat sel = SelectionFormat::of(editor);
     if (!sel.fontSize || *sel.fontSize - 1 < 1)
         return;
-    setSelFontSize(editor, *sel.fontSize - 1);
+    applyToSelection(editor, {.fontSize = *sel.fontSize - 1});
 }
 
 void JournalPanel::toggleUnderline() {
     const SelectionFormat sel = SelectionFormat::of(editor);
-    setSelUnderline(editor, sel.underline.has_value() && !*sel.underline);
+    applyToSelection(editor, {.underline = sel.underline.has_value() && !*sel.underline});
 }
 
 void JournalPanel::chooseColour() {
     if (const std::optional<QColor> chosen =
             Interaction::current().chooseColor(editor->window(), m_dialogColour))
         m_dialogColour = *chosen;
-    setSelColour(editor, m_dialogColour);
+    applyToSelection(editor, {.colour = m_dialogColour});
 }

@@ -230,17 +230,17 @@ void NovelPanel::importNovel(const QString &key) {
 void NovelPanel::enlargeText() {
     restoreButton->show();
     enlargeButton->hide();
-    setSelFontSize(readingPane, 14);
-    setSelBold(readingPane, true);
-    setSelColour(readingPane, QColor(0, 0, 255));
+    applyToSelection(readingPane, {.fontSize = 14});
+    applyToSelection(readingPane, {.bold = true});
+    applyToSelection(readingPane, {.colour = QColor(0, 0, 255)});
 }
 
 void NovelPanel::restoreText() {
     enlargeButton->show();
     restoreButton->hide();
-    setSelFontSize(readingPane, 10);
-    setSelBold(readingPane, false);
-    setSelColour(readingPane, QColor(0, 0, 0));
+    applyToSelection(readingPane, {.fontSize = 10});
+    applyToSelection(readingPane, {.bold = false});
+    applyToSelection(readingPane, {.colour = QColor(0, 0, 0)});
 }
 
 void NovelPanel::startScrolling() {

@@ -77,38 +77,19 @@ SelectionFormat SelectionFormat::of(const QTextEdit *editor) {
     return f;
 }
 
-void setSelFontName(QTextEdit *editor, const QString &name) {
+void applyToSelection(QTextEdit *editor, const SelectionFormat &change) {
     QTextCharFormat fmt;
-    fmt.setFontFamilies({name});
-    merge(editor, fmt);
-}
-
-void setSelFontSize(QTextEdit *editor, qreal points) {
-    QTextCharFormat fmt;
-    fmt.setFontPointSize(points);
-    merge(editor, fmt);
-}
-
-void setSelBold(QTextEdit *editor, bool on) {
-    QTextCharFormat fmt;
-    fmt.setFontWeight(on ? QFont::Bold : QFont::Normal);
-    merge(editor, fmt);
-}
-
-void setSelItalic(QTextEdit *editor, bool on) {
-    QTextCharFormat fmt;
-    fmt.setFontItalic(on);
-    merge(editor, fmt);
-}
-
-void setSelUnderline(QTextEdit *editor, bool on) {
-    QTextCharFormat fmt;
-    fmt.setFontUnderline(on);
-    merge(editor, fmt);
-}
-
-void setSelColour(QTextEdit *editor, const QColor &colour) {
-    QTextCharFormat fmt;
-    fmt.setForeground(colour);
+    if (change.fontName)
+        fmt.setFontFamilies({*change.fontName});
+    if (change.fontSize)
+        fmt.setFontPointSize(*change.fontSize);
+    if (change.bold)
+        fmt.setFontWeight(*change.bold ? QFont::Bold : QFont::Normal);
+    if (change.italic)
+        fmt.setFontItalic(*change.italic);
+    if (change.underline)
+        fmt.setFontUnderline(*change.underline);
+    if (change.colour)
+        fmt.setForeground(*change.colour);
     merge(editor, fmt);
 }
