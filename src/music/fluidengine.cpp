@@ -318,64 +318,82 @@ private:
     // The output thread: opens the device while a song sounds, feeds it
     // large chunks, and lets the song's last frames play out.
     void run() {
-        std::vector<qint16> buffer(2 * Chunk);
-        std::unique_ptr<AudioDevice> device;
-        qint64 queued = 0; // frames the device held after the last write
+        m_buffer.resize(2 * Chunk);
         std::unique_lock lock(m_lock);
         while (!m_quit) {
-            if (m_over && !m_finished && device && queued > 0) {
-                const quint64 generation = m_generation;
-                const auto playing = std::chrono::microseconds(queued * 1000000 / Rate);
-                if (m_wake.wait_for(lock, playing,
-                                    [&] { return m_quit || generation != m_generation; }))
+            if (m_over && !m_finished && m_device && m_queued > 0) {
+                if (!letLastFramesPlay(lock))
                     continue; // quitting, or another song: the rest is cut
-                queued = 0;
+                m_queued = 0;
             }
             if (m_over && !m_finished)
                 heardUpTo(m_made);
             if (!m_playing || m_over || m_deviceFailed || (!m_file && !m_player)) {
-                if (device) {
-                    lock.unlock();
-                    device.reset();
-                    lock.lock();
-                    queued = 0;
-                } else {
+                if (m_device)
+                    closeDevice(lock);
+                else
                     m_wake.wait(lock);
-                }
-                continue;
+            } else if (!m_device) {
+                openDevice(lock); // the song may change meanwhile
+            } else {
+                feed(lock);
             }
-            if (!device) {
-                lock.unlock();
-                device = AudioDevice::open();
-                lock.lock();
-                m_deviceFailed = !device;
-                continue; // the song may have changed meanwhile
-            }
-            const quint64 generation = m_generation;
-            const int n = fill(buffer.data(), Chunk);
-            if (n == 0)
-                continue;
-            lock.unlock();
-            const bool written = device->write(buffer.data(), n);
-            queued = written ? device->queued() : 0;
-            lock.lock();
-            if (generation != m_generation || !written) {
-                // Another song, or a lost device: what is queued goes.
-                lock.unlock();
-                device.reset();
-                lock.lock();
-                queued = 0;
-                m_deviceFailed = m_deviceFailed || (!written && generation == m_generation);
-                continue;
-            }
-            heardUpTo(m_made - queued);
         }
         lock.unlock();
+        m_device.reset();
+    }
+
+    // False when it stops waiting early: quitting, or another song.
+    bool letLastFramesPlay(std::unique_lock<std::mutex> &lock) {
+        const quint64 generation = m_generation;
+        const auto playing = std::chrono::microseconds(m_queued * 1000000 / Rate);
+        return !m_wake.wait_for(lock, playing,
+                                [&] { return m_quit || generation != m_generation; });
+    }
+
+    // The device opens and closes without the lock: either may take a while.
+    void openDevice(std::unique_lock<std::mutex> &lock) {
+        lock.unlock();
+        std::unique_ptr<AudioDevice> device = AudioDevice::open();
+        lock.lock();
+        m_device = std::move(device);
+        m_deviceFailed = !m_device;
+    }
+
+    void closeDevice(std::unique_lock<std::mutex> &lock) {
+        std::unique_ptr<AudioDevice> device = std::move(m_device);
+        m_queued = 0;
+        lock.unlock();
         device.reset();
+        lock.lock();
+    }
+
+    void feed(std::unique_lock<std::mutex> &lock) {
+        const quint64 generation = m_generation;
+        const int n = fill(m_buffer.data(), Chunk);
+        if (n == 0)
+            return;
+        lock.unlock();
+        const bool written = m_device->write(m_buffer.data(), n);
+        m_queued = written ? m_device->queued() : 0;
+        lock.lock();
+        if (generation == m_generation && written) {
+            heardUpTo(m_made - m_queued);
+            return;
+        }
+        // Another song, or a lost device: what is queued goes.
+        closeDevice(lock);
+        if (!written && generation == m_generation)
+            m_deviceFailed = true;
     }
 
     Output m_output = Output::Device;
     std::thread m_thread;
+    // The output thread's own.
+    std::unique_ptr<AudioDevice> m_device;
+    qint64 m_queued = 0; // frames the device held after the last write
+    std::vector<qint16> m_buffer;
+
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_quit = false;
