@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <mutex>
 #include <sndfile.h>
 
 namespace {
@@ -37,6 +39,41 @@ Audio readAudio(const QString &path) {
 }
 
 constexpr int Pull = 4096;
+
+// What the music says under quillary.music while this lives, from any thread.
+class MusicLog {
+public:
+    MusicLog() {
+        QLoggingCategory::setFilterRules(QStringLiteral("quillary.music=true"));
+        s_previous = qInstallMessageHandler(capture);
+    }
+    ~MusicLog() {
+        qInstallMessageHandler(s_previous);
+        QLoggingCategory::setFilterRules({});
+        std::lock_guard lock(s_lock);
+        s_lines.clear();
+    }
+    // A line that names the failing step and the file or device.
+    bool says(const char *step, const QString &name) const {
+        std::lock_guard lock(s_lock);
+        for (const QString &line : s_lines)
+            if (line.startsWith(QLatin1String(step)) && line.contains(name))
+                return true;
+        return false;
+    }
+
+private:
+    static void capture(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (qstrcmp(context.category, "quillary.music") == 0) {
+            std::lock_guard lock(s_lock);
+            s_lines += text;
+        }
+        s_previous(type, context, text);
+    }
+    static inline std::mutex s_lock;
+    static inline QStringList s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
+};
 
 // Opens a song the way the music loop does and lets the commands take effect.
 void start(FluidPlayer &player, const QString &song) {
@@ -302,13 +339,16 @@ private Q_SLOTS:
         }
     }
 
+    // A song file it cannot play is named in the log, with why.
     void liveDeviceNeverReportsAnEndWithoutASong() {
+        MusicLog log;
         FluidPlayer player;
         QVERIFY(player.position() != player.length()); // nothing open yet
         player.setFileName(m_dir.filePath("missing.mid"));
         player.open();
         player.play();
         QVERIFY(player.position() != player.length());
+        QVERIFY(log.says("song file missing:", player.fileName()));
         QFile junk(m_dir.filePath("junk.mid"));
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write("not a song at all");
@@ -317,6 +357,7 @@ private Q_SLOTS:
         player.open();
         player.play();
         QVERIFY(player.position() != player.length());
+        QVERIFY(log.says("song file is not MIDI:", junk.fileName()));
         player.setFileName(AppPaths::song(1));
         player.open(); // the SoundFont loads aside; commands return at once
         player.play();

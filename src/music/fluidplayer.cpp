@@ -1,5 +1,7 @@
 #include "music/fluidplayer.h"
 
+#include "music/musiclog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,29 +10,53 @@
 #include <pthread.h>
 #include <sched.h>
 
+Q_LOGGING_CATEGORY(lcMusic, "quillary.music", QtWarningMsg)
+
 namespace {
 constexpr qint64 MaxSongBytes = 4 * 1024 * 1024;
 
+// The module's entry point; null, once it has said why, when there is none.
+MidiEngineFactory engineFactory() {
+    QLibrary module(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillary-fluid.so")));
+    if (!module.load()) {
+        qCInfo(lcMusic).noquote() << "synthesizer module could not be loaded:"
+                                  << module.errorString();
+        return nullptr;
+    }
+    const auto factory =
+        reinterpret_cast<MidiEngineFactory>(module.resolve(QUILLARY_MIDI_ENGINE_ENTRY));
+    if (!factory)
+        qCInfo(lcMusic).noquote() << "synthesizer module lacks its entry point"
+                                  << QUILLARY_MIDI_ENGINE_ENTRY ":" << module.fileName();
+    return factory;
+}
+
 // The engine module beside the program; loaded once, never unloaded.
 std::unique_ptr<MidiEngine> loadEngine() {
-    static const MidiEngineFactory factory = [] {
-        QLibrary module(QDir(QCoreApplication::applicationDirPath())
-                            .filePath(QStringLiteral("quillary-fluid.so")));
-        return reinterpret_cast<MidiEngineFactory>(module.resolve(QUILLARY_MIDI_ENGINE_ENTRY));
-    }();
+    static const MidiEngineFactory factory = engineFactory();
     return std::unique_ptr<MidiEngine>(factory ? factory() : nullptr);
+}
+
+QByteArray noSong(const char *why, const QString &path) {
+    qCInfo(lcMusic).noquote() << why << path;
+    return {};
 }
 
 // A song worth handing to the sequencer: a readable Standard MIDI File.
 QByteArray readSong(const QString &path) {
+    if (path.isEmpty())
+        return {}; // no song chosen
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || info.size() > MaxSongBytes)
-        return {};
+    if (!info.isFile())
+        return noSong("song file missing:", path);
+    if (info.size() > MaxSongBytes)
+        return noSong("song file too large to be MIDI:", path);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return {};
+        return noSong("song file could not be read:", path + " (" + f.errorString() + ')');
     const QByteArray bytes = f.readAll();
-    return bytes.startsWith("MThd") ? bytes : QByteArray();
+    return bytes.startsWith("MThd") ? bytes : noSong("song file is not MIDI:", path);
 }
 
 // Rendering is work nobody waits for: it gets only time no one else wants,
@@ -105,6 +131,8 @@ void FluidPlayer::work() {
 bool FluidPlayer::engineReady() {
     if (m_engine == Engine::Off) {
         m_soundFont = systemSoundFont();
+        if (m_soundFont.isEmpty())
+            qCInfo(lcMusic) << "no General MIDI SoundFont found in /usr/share/sounds";
         std::unique_ptr<MidiEngine> midi = m_soundFont.isEmpty() ? nullptr : loadEngine();
         if (midi && midi->start(m_output))
             m_midi = std::move(midi);
