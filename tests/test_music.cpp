@@ -339,6 +339,34 @@ private Q_SLOTS:
         }
     }
 
+    // A song that cannot sound says under quillary.music which step failed:
+    // its SoundFont, FluidSynth's own word on it, and the sound output.
+    void silentMusicSaysWhichStepFailed() {
+        MusicLog log;
+        const QString tune = song("silent.mid", 480);
+        const QString noFont = m_dir.filePath("nowhere.sf2");
+        FluidPlayer fontless(FluidPlayer::Output::Pulled, {}, noFont);
+        start(fontless, tune);
+        fontless.pull(Pull);
+        QVERIFY(fontless.position() != fontless.length());
+        QVERIFY(log.says("SoundFont could not be loaded:", noFont));
+        QVERIFY(log.says("FluidSynth error:", noFont));
+        QVERIFY(log.says("song could not be played live:", tune));
+
+        // No PulseAudio (see initTestCase), and an ALSA without a default device.
+        QFile noDevices(m_dir.filePath("asoundrc-empty"));
+        QVERIFY(noDevices.open(QIODevice::WriteOnly));
+        noDevices.close();
+        qputenv("ALSA_CONFIG_PATH", noDevices.fileName().toLocal8Bit());
+        {
+            FluidPlayer player(FluidPlayer::Output::Device);
+            start(player, tune);
+        }
+        qputenv("ALSA_CONFIG_PATH", m_dir.filePath("asoundrc").toLocal8Bit());
+        QVERIFY(log.says("audio output could not be opened:", "PulseAudio"));
+        QVERIFY(log.says("audio output could not be opened:", "ALSA device \"default\""));
+    }
+
     // A song file it cannot play is named in the log, with why.
     void liveDeviceNeverReportsAnEndWithoutASong() {
         MusicLog log;

@@ -32,10 +32,14 @@ MidiEngineFactory engineFactory() {
     return factory;
 }
 
+void engineSaid(const char *line) {
+    qCInfo(lcMusic).noquote() << QString::fromLocal8Bit(line);
+}
+
 // The engine module beside the program; loaded once, never unloaded.
 std::unique_ptr<MidiEngine> loadEngine() {
     static const MidiEngineFactory factory = engineFactory();
-    return std::unique_ptr<MidiEngine>(factory ? factory() : nullptr);
+    return std::unique_ptr<MidiEngine>(factory ? factory(engineSaid) : nullptr);
 }
 
 QByteArray noSong(const char *why, const QString &path) {
@@ -67,8 +71,8 @@ void lowestPriority() {
 }
 } // namespace
 
-FluidPlayer::FluidPlayer(Output output, const QString &cacheFolder)
-    : m_output(output), m_cache(cacheFolder), m_done(0) {}
+FluidPlayer::FluidPlayer(Output output, const QString &cacheFolder, const QString &soundFont)
+    : m_output(output), m_cache(cacheFolder), m_chosenSoundFont(soundFont), m_done(0) {}
 
 FluidPlayer::~FluidPlayer() {
     m_cancel = true;
@@ -130,7 +134,7 @@ void FluidPlayer::work() {
 
 bool FluidPlayer::engineReady() {
     if (m_engine == Engine::Off) {
-        m_soundFont = systemSoundFont();
+        m_soundFont = m_chosenSoundFont.isEmpty() ? systemSoundFont() : m_chosenSoundFont;
         if (m_soundFont.isEmpty())
             qCInfo(lcMusic) << "no General MIDI SoundFont found in /usr/share/sounds";
         std::unique_ptr<MidiEngine> midi = m_soundFont.isEmpty() ? nullptr : loadEngine();
@@ -149,8 +153,10 @@ void FluidPlayer::load(const QString &path, const QByteArray &song) {
     const QString rendered = m_cache.find(path, song, m_soundFont);
     if (!rendered.isEmpty() && m_midi->loadRendered(QFile::encodeName(rendered).constData()))
         return;
-    if (!m_midi->loadLive(song, QFile::encodeName(m_soundFont).constData()))
+    if (!m_midi->loadLive(song, QFile::encodeName(m_soundFont).constData())) {
+        qCInfo(lcMusic).noquote() << "song could not be played live:" << path;
         return;
+    }
     if (!m_cache.enabled() || m_noRender.contains(path))
         return;
     m_livePath = path;
@@ -177,6 +183,8 @@ void FluidPlayer::render(const QString &path, const QByteArray &song) {
         else if (!part.isEmpty())
             QFile::remove(part);
         const bool cancelled = m_cancel;
+        if (audio.isEmpty() && !cancelled)
+            qCInfo(lcMusic).noquote() << "song could not be rendered, plays live:" << path;
         m_rendering = false;
         post(
             [this, path, song, audio, cancelled] {
