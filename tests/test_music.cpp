@@ -232,6 +232,7 @@ private Q_SLOTS:
     }
 
     void damagedEntriesAreRenderedAgain() {
+        MusicLog log;
         const QString cache = m_dir.filePath("cache-damaged");
         const QString tune = song("damaged.mid", 480 * 4);
         const qint64 live = liveLength(tune);
@@ -264,10 +265,13 @@ private Q_SLOTS:
             start(player, tune);
             QCOMPARE(player.length(), live);
         }
+        QVERIFY(log.says("song cache audio damaged or missing:", cache));
+        QVERIFY(log.says("song cache key damaged:", cache));
     }
 
     // Where nothing can be written, songs play live, and end, every time.
     void unwritableCacheFallsBackToLivePlay() {
+        MusicLog log;
         const QString tune = song("unwritable.mid", 480 * 2);
         const qint64 live = liveLength(tune);
         QFile blocker(m_dir.filePath("not-a-folder"));
@@ -280,6 +284,7 @@ private Q_SLOTS:
             QCOMPARE(playToEnd(player), live);
         }
         QCOMPARE(QFileInfo(blocker.fileName()).size(), 0);
+        QVERIFY(log.says("song cache folder could not be made:", blocker.fileName()));
     }
 
     // Apply in the options dialog and the end-of-song timer, again and again
