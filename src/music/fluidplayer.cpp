@@ -17,8 +17,14 @@ constexpr qint64 MaxSongBytes = 4 * 1024 * 1024;
 
 // The module's entry point; null, once it has said why, when there is none.
 MidiEngineFactory engineFactory() {
-    QLibrary module(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillary-fluid.so")));
+    const QString path =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillary-fluid.so"));
+    // Without the file, QLibrary's message would name another it tried.
+    if (!QFileInfo::exists(path)) {
+        qCInfo(lcMusic).noquote() << "synthesizer module missing:" << path;
+        return nullptr;
+    }
+    QLibrary module(path);
     if (!module.load()) {
         qCInfo(lcMusic).noquote() << "synthesizer module could not be loaded:"
                                   << module.errorString();
