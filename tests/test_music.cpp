@@ -5,9 +5,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <mutex>
 #include <sndfile.h>
 
 namespace {
@@ -37,6 +39,41 @@ Audio readAudio(const QString &path) {
 }
 
 constexpr int Pull = 4096;
+
+// What the music says under quillary.music while this lives, from any thread.
+class MusicLog {
+public:
+    MusicLog() {
+        QLoggingCategory::setFilterRules(QStringLiteral("quillary.music=true"));
+        s_previous = qInstallMessageHandler(capture);
+    }
+    ~MusicLog() {
+        qInstallMessageHandler(s_previous);
+        QLoggingCategory::setFilterRules({});
+        std::lock_guard lock(s_lock);
+        s_lines.clear();
+    }
+    // A line that names the failing step and the file or device.
+    bool says(const char *step, const QString &name) const {
+        std::lock_guard lock(s_lock);
+        for (const QString &line : s_lines)
+            if (line.startsWith(QLatin1String(step)) && line.contains(name))
+                return true;
+        return false;
+    }
+
+private:
+    static void capture(QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (qstrcmp(context.category, "quillary.music") == 0) {
+            std::lock_guard lock(s_lock);
+            s_lines += text;
+        }
+        s_previous(type, context, text);
+    }
+    static inline std::mutex s_lock;
+    static inline QStringList s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
+};
 
 // Opens a song the way the music loop does and lets the commands take effect.
 void start(FluidPlayer &player, const QString &song) {
@@ -195,6 +232,7 @@ private Q_SLOTS:
     }
 
     void damagedEntriesAreRenderedAgain() {
+        MusicLog log;
         const QString cache = m_dir.filePath("cache-damaged");
         const QString tune = song("damaged.mid", 480 * 4);
         const qint64 live = liveLength(tune);
@@ -227,10 +265,13 @@ private Q_SLOTS:
             start(player, tune);
             QCOMPARE(player.length(), live);
         }
+        QVERIFY(log.says("song cache audio damaged or missing:", cache));
+        QVERIFY(log.says("song cache key damaged:", cache));
     }
 
     // Where nothing can be written, songs play live, and end, every time.
     void unwritableCacheFallsBackToLivePlay() {
+        MusicLog log;
         const QString tune = song("unwritable.mid", 480 * 2);
         const qint64 live = liveLength(tune);
         QFile blocker(m_dir.filePath("not-a-folder"));
@@ -243,6 +284,7 @@ private Q_SLOTS:
             QCOMPARE(playToEnd(player), live);
         }
         QCOMPARE(QFileInfo(blocker.fileName()).size(), 0);
+        QVERIFY(log.says("song cache folder could not be made:", blocker.fileName()));
     }
 
     // Apply in the options dialog and the end-of-song timer, again and again
@@ -302,13 +344,44 @@ private Q_SLOTS:
         }
     }
 
+    // A song that cannot sound says under quillary.music which step failed:
+    // its SoundFont, FluidSynth's own word on it, and the sound output.
+    void silentMusicSaysWhichStepFailed() {
+        MusicLog log;
+        const QString tune = song("silent.mid", 480);
+        const QString noFont = m_dir.filePath("nowhere.sf2");
+        FluidPlayer fontless(FluidPlayer::Output::Pulled, {}, noFont);
+        start(fontless, tune);
+        fontless.pull(Pull);
+        QVERIFY(fontless.position() != fontless.length());
+        QVERIFY(log.says("SoundFont could not be loaded:", noFont));
+        QVERIFY(log.says("FluidSynth error:", noFont));
+        QVERIFY(log.says("song could not be played live:", tune));
+
+        // No PulseAudio (see initTestCase), and an ALSA without a default device.
+        QFile noDevices(m_dir.filePath("asoundrc-empty"));
+        QVERIFY(noDevices.open(QIODevice::WriteOnly));
+        noDevices.close();
+        qputenv("ALSA_CONFIG_PATH", noDevices.fileName().toLocal8Bit());
+        {
+            FluidPlayer player(FluidPlayer::Output::Device);
+            start(player, tune);
+        }
+        qputenv("ALSA_CONFIG_PATH", m_dir.filePath("asoundrc").toLocal8Bit());
+        QVERIFY(log.says("audio output could not be opened:", "PulseAudio"));
+        QVERIFY(log.says("audio output could not be opened:", "ALSA device \"default\""));
+    }
+
+    // A song file it cannot play is named in the log, with why.
     void liveDeviceNeverReportsAnEndWithoutASong() {
+        MusicLog log;
         FluidPlayer player;
         QVERIFY(player.position() != player.length()); // nothing open yet
         player.setFileName(m_dir.filePath("missing.mid"));
         player.open();
         player.play();
         QVERIFY(player.position() != player.length());
+        QVERIFY(log.says("song file missing:", player.fileName()));
         QFile junk(m_dir.filePath("junk.mid"));
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write("not a song at all");
@@ -317,6 +390,7 @@ private Q_SLOTS:
         player.open();
         player.play();
         QVERIFY(player.position() != player.length());
+        QVERIFY(log.says("song file is not MIDI:", junk.fileName()));
         player.setFileName(AppPaths::song(1));
         player.open(); // the SoundFont loads aside; commands return at once
         player.play();

@@ -1,6 +1,8 @@
 #include "music/audiodevice.h"
 
+#include <QStringBuilder>
 #include <alsa/asoundlib.h>
+#include <pulse/error.h>
 #include <pulse/simple.h>
 
 namespace {
@@ -17,7 +19,7 @@ public:
         pa_simple_free(m_stream);
     }
 
-    static std::unique_ptr<AudioDevice> open() {
+    static std::unique_ptr<AudioDevice> open(QByteArray *refusal) {
         const pa_sample_spec format{PA_SAMPLE_S16NE, SampleRate, 2};
         // The server asks for more only when the buffer runs below its
         // target, so a long target means few requests.
@@ -31,8 +33,12 @@ public:
         int error = 0;
         pa_simple *stream = pa_simple_new(nullptr, "Quillary", PA_STREAM_PLAYBACK, nullptr,
                                           "background music", &format, nullptr, &buffer, &error);
+        if (!stream)
+            *refusal = QByteArray("PulseAudio: ") + pa_strerror(error);
         return stream ? std::make_unique<PulseDevice>(stream) : nullptr;
     }
+
+    const char *name() const override { return "PulseAudio"; }
 
     bool write(const qint16 *frames, int count) override {
         int error = 0;
@@ -56,17 +62,21 @@ public:
         snd_pcm_close(m_pcm);
     }
 
-    static std::unique_ptr<AudioDevice> open() {
+    static std::unique_ptr<AudioDevice> open(QByteArray *refusal) {
         snd_pcm_t *pcm = nullptr;
-        if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0)
-            return nullptr;
-        if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 2,
-                               SampleRate, 1, BufferMicroseconds) < 0) {
+        int error = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0);
+        if (error >= 0) {
+            error = snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 2,
+                                       SampleRate, 1, BufferMicroseconds);
+            if (error >= 0)
+                return std::make_unique<AlsaDevice>(pcm);
             snd_pcm_close(pcm);
-            return nullptr;
         }
-        return std::make_unique<AlsaDevice>(pcm);
+        *refusal = QByteArray("ALSA device \"default\": ") + snd_strerror(error);
+        return nullptr;
     }
+
+    const char *name() const override { return "ALSA device \"default\""; }
 
     bool write(const qint16 *frames, int count) override {
         while (count > 0) {
@@ -91,8 +101,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioDevice> AudioDevice::open() {
-    if (std::unique_ptr<AudioDevice> pulse = PulseDevice::open())
+std::unique_ptr<AudioDevice> AudioDevice::open(QByteArray *refusals) {
+    QByteArray pulseRefusal, alsaRefusal;
+    if (std::unique_ptr<AudioDevice> pulse = PulseDevice::open(&pulseRefusal))
         return pulse;
-    return AlsaDevice::open();
+    if (std::unique_ptr<AudioDevice> alsa = AlsaDevice::open(&alsaRefusal))
+        return alsa;
+    *refusals = pulseRefusal + "; " + alsaRefusal;
+    return nullptr;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QByteArray>
 #include <memory>
 
 // A sound output inside the synthesizer module: interleaved 16-bit stereo
@@ -10,10 +10,13 @@ class AudioDevice {
 public:
     static constexpr int SampleRate = 44100;
 
-    // PulseAudio, else ALSA's default device; null when neither opens.
-    static std::unique_ptr<AudioDevice> open();
+    // PulseAudio, else ALSA's default device; null when neither opens, and
+    // then why each refused is in refusals.
+    static std::unique_ptr<AudioDevice> open(QByteArray *refusals);
     // Drops whatever is still queued.
     virtual ~AudioDevice() = default;
+
+    virtual const char *name() const = 0;
 
     // Blocks until the frames are queued; false when the device is lost.
     virtual bool write(const qint16 *frames, int count) = 0;

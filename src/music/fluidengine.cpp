@@ -2,6 +2,7 @@
 #include "music/audiodevice.h"
 #include "music/midiengine.h"
 
+#include <QStringBuilder>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <sndfile.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,9 +21,30 @@ constexpr int Chunk = 8192; // frames handed to the output at a time
 constexpr int Rate = AudioDevice::SampleRate;
 constexpr qint64 MaxFrames = qint64(Rate) * 600;
 
-void quietLogs() {
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-        fluid_set_log_function(level, nullptr, nullptr);
+std::atomic<MidiEngineLog> engineLog{nullptr};
+
+void say(const QByteArray &line) {
+    if (const MidiEngineLog log = engineLog)
+        log(line.constData());
+}
+
+void say(const char *step, const char *name) {
+    say(QByteArray(step) + ": " + name);
+}
+
+void fluidSaid(int level, const char *message, void *) {
+    const char *kind = level == FLUID_WARN ? "warning" : level == FLUID_ERR ? "error" : "panic";
+    say(QByteArray("FluidSynth ") + kind + ": " + message);
+}
+
+// FluidSynth keeps one log for the whole process. Its chatter below a
+// warning stays out.
+void routeFluidLog() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, level <= FLUID_WARN ? fluidSaid : nullptr, nullptr);
+    });
 }
 
 // What freed SoundFont samples leave in the heap goes back to the system.
@@ -50,19 +73,80 @@ bool lastTickReached(fluid_player_t *player) {
 SNDFILE *openAudio(const char *path, qint64 *frames) {
     SF_INFO info{};
     SNDFILE *file = sf_open(path, SFM_READ, &info);
-    if (file && info.channels == 2 && info.samplerate == AudioDevice::SampleRate &&
-        info.frames > 0) {
+    if (!file) {
+        say(QByteArray("rendered song could not be read: ") + path + " (" + sf_strerror(nullptr) +
+            ')');
+        return nullptr;
+    }
+    if (info.channels == 2 && info.samplerate == AudioDevice::SampleRate && info.frames > 0) {
         *frames = info.frames;
         return file;
     }
-    if (file)
-        sf_close(file);
+    say("rendered song is not 44.1 kHz stereo audio", path);
+    sf_close(file);
     return nullptr;
+}
+
+bool loadSoundFont(fluid_synth_t *synth, const char *soundFont) {
+    if (fluid_synth_sfload(synth, soundFont, 1) != FLUID_FAILED)
+        return true;
+    say("SoundFont could not be loaded", soundFont);
+    return false;
+}
+
+// A synthesizer with the SoundFont loaded; null when it cannot have one.
+fluid_synth_t *newSynth(fluid_settings_t *settings, const char *soundFont) {
+    fluid_synth_t *synth = new_fluid_synth(settings);
+    if (!synth)
+        say("synthesizer could not be made with the SoundFont", soundFont);
+    else if (!loadSoundFont(synth, soundFont))
+        delete_fluid_synth(std::exchange(synth, nullptr));
+    return synth;
+}
+
+fluid_player_t *newSongPlayer(fluid_synth_t *synth, const QByteArray &song) {
+    fluid_player_t *player = new_fluid_player(synth);
+    if (player && fluid_player_add_mem(player, song.constData(), size_t(song.size())) == FLUID_OK)
+        return player;
+    if (player)
+        delete_fluid_player(player);
+    say("the sequencer refused the song");
+    return nullptr;
+}
+
+// Renders the song block for block up to its last tick, as live play
+// would hear it.
+void renderBlocks(fluid_player_t *player, fluid_file_renderer_t *renderer, const char *audioPath,
+                  const std::atomic<bool> *cancel, MidiEngine::Render &r) {
+    if (fluid_player_play(player) != FLUID_OK) {
+        say("the sequencer could not start the song");
+        return;
+    }
+    bool over = false;
+    while (!over && r.frames < MaxFrames && !(cancel && *cancel)) {
+        if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) {
+            over = true;
+            break;
+        }
+        if (fluid_file_renderer_process_block(renderer) != FLUID_OK) {
+            say("rendered song could not be written", audioPath);
+            break;
+        }
+        r.frames += Block;
+        over = lastTickReached(player);
+    }
+    r.tick = fluid_player_get_current_tick(player);
+    r.totalTicks = fluid_player_get_total_ticks(player);
+    r.ok = over && r.totalTicks > 0 && r.frames > 0;
+    if (!over && r.frames >= MaxFrames)
+        say("song runs longer than ten minutes, not rendered");
+    else if (over && !r.ok)
+        say("song has nothing to play");
 }
 
 class FluidEngine final : public MidiEngine {
 public:
-    FluidEngine() { quietLogs(); }
+    FluidEngine() { routeFluidLog(); }
     ~FluidEngine() override {
         {
             std::lock_guard lock(m_lock);
@@ -79,8 +163,11 @@ public:
         m_output = output;
         if (output == Output::Pulled)
             return true;
-        if (!AudioDevice::open())
-            return false; // opened only to know one will
+        QByteArray refusals;
+        if (!AudioDevice::open(&refusals)) { // opened only to know one will
+            say("audio output could not be opened", refusals.constData());
+            return false;
+        }
         m_thread = std::thread([this] { run(); });
         return true;
     }
@@ -105,10 +192,8 @@ public:
         fluid_synth_t *synth = nullptr;
         if (!m_synth) {
             settings = synthSettings(false);
-            synth = new_fluid_synth(settings);
-            if (!synth || fluid_synth_sfload(synth, soundFont, 1) == FLUID_FAILED) {
-                if (synth)
-                    delete_fluid_synth(synth);
+            synth = newSynth(settings, soundFont);
+            if (!synth) {
                 delete_fluid_settings(settings);
                 std::lock_guard lock(m_lock);
                 newSong();
@@ -122,11 +207,11 @@ public:
             m_synth = synth;
         }
         fluid_synth_system_reset(m_synth);
-        m_player = new_fluid_player(m_synth);
-        if (m_player &&
-            (fluid_player_add_mem(m_player, song.constData(), size_t(song.size())) != FLUID_OK ||
-             fluid_player_play(m_player) != FLUID_OK))
+        m_player = newSongPlayer(m_synth, song);
+        if (m_player && fluid_player_play(m_player) != FLUID_OK) {
+            say("the sequencer could not start the song");
             dropSong();
+        }
         return m_player != nullptr;
     }
 
@@ -195,31 +280,13 @@ public:
         fluid_settings_setstr(settings, "audio.file.type", "flac");
         fluid_settings_setstr(settings, "audio.file.format", "s16");
         fluid_settings_setint(settings, "audio.period-size", Block);
-        fluid_synth_t *synth = new_fluid_synth(settings);
-        fluid_player_t *player = nullptr;
-        fluid_file_renderer_t *renderer = nullptr;
-        if (synth && fluid_synth_sfload(synth, soundFont, 1) != FLUID_FAILED) {
-            player = new_fluid_player(synth);
-            if (player &&
-                fluid_player_add_mem(player, song.constData(), size_t(song.size())) == FLUID_OK)
-                renderer = new_fluid_file_renderer(synth);
-        }
-        if (renderer && fluid_player_play(player) == FLUID_OK) {
-            bool over = false;
-            while (!over && r.frames < MaxFrames && !(cancel && *cancel)) {
-                if (fluid_player_get_status(player) != FLUID_PLAYER_PLAYING) {
-                    over = true;
-                    break;
-                }
-                if (fluid_file_renderer_process_block(renderer) != FLUID_OK)
-                    break;
-                r.frames += Block;
-                over = lastTickReached(player);
-            }
-            r.tick = fluid_player_get_current_tick(player);
-            r.totalTicks = fluid_player_get_total_ticks(player);
-            r.ok = over && r.totalTicks > 0 && r.frames > 0;
-        }
+        fluid_synth_t *synth = newSynth(settings, soundFont);
+        fluid_player_t *player = synth ? newSongPlayer(synth, song) : nullptr;
+        fluid_file_renderer_t *renderer = player ? new_fluid_file_renderer(synth) : nullptr;
+        if (player && !renderer)
+            say("rendered song could not be written", audioPath);
+        if (renderer)
+            renderBlocks(player, renderer, audioPath, cancel, r);
         if (renderer)
             delete_fluid_file_renderer(renderer);
         if (player)
@@ -318,64 +385,87 @@ private:
     // The output thread: opens the device while a song sounds, feeds it
     // large chunks, and lets the song's last frames play out.
     void run() {
-        std::vector<qint16> buffer(2 * Chunk);
-        std::unique_ptr<AudioDevice> device;
-        qint64 queued = 0; // frames the device held after the last write
+        m_buffer.resize(2 * Chunk);
         std::unique_lock lock(m_lock);
         while (!m_quit) {
-            if (m_over && !m_finished && device && queued > 0) {
-                const quint64 generation = m_generation;
-                const auto playing = std::chrono::microseconds(queued * 1000000 / Rate);
-                if (m_wake.wait_for(lock, playing,
-                                    [&] { return m_quit || generation != m_generation; }))
+            if (m_over && !m_finished && m_device && m_queued > 0) {
+                if (!letLastFramesPlay(lock))
                     continue; // quitting, or another song: the rest is cut
-                queued = 0;
+                m_queued = 0;
             }
             if (m_over && !m_finished)
                 heardUpTo(m_made);
             if (!m_playing || m_over || m_deviceFailed || (!m_file && !m_player)) {
-                if (device) {
-                    lock.unlock();
-                    device.reset();
-                    lock.lock();
-                    queued = 0;
-                } else {
+                if (m_device)
+                    closeDevice(lock);
+                else
                     m_wake.wait(lock);
-                }
-                continue;
+            } else if (!m_device) {
+                openDevice(lock); // the song may change meanwhile
+            } else {
+                feed(lock);
             }
-            if (!device) {
-                lock.unlock();
-                device = AudioDevice::open();
-                lock.lock();
-                m_deviceFailed = !device;
-                continue; // the song may have changed meanwhile
-            }
-            const quint64 generation = m_generation;
-            const int n = fill(buffer.data(), Chunk);
-            if (n == 0)
-                continue;
-            lock.unlock();
-            const bool written = device->write(buffer.data(), n);
-            queued = written ? device->queued() : 0;
-            lock.lock();
-            if (generation != m_generation || !written) {
-                // Another song, or a lost device: what is queued goes.
-                lock.unlock();
-                device.reset();
-                lock.lock();
-                queued = 0;
-                m_deviceFailed = m_deviceFailed || (!written && generation == m_generation);
-                continue;
-            }
-            heardUpTo(m_made - queued);
         }
         lock.unlock();
+        m_device.reset();
+    }
+
+    // False when it stops waiting early: quitting, or another song.
+    bool letLastFramesPlay(std::unique_lock<std::mutex> &lock) {
+        const quint64 generation = m_generation;
+        const auto playing = std::chrono::microseconds(m_queued * 1000000 / Rate);
+        return !m_wake.wait_for(lock, playing,
+                                [&] { return m_quit || generation != m_generation; });
+    }
+
+    // The device opens and closes without the lock: either may take a while.
+    void openDevice(std::unique_lock<std::mutex> &lock) {
+        lock.unlock();
+        QByteArray refusals;
+        std::unique_ptr<AudioDevice> device = AudioDevice::open(&refusals);
+        if (!device)
+            say("audio output could not be opened", refusals.constData());
+        lock.lock();
+        m_device = std::move(device);
+        m_deviceFailed = !m_device;
+    }
+
+    void closeDevice(std::unique_lock<std::mutex> &lock) {
+        std::unique_ptr<AudioDevice> device = std::move(m_device);
+        m_queued = 0;
+        lock.unlock();
         device.reset();
+        lock.lock();
+    }
+
+    void feed(std::unique_lock<std::mutex> &lock) {
+        const quint64 generation = m_generation;
+        const int n = fill(m_buffer.data(), Chunk);
+        if (n == 0)
+            return;
+        lock.unlock();
+        const bool written = m_device->write(m_buffer.data(), n);
+        m_queued = written ? m_device->queued() : 0;
+        lock.lock();
+        if (generation == m_generation && written) {
+            heardUpTo(m_made - m_queued);
+            return;
+        }
+        // Another song, or a lost device: what is queued goes.
+        if (!written && generation == m_generation) {
+            say("audio output lost while playing", m_device->name());
+            m_deviceFailed = true;
+        }
+        closeDevice(lock);
     }
 
     Output m_output = Output::Device;
     std::thread m_thread;
+    // The output thread's own.
+    std::unique_ptr<AudioDevice> m_device;
+    qint64 m_queued = 0; // frames the device held after the last write
+    std::vector<qint16> m_buffer;
+
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_quit = false;
@@ -397,6 +487,7 @@ private:
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT MidiEngine *quillary_midi_engine() {
+extern "C" Q_DECL_EXPORT MidiEngine *quillary_midi_engine(MidiEngineLog log) {
+    engineLog = log;
     return new FluidEngine;
 }

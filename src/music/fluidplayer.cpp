@@ -1,5 +1,7 @@
 #include "music/fluidplayer.h"
 
+#include "music/musiclog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,29 +10,63 @@
 #include <pthread.h>
 #include <sched.h>
 
+Q_LOGGING_CATEGORY(lcMusic, "quillary.music", QtWarningMsg)
+
 namespace {
 constexpr qint64 MaxSongBytes = 4 * 1024 * 1024;
 
+// The module's entry point; null, once it has said why, when there is none.
+MidiEngineFactory engineFactory() {
+    const QString path =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillary-fluid.so"));
+    // Without the file, QLibrary's message would name another it tried.
+    if (!QFileInfo::exists(path)) {
+        qCInfo(lcMusic).noquote() << "synthesizer module missing:" << path;
+        return nullptr;
+    }
+    QLibrary module(path);
+    if (!module.load()) {
+        qCInfo(lcMusic).noquote() << "synthesizer module could not be loaded:"
+                                  << module.errorString();
+        return nullptr;
+    }
+    const auto factory =
+        reinterpret_cast<MidiEngineFactory>(module.resolve(QUILLARY_MIDI_ENGINE_ENTRY));
+    if (!factory)
+        qCInfo(lcMusic).noquote() << "synthesizer module lacks its entry point"
+                                  << QUILLARY_MIDI_ENGINE_ENTRY ":" << module.fileName();
+    return factory;
+}
+
+void engineSaid(const char *line) {
+    qCInfo(lcMusic).noquote() << QString::fromLocal8Bit(line);
+}
+
 // The engine module beside the program; loaded once, never unloaded.
 std::unique_ptr<MidiEngine> loadEngine() {
-    static const MidiEngineFactory factory = [] {
-        QLibrary module(QDir(QCoreApplication::applicationDirPath())
-                            .filePath(QStringLiteral("quillary-fluid.so")));
-        return reinterpret_cast<MidiEngineFactory>(module.resolve(QUILLARY_MIDI_ENGINE_ENTRY));
-    }();
-    return std::unique_ptr<MidiEngine>(factory ? factory() : nullptr);
+    static const MidiEngineFactory factory = engineFactory();
+    return std::unique_ptr<MidiEngine>(factory ? factory(engineSaid) : nullptr);
+}
+
+QByteArray noSong(const char *why, const QString &path) {
+    qCInfo(lcMusic).noquote() << why << path;
+    return {};
 }
 
 // A song worth handing to the sequencer: a readable Standard MIDI File.
 QByteArray readSong(const QString &path) {
+    if (path.isEmpty())
+        return {}; // no song chosen
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || info.size() > MaxSongBytes)
-        return {};
+    if (!info.isFile())
+        return noSong("song file missing:", path);
+    if (info.size() > MaxSongBytes)
+        return noSong("song file too large to be MIDI:", path);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return {};
+        return noSong("song file could not be read:", path + " (" + f.errorString() + ')');
     const QByteArray bytes = f.readAll();
-    return bytes.startsWith("MThd") ? bytes : QByteArray();
+    return bytes.startsWith("MThd") ? bytes : noSong("song file is not MIDI:", path);
 }
 
 // Rendering is work nobody waits for: it gets only time no one else wants,
@@ -41,8 +77,8 @@ void lowestPriority() {
 }
 } // namespace
 
-FluidPlayer::FluidPlayer(Output output, const QString &cacheFolder)
-    : m_output(output), m_cache(cacheFolder), m_done(0) {}
+FluidPlayer::FluidPlayer(Output output, const QString &cacheFolder, const QString &soundFont)
+    : m_output(output), m_cache(cacheFolder), m_chosenSoundFont(soundFont), m_done(0) {}
 
 FluidPlayer::~FluidPlayer() {
     m_cancel = true;
@@ -104,7 +140,9 @@ void FluidPlayer::work() {
 
 bool FluidPlayer::engineReady() {
     if (m_engine == Engine::Off) {
-        m_soundFont = systemSoundFont();
+        m_soundFont = m_chosenSoundFont.isEmpty() ? systemSoundFont() : m_chosenSoundFont;
+        if (m_soundFont.isEmpty())
+            qCInfo(lcMusic) << "no General MIDI SoundFont found in /usr/share/sounds";
         std::unique_ptr<MidiEngine> midi = m_soundFont.isEmpty() ? nullptr : loadEngine();
         if (midi && midi->start(m_output))
             m_midi = std::move(midi);
@@ -121,8 +159,10 @@ void FluidPlayer::load(const QString &path, const QByteArray &song) {
     const QString rendered = m_cache.find(path, song, m_soundFont);
     if (!rendered.isEmpty() && m_midi->loadRendered(QFile::encodeName(rendered).constData()))
         return;
-    if (!m_midi->loadLive(song, QFile::encodeName(m_soundFont).constData()))
+    if (!m_midi->loadLive(song, QFile::encodeName(m_soundFont).constData())) {
+        qCInfo(lcMusic).noquote() << "song could not be played live:" << path;
         return;
+    }
     if (!m_cache.enabled() || m_noRender.contains(path))
         return;
     m_livePath = path;
@@ -149,6 +189,8 @@ void FluidPlayer::render(const QString &path, const QByteArray &song) {
         else if (!part.isEmpty())
             QFile::remove(part);
         const bool cancelled = m_cancel;
+        if (audio.isEmpty() && !cancelled)
+            qCInfo(lcMusic).noquote() << "song could not be rendered, plays live:" << path;
         m_rendering = false;
         post(
             [this, path, song, audio, cancelled] {

@@ -25,8 +25,10 @@ class FluidPlayer : public QObject, public MusicPlayer {
     Q_OBJECT
 public:
     using Output = MidiEngine::Output;
-    // An empty cache folder plays every song live.
-    explicit FluidPlayer(Output output = Output::Device, const QString &cacheFolder = {});
+    // An empty cache folder plays every song live; with no SoundFont given,
+    // the system's plays them.
+    explicit FluidPlayer(Output output = Output::Device, const QString &cacheFolder = {},
+                         const QString &soundFont = {});
     ~FluidPlayer() override;
 
     void close() override;
@@ -59,6 +61,7 @@ private:
 
     const Output m_output;
     const SongCache m_cache;
+    const QString m_chosenSoundFont;
 
     std::mutex m_jobsLock;
     std::condition_variable m_jobsChanged;

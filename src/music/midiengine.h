@@ -50,6 +50,11 @@ public:
                           bool wholeSoundFont, const std::atomic<bool> *cancel) = 0;
 };
 
-// The module's one entry point, looked up by name.
-using MidiEngineFactory = MidiEngine *(*)();
+// Where the module says what went wrong, FluidSynth's own errors and
+// warnings among it: a line at a time, from any of its threads.
+using MidiEngineLog = void (*)(const char *line);
+
+// The module's one entry point, looked up by name. The engines it makes
+// report to the log it was last given.
+using MidiEngineFactory = MidiEngine *(*)(MidiEngineLog log);
 #define QUILLARY_MIDI_ENGINE_ENTRY "quillary_midi_engine"

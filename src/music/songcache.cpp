@@ -1,5 +1,7 @@
 #include "music/songcache.h"
 
+#include "music/musiclog.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -7,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -24,6 +27,12 @@ QByteArray sourceKey(const QByteArray &song, const QString &soundFont) {
                      .arg(font.lastModified().toMSecsSinceEpoch())
                      .toUtf8());
     return hash.result().toHex();
+}
+
+// An entry the cache does without; it says why.
+QString unused(const char *why, const QString &path) {
+    qCInfo(lcMusic).noquote() << why << path;
+    return {};
 }
 
 QByteArray checksum(const QString &path) {
@@ -49,19 +58,27 @@ QString SongCache::find(const QString &songPath, const QByteArray &song,
     if (!enabled())
         return {};
     QFile key(entry(songPath, ".key"));
+    if (!key.exists())
+        return {}; // never rendered
     if (!key.open(QIODevice::ReadOnly) || key.size() > MaxKeyBytes)
-        return {};
+        return unused("song cache key unreadable:", key.fileName());
     const QList<QByteArray> lines = key.readAll().split('\n');
-    if (lines.size() < 3 || lines[0] != Format || lines[1] != sourceKey(song, soundFont))
-        return {};
+    if (lines.size() < 3 || lines[0] != Format)
+        return unused("song cache key damaged:", key.fileName());
+    if (lines[1] != sourceKey(song, soundFont))
+        return unused("song cache entry out of date:", key.fileName());
     const QString audio = entry(songPath, ".flac");
     const QByteArray sum = checksum(audio);
-    return !sum.isEmpty() && lines[2] == sum ? audio : QString();
+    if (sum.isEmpty() || lines[2] != sum)
+        return unused("song cache audio damaged or missing:", audio);
+    return audio;
 }
 
 QString SongCache::partFile(const QString &songPath) const {
-    if (!enabled() || !QDir().mkpath(m_folder))
+    if (!enabled())
         return {};
+    if (!QDir().mkpath(m_folder))
+        return unused("song cache folder could not be made:", m_folder);
     return entry(songPath, ".part");
 }
 
@@ -72,14 +89,21 @@ QString SongCache::store(const QString &songPath, const QByteArray &song, const 
     const QByteArray sum = checksum(partFile);
     // The old key goes first: audio without its key is never played.
     QFile::remove(keyPath);
-    if (sum.isEmpty() || std::rename(QFile::encodeName(partFile).constData(),
-                                     QFile::encodeName(audio).constData())) {
+    if (sum.isEmpty()) {
         QFile::remove(partFile);
-        return {};
+        return unused("song cache could not read the rendered song back:", partFile);
+    }
+    if (std::rename(QFile::encodeName(partFile).constData(),
+                    QFile::encodeName(audio).constData())) {
+        const QString why = qt_error_string(errno);
+        QFile::remove(partFile);
+        return unused("song cache could not take the rendered song:", audio + " (" + why + ')');
     }
     QSaveFile key(keyPath);
-    if (!key.open(QIODevice::WriteOnly))
-        return {};
-    key.write(QByteArray(Format) + '\n' + sourceKey(song, soundFont) + '\n' + sum + '\n');
-    return key.commit() ? audio : QString();
+    if (key.open(QIODevice::WriteOnly)) {
+        key.write(QByteArray(Format) + '\n' + sourceKey(song, soundFont) + '\n' + sum + '\n');
+        if (key.commit())
+            return audio;
+    }
+    return unused("song cache key could not be written:", keyPath + " (" + key.errorString() + ')');
 }
