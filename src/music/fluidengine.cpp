@@ -487,7 +487,7 @@ private:
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT MidiEngine *quillary_midi_engine(MidiEngineLog log) {
+extern "C" Q_DECL_EXPORT MidiEngine *quillary_midi_engine_2(MidiEngineLog log) {
     engineLog = log;
     return new FluidEngine;
 }

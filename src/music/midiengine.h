@@ -55,6 +55,7 @@ public:
 using MidiEngineLog = void (*)(const char *line);
 
 // The module's one entry point, looked up by name. The engines it makes
-// report to the log it was last given.
+// report to the log it was last given. The name carries the interface's
+// version, so a module built for another one is refused, never called.
 using MidiEngineFactory = MidiEngine *(*)(MidiEngineLog log);
-#define QUILLARY_MIDI_ENGINE_ENTRY "quillary_midi_engine"
+#define QUILLARY_MIDI_ENGINE_ENTRY "quillary_midi_engine_2"
