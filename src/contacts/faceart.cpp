@@ -27,35 +27,25 @@ QImage seeThrough(const QImage &picture) {
     return out;
 }
 
-QImage face(int n, int scale) {
-    scale = std::clamp(scale, 1, 8);
-    QImage img(Size * scale, Size * scale, QImage::Format_RGB32);
-    img.fill(Transparent);
-    if (n < 1 || n > Count)
-        return img;
-    const int k = n - 1;
-    // Each trait cycles with its own period, so no two of the 85 agree on all.
-    const QColor skin = skins[k % 6];
-    const QColor hair = hairs[(k / 2) % 7];
-    const QColor shirt = shirts[(k / 3) % 5];
-    const int hairStyle = (k / 5) % 4;
-    const int eyes = (k / 7) % 3;
-    const int mouth = (k / 4) % 4;
-    const bool glasses = (k % 11) == 3 || (k % 13) == 7;
-    const bool cheeks = (k % 3) == 1;
+namespace {
+// What makes one face differ from another. Each trait cycles with its own
+// period, so no two of the 85 agree on all.
+struct Traits {
+    QColor skin, hair, shirt;
+    int hairStyle, eyes, mouth;
+    bool glasses, cheeks;
 
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(scale, scale);
-    p.setPen(Qt::NoPen);
+    explicit Traits(int k)
+        : skin(skins[k % 6]), hair(hairs[(k / 2) % 7]), shirt(shirts[(k / 3) % 5]),
+          hairStyle((k / 5) % 4), eyes((k / 7) % 3), mouth((k / 4) % 4),
+          glasses((k % 11) == 3 || (k % 13) == 7), cheeks((k % 3) == 1) {}
+};
 
-    p.setBrush(shirt);
-    p.drawEllipse(QRectF(5, 25, 22, 14));
-    p.setBrush(skin);
-    p.drawEllipse(QRectF(7, 6, 18, 20));
+const QColor Ink(40, 30, 30);
 
-    p.setBrush(hair);
-    switch (hairStyle) {
+void drawHair(QPainter &p, const Traits &t) {
+    p.setBrush(t.hair);
+    switch (t.hairStyle) {
     case 0: // short cap
         p.drawChord(QRectF(6, 4, 20, 14), 0, 180 * 16);
         break;
@@ -81,10 +71,11 @@ QImage face(int n, int scale) {
         }
         break;
     }
+}
 
-    const QColor ink(40, 30, 30);
-    p.setBrush(ink);
-    switch (eyes) {
+void drawEyes(QPainter &p, const Traits &t) {
+    p.setBrush(Ink);
+    switch (t.eyes) {
     case 0:
         p.drawEllipse(QRectF(11, 14, 3, 3));
         p.drawEllipse(QRectF(18, 14, 3, 3));
@@ -93,20 +84,23 @@ QImage face(int n, int scale) {
         p.setBrush(Qt::white);
         p.drawEllipse(QRectF(10, 13, 5, 5));
         p.drawEllipse(QRectF(17, 13, 5, 5));
-        p.setBrush(ink);
+        p.setBrush(Ink);
         p.drawEllipse(QRectF(12, 14.5, 2, 2));
         p.drawEllipse(QRectF(19, 14.5, 2, 2));
         break;
     default: { // happy closed eyes
         p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(ink, 1.3));
+        p.setPen(QPen(Ink, 1.3));
         p.drawArc(QRectF(10, 14, 5, 4), 0, 180 * 16);
         p.drawArc(QRectF(17, 14, 5, 4), 0, 180 * 16);
         p.setPen(Qt::NoPen);
         break;
     }
     }
-    if (glasses) {
+}
+
+void drawGlassesAndCheeks(QPainter &p, const Traits &t) {
+    if (t.glasses) {
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(QColor(30, 30, 60), 1.2));
         p.drawEllipse(QRectF(9.5, 12.5, 6, 6));
@@ -114,15 +108,17 @@ QImage face(int n, int scale) {
         p.drawLine(QPointF(15.5, 15.5), QPointF(16.5, 15.5));
         p.setPen(Qt::NoPen);
     }
-    if (cheeks) {
+    if (t.cheeks) {
         p.setBrush(QColor(255, 130, 130, 150));
         p.drawEllipse(QRectF(8.5, 18, 3.5, 2.5));
         p.drawEllipse(QRectF(20, 18, 3.5, 2.5));
     }
+}
 
+void drawMouth(QPainter &p, const Traits &t) {
     p.setPen(QPen(QColor(150, 40, 40), 1.3, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(Qt::NoBrush);
-    switch (mouth) {
+    switch (t.mouth) {
     case 0: // smile
         p.drawArc(QRectF(12, 16, 8, 6), 200 * 16, 140 * 16);
         break;
@@ -137,6 +133,29 @@ QImage face(int n, int scale) {
         p.drawLine(QPointF(12.5, 21.5), QPointF(19.5, 21.5));
         break;
     }
+}
+} // namespace
+
+QImage face(int n, int scale) {
+    scale = std::clamp(scale, 1, 8);
+    QImage img(Size * scale, Size * scale, QImage::Format_RGB32);
+    img.fill(Transparent);
+    if (n < 1 || n > Count)
+        return img;
+    const Traits traits(n - 1);
+
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
+    p.setPen(Qt::NoPen);
+    p.setBrush(traits.shirt);
+    p.drawEllipse(QRectF(5, 25, 22, 14));
+    p.setBrush(traits.skin);
+    p.drawEllipse(QRectF(7, 6, 18, 20));
+    drawHair(p, traits);
+    drawEyes(p, traits);
+    drawGlassesAndCheeks(p, traits);
+    drawMouth(p, traits);
     p.end();
     return img;
 }
