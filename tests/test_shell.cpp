@@ -315,6 +315,32 @@ private Q_SLOTS:
         QCOMPARE(diary.pos(), before);
     }
 
+    // A page covers only its frames: between and around them the window's
+    // own background takes the mouse, whichever page shows.
+    void theGapsBetweenFramesAreTheWindowsBackground() {
+        MainWindow diary(m_store.get());
+        diary.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&diary));
+        QSignalSpy popups(&diary, &MainWindow::popupRequested);
+        const QPoint betweenJournalFrames(326, 300), belowFrames(400, 554), leftOfFrames(5, 300);
+        const char *pageButtons[] = {"Command1", "Command2", "Command3", "Command4"};
+        for (const char *pageButton : pageButtons) {
+            whenShown(&diary, "book", [](QWidget *) {});
+            press(&diary, pageButton);
+            for (const QPoint gap : {betweenJournalFrames, belowFrames, leftOfFrames}) {
+                if (gap == betweenJournalFrames && QByteArray(pageButton) != "Command1")
+                    continue; // the other pages have one frame across
+                QVERIFY2(diary.childAt(gap) == nullptr, pageButton);
+            }
+            QWidget *inside = diary.childAt(QPoint(100, 300));
+            QVERIFY(inside && inside->isVisible());
+        }
+        press(&diary, "Command1");
+        const int before = int(popups.count());
+        QTest::mouseClick(diary.windowHandle(), Qt::RightButton, {}, betweenJournalFrames);
+        QCOMPARE(popups.count(), before + 1);
+    }
+
     void panelsAskForTheMenuOnRightRelease() {
         MainWindow diary(m_store.get());
         diary.show();
