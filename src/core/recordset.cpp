@@ -1,6 +1,7 @@
 #include "core/recordset.h"
 
 #include "core/rowkeys.h"
+#include "core/sqlname.h"
 #include "core/store.h"
 
 #include <QSqlDatabase>
@@ -11,11 +12,6 @@
 using Code = Result::Code;
 
 namespace {
-QString quoted(const QString &identifier) {
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
 Result noRow() {
     return Result::failure(Code::NoRow, QStringLiteral("no current row"));
 }

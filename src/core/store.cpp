@@ -5,6 +5,7 @@
 #include "core/result.h"
 #include "core/rowkeys.h"
 #include "core/searchtext.h"
+#include "core/sqlname.h"
 #include "core/statement.h"
 #include "core/storeshape.h"
 
@@ -144,12 +145,6 @@ QString checkedMark(const QString &path) {
 
 QString uriFor(const QString &path, const QString &query) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
-}
-
-QString quoted(const QString &identifier) {
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
 } // namespace
