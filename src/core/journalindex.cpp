@@ -1,5 +1,6 @@
 #include "core/journalindex.h"
 
+#include "core/records.h"
 #include "core/rowkeys.h"
 #include "core/statement.h"
 
@@ -11,27 +12,49 @@
 namespace JournalIndex {
 namespace {
 
-const char *const schemaStatements[] = {
-    // Contentless: the text lives in diary only; the index keeps the tokens.
-    "CREATE VIRTUAL TABLE IF NOT EXISTS journal_search USING "
-    "fts5(body, tokenize='quillary', content='', columnsize=0)",
-    "CREATE TABLE IF NOT EXISTS journal_search_state (id INTEGER PRIMARY KEY CHECK (id = 1), "
-    "built_to INTEGER NOT NULL, stale INTEGER NOT NULL)",
-    "INSERT OR IGNORE INTO journal_search_state VALUES (1, 0, 0)",
-    "CREATE TRIGGER IF NOT EXISTS journal_search_after_insert AFTER INSERT ON diary "
-    "BEGIN UPDATE journal_search_state SET stale = 1; END",
-    "CREATE TRIGGER IF NOT EXISTS journal_search_after_update AFTER UPDATE ON diary "
-    "BEGIN UPDATE journal_search_state SET stale = 1; END",
-    "CREATE TRIGGER IF NOT EXISTS journal_search_after_delete AFTER DELETE ON diary "
-    "BEGIN UPDATE journal_search_state SET stale = 1; END",
-};
+constexpr QLatin1String Diary(JournalEntry::Table), Day(JournalEntry::DayField),
+    Text(JournalEntry::TextField);
 
 QByteArray utf8(const QString &s) {
     return s.toUtf8();
 }
 
-QByteArray diaryIdentity(sqlite3 *db) {
-    return rowIdentity(db, QStringLiteral("diary")).toUtf8();
+// Every write to the journal, by any program, marks the index stale.
+const struct {
+    const char *name, *event;
+} staleMarks[] = {
+    {"journal_search_after_insert", "INSERT"},
+    {"journal_search_after_update", "UPDATE"},
+    {"journal_search_after_delete", "DELETE"},
+};
+
+QList<QByteArray> schemaStatements() {
+    QList<QByteArray> statements = {
+        // Contentless: the text lives in the journal only; the index keeps the tokens.
+        "CREATE VIRTUAL TABLE IF NOT EXISTS journal_search USING "
+        "fts5(body, tokenize='quillary', content='', columnsize=0)",
+        "CREATE TABLE IF NOT EXISTS journal_search_state (id INTEGER PRIMARY KEY CHECK (id = 1), "
+        "built_to INTEGER NOT NULL, stale INTEGER NOT NULL)",
+        "INSERT OR IGNORE INTO journal_search_state VALUES (1, 0, 0)",
+    };
+    for (const auto &mark : staleMarks)
+        statements << utf8(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3 BEGIN "
+                                          "UPDATE journal_search_state SET stale = 1; END")
+                               .arg(QLatin1String(mark.name), QLatin1String(mark.event), Diary));
+    return statements;
+}
+
+int staleMarksPresent(sqlite3 *db) {
+    int present = 0;
+    for (const auto &mark : staleMarks) {
+        Statement q(db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?");
+        present += q.bind(1, QByteArray(mark.name)).step() ? 1 : 0;
+    }
+    return present;
+}
+
+QString diaryIdentity(sqlite3 *db) {
+    return rowIdentity(db, Diary);
 }
 
 bool exec(sqlite3 *db, const char *sql) {
@@ -48,12 +71,9 @@ struct Cancel {
 bool create(sqlite3 *db) {
     // Writes made while a trigger was missing (a table made again
     // elsewhere) were never marked: such an index cannot be trusted.
-    Statement triggers(db, "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name IN "
-                           "('journal_search_after_insert', 'journal_search_after_update', "
-                           "'journal_search_after_delete')");
-    const bool trusted = !state(db).present || (triggers.step() && triggers.integer(0) == 3);
-    for (const char *sql : schemaStatements)
-        if (!exec(db, sql))
+    const bool trusted = !state(db).present || staleMarksPresent(db) == int(std::size(staleMarks));
+    for (const QByteArray &sql : schemaStatements())
+        if (!exec(db, sql.constData()))
             return false;
     return trusted || exec(db, "UPDATE journal_search_state SET stale = 1");
 }
@@ -86,7 +106,7 @@ bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
 }
 
 Step buildSome(sqlite3 *db, int budgetMs) {
-    const QByteArray id = diaryIdentity(db);
+    const QString id = diaryIdentity(db);
     if (id.isEmpty() || !exec(db, "BEGIN IMMEDIATE"))
         return Step::Failed;
     bool ok = true;
@@ -102,9 +122,8 @@ Step buildSome(sqlite3 *db, int budgetMs) {
     }
     bool done = s.builtTo == Everything;
     if (ok && !done) {
-        const QByteArray sql =
-            "SELECT " + id + ", things FROM diary WHERE " + id + " > ? ORDER BY " + id;
-        Statement rows(db, sql.constData());
+        Statement rows(db, utf8(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 > ? ORDER BY %1")
+                                    .arg(id, Text, Diary)));
         rows.bind(1, s.builtTo);
         Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
         QElapsedTimer clock;
@@ -144,7 +163,7 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
               Way way, const std::function<void(const Answer &)> &firstHits) {
     Answer answer;
     const QStringList words = SearchText::terms(query);
-    const QByteArray id = diaryIdentity(db);
+    const QString id = diaryIdentity(db);
     if (words.isEmpty() || id.isEmpty() || limit <= 0)
         return answer;
     const std::vector<std::u32string> folded = SearchText::foldedTerms(words);
@@ -163,7 +182,7 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
     const auto newestFirst = [](const Found &a, const Found &b) {
         return a.dates != b.dates ? a.dates > b.dates : a.key > b.key;
     };
-    Statement text(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
+    Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
     const auto listed = [&](const std::vector<Found> &found, Answer &into) {
         for (const Found &f : found) {
             text.reset();
@@ -175,8 +194,8 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
     // is among the keys, until enough are found or budget entries were read.
     const auto newestAmong = [&](const std::function<bool(qint64)> &isHit, size_t wanted,
                                  qint64 budget, std::vector<Found> &found) {
-        Statement days(db, QByteArray("SELECT " + id + ", dates FROM diary ORDER BY dates DESC, " +
-                                      id + " DESC"));
+        Statement days(db, utf8(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2 DESC, %1 DESC")
+                                    .arg(id, Day, Diary)));
         while (found.size() < wanted && budget-- > 0 && days.step())
             if (isHit(days.integer(0)))
                 found.push_back({days.integer(0), days.text(1)});
@@ -213,7 +232,8 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
         answer.cancelled = !match.done() && stopped();
         answer.count = qint64(keys.size());
         if (!answer.cancelled && keys.size() <= 4000) {
-            Statement day(db, QByteArray("SELECT dates FROM diary WHERE " + id + " = ?"));
+            Statement day(
+                db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Day, Diary, id)));
             for (qint64 key : keys) {
                 day.reset();
                 if (day.bind(1, key).step())
@@ -229,7 +249,8 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
     } else {
         // No index to ask (being built, or a store that may not be written):
         // every entry is read.
-        Statement rows(db, QByteArray("SELECT " + id + ", dates, things FROM diary"));
+        Statement rows(db,
+                       utf8(QStringLiteral("SELECT %1, %2, %3 FROM %4").arg(id, Day, Text, Diary)));
         while (rows.step()) {
             if (SearchText::containsAll(SearchText::fold(rows.text(2)), folded))
                 found.push_back({rows.integer(0), rows.text(1)});

@@ -46,15 +46,24 @@ const QList<TableDef> &schema() {
     return defs;
 }
 
+constexpr QLatin1String Diary(JournalEntry::Table), Day(JournalEntry::DayField),
+    Text(JournalEntry::TextField);
+
 // Lookups by day and by name must return the first row in stored order; an
 // index on (field, rowid) gives exactly that without a walk.
-const char *const indexStatements[] = {
-    "CREATE INDEX IF NOT EXISTS diary_dates ON diary(dates)",
-    "CREATE INDEX IF NOT EXISTS address_name ON address(name)",
+const struct {
+    const char *name, *table, *field;
+} indexes[] = {
+    {"diary_dates", JournalEntry::Table, JournalEntry::DayField},
+    {"address_name", Contact::Table, Contact::NameField},
 };
 const QStringList &ourIndexes() {
-    static const QStringList names = {QStringLiteral("diary_dates"),
-                                      QStringLiteral("address_name")};
+    static const QStringList names = [] {
+        QStringList list;
+        for (const auto &index : indexes)
+            list << QString::fromLatin1(index.name);
+        return list;
+    }();
     return names;
 }
 
@@ -508,8 +517,10 @@ bool Store::ensureSchema() {
                                           .arg(quoted(table), quoted(f)));
         }
     }
-    for (const char *stmt : indexStatements)
-        ok = ok && q.exec(QString::fromLatin1(stmt));
+    for (const auto &index : indexes)
+        ok = ok && q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
+                              .arg(QLatin1String(index.name), QLatin1String(index.table),
+                                   QLatin1String(index.field)));
     ok = ok && JournalIndex::create(nativeHandle());
     if (ok && version != SchemaVersion)
         ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
@@ -531,7 +542,9 @@ bool Store::writeRow(const QString &table, qint64 key,
     const JournalIndex::State index = JournalIndex::state(db);
     const QByteArray id = rowIdentity(table).toUtf8();
     const auto textOf = [&](qint64 row) -> std::optional<QString> {
-        Statement q(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
+        Statement q(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                            .arg(Text, Diary, QLatin1String(id))
+                            .toUtf8());
         if (!q.bind(1, row).step())
             return std::nullopt;
         return q.isNull(0) ? QString() : q.text(0);
@@ -574,12 +587,12 @@ std::vector<Store::EntryHead> Store::journalHeads(qint64 first, qint64 last, int
         return heads;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    const QString id = rowIdentity(QStringLiteral("diary"));
+    const QString id = rowIdentity(Diary);
     if (id.isEmpty())
         return heads;
-    q.prepare(QStringLiteral("SELECT %1, dates, substr(CAST(things AS BLOB), 1, ?) "
-                             "FROM diary WHERE %1 BETWEEN ? AND ? ORDER BY %1")
-                  .arg(id));
+    q.prepare(QStringLiteral("SELECT %1, %2, substr(CAST(%3 AS BLOB), 1, ?) "
+                             "FROM %4 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
+                  .arg(id, Day, Text, Diary));
     q.addBindValue(headBytes);
     q.addBindValue(first);
     q.addBindValue(last);
@@ -597,10 +610,10 @@ std::optional<JournalEntry> Store::journalEntry(qint64 key) const {
         return std::nullopt;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    const QString id = rowIdentity(QStringLiteral("diary"));
+    const QString id = rowIdentity(Diary);
     if (id.isEmpty())
         return std::nullopt;
-    q.prepare(QStringLiteral("SELECT dates, things FROM diary WHERE %1 = ?").arg(id));
+    q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?").arg(Day, Text, Diary, id));
     q.addBindValue(key);
     if (!q.exec() || !q.next())
         return std::nullopt;
