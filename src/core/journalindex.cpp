@@ -61,11 +61,6 @@ bool exec(sqlite3 *db, const char *sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-struct Cancel {
-    const std::function<bool()> *cancelled;
-    int calls = 0;
-};
-
 } // namespace
 
 bool create(sqlite3 *db) {
@@ -159,6 +154,172 @@ QString dayCaption(const QString &dates) {
         .arg(day.day(), 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+struct Found {
+    qint64 key;
+    QString dates;
+};
+
+bool newestFirst(const Found &a, const Found &b) {
+    return a.dates != b.dates ? a.dates > b.dates : a.key > b.key;
+}
+
+// The newest entries the first screen's hits are looked for among, one by
+// one, before the whole answer is counted.
+constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen);
+
+constexpr const char *MatchingKeys =
+    "SELECT rowid FROM journal_search WHERE journal_search MATCH ?";
+
+// What every way of answering shares: the journal's row identity, the
+// query's words, and the caller's cancel, which SQLite is also made to ask
+// while a long statement runs.
+class Search {
+public:
+    Search(sqlite3 *db, const QString &id, const QStringList &words,
+           const std::function<bool()> &cancelled)
+        : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
+          m_expression(utf8(SearchText::matchExpression(words))),
+          m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
+          m_text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id))) {
+        if (m_cancelled)
+            sqlite3_progress_handler(db, 2000, &Search::interrupts, this);
+    }
+    ~Search() {
+        if (m_cancelled)
+            sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+    }
+    Search(const Search &) = delete;
+    Search &operator=(const Search &) = delete;
+
+    bool stopped() const { return m_cancelled && (*m_cancelled)(); }
+    // Without the tokenizer on this connection the index cannot be asked.
+    bool indexReady() const { return m_match.isValid() && state(m_db).complete(); }
+    std::vector<Found> byIndex(size_t limit, const std::function<void(const Answer &)> &firstHits,
+                               Answer &answer);
+    std::vector<Found> byReadingEveryEntry(Answer &answer);
+    void list(const std::vector<Found> &found, size_t limit, Answer &into);
+
+private:
+    static int interrupts(void *search) { return static_cast<Search *>(search)->stopped() ? 1 : 0; }
+    void showFirstScreen(const std::function<void(const Answer &)> &firstHits);
+    std::vector<qint64> matchingKeys();
+    std::vector<Found> sortedByDay(const std::vector<qint64> &keys);
+    bool newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
+                     std::vector<Found> &found);
+
+    sqlite3 *m_db;
+    QString m_id;
+    std::vector<std::u32string> m_folded;
+    QByteArray m_expression;
+    const std::function<bool()> *m_cancelled;
+    Statement m_match;
+    Statement m_text;
+};
+
+// The hits with the words around each, in the order found.
+void Search::list(const std::vector<Found> &found, size_t limit, Answer &into) {
+    for (const Found &f : found) {
+        if (into.hits.size() == limit)
+            break;
+        m_text.reset();
+        if (m_text.bind(1, f.key).step())
+            into.hits.push_back({f.key, f.dates, SearchText::snippet(m_text.text(0), m_folded)});
+    }
+}
+
+// The days' own index, newest first, asking of each entry whether it is a
+// hit, until enough are found or budget entries were read. False when it
+// was stopped before either.
+bool Search::newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
+                         std::vector<Found> &found) {
+    Statement days(m_db, utf8(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2 DESC, %1 DESC")
+                                  .arg(m_id, Day, Diary)));
+    while (found.size() < wanted && budget-- > 0 && days.step())
+        if (isHit(days.integer(0)))
+            found.push_back({days.integer(0), days.text(1)});
+    return days.done() || found.size() >= wanted;
+}
+
+// Where most entries match, counting them all takes longest: the newest few
+// are asked for one by one and shown first.
+void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHits) {
+    Statement one(m_db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?");
+    std::vector<Found> newest;
+    newestAmong(
+        [&](qint64 key) {
+            one.reset();
+            return one.bind(1, m_expression).bind(2, key).step();
+        },
+        FirstScreen, FirstScreenReads, newest);
+    if (newest.size() < FirstScreen || stopped())
+        return;
+    Answer first;
+    first.indexed = true;
+    first.complete = false;
+    list(newest, FirstScreen, first);
+    firstHits(first);
+}
+
+std::vector<qint64> Search::matchingKeys() {
+    std::vector<qint64> keys;
+    m_match.bind(1, m_expression);
+    while (m_match.step())
+        keys.push_back(m_match.integer(0));
+    return keys;
+}
+
+std::vector<Found> Search::sortedByDay(const std::vector<qint64> &keys) {
+    std::vector<Found> found;
+    Statement day(m_db,
+                  utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Day, Diary, m_id)));
+    for (qint64 key : keys) {
+        day.reset();
+        if (day.bind(1, key).step())
+            found.push_back({key, day.text(0)});
+    }
+    std::sort(found.begin(), found.end(), newestFirst);
+    return found;
+}
+
+std::vector<Found> Search::byIndex(size_t limit,
+                                   const std::function<void(const Answer &)> &firstHits,
+                                   Answer &answer) {
+    answer.indexed = true;
+    if (firstHits)
+        showFirstScreen(firstHits);
+    const std::vector<qint64> keys = matchingKeys();
+    answer.cancelled = !m_match.done() && stopped();
+    answer.count = qint64(keys.size());
+    if (answer.cancelled)
+        return {};
+    if (keys.size() <= HitsSortedByDay)
+        return sortedByDay(keys);
+    // Many hits: the days' own index meets them soon.
+    std::vector<Found> found;
+    answer.cancelled =
+        !newestAmong([&](qint64 key) { return std::binary_search(keys.begin(), keys.end(), key); },
+                     limit, std::numeric_limits<qint64>::max(), found);
+    return found;
+}
+
+// No index to ask (being built, or a store that may not be written).
+std::vector<Found> Search::byReadingEveryEntry(Answer &answer) {
+    std::vector<Found> found;
+    Statement rows(m_db,
+                   utf8(QStringLiteral("SELECT %1, %2, %3 FROM %4").arg(m_id, Day, Text, Diary)));
+    while (rows.step())
+        if (SearchText::containsAll(SearchText::fold(rows.text(2)), m_folded))
+            found.push_back({rows.integer(0), rows.text(1)});
+    answer.cancelled = !rows.done();
+    answer.count = qint64(found.size());
+    std::sort(found.begin(), found.end(), newestFirst);
+    return found;
+}
+
+} // namespace
+
 Answer search(sqlite3 *db, const QString &query, int limit, const std::function<bool()> &cancelled,
               Way way, const std::function<void(const Answer &)> &firstHits) {
     Answer answer;
@@ -166,107 +327,14 @@ Answer search(sqlite3 *db, const QString &query, int limit, const std::function<
     const QString id = diaryIdentity(db);
     if (words.isEmpty() || id.isEmpty() || limit <= 0)
         return answer;
-    const std::vector<std::u32string> folded = SearchText::foldedTerms(words);
-    const QByteArray expression = utf8(SearchText::matchExpression(words));
-
-    Cancel cancel{cancelled ? &cancelled : nullptr};
-    if (cancel.cancelled)
-        sqlite3_progress_handler(
-            db, 2000, [](void *c) { return (*static_cast<Cancel *>(c)->cancelled)() ? 1 : 0; },
-            &cancel);
-    const auto stopped = [&] { return cancel.cancelled && (*cancel.cancelled)(); };
-    struct Found {
-        qint64 key;
-        QString dates;
-    };
-    const auto newestFirst = [](const Found &a, const Found &b) {
-        return a.dates != b.dates ? a.dates > b.dates : a.key > b.key;
-    };
-    Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
-    const auto listed = [&](const std::vector<Found> &found, Answer &into) {
-        for (const Found &f : found) {
-            text.reset();
-            if (text.bind(1, f.key).step())
-                into.hits.push_back({f.key, f.dates, SearchText::snippet(text.text(0), folded)});
-        }
-    };
-    // The days' own index, newest first, asking of each entry whether it
-    // is among the keys, until enough are found or budget entries were read.
-    const auto newestAmong = [&](const std::function<bool(qint64)> &isHit, size_t wanted,
-                                 qint64 budget, std::vector<Found> &found) {
-        Statement days(db, utf8(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2 DESC, %1 DESC")
-                                    .arg(id, Day, Diary)));
-        while (found.size() < wanted && budget-- > 0 && days.step())
-            if (isHit(days.integer(0)))
-                found.push_back({days.integer(0), days.text(1)});
-        return days.done() || found.size() >= wanted;
-    };
-
-    std::vector<Found> found; // the ones to list, in the end
-    Statement match(db, "SELECT rowid FROM journal_search WHERE journal_search MATCH ?");
-    if (way == Way::IndexWhenReady && match.isValid() && state(db).complete()) {
-        answer.indexed = true;
-        // Where most entries match, counting them all takes longest: the
-        // newest few are asked for one by one and shown first.
-        if (firstHits) {
-            Statement one(db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND "
-                              "rowid = ?");
-            const auto isHit = [&](qint64 key) {
-                one.reset();
-                return one.bind(1, expression).bind(2, key).step();
-            };
-            std::vector<Found> newest;
-            newestAmong(isHit, FirstScreen, 4 * FirstScreen, newest);
-            if (newest.size() >= FirstScreen && !stopped()) {
-                Answer first;
-                first.indexed = true;
-                first.complete = false;
-                listed(newest, first);
-                firstHits(first);
-            }
-        }
-        std::vector<qint64> keys;
-        match.bind(1, expression);
-        while (match.step())
-            keys.push_back(match.integer(0));
-        answer.cancelled = !match.done() && stopped();
-        answer.count = qint64(keys.size());
-        if (!answer.cancelled && keys.size() <= 4000) {
-            Statement day(
-                db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Day, Diary, id)));
-            for (qint64 key : keys) {
-                day.reset();
-                if (day.bind(1, key).step())
-                    found.push_back({key, day.text(0)});
-            }
-            std::sort(found.begin(), found.end(), newestFirst);
-        } else if (!answer.cancelled) {
-            // Many hits: the days' own index meets them soon.
-            answer.cancelled = !newestAmong(
-                [&](qint64 key) { return std::binary_search(keys.begin(), keys.end(), key); },
-                size_t(limit), std::numeric_limits<qint64>::max(), found);
-        }
-    } else {
-        // No index to ask (being built, or a store that may not be written):
-        // every entry is read.
-        Statement rows(db,
-                       utf8(QStringLiteral("SELECT %1, %2, %3 FROM %4").arg(id, Day, Text, Diary)));
-        while (rows.step()) {
-            if (SearchText::containsAll(SearchText::fold(rows.text(2)), folded))
-                found.push_back({rows.integer(0), rows.text(1)});
-        }
-        answer.cancelled = !rows.done();
-        answer.count = qint64(found.size());
-        std::sort(found.begin(), found.end(), newestFirst);
-    }
-    if (found.size() > size_t(limit))
-        found.resize(size_t(limit));
+    Search run(db, id, words, cancelled);
+    const std::vector<Found> found = way == Way::IndexWhenReady && run.indexReady()
+                                         ? run.byIndex(size_t(limit), firstHits, answer)
+                                         : run.byReadingEveryEntry(answer);
     if (!answer.cancelled)
-        listed(found, answer);
-    if (cancel.cancelled) {
-        answer.cancelled = answer.cancelled || stopped();
-        sqlite3_progress_handler(db, 0, nullptr, nullptr);
-    }
+        run.list(found, size_t(limit), answer);
+    // Reading the hits' texts may have been cut short too.
+    answer.cancelled = answer.cancelled || run.stopped();
     return answer;
 }
 
