@@ -156,6 +156,16 @@ QString uriFor(const QString &path, const QString &query) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
 }
 
+// Whether the file is as it was when it last closed after its pages
+// checked out.
+bool unchangedSinceChecked(const QString &path) {
+    QFile mark(checkedMark(path));
+    if (!mark.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray print = fingerprint(path);
+    return !print.isEmpty() && mark.read(print.size() + 1) == print;
+}
+
 } // namespace
 
 Store::Store()
@@ -306,34 +316,41 @@ Store::State Store::open(const QString &path) {
     m_path = path;
     if (path.isEmpty())
         return m_state;
-
+    const bool checked = unchangedSinceChecked(path);
     const QFileInfo info(path);
-    QByteArray checkedBefore;
-    if (QFile mark(checkedMark(path)); mark.open(QIODevice::ReadOnly)) {
-        const QByteArray print = fingerprint(path);
-        if (!print.isEmpty() && mark.read(print.size() + 1) == print)
-            checkedBefore = print;
+    if (info.exists() && (!info.isFile() || !looksLikeDatabase(path))) {
+        m_state = State::Unusable;
+        return m_state;
     }
-    if (info.exists()) {
-        if (!info.isFile() || !looksLikeDatabase(path)) {
-            m_state = State::Unusable;
-            return m_state;
-        }
-    } else {
-        // Built aside and renamed into place, so a crash never leaves a
-        // half-made file under the real name.
-        const QString fresh = path + QStringLiteral(".new");
-        QFile::remove(fresh);
-        bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema() &&
-                    QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (!info.exists() && !createFile(path))
+        return m_state;
+    if (connectAsAllowed(path) != SQLITE_OK) {
         close();
-        if (made)
-            made = QFile::rename(fresh, path);
-        QFile::remove(fresh);
-        if (!made && !QFileInfo::exists(path))
-            return m_state;
+        m_state = State::Unusable;
+        m_refusal = Refusal::Unreadable;
+        return m_state;
     }
+    m_state = State::Open;
+    settleWriting(checked);
+    return m_state;
+}
 
+// Built aside and renamed into place, so a crash never leaves a half-made
+// file under the real name. False when there is still no file.
+bool Store::createFile(const QString &path) {
+    const QString fresh = path + QStringLiteral(".new");
+    QFile::remove(fresh);
+    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema() &&
+                QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    close();
+    if (made)
+        made = QFile::rename(fresh, path);
+    QFile::remove(fresh);
+    return made || QFileInfo::exists(path);
+}
+
+// Read-write where it may be, else read-only, else as a fixed file.
+int Store::connectAsAllowed(const QString &path) {
     // mode=rw keeps SQLite from creating a file that vanished meanwhile; a
     // write-protected file opens read-only through it.
     int rc = connect(path, QStringLiteral("mode=rw"));
@@ -353,45 +370,42 @@ Store::State Store::open(const QString &path) {
     // media, or no room left) has nowhere for its shared index: read it as a
     // fixed file. Not when a writer could be at work, which a lock would
     // have shown.
-    if (writeProtected() && (full || !QFileInfo(info.absolutePath()).isWritable())) {
+    if (writeProtected() && (full || !QFileInfo(QFileInfo(path).absolutePath()).isWritable())) {
         close();
         rc = connect(path, QStringLiteral("mode=ro&immutable=1"));
         m_immutable = true;
     }
-    if (rc != SQLITE_OK) {
-        close();
-        m_state = State::Unusable;
-        m_refusal = Refusal::Unreadable;
-        return m_state;
-    }
-    m_state = State::Open;
+    return rc;
+}
+
+// Says why an open store may not be written, or makes it ready to be.
+void Store::settleWriting(bool checked) {
     if (m_readOnly) {
         m_refusal = Refusal::WriteProtected;
-        return m_state;
+        return;
     }
     const StoreShape shape = StoreShape::read(nativeHandle());
     if (!shape.isOurs(ourTables())) {
         openReadOnly(Refusal::Foreign);
-        return m_state;
+        return;
     }
     QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
     if (!shape.needsUpgrade(ourTables(), ourIndexes(), ourTriggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
         // while the window is built, and the first save waits for it;
         // unless the file is as it was when it last checked out.
-        startWorker(!checkedBefore.isEmpty());
-        return m_state;
+        startWorker(checked);
+        return;
     }
     // A store from before the mark, or missing pieces: it is written now, so
     // it is checked first. This happens once per store.
     if (!pagesCheckOut(nativeHandle(), nullptr)) {
         openReadOnly(Refusal::Damaged);
-        return m_state;
+        return;
     }
     QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     skipFailure(ensureSchema(), "bringing the store up to date");
     startWorker(true);
-    return m_state;
 }
 
 void Store::openReadOnly(Refusal why) {
