@@ -166,6 +166,28 @@ bool unchangedSinceChecked(const QString &path) {
     return !print.isEmpty() && mark.read(print.size() + 1) == print;
 }
 
+// A PRAGMA that sets how the connection works, and what SQLite said if it
+// would not.
+Result setPragma(const QSqlDatabase &db, const QString &setting) {
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("PRAGMA ") + setting))
+        return {};
+    return Result::failure(Result::Code::Failed,
+                           QStringLiteral("PRAGMA %1: %2").arg(setting, q.lastError().text()));
+}
+
+// SQLite answers with the mode the file is in after the switch: the old
+// one where it could not switch, without an error.
+Result useWriteAhead(const QSqlDatabase &db) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next())
+        return Result::failure(Result::Code::Failed, q.lastError().text());
+    const QString mode = q.value(0).toString();
+    if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return Result::failure(Result::Code::Failed, QStringLiteral("still in %1 mode").arg(mode));
+    return {};
+}
+
 } // namespace
 
 Store::Store()
@@ -305,7 +327,8 @@ qint64 Store::totalChanges() const {
 
 void Store::releaseMemory() {
     if (isOpen())
-        QSqlQuery(database()).exec(QStringLiteral("PRAGMA shrink_memory"));
+        skipFailure(setPragma(database(), QStringLiteral("shrink_memory")),
+                    "handing back the page cache");
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
@@ -340,8 +363,10 @@ Store::State Store::open(const QString &path) {
 bool Store::createFile(const QString &path) {
     const QString fresh = path + QStringLiteral(".new");
     QFile::remove(fresh);
-    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema() &&
-                QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
+    // Opening it brings it over to write-ahead mode, should it not take now.
+    if (made)
+        skipFailure(useWriteAhead(database()), "making the new store write-ahead");
     close();
     if (made)
         made = QFile::rename(fresh, path);
@@ -389,7 +414,8 @@ void Store::settleWriting(bool checked) {
         openReadOnly(Refusal::Foreign);
         return;
     }
-    QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    skipFailure(setPragma(database(), QStringLiteral("synchronous=FULL")),
+                "asking for each save to reach the disk before it returns");
     if (!shape.needsUpgrade(ourTables(), ourIndexes(), ourTriggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
         // while the window is built, and the first save waits for it;
@@ -403,7 +429,8 @@ void Store::settleWriting(bool checked) {
         openReadOnly(Refusal::Damaged);
         return;
     }
-    QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    // Left in its old mode it still works, and is brought over next time.
+    skipFailure(useWriteAhead(database()), "switching the store to write-ahead mode");
     skipFailure(ensureSchema(), "bringing the store up to date");
     startWorker(true);
 }
@@ -480,7 +507,10 @@ void Store::settleCheck() {
     m_refusal = Refusal::Damaged;
     m_readOnly = true;
     QFile::remove(checkedMark(m_path));
-    QSqlQuery(database()).exec(QStringLiteral("PRAGMA query_only=ON"));
+    // The record sets already refuse to write; this also stops any other
+    // statement on the connection.
+    skipFailure(setPragma(database(), QStringLiteral("query_only=ON")),
+                "locking the damaged store against writes");
     if (sqlite3 *native = nativeHandle())
         sqlite3_db_config(native, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
