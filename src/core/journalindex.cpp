@@ -73,6 +73,16 @@ bool create(sqlite3 *db) {
     return trusted || exec(db, "UPDATE journal_search_state SET stale = 1");
 }
 
+const QStringList &triggers() {
+    static const QStringList names = [] {
+        QStringList list;
+        for (const auto &mark : staleMarks)
+            list << QString::fromLatin1(mark.name);
+        return list;
+    }();
+    return names;
+}
+
 State state(sqlite3 *db) {
     State s;
     Statement q(db, "SELECT built_to, stale FROM journal_search_state WHERE id = 1");

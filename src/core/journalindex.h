@@ -3,6 +3,7 @@
 #include "core/searchtext.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -21,6 +22,8 @@ constexpr qint64 Everything = std::numeric_limits<qint64>::max();
 
 // Creates what is missing; the tokenizer must be registered on db.
 bool create(sqlite3 *db);
+// The triggers create() makes, which mark the index stale.
+const QStringList &triggers();
 
 struct State {
     bool present = false;

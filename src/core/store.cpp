@@ -67,13 +67,6 @@ const QStringList &ourIndexes() {
     return names;
 }
 
-const QStringList &ourTriggers() {
-    static const QStringList names = {QStringLiteral("journal_search_after_insert"),
-                                      QStringLiteral("journal_search_after_update"),
-                                      QStringLiteral("journal_search_after_delete")};
-    return names;
-}
-
 std::map<QString, QStringList> ourTables() {
     std::map<QString, QStringList> tables;
     for (const auto &def : schema())
@@ -416,7 +409,7 @@ void Store::settleWriting(bool checked) {
     }
     skipFailure(setPragma(database(), QStringLiteral("synchronous=FULL")),
                 "asking for each save to reach the disk before it returns");
-    if (!shape.needsUpgrade(ourTables(), ourIndexes(), ourTriggers(), SchemaVersion)) {
+    if (!shape.needsUpgrade(ourTables(), ourIndexes(), JournalIndex::triggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
         // while the window is built, and the first save waits for it;
         // unless the file is as it was when it last checked out.
