@@ -194,6 +194,25 @@ private Q_SLOTS:
         QCOMPARE(rs.text("name"), QString("n3"));
     }
 
+    // With the last row deleted elsewhere, SQLite hands its key out again:
+    // the appended row takes that place once, and the set stays in order.
+    void appendReusingAKeyDeletedElsewhere() {
+        seed({"a", "b", "c"});
+        RecordSet rs(&m_store, "address");
+        QVERIFY(rs.open());
+        QVERIFY(QSqlQuery(m_store.database()).exec("DELETE FROM address WHERE name = 'c'"));
+        QSignalSpy moved(&rs, &RecordSet::currentChanged);
+        QVERIFY(rs.append({{"name", "d"}}));
+        QVERIFY(moved.count() > 0);
+        QCOMPARE(rs.recordCount(), 3);
+        QCOMPARE(rs.currentKey(), qint64(3));
+        QCOMPARE(rs.text("name"), QString("d"));
+        QCOMPARE(*rs.keys(), KeyRuns(std::vector<qint64>{1, 2, 3}));
+        QVERIFY(rs.append({{"name", "e"}}));
+        QCOMPARE(rs.absolutePosition(), 4);
+        QCOMPARE(storedNames(), QStringList({"a", "b", "d", "e"}));
+    }
+
     void deleteNeedsAMoveAndLandsOnNeighbours() {
         seed({"a", "b", "c"});
         RecordSet rs(&m_store, "address");

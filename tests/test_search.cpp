@@ -190,6 +190,36 @@ private Q_SLOTS:
         QCOMPARE(JournalIndex::search(store.nativeHandle(), "小心", 500).count, qint64(3000));
     }
 
+    // Past the count whose days are looked up one by one, the hits are met
+    // walking the days' index: the same newest hits, in the same order.
+    void manyHitsListAsFewDo() {
+        const QString path = m_dir.filePath("many.db");
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QSqlQuery q(store.database());
+            QVERIFY(q.exec("BEGIN"));
+            const int entries = int(JournalIndex::HitsSortedByDay) * 5 / 4;
+            for (int i = 0; i < entries; ++i)
+                QVERIFY(q.exec(QString("INSERT INTO diary VALUES ('%1', '%2')")
+                                   .arg(20000101 + (i * 7919) % 97)
+                                   .arg(i % 9 == 0 ? "晴" : "又是雨天")));
+            QVERIFY(q.exec("COMMIT"));
+        }
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QTRY_VERIFY_WITH_TIMEOUT(indexReady(store), 60000);
+        const JournalIndex::Answer many = JournalIndex::search(store.nativeHandle(), "雨天", 500);
+        QVERIFY(many.indexed && many.complete && !many.cancelled);
+        QVERIFY(size_t(many.count) > JournalIndex::HitsSortedByDay);
+        const JournalIndex::Answer read = scanned(path, "雨天");
+        QCOMPARE(many.count, read.count);
+        QCOMPARE(keys(many), keys(read));
+        const JournalIndex::Answer few = JournalIndex::search(store.nativeHandle(), "晴", 500);
+        QVERIFY(size_t(few.count) <= JournalIndex::HitsSortedByDay);
+        QCOMPARE(keys(few), keys(scanned(path, "晴")));
+    }
+
     // A store that may not be written is searched by reading it, unchanged.
     void aReadOnlyStoreIsSearchedAsItIs() {
         const QString path = m_dir.filePath("foreign.db");

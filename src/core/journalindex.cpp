@@ -1,5 +1,6 @@
 #include "core/journalindex.h"
 
+#include "core/records.h"
 #include "core/rowkeys.h"
 #include "core/statement.h"
 
@@ -11,51 +12,75 @@
 namespace JournalIndex {
 namespace {
 
-const char *const schemaStatements[] = {
-    // Contentless: the text lives in diary only; the index keeps the tokens.
-    "CREATE VIRTUAL TABLE IF NOT EXISTS journal_search USING "
-    "fts5(body, tokenize='quillary', content='', columnsize=0)",
-    "CREATE TABLE IF NOT EXISTS journal_search_state (id INTEGER PRIMARY KEY CHECK (id = 1), "
-    "built_to INTEGER NOT NULL, stale INTEGER NOT NULL)",
-    "INSERT OR IGNORE INTO journal_search_state VALUES (1, 0, 0)",
-    "CREATE TRIGGER IF NOT EXISTS journal_search_after_insert AFTER INSERT ON diary "
-    "BEGIN UPDATE journal_search_state SET stale = 1; END",
-    "CREATE TRIGGER IF NOT EXISTS journal_search_after_update AFTER UPDATE ON diary "
-    "BEGIN UPDATE journal_search_state SET stale = 1; END",
-    "CREATE TRIGGER IF NOT EXISTS journal_search_after_delete AFTER DELETE ON diary "
-    "BEGIN UPDATE journal_search_state SET stale = 1; END",
-};
+constexpr QLatin1String Diary(JournalEntry::Table), Day(JournalEntry::DayField),
+    Text(JournalEntry::TextField);
 
 QByteArray utf8(const QString &s) {
     return s.toUtf8();
 }
 
-QByteArray diaryIdentity(sqlite3 *db) {
-    return rowIdentity(db, QStringLiteral("diary")).toUtf8();
+// Every write to the journal, by any program, marks the index stale.
+const struct {
+    const char *name, *event;
+} staleMarks[] = {
+    {"journal_search_after_insert", "INSERT"},
+    {"journal_search_after_update", "UPDATE"},
+    {"journal_search_after_delete", "DELETE"},
+};
+
+QList<QByteArray> schemaStatements() {
+    QList<QByteArray> statements = {
+        // Contentless: the text lives in the journal only; the index keeps the tokens.
+        "CREATE VIRTUAL TABLE IF NOT EXISTS journal_search USING "
+        "fts5(body, tokenize='quillary', content='', columnsize=0)",
+        "CREATE TABLE IF NOT EXISTS journal_search_state (id INTEGER PRIMARY KEY CHECK (id = 1), "
+        "built_to INTEGER NOT NULL, stale INTEGER NOT NULL)",
+        "INSERT OR IGNORE INTO journal_search_state VALUES (1, 0, 0)",
+    };
+    for (const auto &mark : staleMarks)
+        statements << utf8(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3 BEGIN "
+                                          "UPDATE journal_search_state SET stale = 1; END")
+                               .arg(QLatin1String(mark.name), QLatin1String(mark.event), Diary));
+    return statements;
+}
+
+int staleMarksPresent(sqlite3 *db) {
+    int present = 0;
+    for (const auto &mark : staleMarks) {
+        Statement q(db, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?");
+        present += q.bind(1, QByteArray(mark.name)).step() ? 1 : 0;
+    }
+    return present;
+}
+
+QString diaryIdentity(sqlite3 *db) {
+    return rowIdentity(db, Diary);
 }
 
 bool exec(sqlite3 *db, const char *sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-struct Cancel {
-    const std::function<bool()> *cancelled;
-    int calls = 0;
-};
-
 } // namespace
 
 bool create(sqlite3 *db) {
     // Writes made while a trigger was missing (a table made again
     // elsewhere) were never marked: such an index cannot be trusted.
-    Statement triggers(db, "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name IN "
-                           "('journal_search_after_insert', 'journal_search_after_update', "
-                           "'journal_search_after_delete')");
-    const bool trusted = !state(db).present || (triggers.step() && triggers.integer(0) == 3);
-    for (const char *sql : schemaStatements)
-        if (!exec(db, sql))
+    const bool trusted = !state(db).present || staleMarksPresent(db) == int(std::size(staleMarks));
+    for (const QByteArray &sql : schemaStatements())
+        if (!exec(db, sql.constData()))
             return false;
     return trusted || exec(db, "UPDATE journal_search_state SET stale = 1");
+}
+
+const QStringList &triggers() {
+    static const QStringList names = [] {
+        QStringList list;
+        for (const auto &mark : staleMarks)
+            list << QString::fromLatin1(mark.name);
+        return list;
+    }();
+    return names;
 }
 
 State state(sqlite3 *db) {
@@ -86,7 +111,7 @@ bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
 }
 
 Step buildSome(sqlite3 *db, int budgetMs) {
-    const QByteArray id = diaryIdentity(db);
+    const QString id = diaryIdentity(db);
     if (id.isEmpty() || !exec(db, "BEGIN IMMEDIATE"))
         return Step::Failed;
     bool ok = true;
@@ -102,9 +127,8 @@ Step buildSome(sqlite3 *db, int budgetMs) {
     }
     bool done = s.builtTo == Everything;
     if (ok && !done) {
-        const QByteArray sql =
-            "SELECT " + id + ", things FROM diary WHERE " + id + " > ? ORDER BY " + id;
-        Statement rows(db, sql.constData());
+        Statement rows(db, utf8(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 > ? ORDER BY %1")
+                                    .arg(id, Text, Diary)));
         rows.bind(1, s.builtTo);
         Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
         QElapsedTimer clock;
@@ -140,112 +164,189 @@ QString dayCaption(const QString &dates) {
         .arg(day.day(), 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+struct Found {
+    qint64 key;
+    QString dates;
+};
+
+bool newestFirst(const Found &a, const Found &b) {
+    return a.dates != b.dates ? a.dates > b.dates : a.key > b.key;
+}
+
+// The newest entries the first screen's hits are looked for among, one by
+// one, before the whole answer is counted.
+constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen);
+
+// In rowid order, which FTS5 keeps without a sort: the many-hits step
+// finds keys among them by halving.
+constexpr const char *MatchingKeys =
+    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid";
+
+// What every way of answering shares: the journal's row identity, the
+// query's words, and the caller's cancel, which SQLite is also made to ask
+// while a long statement runs.
+class Search {
+public:
+    Search(sqlite3 *db, const QString &id, const QStringList &words,
+           const std::function<bool()> &cancelled)
+        : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
+          m_expression(utf8(SearchText::matchExpression(words))),
+          m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
+          m_text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id))) {
+        if (m_cancelled)
+            sqlite3_progress_handler(db, 2000, &Search::interrupts, this);
+    }
+    ~Search() {
+        if (m_cancelled)
+            sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+    }
+    Search(const Search &) = delete;
+    Search &operator=(const Search &) = delete;
+
+    bool stopped() const { return m_cancelled && (*m_cancelled)(); }
+    // Without the tokenizer on this connection the index cannot be asked.
+    bool indexReady() const { return m_match.isValid() && state(m_db).complete(); }
+    std::vector<Found> byIndex(size_t limit, const std::function<void(const Answer &)> &firstHits,
+                               Answer &answer);
+    std::vector<Found> byReadingEveryEntry(Answer &answer);
+    void list(const std::vector<Found> &found, size_t limit, Answer &into);
+
+private:
+    static int interrupts(void *search) { return static_cast<Search *>(search)->stopped() ? 1 : 0; }
+    void showFirstScreen(const std::function<void(const Answer &)> &firstHits);
+    std::vector<qint64> matchingKeys();
+    std::vector<Found> sortedByDay(const std::vector<qint64> &keys);
+    bool newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
+                     std::vector<Found> &found);
+
+    sqlite3 *m_db;
+    QString m_id;
+    std::vector<std::u32string> m_folded;
+    QByteArray m_expression;
+    const std::function<bool()> *m_cancelled;
+    Statement m_match;
+    Statement m_text;
+};
+
+// The hits with the words around each, in the order found.
+void Search::list(const std::vector<Found> &found, size_t limit, Answer &into) {
+    for (const Found &f : found) {
+        if (into.hits.size() == limit)
+            break;
+        m_text.reset();
+        if (m_text.bind(1, f.key).step())
+            into.hits.push_back({f.key, f.dates, SearchText::snippet(m_text.text(0), m_folded)});
+    }
+}
+
+// The days' own index, newest first, asking of each entry whether it is a
+// hit, until enough are found or budget entries were read. False when it
+// was stopped before either.
+bool Search::newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
+                         std::vector<Found> &found) {
+    Statement days(m_db, utf8(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %2 DESC, %1 DESC")
+                                  .arg(m_id, Day, Diary)));
+    while (found.size() < wanted && budget-- > 0 && days.step())
+        if (isHit(days.integer(0)))
+            found.push_back({days.integer(0), days.text(1)});
+    return days.done() || found.size() >= wanted;
+}
+
+// Where most entries match, counting them all takes longest: the newest few
+// are asked for one by one and shown first.
+void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHits) {
+    Statement one(m_db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?");
+    std::vector<Found> newest;
+    newestAmong(
+        [&](qint64 key) {
+            one.reset();
+            return one.bind(1, m_expression).bind(2, key).step();
+        },
+        FirstScreen, FirstScreenReads, newest);
+    if (newest.size() < FirstScreen || stopped())
+        return;
+    Answer first;
+    first.indexed = true;
+    first.complete = false;
+    list(newest, FirstScreen, first);
+    firstHits(first);
+}
+
+std::vector<qint64> Search::matchingKeys() {
+    std::vector<qint64> keys;
+    m_match.bind(1, m_expression);
+    while (m_match.step())
+        keys.push_back(m_match.integer(0));
+    return keys;
+}
+
+std::vector<Found> Search::sortedByDay(const std::vector<qint64> &keys) {
+    std::vector<Found> found;
+    Statement day(m_db,
+                  utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Day, Diary, m_id)));
+    for (qint64 key : keys) {
+        day.reset();
+        if (day.bind(1, key).step())
+            found.push_back({key, day.text(0)});
+    }
+    std::sort(found.begin(), found.end(), newestFirst);
+    return found;
+}
+
+std::vector<Found> Search::byIndex(size_t limit,
+                                   const std::function<void(const Answer &)> &firstHits,
+                                   Answer &answer) {
+    answer.indexed = true;
+    if (firstHits)
+        showFirstScreen(firstHits);
+    const std::vector<qint64> keys = matchingKeys();
+    answer.cancelled = !m_match.done() && stopped();
+    answer.count = qint64(keys.size());
+    if (answer.cancelled)
+        return {};
+    if (keys.size() <= HitsSortedByDay)
+        return sortedByDay(keys);
+    // Many hits: the days' own index meets them soon.
+    std::vector<Found> found;
+    answer.cancelled =
+        !newestAmong([&](qint64 key) { return std::binary_search(keys.begin(), keys.end(), key); },
+                     limit, std::numeric_limits<qint64>::max(), found);
+    return found;
+}
+
+// No index to ask (being built, or a store that may not be written).
+std::vector<Found> Search::byReadingEveryEntry(Answer &answer) {
+    std::vector<Found> found;
+    Statement rows(m_db,
+                   utf8(QStringLiteral("SELECT %1, %2, %3 FROM %4").arg(m_id, Day, Text, Diary)));
+    while (rows.step())
+        if (SearchText::containsAll(SearchText::fold(rows.text(2)), m_folded))
+            found.push_back({rows.integer(0), rows.text(1)});
+    answer.cancelled = !rows.done();
+    answer.count = qint64(found.size());
+    std::sort(found.begin(), found.end(), newestFirst);
+    return found;
+}
+
+} // namespace
+
 Answer search(sqlite3 *db, const QString &query, int limit, const std::function<bool()> &cancelled,
               Way way, const std::function<void(const Answer &)> &firstHits) {
     Answer answer;
     const QStringList words = SearchText::terms(query);
-    const QByteArray id = diaryIdentity(db);
+    const QString id = diaryIdentity(db);
     if (words.isEmpty() || id.isEmpty() || limit <= 0)
         return answer;
-    const std::vector<std::u32string> folded = SearchText::foldedTerms(words);
-    const QByteArray expression = utf8(SearchText::matchExpression(words));
-
-    Cancel cancel{cancelled ? &cancelled : nullptr};
-    if (cancel.cancelled)
-        sqlite3_progress_handler(
-            db, 2000, [](void *c) { return (*static_cast<Cancel *>(c)->cancelled)() ? 1 : 0; },
-            &cancel);
-    const auto stopped = [&] { return cancel.cancelled && (*cancel.cancelled)(); };
-    struct Found {
-        qint64 key;
-        QString dates;
-    };
-    const auto newestFirst = [](const Found &a, const Found &b) {
-        return a.dates != b.dates ? a.dates > b.dates : a.key > b.key;
-    };
-    Statement text(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
-    const auto listed = [&](const std::vector<Found> &found, Answer &into) {
-        for (const Found &f : found) {
-            text.reset();
-            if (text.bind(1, f.key).step())
-                into.hits.push_back({f.key, f.dates, SearchText::snippet(text.text(0), folded)});
-        }
-    };
-    // The days' own index, newest first, asking of each entry whether it
-    // is among the keys, until enough are found or budget entries were read.
-    const auto newestAmong = [&](const std::function<bool(qint64)> &isHit, size_t wanted,
-                                 qint64 budget, std::vector<Found> &found) {
-        Statement days(db, QByteArray("SELECT " + id + ", dates FROM diary ORDER BY dates DESC, " +
-                                      id + " DESC"));
-        while (found.size() < wanted && budget-- > 0 && days.step())
-            if (isHit(days.integer(0)))
-                found.push_back({days.integer(0), days.text(1)});
-        return days.done() || found.size() >= wanted;
-    };
-
-    std::vector<Found> found; // the ones to list, in the end
-    Statement match(db, "SELECT rowid FROM journal_search WHERE journal_search MATCH ?");
-    if (way == Way::IndexWhenReady && match.isValid() && state(db).complete()) {
-        answer.indexed = true;
-        // Where most entries match, counting them all takes longest: the
-        // newest few are asked for one by one and shown first.
-        if (firstHits) {
-            Statement one(db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND "
-                              "rowid = ?");
-            const auto isHit = [&](qint64 key) {
-                one.reset();
-                return one.bind(1, expression).bind(2, key).step();
-            };
-            std::vector<Found> newest;
-            newestAmong(isHit, FirstScreen, 4 * FirstScreen, newest);
-            if (newest.size() >= FirstScreen && !stopped()) {
-                Answer first;
-                first.indexed = true;
-                first.complete = false;
-                listed(newest, first);
-                firstHits(first);
-            }
-        }
-        std::vector<qint64> keys;
-        match.bind(1, expression);
-        while (match.step())
-            keys.push_back(match.integer(0));
-        answer.cancelled = !match.done() && stopped();
-        answer.count = qint64(keys.size());
-        if (!answer.cancelled && keys.size() <= 4000) {
-            Statement day(db, QByteArray("SELECT dates FROM diary WHERE " + id + " = ?"));
-            for (qint64 key : keys) {
-                day.reset();
-                if (day.bind(1, key).step())
-                    found.push_back({key, day.text(0)});
-            }
-            std::sort(found.begin(), found.end(), newestFirst);
-        } else if (!answer.cancelled) {
-            // Many hits: the days' own index meets them soon.
-            answer.cancelled = !newestAmong(
-                [&](qint64 key) { return std::binary_search(keys.begin(), keys.end(), key); },
-                size_t(limit), std::numeric_limits<qint64>::max(), found);
-        }
-    } else {
-        // No index to ask (being built, or a store that may not be written):
-        // every entry is read.
-        Statement rows(db, QByteArray("SELECT " + id + ", dates, things FROM diary"));
-        while (rows.step()) {
-            if (SearchText::containsAll(SearchText::fold(rows.text(2)), folded))
-                found.push_back({rows.integer(0), rows.text(1)});
-        }
-        answer.cancelled = !rows.done();
-        answer.count = qint64(found.size());
-        std::sort(found.begin(), found.end(), newestFirst);
-    }
-    if (found.size() > size_t(limit))
-        found.resize(size_t(limit));
+    Search run(db, id, words, cancelled);
+    const std::vector<Found> found = way == Way::IndexWhenReady && run.indexReady()
+                                         ? run.byIndex(size_t(limit), firstHits, answer)
+                                         : run.byReadingEveryEntry(answer);
     if (!answer.cancelled)
-        listed(found, answer);
-    if (cancel.cancelled) {
-        answer.cancelled = answer.cancelled || stopped();
-        sqlite3_progress_handler(db, 0, nullptr, nullptr);
-    }
+        run.list(found, size_t(limit), answer);
+    // Reading the hits' texts may have been cut short too.
+    answer.cancelled = answer.cancelled || run.stopped();
     return answer;
 }
 

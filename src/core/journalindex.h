@@ -3,6 +3,7 @@
 #include "core/searchtext.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -21,6 +22,8 @@ constexpr qint64 Everything = std::numeric_limits<qint64>::max();
 
 // Creates what is missing; the tokenizer must be registered on db.
 bool create(sqlite3 *db);
+// The triggers create() makes, which mark the index stale.
+const QStringList &triggers();
 
 struct State {
     bool present = false;
@@ -59,6 +62,10 @@ enum class Way { IndexWhenReady, ReadEveryEntry };
 // How many of the newest hits firstHits is given, when most entries match
 // and the whole answer would keep them waiting.
 constexpr size_t FirstScreen = 30;
+// Up to this many hits, each one's day is looked up and the hits sorted;
+// past it, walking the journal newest first through its days' index meets
+// the newest hits sooner.
+constexpr size_t HitsSortedByDay = 4000;
 Answer search(sqlite3 *db, const QString &query, int limit,
               const std::function<bool()> &cancelled = {}, Way way = Way::IndexWhenReady,
               const std::function<void(const Answer &)> &firstHits = {});

@@ -4,24 +4,24 @@ namespace {
 // The members of a record, each paired with its field name, in stored order.
 template <typename Record, typename Visit> void eachField(Record &r, Visit visit) {
     if constexpr (std::is_same_v<std::remove_const_t<Record>, JournalEntry>) {
-        visit("dates", r.dates);
-        visit("things", r.things);
+        visit(JournalEntry::DayField, r.dates);
+        visit(JournalEntry::TextField, r.things);
     } else if constexpr (std::is_same_v<std::remove_const_t<Record>, Contact>) {
-        visit("name", r.name);
-        visit("nickname", r.nickname);
-        visit("oicq", r.oicq);
-        visit("icq", r.icq);
-        visit("email", r.email);
-        visit("mobilephone", r.mobilephone);
-        visit("workphone", r.workphone);
-        visit("homephone", r.homephone);
-        visit("homeaddress", r.homeaddress);
-        visit("code", r.code);
-        visit("introduce", r.introduce);
-        visit("qqpic", r.qqpic);
+        visit(Contact::NameField, r.name);
+        visit(Contact::NicknameField, r.nickname);
+        visit(Contact::OicqField, r.oicq);
+        visit(Contact::IcqField, r.icq);
+        visit(Contact::EmailField, r.email);
+        visit(Contact::MobilePhoneField, r.mobilephone);
+        visit(Contact::WorkPhoneField, r.workphone);
+        visit(Contact::HomePhoneField, r.homephone);
+        visit(Contact::HomeAddressField, r.homeaddress);
+        visit(Contact::PostcodeField, r.code);
+        visit(Contact::RemarkField, r.introduce);
+        visit(Contact::FaceField, r.qqpic);
     } else {
-        visit("photopath", r.photopath);
-        visit("introduceph", r.introduceph);
+        visit(Photo::PathField, r.photopath);
+        visit(Photo::DescriptionField, r.introduceph);
     }
 }
 

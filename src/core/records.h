@@ -7,10 +7,13 @@
 
 // One row of each table, as the program reads and writes it. Each type names
 // its table and fields once; the store creates its tables from these, and
-// record sets check field names against them.
+// record sets check field names against them. The names are those of files
+// already written: they never change.
 struct JournalEntry {
     static constexpr const char *Table = "diary";
-    static const QStringList &fields(); // dates, things
+    static constexpr const char *DayField = "dates";
+    static constexpr const char *TextField = "things";
+    static const QStringList &fields(); // in stored order
 
     QString dates;  // day key, yyyymmdd
     QString things; // the entry's text
@@ -22,6 +25,18 @@ struct JournalEntry {
 
 struct Contact {
     static constexpr const char *Table = "address";
+    static constexpr const char *NameField = "name";
+    static constexpr const char *NicknameField = "nickname";
+    static constexpr const char *OicqField = "oicq";
+    static constexpr const char *IcqField = "icq";
+    static constexpr const char *EmailField = "email";
+    static constexpr const char *MobilePhoneField = "mobilephone";
+    static constexpr const char *WorkPhoneField = "workphone";
+    static constexpr const char *HomePhoneField = "homephone";
+    static constexpr const char *HomeAddressField = "homeaddress";
+    static constexpr const char *PostcodeField = "code";
+    static constexpr const char *RemarkField = "introduce";
+    static constexpr const char *FaceField = "qqpic";
     static const QStringList &fields(); // in stored order
 
     QString name, nickname, oicq, icq, email, mobilephone, workphone, homephone, homeaddress, code,
@@ -35,7 +50,9 @@ struct Contact {
 
 struct Photo {
     static constexpr const char *Table = "photo";
-    static const QStringList &fields(); // photopath, introduceph
+    static constexpr const char *PathField = "photopath";
+    static constexpr const char *DescriptionField = "introduceph";
+    static const QStringList &fields(); // in stored order
 
     QString photopath;   // the picture file
     QString introduceph; // its description

@@ -1,6 +1,7 @@
 #include "core/recordset.h"
 
 #include "core/rowkeys.h"
+#include "core/sqlname.h"
 #include "core/store.h"
 
 #include <QSqlDatabase>
@@ -11,11 +12,6 @@
 using Code = Result::Code;
 
 namespace {
-QString quoted(const QString &identifier) {
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
 Result noRow() {
     return Result::failure(Code::NoRow, QStringLiteral("no current row"));
 }
@@ -205,47 +201,62 @@ Result RecordSet::update() {
     const bool writes = m_state == State::New || (m_state == State::Row && !m_pending.isEmpty());
     if (writes && !m_store->readyToWrite())
         return refused(*m_store);
-    if (m_state == State::New) {
-        QStringList names, marks;
-        QVariantList values;
-        for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
-            names << quoted(it.key());
-            marks << QStringLiteral("?");
-            values << it.value();
-        }
-        QSqlQuery q(m_store->database());
-        q.prepare(names.isEmpty()
-                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
-                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(quoted(m_table), names.join(QLatin1Char(',')),
-                                 marks.join(QLatin1Char(','))));
-        for (const auto &v : values)
-            q.addBindValue(v);
-        qint64 rowid = -1;
-        if (!m_store->writeRow(m_table, -1, [&]() -> std::optional<qint64> {
-                if (!q.exec())
-                    return std::nullopt;
-                return rowid = q.lastInsertId().toLongLong();
-            }))
-            return failed(q, "appending a row");
-        // Rowids only grow while rows are appended, so the key list stays sorted.
-        if (!m_keys.empty() && rowid <= m_keys.back()) {
-            if (Result reread = open(); !reread)
-                return reread;
-            return moveToKey(rowid);
-        }
-        m_keys.push_back(rowid);
-        m_pending.clear();
-        m_state = State::Row;
-        m_pos = qsizetype(m_keys.size()) - 1;
-        forgetStoredRow();
-        Q_EMIT currentChanged(); // bound boxes now show the stored row
-        return {};
-    }
+    if (m_state == State::New)
+        return insertPending();
     if (m_state != State::Row)
         return noRow();
     if (m_pending.isEmpty())
         return {};
+    return updatePending();
+}
+
+QSqlQuery RecordSet::insertStatement() const {
+    QStringList names, marks;
+    QVariantList values;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        names << quoted(it.key());
+        marks << QStringLiteral("?");
+        values << it.value();
+    }
+    QSqlQuery q(m_store->database());
+    q.prepare(names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(quoted(m_table), names.join(QLatin1Char(',')),
+                                         marks.join(QLatin1Char(','))));
+    for (const QVariant &value : values)
+        q.addBindValue(value);
+    return q;
+}
+
+Result RecordSet::insertPending() {
+    QSqlQuery q = insertStatement();
+    qint64 rowid = -1;
+    if (!m_store->writeRow(m_table, -1, [&]() -> std::optional<qint64> {
+            if (!q.exec())
+                return std::nullopt;
+            return rowid = q.lastInsertId().toLongLong();
+        }))
+        return failed(q, "appending a row");
+    return rowAppended(rowid);
+}
+
+Result RecordSet::rowAppended(qint64 rowid) {
+    // Rowids only grow while rows are appended, so the key list stays sorted.
+    if (!m_keys.empty() && rowid <= m_keys.back()) {
+        if (Result reread = open(); !reread)
+            return reread;
+        return moveToKey(rowid);
+    }
+    m_keys.push_back(rowid);
+    m_pending.clear();
+    m_state = State::Row;
+    m_pos = qsizetype(m_keys.size()) - 1;
+    forgetStoredRow();
+    Q_EMIT currentChanged(); // bound boxes now show the stored row
+    return {};
+}
+
+QSqlQuery RecordSet::updateStatement(qint64 key) const {
     QStringList sets;
     QVariantList values;
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
@@ -255,10 +266,15 @@ Result RecordSet::update() {
     QSqlQuery q(m_store->database());
     q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
                   .arg(quoted(m_table), sets.join(QLatin1Char(',')), m_id));
-    for (const auto &v : values)
-        q.addBindValue(v);
-    const qint64 key = m_keys[size_t(m_pos)];
+    for (const QVariant &value : values)
+        q.addBindValue(value);
     q.addBindValue(key);
+    return q;
+}
+
+Result RecordSet::updatePending() {
+    const qint64 key = m_keys[size_t(m_pos)];
+    QSqlQuery q = updateStatement(key);
     bool gone = false;
     if (!m_store->writeRow(m_table, key,
                            [&]() -> std::optional<qint64> {
@@ -270,9 +286,8 @@ Result RecordSet::update() {
         !gone)
         return failed(q, "updating a row");
     if (gone)
-        return Result::failure(
-            Code::NoRow,
-            QStringLiteral("row %1 of %2 is gone").arg(m_keys[size_t(m_pos)]).arg(m_table));
+        return Result::failure(Code::NoRow,
+                               QStringLiteral("row %1 of %2 is gone").arg(key).arg(m_table));
     m_pending.clear();
     forgetStoredRow();
     return {};

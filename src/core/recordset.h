@@ -82,6 +82,12 @@ private:
     enum class State { Bof, Row, Eof, New, Deleted };
 
     Result leaveRow();
+    // update() for a new row and for changes to a stored one.
+    Result insertPending();
+    Result updatePending();
+    QSqlQuery insertStatement() const;
+    QSqlQuery updateStatement(qint64 key) const;
+    Result rowAppended(qint64 rowid);
     Result failed(const QSqlQuery &query, const char *doing) const;
     // The current row as stored, read when first asked for: moving past a
     // row of millions of characters costs nothing.

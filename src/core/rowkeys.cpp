@@ -1,16 +1,12 @@
 #include "core/rowkeys.h"
 
+#include "core/sqlname.h"
+
 #include <QStringList>
 #include <algorithm>
 #include <sqlite3.h>
 
 namespace {
-QByteArray quoted(const QString &identifier) {
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return (QLatin1Char('"') + s + QLatin1Char('"')).toUtf8();
-}
-
 bool select(sqlite3 *db, const QByteArray &sql, KeyRuns &keys) {
     KeyRuns::Builder found;
     sqlite3_stmt *stmt = nullptr;
@@ -28,7 +24,7 @@ bool select(sqlite3 *db, const QByteArray &sql, KeyRuns &keys) {
 QString rowIdentity(sqlite3 *db, const QString &table) {
     if (!db)
         return {};
-    const QByteArray name = quoted(table);
+    const QByteArray name = quoted(table).toUtf8();
     QStringList declared;
     sqlite3_stmt *stmt = nullptr;
     const QByteArray info = "PRAGMA table_info(" + name + ")";
@@ -56,16 +52,17 @@ std::optional<KeyRuns> readRowKeys(sqlite3 *db, const QString &table) {
     const QByteArray id = rowIdentity(db, table).toLatin1();
     if (id.isEmpty())
         return std::nullopt;
-    const QByteArray name = quoted(table);
+    const QByteArray name = quoted(table).toUtf8();
     QByteArray index;
     sqlite3_stmt *stmt = nullptr;
     const QByteArray list = "PRAGMA index_list(" + name + ")";
     if (sqlite3_prepare_v2(db, list.constData(), int(list.size()), &stmt, nullptr) == SQLITE_OK) {
         // Columns: seq, name, unique, origin, partial.
         while (index.isEmpty() && sqlite3_step(stmt) == SQLITE_ROW)
-            if (sqlite3_column_int(stmt, 4) == 0)
-                index = quoted(QString::fromUtf8(
-                    reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1))));
+            if (sqlite3_column_int(stmt, 4) == 0) {
+                const auto *named = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1));
+                index = quoted(QString::fromUtf8(named)).toUtf8();
+            }
         sqlite3_finalize(stmt);
     }
     // An index gives the keys in its own order; the builder puts them in

@@ -88,12 +88,13 @@ void deleteTokenizer(Fts5Tokenizer *) {}
 
 using TokenSink = int (*)(void *, int, const char *, int, int, int);
 
-int tokenize(Fts5Tokenizer *, void *context, int flags, const char *text, int size,
-             TokenSink emit) {
-    struct Char {
-        char32_t c;
-        int start, end;
-    };
+// One folded character and the bytes of the text it came from.
+struct Char {
+    char32_t c;
+    int start, end;
+};
+
+std::vector<Char> foldedChars(const char *text, int size) {
     std::vector<Char> chars;
     chars.reserve(size_t(size));
     std::u32string folded;
@@ -109,25 +110,33 @@ int tokenize(Fts5Tokenizer *, void *context, int flags, const char *text, int si
         for (char32_t f : folded)
             chars.push_back({f, start, at});
     }
+    return chars;
+}
+
+// One character asks for itself; more ask for their pairs in a row.
+int queryTokens(const std::vector<Char> &chars, void *context, TokenSink emit) {
     std::string token;
-    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
-    if (query) {
-        // One character asks for itself; more ask for their pairs in a row.
-        if (chars.size() == 1 && !isBlank(chars[0].c) && chars[0].c != U'\n') {
-            appendUtf8(token, chars[0].c);
-            return emit(context, 0, token.data(), int(token.size()), chars[0].start, chars[0].end);
-        }
-        for (size_t i = 0; i + 1 < chars.size(); ++i) {
-            token.clear();
-            appendUtf8(token, chars[i].c);
-            appendUtf8(token, chars[i + 1].c);
-            if (int rc = emit(context, 0, token.data(), int(token.size()), chars[i].start,
-                              chars[i + 1].end);
-                rc != SQLITE_OK)
-                return rc;
-        }
-        return SQLITE_OK;
+    if (chars.size() == 1 && !isBlank(chars[0].c) && chars[0].c != U'\n') {
+        appendUtf8(token, chars[0].c);
+        return emit(context, 0, token.data(), int(token.size()), chars[0].start, chars[0].end);
     }
+    for (size_t i = 0; i + 1 < chars.size(); ++i) {
+        token.clear();
+        appendUtf8(token, chars[i].c);
+        appendUtf8(token, chars[i + 1].c);
+        if (int rc =
+                emit(context, 0, token.data(), int(token.size()), chars[i].start, chars[i + 1].end);
+            rc != SQLITE_OK)
+            return rc;
+    }
+    return SQLITE_OK;
+}
+
+// Each character, and in the same place the pair it begins, so that a
+// query of one character and one of many both find it; nothing spans a
+// line break.
+int documentTokens(const std::vector<Char> &chars, void *context, TokenSink emit) {
+    std::string token;
     for (size_t i = 0; i < chars.size(); ++i) {
         const char32_t c = chars[i].c;
         if (c == U'\n')
@@ -153,6 +162,13 @@ int tokenize(Fts5Tokenizer *, void *context, int flags, const char *text, int si
         }
     }
     return SQLITE_OK;
+}
+
+int tokenize(Fts5Tokenizer *, void *context, int flags, const char *text, int size,
+             TokenSink emit) {
+    const std::vector<Char> chars = foldedChars(text, size);
+    return (flags & FTS5_TOKENIZE_QUERY) != 0 ? queryTokens(chars, context, emit)
+                                              : documentTokens(chars, context, emit);
 }
 
 fts5_api *ftsApi(sqlite3 *db) {

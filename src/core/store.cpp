@@ -5,6 +5,7 @@
 #include "core/result.h"
 #include "core/rowkeys.h"
 #include "core/searchtext.h"
+#include "core/sqlname.h"
 #include "core/statement.h"
 #include "core/storeshape.h"
 
@@ -45,22 +46,24 @@ const QList<TableDef> &schema() {
     return defs;
 }
 
+constexpr QLatin1String Diary(JournalEntry::Table), Day(JournalEntry::DayField),
+    Text(JournalEntry::TextField);
+
 // Lookups by day and by name must return the first row in stored order; an
 // index on (field, rowid) gives exactly that without a walk.
-const char *const indexStatements[] = {
-    "CREATE INDEX IF NOT EXISTS diary_dates ON diary(dates)",
-    "CREATE INDEX IF NOT EXISTS address_name ON address(name)",
+const struct {
+    const char *name, *table, *field;
+} indexes[] = {
+    {"diary_dates", JournalEntry::Table, JournalEntry::DayField},
+    {"address_name", Contact::Table, Contact::NameField},
 };
 const QStringList &ourIndexes() {
-    static const QStringList names = {QStringLiteral("diary_dates"),
-                                      QStringLiteral("address_name")};
-    return names;
-}
-
-const QStringList &ourTriggers() {
-    static const QStringList names = {QStringLiteral("journal_search_after_insert"),
-                                      QStringLiteral("journal_search_after_update"),
-                                      QStringLiteral("journal_search_after_delete")};
+    static const QStringList names = [] {
+        QStringList list;
+        for (const auto &index : indexes)
+            list << QString::fromLatin1(index.name);
+        return list;
+    }();
     return names;
 }
 
@@ -146,10 +149,36 @@ QString uriFor(const QString &path, const QString &query) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
 }
 
-QString quoted(const QString &identifier) {
-    QString s = identifier;
-    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
+// Whether the file is as it was when it last closed after its pages
+// checked out.
+bool unchangedSinceChecked(const QString &path) {
+    QFile mark(checkedMark(path));
+    if (!mark.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray print = fingerprint(path);
+    return !print.isEmpty() && mark.read(print.size() + 1) == print;
+}
+
+// A PRAGMA that sets how the connection works, and what SQLite said if it
+// would not.
+Result setPragma(const QSqlDatabase &db, const QString &setting) {
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("PRAGMA ") + setting))
+        return {};
+    return Result::failure(Result::Code::Failed,
+                           QStringLiteral("PRAGMA %1: %2").arg(setting, q.lastError().text()));
+}
+
+// SQLite answers with the mode the file is in after the switch: the old
+// one where it could not switch, without an error.
+Result useWriteAhead(const QSqlDatabase &db) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next())
+        return Result::failure(Result::Code::Failed, q.lastError().text());
+    const QString mode = q.value(0).toString();
+    if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return Result::failure(Result::Code::Failed, QStringLiteral("still in %1 mode").arg(mode));
+    return {};
 }
 
 } // namespace
@@ -291,7 +320,8 @@ qint64 Store::totalChanges() const {
 
 void Store::releaseMemory() {
     if (isOpen())
-        QSqlQuery(database()).exec(QStringLiteral("PRAGMA shrink_memory"));
+        skipFailure(setPragma(database(), QStringLiteral("shrink_memory")),
+                    "handing back the page cache");
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
@@ -302,34 +332,43 @@ Store::State Store::open(const QString &path) {
     m_path = path;
     if (path.isEmpty())
         return m_state;
-
+    const bool checked = unchangedSinceChecked(path);
     const QFileInfo info(path);
-    QByteArray checkedBefore;
-    if (QFile mark(checkedMark(path)); mark.open(QIODevice::ReadOnly)) {
-        const QByteArray print = fingerprint(path);
-        if (!print.isEmpty() && mark.read(print.size() + 1) == print)
-            checkedBefore = print;
+    if (info.exists() && (!info.isFile() || !looksLikeDatabase(path))) {
+        m_state = State::Unusable;
+        return m_state;
     }
-    if (info.exists()) {
-        if (!info.isFile() || !looksLikeDatabase(path)) {
-            m_state = State::Unusable;
-            return m_state;
-        }
-    } else {
-        // Built aside and renamed into place, so a crash never leaves a
-        // half-made file under the real name.
-        const QString fresh = path + QStringLiteral(".new");
-        QFile::remove(fresh);
-        bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema() &&
-                    QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (!info.exists() && !createFile(path))
+        return m_state;
+    if (connectAsAllowed(path) != SQLITE_OK) {
         close();
-        if (made)
-            made = QFile::rename(fresh, path);
-        QFile::remove(fresh);
-        if (!made && !QFileInfo::exists(path))
-            return m_state;
+        m_state = State::Unusable;
+        m_refusal = Refusal::Unreadable;
+        return m_state;
     }
+    m_state = State::Open;
+    settleWriting(checked);
+    return m_state;
+}
 
+// Built aside and renamed into place, so a crash never leaves a half-made
+// file under the real name. False when there is still no file.
+bool Store::createFile(const QString &path) {
+    const QString fresh = path + QStringLiteral(".new");
+    QFile::remove(fresh);
+    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
+    // Opening it brings it over to write-ahead mode, should it not take now.
+    if (made)
+        skipFailure(useWriteAhead(database()), "making the new store write-ahead");
+    close();
+    if (made)
+        made = QFile::rename(fresh, path);
+    QFile::remove(fresh);
+    return made || QFileInfo::exists(path);
+}
+
+// Read-write where it may be, else read-only, else as a fixed file.
+int Store::connectAsAllowed(const QString &path) {
     // mode=rw keeps SQLite from creating a file that vanished meanwhile; a
     // write-protected file opens read-only through it.
     int rc = connect(path, QStringLiteral("mode=rw"));
@@ -349,45 +388,44 @@ Store::State Store::open(const QString &path) {
     // media, or no room left) has nowhere for its shared index: read it as a
     // fixed file. Not when a writer could be at work, which a lock would
     // have shown.
-    if (writeProtected() && (full || !QFileInfo(info.absolutePath()).isWritable())) {
+    if (writeProtected() && (full || !QFileInfo(QFileInfo(path).absolutePath()).isWritable())) {
         close();
         rc = connect(path, QStringLiteral("mode=ro&immutable=1"));
         m_immutable = true;
     }
-    if (rc != SQLITE_OK) {
-        close();
-        m_state = State::Unusable;
-        m_refusal = Refusal::Unreadable;
-        return m_state;
-    }
-    m_state = State::Open;
+    return rc;
+}
+
+// Says why an open store may not be written, or makes it ready to be.
+void Store::settleWriting(bool checked) {
     if (m_readOnly) {
         m_refusal = Refusal::WriteProtected;
-        return m_state;
+        return;
     }
     const StoreShape shape = StoreShape::read(nativeHandle());
     if (!shape.isOurs(ourTables())) {
         openReadOnly(Refusal::Foreign);
-        return m_state;
+        return;
     }
-    QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    if (!shape.needsUpgrade(ourTables(), ourIndexes(), ourTriggers(), SchemaVersion)) {
+    skipFailure(setPragma(database(), QStringLiteral("synchronous=FULL")),
+                "asking for each save to reach the disk before it returns");
+    if (!shape.needsUpgrade(ourTables(), ourIndexes(), JournalIndex::triggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
         // while the window is built, and the first save waits for it;
         // unless the file is as it was when it last checked out.
-        startWorker(!checkedBefore.isEmpty());
-        return m_state;
+        startWorker(checked);
+        return;
     }
     // A store from before the mark, or missing pieces: it is written now, so
     // it is checked first. This happens once per store.
     if (!pagesCheckOut(nativeHandle(), nullptr)) {
         openReadOnly(Refusal::Damaged);
-        return m_state;
+        return;
     }
-    QSqlQuery(database()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    // Left in its old mode it still works, and is brought over next time.
+    skipFailure(useWriteAhead(database()), "switching the store to write-ahead mode");
     skipFailure(ensureSchema(), "bringing the store up to date");
     startWorker(true);
-    return m_state;
 }
 
 void Store::openReadOnly(Refusal why) {
@@ -462,7 +500,10 @@ void Store::settleCheck() {
     m_refusal = Refusal::Damaged;
     m_readOnly = true;
     QFile::remove(checkedMark(m_path));
-    QSqlQuery(database()).exec(QStringLiteral("PRAGMA query_only=ON"));
+    // The record sets already refuse to write; this also stops any other
+    // statement on the connection.
+    skipFailure(setPragma(database(), QStringLiteral("query_only=ON")),
+                "locking the damaged store against writes");
     if (sqlite3 *native = nativeHandle())
         sqlite3_db_config(native, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
@@ -513,8 +554,10 @@ bool Store::ensureSchema() {
                                           .arg(quoted(table), quoted(f)));
         }
     }
-    for (const char *stmt : indexStatements)
-        ok = ok && q.exec(QString::fromLatin1(stmt));
+    for (const auto &index : indexes)
+        ok = ok && q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
+                              .arg(QLatin1String(index.name), QLatin1String(index.table),
+                                   QLatin1String(index.field)));
     ok = ok && JournalIndex::create(nativeHandle());
     if (ok && version != SchemaVersion)
         ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
@@ -536,7 +579,9 @@ bool Store::writeRow(const QString &table, qint64 key,
     const JournalIndex::State index = JournalIndex::state(db);
     const QByteArray id = rowIdentity(table).toUtf8();
     const auto textOf = [&](qint64 row) -> std::optional<QString> {
-        Statement q(db, QByteArray("SELECT things FROM diary WHERE " + id + " = ?"));
+        Statement q(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                            .arg(Text, Diary, QLatin1String(id))
+                            .toUtf8());
         if (!q.bind(1, row).step())
             return std::nullopt;
         return q.isNull(0) ? QString() : q.text(0);
@@ -579,12 +624,12 @@ std::vector<Store::EntryHead> Store::journalHeads(qint64 first, qint64 last, int
         return heads;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    const QString id = rowIdentity(QStringLiteral("diary"));
+    const QString id = rowIdentity(Diary);
     if (id.isEmpty())
         return heads;
-    q.prepare(QStringLiteral("SELECT %1, dates, substr(CAST(things AS BLOB), 1, ?) "
-                             "FROM diary WHERE %1 BETWEEN ? AND ? ORDER BY %1")
-                  .arg(id));
+    q.prepare(QStringLiteral("SELECT %1, %2, substr(CAST(%3 AS BLOB), 1, ?) "
+                             "FROM %4 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
+                  .arg(id, Day, Text, Diary));
     q.addBindValue(headBytes);
     q.addBindValue(first);
     q.addBindValue(last);
@@ -602,10 +647,10 @@ std::optional<JournalEntry> Store::journalEntry(qint64 key) const {
         return std::nullopt;
     QSqlQuery q(database());
     q.setForwardOnly(true);
-    const QString id = rowIdentity(QStringLiteral("diary"));
+    const QString id = rowIdentity(Diary);
     if (id.isEmpty())
         return std::nullopt;
-    q.prepare(QStringLiteral("SELECT dates, things FROM diary WHERE %1 = ?").arg(id));
+    q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?").arg(Day, Text, Diary, id));
     q.addBindValue(key);
     if (!q.exec() || !q.next())
         return std::nullopt;

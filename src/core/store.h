@@ -116,6 +116,9 @@ private:
     // SQLite's primary result code: 0 when the store answers.
     int connect(const QString &path, const QString &uriQuery);
     bool ensureSchema();
+    bool createFile(const QString &path);
+    int connectAsAllowed(const QString &path);
+    void settleWriting(bool checked);
     void openReadOnly(Refusal why);
     // Checks the pages on a worker unless that is done already, then builds
     // what the journal's search index lacks there.

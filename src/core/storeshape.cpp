@@ -1,5 +1,6 @@
 #include "core/storeshape.h"
 
+#include "core/sqlname.h"
 #include "core/statement.h"
 
 namespace {
@@ -38,9 +39,7 @@ StoreShape StoreShape::read(sqlite3 *db) {
     }
     for (const QString &name : tableNames) {
         QStringList &columns = shape.tables[name];
-        QString quotedName = name;
-        quotedName.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        for (Statement q(db, QStringLiteral("PRAGMA table_xinfo(\"%1\")").arg(quotedName).toUtf8());
+        for (Statement q(db, QStringLiteral("PRAGMA table_xinfo(%1)").arg(quoted(name)).toUtf8());
              q.step();)
             columns << q.text(1);
     }
