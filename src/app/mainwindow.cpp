@@ -6,6 +6,7 @@
 #include "app/trayicon.h"
 #include "contacts/contactspanel.h"
 #include "core/apppaths.h"
+#include "core/records.h"
 #include "core/recordset.h"
 #include "core/result.h"
 #include "core/settingsfile.h"
@@ -63,9 +64,9 @@ MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
     const struct {
         RecordSet **records;
         const char *table, *name;
-    } recordSets[] = {{&journalRecords, "diary", "Adodc1"},
-                      {&contactRecords, "address", "Adoadd"},
-                      {&photoRecords, "photo", "Adophoto"}};
+    } recordSets[] = {{&journalRecords, JournalEntry::Table, "Adodc1"},
+                      {&contactRecords, Contact::Table, "Adoadd"},
+                      {&photoRecords, Photo::Table, "Adophoto"}};
     for (const auto &r : recordSets) {
         *r.records = new RecordSet(store, QString::fromLatin1(r.table), this);
         (*r.records)->setObjectName(QString::fromLatin1(r.name));

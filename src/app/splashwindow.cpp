@@ -1,6 +1,7 @@
 #include "app/splashwindow.h"
 
 #include "app/mainwindow.h"
+#include "core/records.h"
 #include "core/store.h"
 
 #include <QCoreApplication>
@@ -86,7 +87,7 @@ MainWindow *SplashWindow::start(Store *store) {
     window->show();
     splash.close();
     // Read while the window is mapped and drawn; taken when the tables open.
-    store->prefetchKeys(QStringLiteral("diary"));
+    store->prefetchKeys(QLatin1String(JournalEntry::Table));
     // The tables, the hidden pages and the music follow once the window has
     // been drawn on screen.
     QElapsedTimer waited;
