@@ -278,6 +278,12 @@ private Q_SLOTS:
         d->apply();
         QVERIFY(m_diary->settings().musicOn && d->songBox->isEnabled());
         QCOMPARE(player()->openedFile, AppPaths::song(7));
+
+        d->musicOnBox->setChecked(false);
+        d->apply();
+        player()->finished = true; // what was queued before the stop played out
+        m_diary->restartFinishedSong();
+        QCOMPARE(player()->commands.last(), QString("stop")); // off stays off
     }
 
     void songNumbersMatchExactly() {

@@ -320,7 +320,9 @@ void MainWindow::savePendingEdits() {
 }
 
 void MainWindow::restartFinishedSong() {
-    if (m_player->position() == m_player->length())
+    // A stop lets the queued sound play out, and the song then reads as
+    // finished: only music that is on may start again.
+    if (m_settings.musicOn && m_player->position() == m_player->length())
         BackgroundMusic::start(*m_player, m_settings.song);
 }
 
