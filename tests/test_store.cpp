@@ -218,6 +218,8 @@ private Q_SLOTS:
             QCOMPARE(*told, Store::Refusal::Damaged);
         }
         QCOMPARE(digest(path), before);
+        // Nor anything left beside it that was not there.
+        QVERIFY(!QFile::exists(path + "-wal") && !QFile::exists(path + "-shm"));
     }
 
     // A sound store says so through the same path, and takes saves.

@@ -225,6 +225,7 @@ void Store::close() {
     const bool writable = m_state == State::Open && !m_readOnly;
     const bool sound = writable && m_refusal == Refusal::None && m_check.isFinished() &&
                        m_check.resultCount() > 0 && m_check.result();
+    const bool foundDamaged = m_refusal == Refusal::Damaged;
     m_check = QFuture<bool>();
     m_checkSettled = true;
     m_refusal = Refusal::None;
@@ -236,6 +237,8 @@ void Store::close() {
         }
         QSqlDatabase::removeDatabase(m_connection);
     }
+    if (foundDamaged)
+        removeNewSideFiles();
     if (sound) {
         QFile mark(checkedMark(m_path));
         const QByteArray print = fingerprint(m_path);
@@ -247,6 +250,18 @@ void Store::close() {
     m_state = State::Closed;
     m_readOnly = false;
     m_immutable = false;
+}
+
+// A store found damaged is closed without a checkpoint, so SQLite leaves its
+// write-ahead files behind: those this connection made, with nothing in
+// them, go again.
+void Store::removeNewSideFiles() {
+    const QString wal = m_path + QStringLiteral("-wal");
+    if (m_sideFilesBefore.wal || QFileInfo(wal).size() != 0)
+        return;
+    QFile::remove(wal);
+    if (!m_sideFilesBefore.shm)
+        QFile::remove(m_path + QStringLiteral("-shm"));
 }
 
 int Store::connect(const QString &path, const QString &uriQuery) {
@@ -333,6 +348,8 @@ Store::State Store::open(const QString &path) {
     if (path.isEmpty())
         return m_state;
     const bool checked = unchangedSinceChecked(path);
+    m_sideFilesBefore = {QFileInfo::exists(path + QStringLiteral("-wal")),
+                         QFileInfo::exists(path + QStringLiteral("-shm"))};
     const QFileInfo info(path);
     if (info.exists() && (!info.isFile() || !looksLikeDatabase(path))) {
         m_state = State::Unusable;

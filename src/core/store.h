@@ -120,6 +120,7 @@ private:
     int connectAsAllowed(const QString &path);
     void settleWriting(bool checked);
     void openReadOnly(Refusal why);
+    void removeNewSideFiles();
     // Checks the pages on a worker unless that is done already, then builds
     // what the journal's search index lacks there.
     void startWorker(bool checked);
@@ -131,6 +132,9 @@ private:
     bool m_readOnly = false;
     bool m_immutable = false;
     Refusal m_refusal = Refusal::None;
+    struct {
+        bool wal = false, shm = false;
+    } m_sideFilesBefore;   // beside the file when it was opened
     QFuture<bool> m_check; // true: healthy
     bool m_checkSettled = true;
     std::thread m_checker;
