@@ -281,6 +281,7 @@ private Q_SLOTS:
 
         Store store;
         QCOMPARE(store.open(path), Store::State::Unusable);
+        QCOMPARE(store.refusal(), Store::Refusal::Unreadable); // so the user is told
         RecordSet diary(&store, "diary");
         QVERIFY(!diary.open());
         QVERIFY(diary.bof() && diary.eof());

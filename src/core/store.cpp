@@ -353,6 +353,7 @@ Store::State Store::open(const QString &path) {
     const QFileInfo info(path);
     if (info.exists() && (!info.isFile() || !looksLikeDatabase(path))) {
         m_state = State::Unusable;
+        m_refusal = Refusal::Unreadable;
         return m_state;
     }
     if (!info.exists() && !createFile(path))
