@@ -408,12 +408,29 @@ private Q_SLOTS:
         }
         Store broken;
         QCOMPARE(broken.open(path), Store::State::Unusable);
+        FakeInteraction fake;
         MainWindow diary(&broken);
-        QCOMPARE(JournalPage(&diary).entryList()->model()->rowCount(), 0);
+        diary.show();
+        QTRY_COMPARE(fake.asked.size(), 1);
+        QCOMPARE(fake.asked[0].title, QString("日记本只读"));
+        QVERIFY(fake.asked[0].text.startsWith("日记本文件无法读取") &&
+                fake.asked[0].text.endsWith(path));
+        const JournalPage j(&diary);
+        QCOMPARE(j.entryList()->model()->rowCount(), 0);
         QVERIFY(diary.journalRecords->bof() && diary.journalRecords->eof());
-        diary.photoPageButton->click();
-        diary.journalPageButton->click();
-        QVERIFY(JournalPage(&diary).calendarFrame()->isVisibleTo(&diary));
+        press(&diary, "Command2");
+        press(&diary, "Command1");
+        QVERIFY(j.calendarFrame()->isVisibleTo(&diary));
+
+        // Nothing typed may look stored: a day shows empty, a save says it failed.
+        j.editor()->setPlainText("typed on a store that cannot keep it");
+        j->saveEntry();
+        QCOMPARE(fake.asked.size(), 3); // the question, then why it was not saved
+        QCOMPARE(fake.asked[2].title, QString("日记没有保存"));
+        QVERIFY(fake.asked[2].text.contains("无法读取"));
+        j.calendar()->setSelectedDate(QDate(2003, 3, 5));
+        j->showEntryOfSelectedDay();
+        QVERIFY(j.editor()->toPlainText().isEmpty());
     }
 
     // A store that will not keep what is typed says so once, when the window

@@ -3,6 +3,7 @@
 #include "core/daykey.h"
 #include "core/records.h"
 #include "core/recordset.h"
+#include "core/result.h"
 #include "core/store.h"
 #include "core/storedtext.h"
 #include "journal/entrylistmodel.h"
@@ -266,6 +267,10 @@ void JournalPanel::reloadList() {
 
 void JournalPanel::showEntryOfSelectedDay() {
     const QString key = calendarKey();
+    // A journal that cannot be read shows no day's text, so nothing typed
+    // under one day seems to belong to another.
+    if (!m_records->isOpen())
+        setEditorText(QString());
     if (!m_records->moveFirst() || m_records->eof())
         return;
     const qint64 found = m_records->findFirst(QStringLiteral("dates"), key);
@@ -287,9 +292,27 @@ void JournalPanel::saveEntry() {
     // Only a row that really is new may receive the key and the text.
     while (m_unreadText) // all of a long entry, however little has been read
         readMoreText();
-    skipFailure(m_records->append(JournalEntry{key, editorText->text()}.toRow()),
-                "saving an entry");
+    if (const Result saved = m_records->append(JournalEntry{key, editorText->text()}.toRow());
+        !saved)
+        tellNotSaved(saved);
     reloadList();
+}
+
+void JournalPanel::tellNotSaved(const Result &why) {
+    QString reason;
+    switch (why.code()) {
+    case Result::Code::ReadOnly:
+        reason = QStringLiteral("日记本以只读方式打开，不能写入。");
+        break;
+    case Result::Code::Unavailable:
+        reason = QStringLiteral("日记本文件无法读取。");
+        break;
+    default:
+        reason = QStringLiteral("写入日记本时出错（%1）。").arg(why.message());
+    }
+    Interaction::current().inform(editor->window(),
+                                  QStringLiteral("这篇日记没有保存：%1").arg(reason),
+                                  QStringLiteral("日记没有保存"));
 }
 
 void JournalPanel::deleteEntry() {

@@ -18,6 +18,7 @@ class QModelIndex;
 class QTextEdit;
 class QWidget;
 class RecordSet;
+class Result;
 class StoredText;
 class TextWindow;
 
@@ -79,6 +80,8 @@ private:
     // The nine label buttons in the order their emphasis is reset.
     QList<LabelButton *> labelButtons() const;
     void setEditorText(const QString &text);
+    // A save the store refused, said with its reason.
+    void tellNotSaved(const Result &why);
     std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
     void readMoreText();
     void moveToEnd();
