@@ -1,3 +1,4 @@
+#include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "core/recordset.h"
 #include "core/store.h"
@@ -16,6 +17,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QFontDatabase>
+#include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -371,6 +374,37 @@ private Q_SLOTS:
         applyToSelection(j.editor(), {.colour = Qt::blue});
         j->chooseColour(); // Cancel applies the last colour chosen
         QCOMPARE(*SelectionFormat::of(j.editor()).colour, QColor(Qt::green));
+    }
+
+    // The real dialog opens on the selection's own family, style and size,
+    // in Chinese too, so OK without a change leaves the text as it was.
+    void theFontDialogOpensOnTheSelectionsFont() {
+        if (!QFontDatabase::styles("DejaVu Serif").contains("Bold Italic"))
+            QSKIP("DejaVu Serif is not installed");
+        ApplicationSetup::installTranslations();
+        openWindow();
+        j.editor()->setPlainText("styled");
+        selectAll();
+        applyToSelection(j.editor(), {.fontName = "DejaVu Serif",
+                                      .fontSize = 14,
+                                      .bold = true,
+                                      .italic = true,
+                                      .underline = true});
+        QFont opened;
+        whenShown(this, "", [&](QWidget *w) {
+            if (auto *dialog = qobject_cast<QFontDialog *>(w)) {
+                opened = dialog->currentFont();
+                dialog->accept();
+            }
+        });
+        j->chooseFont();
+        QCOMPARE(opened.family(), QString("DejaVu Serif"));
+        QVERIFY(opened.bold() && opened.italic() && opened.underline());
+        QCOMPARE(opened.pointSize(), 14);
+        const SelectionFormat kept = SelectionFormat::of(j.editor());
+        QVERIFY(*kept.bold && *kept.italic && *kept.underline);
+        QCOMPARE(*kept.fontName, QString("DejaVu Serif"));
+        QCOMPARE(*kept.fontSize, 14.0);
     }
 
     void mixedSelectionChangesOnlyWhatTheUserChose() {

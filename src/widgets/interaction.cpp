@@ -4,9 +4,12 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <cstdlib>
+#include <limits>
 
 namespace {
 Interaction realInteraction;
@@ -39,9 +42,37 @@ void Interaction::inform(QWidget *parent, const QString &text, const QString &ti
     QMessageBox::information(parent, shownTitle(title), text, QMessageBox::Ok);
 }
 
+namespace {
+// The font dialog finds its first style by name. A name made from weight and
+// slant comes out in the interface's language, while a family lists its
+// styles by their own names: the family's own style that matches is named
+// instead, upright widths before condensed ones.
+QFont withOwnStyleName(QFont font) {
+    const QString family = font.families().value(0, font.family());
+    const QFont::Stretch wanted =
+        font.stretch() > 0 ? QFont::Stretch(font.stretch()) : QFont::Unstretched;
+    QString best;
+    int bestDistance = std::numeric_limits<int>::max();
+    for (const QString &style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::italic(family, style) != font.italic())
+            continue;
+        const int distance =
+            std::abs(QFontDatabase::weight(family, style) - int(font.weight())) * 1000 +
+            std::abs(QFontDatabase::font(family, style, 12).stretch() - int(wanted));
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = style;
+        }
+    }
+    if (!best.isEmpty())
+        font.setStyleName(best);
+    return font;
+}
+} // namespace
+
 std::optional<QFont> Interaction::chooseFont(QWidget *parent, const QFont &initial) {
     bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, initial, parent);
+    const QFont font = QFontDialog::getFont(&ok, withOwnStyleName(initial), parent);
     if (!ok)
         return std::nullopt;
     return font;
