@@ -64,6 +64,10 @@ private Q_SLOTS:
         const NovelImport::Chapters titanic = NovelImport::split(text, true);
         QCOMPARE(titanic.numbered.size(), 2);
         QVERIFY(titanic.prologue.startsWith("序幕\n不是序幕的序幕"));
+        // Put back together, the sections are the text: no line end added.
+        QCOMPARE(plain.numbered.join(QString()), text);
+        QCOMPARE(titanic.numbered.join(QString()) + titanic.prologue, text);
+        QCOMPARE(NovelImport::split("第一回\n正文", false).numbered, QStringList({"第一回\n正文"}));
         QVERIFY(NovelImport::split("没有标题的一段文字。\n第一天\n", false).numbered.isEmpty());
     }
 

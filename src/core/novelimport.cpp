@@ -69,7 +69,9 @@ Chapters split(const QString &text, bool withPrologue) {
     Chapters found;
     QString preface;
     enum { Preface, Prologue, Numbered } section = Preface;
-    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+    const QList<QStringView> lines = QStringView(text).split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QStringView line = lines[i];
         if (isHeading(line)) {
             found.numbered.append(QString());
             section = Numbered;
@@ -81,7 +83,8 @@ Chapters split(const QString &text, bool withPrologue) {
                         : section == Prologue ? found.prologue
                                               : preface;
         into.append(line);
-        into.append(QLatin1Char('\n'));
+        if (i + 1 < lines.size()) // the last line keeps the end it has, or none
+            into.append(QLatin1Char('\n'));
     }
     if (found.numbered.isEmpty() && found.prologue.isNull())
         return {};
