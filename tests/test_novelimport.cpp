@@ -44,6 +44,8 @@ private Q_SLOTS:
         QTest::newRow("no unit") << "第一百" << false;
         QTest::newRow("other unit") << "第一天" << false;
         QTest::newRow("inside a line") << "他说第一回很好看" << false;
+        QTest::newRow("text running on") << "第四回中，既将薛家母子在荣府中寄居等事" << false;
+        QTest::newRow("line of a CR LF file") << "第三节\r" << true;
         QTest::newRow("empty") << "" << false;
     }
     void headings() {

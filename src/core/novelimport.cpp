@@ -41,7 +41,13 @@ bool isHeading(QStringView line) {
     while (i < line.size() && isNumeral(line[i]))
         ++i;
     static const QString units = QStringLiteral("回章集节卷");
-    return i > digits && i < line.size() && units.contains(line[i]);
+    if (i == digits || i >= line.size() || !units.contains(line[i]))
+        return false;
+    // A heading ends there or sets its title off; 第四回中，… is the text
+    // of a chapter talking about another.
+    static const QString setOff = QStringLiteral("\r:：");
+    const QStringView rest = line.sliced(i + 1);
+    return rest.isEmpty() || isBlank(rest[0]) || setOff.contains(rest[0]);
 }
 
 bool isPrologue(QStringView line) {

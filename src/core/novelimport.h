@@ -22,7 +22,8 @@ struct Text {
 Text read(const QString &path);
 
 // A chapter heading: a line that starts (after blanks) with 第, a number in
-// Arabic or Chinese numerals, then 回, 章, 集, 节 or 卷.
+// Arabic or Chinese numerals, then 回, 章, 集, 节 or 卷, and ends there or
+// has a blank or colon before its title.
 bool isHeading(QStringView line);
 // The prologue's heading, 序幕, the same way.
 bool isPrologue(QStringView line);
