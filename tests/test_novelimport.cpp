@@ -73,6 +73,22 @@ private Q_SLOTS:
         QVERIFY(NovelImport::split("没有标题的一段文字。\n第一天\n", false).numbered.isEmpty());
     }
 
+    // A chapter names others, at times at the start of a line; only the
+    // number that comes next opens a new one.
+    void splittingFollowsTheNumbering() {
+        const QString text = "第一回　甄士隐梦幻识通灵\n第二回　贾夫人仙逝扬州城\n"
+                             "第四回中，既将薛家母子在荣府中寄居等事。\n第一回　见上文。\n第三回\n";
+        const QStringList found = NovelImport::split(text, false).numbered;
+        QCOMPARE(found.size(), 3);
+        QCOMPARE(found[1], QString("第二回　贾夫人仙逝扬州城\n"
+                                   "第四回中，既将薛家母子在荣府中寄居等事。\n第一回　见上文。\n"));
+        // Counted from where the text starts, across tens and hundreds.
+        for (const QString numbers : {"第九回\n第一〇回\n第十一回\n第九十九回\n第十二回",
+                                      "第九十九回\n第一百回　\n第一百一回\n第一百十回\n第一百二回",
+                                      "第0章 楔子\n第1章：风起\n第２章\n第13章\n第3章"})
+            QCOMPARE(NovelImport::split(numbers, false).numbered.size(), 4);
+    }
+
     void readingRefusesWhatIsNoNovel() {
         const QString gbkText = "第一回 宴桃园豪杰三结义\n滚滚长江东逝水。\n";
         const QByteArray gbk = QStringEncoder("GB18030").encode(gbkText);
