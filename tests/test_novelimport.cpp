@@ -44,6 +44,8 @@ private Q_SLOTS:
         QTest::newRow("no unit") << "第一百" << false;
         QTest::newRow("other unit") << "第一天" << false;
         QTest::newRow("inside a line") << "他说第一回很好看" << false;
+        QTest::newRow("text running on") << "第四回中，既将薛家母子在荣府中寄居等事" << false;
+        QTest::newRow("line of a CR LF file") << "第三节\r" << true;
         QTest::newRow("empty") << "" << false;
     }
     void headings() {
@@ -64,7 +66,27 @@ private Q_SLOTS:
         const NovelImport::Chapters titanic = NovelImport::split(text, true);
         QCOMPARE(titanic.numbered.size(), 2);
         QVERIFY(titanic.prologue.startsWith("序幕\n不是序幕的序幕"));
+        // Put back together, the sections are the text: no line end added.
+        QCOMPARE(plain.numbered.join(QString()), text);
+        QCOMPARE(titanic.numbered.join(QString()) + titanic.prologue, text);
+        QCOMPARE(NovelImport::split("第一回\n正文", false).numbered, QStringList({"第一回\n正文"}));
         QVERIFY(NovelImport::split("没有标题的一段文字。\n第一天\n", false).numbered.isEmpty());
+    }
+
+    // A chapter names others, at times at the start of a line; only the
+    // number that comes next opens a new one.
+    void splittingFollowsTheNumbering() {
+        const QString text = "第一回　甄士隐梦幻识通灵\n第二回　贾夫人仙逝扬州城\n"
+                             "第四回中，既将薛家母子在荣府中寄居等事。\n第一回　见上文。\n第三回\n";
+        const QStringList found = NovelImport::split(text, false).numbered;
+        QCOMPARE(found.size(), 3);
+        QCOMPARE(found[1], QString("第二回　贾夫人仙逝扬州城\n"
+                                   "第四回中，既将薛家母子在荣府中寄居等事。\n第一回　见上文。\n"));
+        // Counted from where the text starts, across tens and hundreds.
+        for (const QString numbers : {"第九回\n第一〇回\n第十一回\n第九十九回\n第十二回",
+                                      "第九十九回\n第一百回　\n第一百一回\n第一百十回\n第一百二回",
+                                      "第0章 楔子\n第1章：风起\n第２章\n第13章\n第3章"})
+            QCOMPARE(NovelImport::split(numbers, false).numbered.size(), 4);
     }
 
     void readingRefusesWhatIsNoNovel() {

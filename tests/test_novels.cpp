@@ -361,6 +361,50 @@ private Q_SLOTS:
         QDir(AppPaths::userChapterFolder("xyj")).removeRecursively();
     }
 
+    // Each real novel in one file, GBK or UTF-8: every numbered chapter is
+    // found once, however often the text names others, and written as it was.
+    void importingWholeRealNovels_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<bool>("utf8");
+        // xyj's file 101 is its appendix, which has no numbered heading.
+        for (const auto &[key, found] : std::initializer_list<std::pair<const char *, int>>{
+                 {"shz", 120}, {"hlm", 120}, {"sgyy", 120}, {"xyj", 100}})
+            for (const bool utf8 : {false, true})
+                QTest::addRow("%s %s", key, utf8 ? "UTF-8" : "GBK")
+                    << QString(key) << found << utf8;
+    }
+    void importingWholeRealNovels() {
+        QFETCH(QString, key);
+        QFETCH(int, found);
+        QFETCH(bool, utf8);
+        const QString source = QStringLiteral(QUILLARY_SHARED_DATA) + "/story/" + key + "/";
+        if (!QFile::exists(source + "1"))
+            QSKIP("shared chapter data not present");
+        QByteArray whole;
+        QStringList chapters;
+        for (int i = 1; QFile::exists(source + QString::number(i)); ++i) {
+            QFile part(source + QString::number(i));
+            QVERIFY(part.open(QIODevice::ReadOnly));
+            const QByteArray bytes = part.readAll();
+            chapters << ChapterFile::decode(bytes);
+            whole += utf8 ? chapters.last().toUtf8() : bytes;
+        }
+        FakeInteraction fake;
+        fake.fileAnswer = file(key + ".txt", whole);
+        n->importNovel(key);
+        QCOMPARE(fake.asked.last().text, QString("找到 %1 回，目录中有 %2 回。导入吗？")
+                                             .arg(found)
+                                             .arg(key == "xyj" ? 101 : 120));
+        const QString own = AppPaths::userChapterFolder(key);
+        QCOMPARE(QDir(own).entryList(QDir::Files).size(), found);
+        for (int i = 1; i <= found; ++i) // what follows the last heading stays with it
+            QVERIFY2(ChapterFile::read(own + "/" + QString::number(i)) ==
+                         (i < found ? chapters[i - 1] : chapters.mid(i - 1).join(QString())),
+                     qPrintable(QString("chapter %1 differs").arg(i)));
+        QDir(own).removeRecursively();
+    }
+
     void scrollingMovesThePaneAndLoadsResetIt() {
         QCOMPARE(n->paneTop(), 0.0f);
         QCOMPARE(n->paneHeight(), 4575.0f);

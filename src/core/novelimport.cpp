@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <optional>
 
 namespace NovelImport {
 
@@ -22,10 +25,72 @@ qsizetype skipBlanks(QStringView line) {
     return i;
 }
 
+// 0 to 9 for a digit of either kind, 10, 100 or 1000 for 十, 百 and 千, -1
+// for anything else.
+int numeralValue(QChar c) {
+    static const QString chinese = QStringLiteral("〇一二三四五六七八九十百千零两");
+    static const int values[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 100, 1000, 0, 2};
+    if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+        return c.unicode() - u'0';
+    if (c >= QChar(0xFF10) && c <= QChar(0xFF19)) // full-width
+        return c.unicode() - 0xFF10;
+    const qsizetype at = chinese.indexOf(c);
+    return at < 0 ? -1 : values[at];
+}
+
 bool isNumeral(QChar c) {
-    static const QString chinese = QStringLiteral("〇零一二三四五六七八九十百千两");
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-           (c >= QChar(0xFF10) && c <= QChar(0xFF19)) || chinese.contains(c);
+    return numeralValue(c) >= 0;
+}
+
+// Printed novels write 一百一 for 101 and 一百十 for 110; a run without 十,
+// 百 or 千, as 12 or 一〇一, is read digit by digit. Nothing for a run too
+// long to number any novel's chapters.
+std::optional<int> numberOf(QStringView numerals) {
+    const bool byDigit = std::none_of(numerals.begin(), numerals.end(),
+                                      [](QChar c) { return numeralValue(c) >= 10; });
+    qint64 value = 0;
+    int digit = -1;
+    for (QChar c : numerals) {
+        const int n = numeralValue(c);
+        if (byDigit) {
+            value = value * 10 + n;
+        } else if (n >= 10) {
+            value += qint64(digit < 0 ? 1 : digit) * n;
+            digit = -1;
+        } else {
+            digit = n;
+        }
+        if (value > 1000000)
+            return std::nullopt;
+    }
+    return int(value + std::max(digit, 0));
+}
+
+struct Heading {
+    int number;
+    QChar unit;
+};
+
+std::optional<Heading> headingOf(QStringView line) {
+    qsizetype i = skipBlanks(line);
+    if (i >= line.size() || line[i] != QChar(0x7B2C)) // 第
+        return std::nullopt;
+    const qsizetype digits = ++i;
+    while (i < line.size() && isNumeral(line[i]))
+        ++i;
+    static const QString units = QStringLiteral("回章集节卷");
+    if (i == digits || i >= line.size() || !units.contains(line[i]))
+        return std::nullopt;
+    // A heading ends there or sets its title off; 第四回中，… is the text
+    // of a chapter talking about another.
+    static const QString setOff = QStringLiteral("\r:：");
+    const QStringView rest = line.sliced(i + 1);
+    if (!rest.isEmpty() && !isBlank(rest[0]) && !setOff.contains(rest[0]))
+        return std::nullopt;
+    const std::optional<int> number = numberOf(line.sliced(digits, i - digits));
+    if (!number)
+        return std::nullopt;
+    return Heading{*number, line[i]};
 }
 
 Result failed(const QString &message) {
@@ -34,14 +99,7 @@ Result failed(const QString &message) {
 } // namespace
 
 bool isHeading(QStringView line) {
-    qsizetype i = skipBlanks(line);
-    if (i >= line.size() || line[i] != QChar(0x7B2C)) // 第
-        return false;
-    const qsizetype digits = ++i;
-    while (i < line.size() && isNumeral(line[i]))
-        ++i;
-    static const QString units = QStringLiteral("回章集节卷");
-    return i > digits && i < line.size() && units.contains(line[i]);
+    return headingOf(line).has_value();
 }
 
 bool isPrologue(QStringView line) {
@@ -68,9 +126,18 @@ Text read(const QString &path) {
 Chapters split(const QString &text, bool withPrologue) {
     Chapters found;
     QString preface;
+    // A novel names its own chapters all the time, so only the number its
+    // unit expects next opens a chapter. Units count apart, as volumes hold
+    // chapters; a unit's first heading sets its start, for a text that
+    // begins part way through.
+    QHash<QChar, int> next;
     enum { Preface, Prologue, Numbered } section = Preface;
-    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
-        if (isHeading(line)) {
+    const QList<QStringView> lines = QStringView(text).split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QStringView line = lines[i];
+        const std::optional<Heading> heading = headingOf(line);
+        if (heading && next.value(heading->unit, heading->number) == heading->number) {
+            next.insert(heading->unit, heading->number + 1);
             found.numbered.append(QString());
             section = Numbered;
         } else if (withPrologue && found.prologue.isNull() && isPrologue(line)) {
@@ -81,7 +148,8 @@ Chapters split(const QString &text, bool withPrologue) {
                         : section == Prologue ? found.prologue
                                               : preface;
         into.append(line);
-        into.append(QLatin1Char('\n'));
+        if (i + 1 < lines.size()) // the last line keeps the end it has, or none
+            into.append(QLatin1Char('\n'));
     }
     if (found.numbered.isEmpty() && found.prologue.isNull())
         return {};

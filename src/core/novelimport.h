@@ -21,8 +21,9 @@ struct Text {
 };
 Text read(const QString &path);
 
-// A chapter heading: a line that starts (after blanks) with 第, a number in
-// Arabic or Chinese numerals, then 回, 章, 集, 节 or 卷.
+// A line shaped as a chapter heading: it starts (after blanks) with 第, a
+// number in Arabic or Chinese numerals, then 回, 章, 集, 节 or 卷, and ends
+// there or has a blank or colon before its title.
 bool isHeading(QStringView line);
 // The prologue's heading, 序幕, the same way.
 bool isPrologue(QStringView line);
@@ -31,8 +32,9 @@ struct Chapters {
     QStringList numbered; // each starts with its heading line
     QString prologue;     // the 序幕 section, when asked for and found
 };
-// Cuts at headings, in order; text before the first heading goes to the
-// start of the first section. Without any heading nothing is found.
+// Cuts at headings whose numbers follow one another; any other line shaped
+// as one is text. Text before the first heading goes to the start of the
+// first section. Without any heading nothing is found.
 Chapters split(const QString &text, bool withPrologue);
 
 // Writes the files (number, text) as UTF-8 into folder, replacing an
