@@ -91,6 +91,43 @@ private Q_SLOTS:
         QCOMPARE(keys(read), found);
     }
 
+    // Text pasted from an entry finds the entries holding it, by both ways,
+    // its occurrence marked: only the ASCII quote makes a phrase.
+    void pastedTextIsFound_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QList<qint64>>("found");
+        QTest::newRow("curly quotes") << "道：“宝玉" << QList<qint64>{1};
+        QTest::newRow("a pair of them") << "“宝玉”" << QList<qint64>{5};
+        QTest::newRow("one alone") << "“" << QList<qint64>{5, 2, 1};
+        QTest::newRow("corner brackets") << "「宝玉」" << QList<qint64>{3};
+        QTest::newRow("in an ASCII phrase") << "\"道：“宝玉\"" << QList<qint64>{1};
+    }
+    void pastedTextIsFound() {
+        QFETCH(QString, query);
+        QFETCH(QList<qint64>, found);
+        const QString path = m_dir.filePath("pasted.db");
+        const bool fresh = !QFile::exists(path);
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        if (fresh)
+            fill(store, {{"20100101", "黛玉笑道：“宝玉来了。”"},
+                         {"20100102", "宝钗道：“你来了。”宝玉不答。"},
+                         {"20100103", "袭人道：「宝玉」睡了"},
+                         {"20100104", "『宝玉』二字"},
+                         {"20100105", "他说“宝玉”就走了"}});
+        QTRY_VERIFY(indexReady(store));
+        const JournalIndex::Answer indexed = JournalIndex::search(store.nativeHandle(), query, 500);
+        QVERIFY(indexed.indexed);
+        QCOMPARE(keys(indexed), found);
+        QCOMPARE(keys(scanned(path, query)), found);
+        const auto folded = [](const QString &s) {
+            return s.normalized(QString::NormalizationForm_KC).toCaseFolded();
+        };
+        for (const auto &[key, dates, snippet] : indexed.hits)
+            QCOMPARE(folded(snippet.text.mid(snippet.hitStart, snippet.hitLength)),
+                     folded(QString(query).remove('"')));
+    }
+
     // Each hit shows its day and the words around the first occurrence,
     // marked; the count is exact while the list stops at the limit.
     void hitsAndCount() {

@@ -220,7 +220,9 @@ QStringList terms(const QString &query) {
         word.clear();
     };
     for (QChar c : query) {
-        if (c == QLatin1Char('"') || c == QChar(0x201c) || c == QChar(0x201d)) {
+        // Chinese text is full of other quotation marks, pasted with the
+        // words around them: they are text to find.
+        if (c == QLatin1Char('"')) {
             flush();
             quoted = !quoted;
         } else if (!quoted && (c.isSpace() || c == QChar(0x3000))) {

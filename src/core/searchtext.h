@@ -22,7 +22,7 @@ struct Folded {
 Folded fold(QStringView text, qsizetype limit = -1);
 
 // The words of a query: separated by blanks, a "quoted phrase" kept whole
-// with its blanks; blank words are dropped.
+// with its blanks (ASCII quotes only); blank words are dropped.
 QStringList terms(const QString &query);
 std::vector<std::u32string> foldedTerms(const QStringList &terms);
 // An FTS5 expression that asks for every term, through the tokenizer below.
