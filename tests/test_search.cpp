@@ -92,7 +92,8 @@ private Q_SLOTS:
     }
 
     // Text pasted from an entry finds the entries holding it, by both ways,
-    // its occurrence marked: only the ASCII quote makes a phrase.
+    // its occurrence marked: only the ASCII quote makes a phrase, and a
+    // letter is the same letter whether its accent is apart or not.
     void pastedTextIsFound_data() {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QList<qint64>>("found");
@@ -101,6 +102,11 @@ private Q_SLOTS:
         QTest::newRow("one alone") << "“" << QList<qint64>{5, 2, 1};
         QTest::newRow("corner brackets") << "「宝玉」" << QList<qint64>{3};
         QTest::newRow("in an ASCII phrase") << "\"道：“宝玉\"" << QList<qint64>{1};
+        QTest::newRow("composed") << "café" << QList<qint64>{8, 7, 6};
+        QTest::newRow("decomposed") << "CAFE\u0301" << QList<qint64>{8, 7, 6};
+        QTest::newRow("the letter without its accent") << "cafe" << QList<qint64>{9};
+        QTest::newRow("kana with a half-width voicing mark") << "ガイド" << QList<qint64>{10};
+        QTest::newRow("Hangul from its letters") << "한국" << QList<qint64>{11};
     }
     void pastedTextIsFound() {
         QFETCH(QString, query);
@@ -114,7 +120,13 @@ private Q_SLOTS:
                          {"20100102", "宝钗道：“你来了。”宝玉不答。"},
                          {"20100103", "袭人道：「宝玉」睡了"},
                          {"20100104", "『宝玉』二字"},
-                         {"20100105", "他说“宝玉”就走了"}});
+                         {"20100105", "他说“宝玉”就走了"},
+                         {"20100106", "café au lait"},
+                         {"20100107", "un cafe\u0301 noir"},
+                         {"20100108", "ＣＡＦＥ\u0301 CRÈME"},
+                         {"20100109", "cafe society"},
+                         {"20100110", "ｶﾞｲﾄﾞ"},
+                         {"20100111", "\u1112\u1161\u11ab\u1100\u116e\u11a8어"}});
         QTRY_VERIFY(indexReady(store));
         const JournalIndex::Answer indexed = JournalIndex::search(store.nativeHandle(), query, 500);
         QVERIFY(indexed.indexed);
