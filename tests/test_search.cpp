@@ -26,12 +26,13 @@ class TestSearch : public QObject {
     static bool indexReady(Store &store) {
         return JournalIndex::state(store.nativeHandle()).complete();
     }
-    // The same file read without writing: no index is asked.
-    static JournalIndex::Answer scanned(const QString &path, const QString &query) {
+    // The same file read without writing: no index is asked, unless told.
+    static JournalIndex::Answer scanned(const QString &path, const QString &query,
+                                        JournalIndex::Way way = JournalIndex::Way::ReadEveryEntry) {
         sqlite3 *db = nullptr;
         sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        JournalIndex::Answer a =
-            JournalIndex::search(db, query, 500, {}, JournalIndex::Way::ReadEveryEntry);
+        SearchText::registerTokenizer(db);
+        JournalIndex::Answer a = JournalIndex::search(db, query, 500, {}, way);
         sqlite3_close(db);
         return a;
     }
@@ -89,6 +90,55 @@ private Q_SLOTS:
         const JournalIndex::Answer read = scanned(path, query);
         QVERIFY(!read.indexed);
         QCOMPARE(keys(read), found);
+    }
+
+    // Text pasted from an entry finds the entries holding it, by both ways,
+    // its occurrence marked: only the ASCII quote makes a phrase, and a
+    // letter is the same letter whether its accent is apart or not.
+    void pastedTextIsFound_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QList<qint64>>("found");
+        QTest::newRow("curly quotes") << "道：“宝玉" << QList<qint64>{1};
+        QTest::newRow("a pair of them") << "“宝玉”" << QList<qint64>{5};
+        QTest::newRow("one alone") << "“" << QList<qint64>{5, 2, 1};
+        QTest::newRow("corner brackets") << "「宝玉」" << QList<qint64>{3};
+        QTest::newRow("in an ASCII phrase") << "\"道：“宝玉\"" << QList<qint64>{1};
+        QTest::newRow("composed") << "café" << QList<qint64>{8, 7, 6};
+        QTest::newRow("decomposed") << "CAFE\u0301" << QList<qint64>{8, 7, 6};
+        QTest::newRow("the letter without its accent") << "cafe" << QList<qint64>{9};
+        QTest::newRow("kana with a half-width voicing mark") << "ガイド" << QList<qint64>{10};
+        QTest::newRow("Hangul from its letters") << "한국" << QList<qint64>{11};
+    }
+    void pastedTextIsFound() {
+        QFETCH(QString, query);
+        QFETCH(QList<qint64>, found);
+        const QString path = m_dir.filePath("pasted.db");
+        const bool fresh = !QFile::exists(path);
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        if (fresh)
+            fill(store, {{"20100101", "黛玉笑道：“宝玉来了。”"},
+                         {"20100102", "宝钗道：“你来了。”宝玉不答。"},
+                         {"20100103", "袭人道：「宝玉」睡了"},
+                         {"20100104", "『宝玉』二字"},
+                         {"20100105", "他说“宝玉”就走了"},
+                         {"20100106", "café au lait"},
+                         {"20100107", "un cafe\u0301 noir"},
+                         {"20100108", "ＣＡＦＥ\u0301 CRÈME"},
+                         {"20100109", "cafe society"},
+                         {"20100110", "ｶﾞｲﾄﾞ"},
+                         {"20100111", "\u1112\u1161\u11ab\u1100\u116e\u11a8어"}});
+        QTRY_VERIFY(indexReady(store));
+        const JournalIndex::Answer indexed = JournalIndex::search(store.nativeHandle(), query, 500);
+        QVERIFY(indexed.indexed);
+        QCOMPARE(keys(indexed), found);
+        QCOMPARE(keys(scanned(path, query)), found);
+        const auto folded = [](const QString &s) {
+            return s.normalized(QString::NormalizationForm_KC).toCaseFolded();
+        };
+        for (const auto &[key, dates, snippet] : indexed.hits)
+            QCOMPARE(folded(snippet.text.mid(snippet.hitStart, snippet.hitLength)),
+                     folded(QString(query).remove('"')));
     }
 
     // Each hit shows its day and the words around the first occurrence,
@@ -188,6 +238,34 @@ private Q_SLOTS:
         QVERIFY(a.indexed);
         QCOMPARE(a.count, qint64(1));
         QCOMPARE(JournalIndex::search(store.nativeHandle(), "小心", 500).count, qint64(3000));
+    }
+
+    // An index made when accents were folded apart from their letters is
+    // not asked, and is built again from the entries where it may be.
+    void anOlderIndexIsBuiltAgain() {
+        const QString path = m_dir.filePath("older.db");
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            fill(store, {{"20020101", "un cafe\u0301 noir"}});
+            QTRY_VERIFY(indexReady(store));
+            QSqlQuery q(store.database());
+            for (const char *sql :
+                 {"INSERT INTO journal_search(journal_search, rowid, body) "
+                  "VALUES ('delete', 1, 'un cafe\u0301 noir')",
+                  "INSERT INTO journal_search(rowid, body) VALUES (1, 'un cafe noir')",
+                  "PRAGMA user_version=2"})
+                QVERIFY2(q.exec(sql), sql);
+        }
+        const JournalIndex::Answer read = scanned(path, "café", JournalIndex::Way::IndexWhenReady);
+        QVERIFY(!read.indexed);
+        QCOMPARE(keys(read), QList<qint64>{1});
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QTRY_VERIFY(indexReady(store));
+        const JournalIndex::Answer a = JournalIndex::search(store.nativeHandle(), "café", 500);
+        QVERIFY(a.indexed);
+        QCOMPARE(keys(a), QList<qint64>{1});
     }
 
     // Past the count whose days are looked up one by one, the hits are met

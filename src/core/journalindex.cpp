@@ -61,12 +61,20 @@ bool exec(sqlite3 *db, const char *sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+// A store that may not be written keeps an index made with an older folding,
+// whose tokens miss what queries now ask for.
+bool foldedAsNow(sqlite3 *db) {
+    Statement q(db, "PRAGMA user_version");
+    return q.step() && q.integer(0) >= FoldedWholeSince;
+}
+
 } // namespace
 
-bool create(sqlite3 *db) {
+bool create(sqlite3 *db, bool olderFolding) {
     // Writes made while a trigger was missing (a table made again
     // elsewhere) were never marked: such an index cannot be trusted.
-    const bool trusted = !state(db).present || staleMarksPresent(db) == int(std::size(staleMarks));
+    const bool trusted = !state(db).present ||
+                         (!olderFolding && staleMarksPresent(db) == int(std::size(staleMarks)));
     for (const QByteArray &sql : schemaStatements())
         if (!exec(db, sql.constData()))
             return false;
@@ -207,7 +215,9 @@ public:
 
     bool stopped() const { return m_cancelled && (*m_cancelled)(); }
     // Without the tokenizer on this connection the index cannot be asked.
-    bool indexReady() const { return m_match.isValid() && state(m_db).complete(); }
+    bool indexReady() const {
+        return m_match.isValid() && state(m_db).complete() && foldedAsNow(m_db);
+    }
     std::vector<Found> byIndex(size_t limit, const std::function<void(const Answer &)> &firstHits,
                                Answer &answer);
     std::vector<Found> byReadingEveryEntry(Answer &answer);

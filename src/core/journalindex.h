@@ -20,8 +20,13 @@ namespace JournalIndex {
 // Every row up to this key is indexed.
 constexpr qint64 Everything = std::numeric_limits<qint64>::max();
 
-// Creates what is missing; the tokenizer must be registered on db.
-bool create(sqlite3 *db);
+// The store version (user_version) from which the index holds texts folded
+// as they are now; an older index is built again, and not asked till then.
+constexpr int FoldedWholeSince = 3;
+
+// Creates what is missing; the tokenizer must be registered on db. An index
+// made with an older folding is marked stale, to be built again.
+bool create(sqlite3 *db, bool olderFolding = false);
 // The triggers create() makes, which mark the index stale.
 const QStringList &triggers();
 

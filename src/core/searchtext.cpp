@@ -14,16 +14,31 @@ bool isBlank(char32_t c) {
     return c == U' ' || c == U'\t';
 }
 
-// Compatibility folding and case folding of one character; the common
-// scripts take the fast paths.
+// Compatibility folding and case folding, as one, of a run of characters.
+void foldSlowly(const char32_t *run, qsizetype size, std::u32string &out) {
+    const QString folded =
+        QString::fromUcs4(run, size).normalized(QString::NormalizationForm_KC).toCaseFolded();
+    for (char32_t f : folded.toUcs4())
+        out.push_back(isBreak(f) || f >= 0x110000 ? U' ' : f);
+}
+
+bool isIdeograph(char32_t c) {
+    return (c >= 0x4e00 && c <= 0x9fff) || (c >= 0x3400 && c <= 0x4dbf) ||
+           (c >= 0x20000 && c <= 0x2a6df);
+}
+
+// The common characters, which fold alone to one character, fast.
+bool isPlain(char32_t c) {
+    return c < 0x80 || isIdeograph(c) || (c >= 0x3001 && c <= 0x3003);
+}
+char32_t foldPlain(char32_t c) {
+    return c >= U'A' && c <= U'Z' ? c + 32 : c;
+}
+
+// The folding of one character alone.
 void foldInto(char32_t c, std::u32string &out) {
-    if (c < 0x80) {
-        out.push_back(c >= U'A' && c <= U'Z' ? c + 32 : c);
-        return;
-    }
-    if ((c >= 0x4e00 && c <= 0x9fff) || (c >= 0x3400 && c <= 0x4dbf) ||
-        (c >= 0x3001 && c <= 0x3003) || (c >= 0x20000 && c <= 0x2a6df)) {
-        out.push_back(c);
+    if (isPlain(c)) {
+        out.push_back(foldPlain(c));
         return;
     }
     if (c >= 0xff01 && c <= 0xff5e) { // full-width ASCII
@@ -34,10 +49,75 @@ void foldInto(char32_t c, std::u32string &out) {
         out.push_back(U' ');
         return;
     }
-    const QString folded =
-        QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_KC).toCaseFolded();
-    for (char32_t f : folded.toUcs4())
-        out.push_back(isBreak(f) || f >= 0x110000 ? U' ' : f);
+    foldSlowly(&c, 1, out);
+}
+
+// Whether normalising starts afresh at c: nothing before it combines with c
+// or with what c decomposes to, so text folded run by run, from one such
+// character to the next, is folded as the whole text would be. Marks,
+// Hangul vowels and finals, and what decomposes to them join the run before.
+bool startsRun(char32_t c) {
+    if (c < 0x300 || isIdeograph(c) || (c >= 0xff01 && c <= 0xff5e))
+        return true;
+    if (QChar::combiningClass(c) != 0 || (c >= 0x1160 && c <= 0x11ff) ||
+        (c >= 0xd7b0 && c <= 0xd7ff))
+        return false;
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return false;
+    default:
+        break;
+    }
+    if (QChar::decompositionTag(c) == QChar::NoDecomposition)
+        return true;
+    const QString parts = QChar::decomposition(c);
+    if (parts.isEmpty())
+        return true;
+    return startsRun(parts.size() > 1 && parts[0].isHighSurrogate()
+                         ? QChar::surrogateToUcs4(parts[0], parts[1])
+                         : parts[0].unicode());
+}
+
+// One source character and where it begins and ends.
+struct Source {
+    char32_t c = 0;
+    qsizetype start = 0, end = 0;
+};
+
+// Folds the characters read() hands out, run by run; put gets each folded
+// character with where its run begins and ends. A line break is a run of
+// its own.
+template <class Read, class Put> void foldRuns(Read read, Put put) {
+    std::u32string run, folded;
+    Source next;
+    bool more = read(next);
+    while (more) {
+        const Source first = next;
+        const bool lineBreak = isBreak(first.c);
+        run.assign(1, first.c);
+        qsizetype end = first.end;
+        while ((more = read(next)) && !lineBreak && !isBreak(next.c) && !startsRun(next.c)) {
+            run.push_back(next.c);
+            end = next.end;
+        }
+        if (lineBreak) {
+            put(U'\n', first.start, end);
+            continue;
+        }
+        if (run.size() == 1 && isPlain(first.c)) {
+            put(foldPlain(first.c), first.start, end);
+            continue;
+        }
+        folded.clear();
+        if (run.size() == 1)
+            foldInto(first.c, folded);
+        else
+            foldSlowly(run.data(), qsizetype(run.size()), folded);
+        for (char32_t f : folded)
+            put(f, first.start, end);
+    }
 }
 
 void appendUtf8(std::string &out, char32_t c) {
@@ -97,19 +177,20 @@ struct Char {
 std::vector<Char> foldedChars(const char *text, int size) {
     std::vector<Char> chars;
     chars.reserve(size_t(size));
-    std::u32string folded;
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
-    for (int at = 0; at < size;) {
-        const int start = at;
-        const char32_t c = decodeUtf8(bytes, size, at);
-        folded.clear();
-        if (isBreak(c))
-            folded.push_back(U'\n');
-        else
-            foldInto(c, folded);
-        for (char32_t f : folded)
-            chars.push_back({f, start, at});
-    }
+    int at = 0;
+    foldRuns(
+        [&](Source &s) {
+            if (at >= size)
+                return false;
+            s.start = at;
+            s.c = decodeUtf8(bytes, size, at);
+            s.end = at;
+            return true;
+        },
+        [&](char32_t c, qsizetype start, qsizetype end) {
+            chars.push_back({c, int(start), int(end)});
+        });
     return chars;
 }
 
@@ -194,18 +275,22 @@ Folded fold(QStringView text, qsizetype limit) {
     const qsizetype end = limit < 0 ? text.size() : std::min(limit, text.size());
     out.chars.reserve(size_t(end));
     out.from.reserve(size_t(end) + 1);
-    for (qsizetype i = 0; i < end;) {
-        const qsizetype start = i;
-        char32_t c = text[i++].unicode();
-        if (QChar::isHighSurrogate(c) && i < end && text[i].isLowSurrogate())
-            c = QChar::surrogateToUcs4(char16_t(c), text[i++].unicode());
-        const size_t before = out.chars.size();
-        if (isBreak(c))
-            out.chars.push_back(U'\n');
-        else
-            foldInto(c, out.chars);
-        out.from.insert(out.from.end(), out.chars.size() - before, start);
-    }
+    qsizetype at = 0;
+    foldRuns(
+        [&](Source &s) {
+            if (at >= end)
+                return false;
+            s.start = at;
+            s.c = text[at++].unicode();
+            if (QChar::isHighSurrogate(s.c) && at < end && text[at].isLowSurrogate())
+                s.c = QChar::surrogateToUcs4(char16_t(s.c), text[at++].unicode());
+            s.end = at;
+            return true;
+        },
+        [&](char32_t c, qsizetype start, qsizetype) {
+            out.chars.push_back(c);
+            out.from.push_back(start);
+        });
     out.from.push_back(end);
     return out;
 }
@@ -220,7 +305,9 @@ QStringList terms(const QString &query) {
         word.clear();
     };
     for (QChar c : query) {
-        if (c == QLatin1Char('"') || c == QChar(0x201c) || c == QChar(0x201d)) {
+        // Chinese text is full of other quotation marks, pasted with the
+        // words around them: they are text to find.
+        if (c == QLatin1Char('"')) {
             flush();
             quoted = !quoted;
         } else if (!quoted && (c.isSpace() || c == QChar(0x3000))) {
@@ -262,7 +349,7 @@ Snippet snippet(const QString &text, const std::vector<std::u32string> &words, i
     const Folded folded = fold(text, 200000);
     qsizetype hit = -1, hitEnd = -1;
     for (const std::u32string &w : words) {
-        const qsizetype at = find(folded.chars, w);
+        const qsizetype at = w.empty() ? -1 : find(folded.chars, w);
         if (at >= 0 && (hit < 0 || at < hit)) {
             hit = at;
             hitEnd = at + qsizetype(w.size());
@@ -272,10 +359,12 @@ Snippet snippet(const QString &text, const std::vector<std::u32string> &words, i
     qsizetype from = 0, hitFrom = 0, hitTo = 0;
     if (hit >= 0) {
         hitFrom = folded.from[size_t(hit)];
-        hitTo = hitEnd < qsizetype(folded.from.size()) ? folded.from[size_t(hitEnd)] : hitFrom;
-        // Where a folded character stands for several, the hit ends after it.
-        while (hitTo <= hitFrom && hitTo < text.size())
-            ++hitTo;
+        // A hit that ends inside a run (one character folded to several)
+        // takes the whole run.
+        auto last = size_t(hitEnd);
+        while (last + 1 < folded.from.size() && folded.from[last] == folded.from[last - 1])
+            ++last;
+        hitTo = folded.from[last];
         from = std::max<qsizetype>(0, hitFrom - width / 4);
         if (from > 0 && text[from].isLowSurrogate())
             --from;

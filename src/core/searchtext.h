@@ -8,12 +8,14 @@
 struct sqlite3;
 
 // How journal text is matched: Latin letters in one case, full-width forms
-// as their ordinary ones (compatibility folding), Chinese as it stands,
-// every character a possible start of a match.
+// as their ordinary ones and accents with their letters, typed apart or not
+// (compatibility folding of the whole text), Chinese as it stands, every
+// character a possible start of a match.
 namespace SearchText {
 
-// Text folded for matching, with where each folded character's source
-// character begins (in UTF-16 units) and, past the end, the text's length.
+// Text folded for matching, with where the source of each folded character
+// begins (in UTF-16 units: a character, or a letter with its marks) and,
+// past the end, the text's length.
 struct Folded {
     std::u32string chars;
     std::vector<qsizetype> from;
@@ -22,7 +24,7 @@ struct Folded {
 Folded fold(QStringView text, qsizetype limit = -1);
 
 // The words of a query: separated by blanks, a "quoted phrase" kept whole
-// with its blanks; blank words are dropped.
+// with its blanks (ASCII quotes only); blank words are dropped.
 QStringList terms(const QString &query);
 std::vector<std::u32string> foldedTerms(const QStringList &terms);
 // An FTS5 expression that asks for every term, through the tokenizer below.

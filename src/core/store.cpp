@@ -576,7 +576,7 @@ bool Store::ensureSchema() {
         ok = ok && q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
                               .arg(QLatin1String(index.name), QLatin1String(index.table),
                                    QLatin1String(index.field)));
-    ok = ok && JournalIndex::create(nativeHandle());
+    ok = ok && JournalIndex::create(nativeHandle(), version < JournalIndex::FoldedWholeSince);
     if (ok && version != SchemaVersion)
         ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
     if (ok)

@@ -110,7 +110,8 @@ public:
     static QStringList fields(const QString &table);
     static QStringList tables();
 
-    static constexpr int SchemaVersion = 2; // 2: the journal's search index
+    // 2: the journal's search index; 3: the index folds whole texts.
+    static constexpr int SchemaVersion = 3;
 
 private:
     // SQLite's primary result code: 0 when the store answers.

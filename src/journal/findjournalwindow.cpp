@@ -170,7 +170,9 @@ void FindJournalWindow::searchNow() {
     m_asked = query;
     m_shownFirst = false;
     if (query.trimmed().isEmpty()) {
-        m_searcher->search(QString()); // stops one at work
+        // Asked for nothing, the searcher would answer "none found".
+        m_searcher->stop();
+        m_chooseFirst = false;
         m_hits->setHits({});
         countLabel->clear();
         return;

@@ -64,9 +64,13 @@ JournalSearcher::JournalSearcher(const QByteArray &storeUri, int limit, QObject 
 }
 
 JournalSearcher::~JournalSearcher() {
-    m_newest->fetch_add(1); // stops the search at work
+    stop();
     m_thread.quit();
     m_thread.wait();
+}
+
+void JournalSearcher::stop() {
+    m_newest->fetch_add(1);
 }
 
 void JournalSearcher::search(const QString &query) {

@@ -17,6 +17,8 @@ public:
     ~JournalSearcher() override;
 
     void search(const QString &query);
+    // Drops the search at work and any answer still to come.
+    void stop();
 
 Q_SIGNALS:
     // Only for the newest query: perhaps its newest hits first, then the
