@@ -141,6 +141,50 @@ private Q_SLOTS:
         settle(editor);
         QCOMPARE(doc->toPlainText(), QString("新")); // nothing old slides back in
     }
+
+    // A place is an offset of the whole text: the line at the top is the
+    // one holding it, in a line cut into several blocks, with text above
+    // the document, and while slices go in above and below.
+    void placesAreOffsetsOfTheText() {
+        QString numbers;
+        for (int i = 0; numbers.size() < 30000; ++i)
+            numbers += QString::number(i) + u',';
+        const QString above = lines(3000, "前");
+        const QString text = above + numbers + u'\n' + lines(200000, "行");
+        const qsizetype inLong = above.size() + 20000;
+        const qsizetype far = text.indexOf("行150000\n");
+        auto topLine = [this] {
+            QTextCursor c = editor->cursorForPosition(QPoint(0, 1));
+            c.movePosition(QTextCursor::StartOfLine);
+            c.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+            return c.selectedText();
+        };
+        auto holds = [&](qsizetype at) {
+            const qsizetype top = window->offsetAt(0);
+            const QString line = topLine();
+            return top <= at && at <= top + line.size() && text.mid(top, line.size()) == line;
+        };
+        for (const qsizetype at : {inLong, far}) {
+            window->setText(text, at);
+            QVERIFY(holds(at));
+            const qsizetype top = window->offsetAt(0);
+            settle(editor);
+            QCOMPARE(window->offsetAt(0), top);
+            QVERIFY(holds(at));
+            QCOMPARE(window->size(), text.size());
+            QCOMPARE(window->text(), text);
+        }
+        // Within a document that holds the cut line with text above it.
+        window->setText(text);
+        settle(editor);
+        window->showOffset(inLong);
+        QVERIFY(holds(inLong));
+        window->showOffset(far); // far below the document: brought in
+        QVERIFY(holds(far));
+        QCOMPARE(window->text(), text);
+        window->setText(text, text.size() + 1);
+        QCOMPARE(window->offsetAt(0), 0);
+    }
 };
 
 QTEST_MAIN(TestTextWindow)

@@ -6,6 +6,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -159,6 +162,15 @@ void unifyLineEnds(QString &text) {
     }
 }
 
+// Where a document that is to show offset at starts: at the start of its
+// line when that is near, so the line wraps as it does in the whole text.
+qsizetype lineStartNear(QStringView text, qsizetype at) {
+    const qsizetype lineStart = text.left(at).lastIndexOf(u'\n') + 1;
+    if (at - lineStart <= TextWindow::Slice / 4)
+        return lineStart;
+    return at < text.size() && text[at].isLowSurrogate() ? at - 1 : at;
+}
+
 // Edits the document without leaving steps in the user's undo history.
 template <typename F> void quietly(QTextDocument *doc, F edit) {
     const bool undo = doc->isUndoRedoEnabled();
@@ -181,18 +193,32 @@ TextWindow::TextWindow(QTextEdit *editor) : QObject(editor), m_editor(editor) {
     connect(bar, &QScrollBar::rangeChanged, this, follow);
 }
 
-void TextWindow::setText(QString text) {
+void TextWindow::setText(QString text, qsizetype at) {
     m_steps.stop();
     m_endsInCr = text.endsWith(u'\r');
     unifyLineEnds(text);
-    m_before.clear();
+    if (at <= 0 || at > text.size()) {
+        fill(std::move(text), 0);
+        return;
+    }
+    const qsizetype start = lineStartNear(text, at);
+    fill(std::move(text), start);
+    showOffset(at);
+}
+
+// The document holds the text from start on; what is above it waits in
+// m_before.
+void TextWindow::fill(QString text, qsizetype start) {
+    m_before = text.left(start);
+    const QStringView rest = QStringView(text).mid(start);
     // Short lines cost little until the editor lays them out, which it does
-    // in steps of its own: most texts go in whole at once.
-    qsizetype first = frontSlice(text, 4 * Slice, 4 * SliceLines);
-    QStringView head = QStringView(text).left(first);
+    // in steps of its own: most texts go in whole at once. A place further
+    // down starts with less, as the user sees only a screen of it at first.
+    qsizetype first = start == 0 ? frontSlice(rest, 4 * Slice, 4 * SliceLines) : frontSlice(rest);
+    QStringView head = rest.left(first);
     const bool longLines = hasLongLine(head);
-    if (longLines) {
-        first = frontSlice(text);
+    if (longLines && start == 0) {
+        first = frontSlice(rest);
         head = head.left(first);
     }
     m_editor->setCurrentCharFormat(QTextCharFormat());
@@ -207,14 +233,15 @@ void TextWindow::setText(QString text) {
         });
         m_editor->moveCursor(QTextCursor::Start);
     }
-    if (first < text.size()) {
+    if (start + first < text.size()) {
         m_after = std::move(text);
-        m_afterAt = first;
-        m_steps.start();
+        m_afterAt = start + first;
     } else {
         m_after.clear();
         m_afterAt = 0;
     }
+    if (!holdsEverything())
+        m_steps.start();
 }
 
 void TextWindow::appendText(QString more) {
@@ -237,6 +264,77 @@ void TextWindow::appendText(QString more) {
 QString TextWindow::text() const {
     const QTextDocument *doc = m_editor->document();
     return m_before + blockText(doc->begin(), doc->end()) + afterText();
+}
+
+// A soft break joins two blocks without a character of the text between them.
+qsizetype TextWindow::documentOffset(int position) const {
+    const QTextDocument *doc = m_editor->document();
+    qsizetype soft = 0;
+    for (QTextBlock b = doc->begin().next(); b.isValid() && b.position() <= position; b = b.next())
+        soft += isSoft(b) ? 1 : 0;
+    return m_before.size() + position - soft;
+}
+
+// The document position of an offset of text(); -1 when it lies outside.
+int TextWindow::documentPosition(qsizetype offset) const {
+    qsizetype rest = offset - m_before.size();
+    if (rest < 0)
+        return -1;
+    for (QTextBlock b = m_editor->document()->begin(); b.isValid(); b = b.next()) {
+        const qsizetype length = b.length() - 1;
+        if (rest <= length)
+            return b.position() + int(rest);
+        rest -= length + (b.next().isValid() && isSoft(b.next()) ? 0 : 1);
+    }
+    return -1;
+}
+
+qsizetype TextWindow::size() const {
+    return documentOffset(m_editor->document()->characterCount() - 1) + afterText().size();
+}
+
+qsizetype TextWindow::offsetAt(int y) const {
+    QTextDocument *doc = m_editor->document();
+    // A pixel into the line, so the line just above its top is not taken.
+    const QPointF at(0, m_editor->verticalScrollBar()->value() + y + 1);
+    QTextCursor c(doc);
+    c.setPosition(std::max(0, doc->documentLayout()->hitTest(at, Qt::FuzzyHit)));
+    c.movePosition(QTextCursor::StartOfLine);
+    return documentOffset(c.position());
+}
+
+void TextWindow::showOffset(qsizetype offset) {
+    offset = std::clamp<qsizetype>(offset, 0, size());
+    int position = documentPosition(offset);
+    if (position < 0) {
+        m_steps.stop();
+        QString all = text();
+        const qsizetype start = lineStartNear(all, offset);
+        fill(std::move(all), start);
+        position = documentPosition(offset);
+    }
+    if (position >= 0)
+        scrollToPosition(position);
+}
+
+void TextWindow::scrollToPosition(int position) {
+    QTextDocument *doc = m_editor->document();
+    const QTextBlock block = doc->findBlock(position);
+    qreal y = top(block);
+    if (const QTextLayout *layout = block.layout(); layout && layout->lineCount() > 0) {
+        const QTextLine line = layout->lineForTextPosition(position - block.position());
+        if (line.isValid())
+            y += line.y();
+    }
+    // The editor lays out lazily: what lies a screen or two below must be
+    // laid out for the scroll range to reach the line.
+    QTextBlock below = block;
+    while (below.isValid() && top(below) < y + 2 * viewHeight())
+        below = below.next();
+    QScrollBar *bar = m_editor->verticalScrollBar();
+    const int value = int(std::floor(y));
+    bar->setMaximum(std::max(bar->maximum(), value));
+    bar->setValue(value);
 }
 
 QStringView TextWindow::afterText() const {
