@@ -472,8 +472,9 @@ private Q_SLOTS:
     }
 
     // Scrolling by itself moves the pane, not the text: what the frame shows
-    // when the user stops it is the place, written once it settles.
-    void aPlaceReadBySelfScrolling() {
+    // when the user stops it is the place, written once it settles, and the
+    // chapter is marked in the list without its caption changing.
+    void aPlaceReadByScrollingItselfAndItsMark() {
         writeOwnChapter(37, 400);
         openFromCatalogue("射雕英雄传");
         clickChapter(36);
@@ -490,6 +491,21 @@ private Q_SLOTS:
         openFromCatalogue("射雕英雄传");
         QCOMPARE(n->paneTop(), 0.0f);
         QCOMPARE(firstLineSeen(), seen);
+
+        QListWidget *list = n.chapterList();
+        auto marked = [list] {
+            QList<int> rows;
+            for (int i = 0; i < list->count(); ++i)
+                if (!list->item(i)->icon().isNull())
+                    rows << i;
+            return rows;
+        };
+        QCOMPARE(marked(), QList<int>{36});
+        QVERIFY(list->item(36)->foreground() != list->item(35)->foreground());
+        QCOMPARE(list->item(36)->text(), QString("第37回"));
+        clickChapter(1);
+        QCOMPARE(marked(), QList<int>{1});
+        QCOMPARE(list->item(36)->foreground(), list->item(35)->foreground());
     }
 
     // A novel never read, a chapter gone, a place past its chapter's end and

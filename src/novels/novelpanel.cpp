@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPromise>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -25,6 +26,21 @@
 #include <QTimer>
 
 namespace {
+const QColor LastReadColour(178, 34, 34);
+
+// A ribbon in front of the chapter last read.
+QIcon lastReadMark() {
+    QPixmap mark(16, 16);
+    mark.fill(Qt::transparent);
+    QPainter p(&mark);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(LastReadColour);
+    const QPointF ribbon[] = {{4, 1}, {12, 1}, {12, 15}, {8, 11}, {4, 15}};
+    p.drawPolygon(ribbon, 5);
+    return QIcon(mark);
+}
+
 bool isOwnChapter(const QString &key, int n) {
     const Catalogue::Novel *novel = Catalogue::novel(key);
     const QString own = novel ? AppPaths::userChapterFolder(novel->folder) : QString();
@@ -163,6 +179,7 @@ void NovelPanel::chooseNovel(const QString &key) {
         return;
     keepReadingPlace();
     m_shownChapter = 0;
+    m_markedRow = -1;
     chapterList->clear();
     chapterList->addItems(Catalogue::chapterCaptions(*novel));
     novelKeyBox->setText(key);
@@ -194,6 +211,7 @@ void NovelPanel::loadChapter(qsizetype at) {
     stopReading();
     m_shownChapter = n;
     m_shownOwn = isOwnChapter(novelKeyBox->text(), n);
+    markLastRead(n - 1);
     placeSettled->start();
     // Replacing the text drops every format, that of text typed next included.
     const QString path = Catalogue::chapterPath(novelKeyBox->text(), n);
@@ -241,6 +259,18 @@ void NovelPanel::keepReadingPlace() {
         m_pendingPlace > 0 ? m_pendingPlace : paneText->offsetAt(paneClipTop());
     m_places.keep(novel->folder, {m_shownChapter, offset, m_shownOwn});
     skipFailure(m_places.save(), "keeping the place in the novel");
+}
+
+void NovelPanel::markLastRead(int row) {
+    if (QListWidgetItem *old = chapterList->item(m_markedRow)) {
+        old->setIcon(QIcon());
+        old->setData(Qt::ForegroundRole, QVariant());
+    }
+    m_markedRow = row;
+    if (QListWidgetItem *item = chapterList->item(row)) {
+        item->setIcon(lastReadMark());
+        item->setForeground(LastReadColour);
+    }
 }
 
 void NovelPanel::importNovel(const QString &key) {

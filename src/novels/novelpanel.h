@@ -61,6 +61,7 @@ private:
     void loadChapter(qsizetype at);
     void showChapterPlace();
     void reopenAtPlace();
+    void markLastRead(int row);
     int paneClipTop() const;
 
     // A long chapter is read on a worker; what it has read so far shows at once.
@@ -89,6 +90,7 @@ private:
     int m_shownChapter = 0;       // the line of the chapter in the pane, from 1
     bool m_shownOwn = false;      // read from the user's own chapter folder
     qsizetype m_pendingPlace = 0; // where a chapter still being read is to open
+    int m_markedRow = -1;
 
     float m_top = 0;
     float m_height = RestingHeight;
