@@ -4,6 +4,7 @@
 #include "core/apppaths.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -52,7 +53,8 @@ void ReadingPlaces::keep(const QString &folder, const Place &place) {
 }
 
 Result ReadingPlaces::save() {
-    if (!m_unsaved)
+    // A file removed meanwhile is written again: it alone keeps the places.
+    if (!m_unsaved && QFileInfo::exists(m_path))
         return {};
     if (m_path.isEmpty())
         return Result::failure(Result::Code::Unavailable, QStringLiteral("没有用户数据文件夹"));

@@ -27,7 +27,8 @@ public:
     std::optional<Place> place(const QString &folder) const;
     // Remembers a place; save() writes it.
     void keep(const QString &folder, const Place &place);
-    // Replaces the file whole, so a kill mid-write leaves the last good one.
+    // Replaces the file whole, so a kill mid-write leaves the last good one;
+    // writes nothing when it holds these places already.
     Result save();
     bool hasUnsaved() const { return m_unsaved; }
 
