@@ -28,15 +28,17 @@
 namespace {
 const QColor LastReadColour(178, 34, 34);
 
-// A ribbon in front of the chapter last read.
+// A ribbon in front of the chapter last read, narrow enough for the
+// longest caption to fit beside it.
+constexpr QSize LastReadMarkSize(8, 16);
 QIcon lastReadMark() {
-    QPixmap mark(16, 16);
+    QPixmap mark(LastReadMarkSize);
     mark.fill(Qt::transparent);
     QPainter p(&mark);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(LastReadColour);
-    const QPointF ribbon[] = {{4, 1}, {12, 1}, {12, 15}, {8, 11}, {4, 15}};
+    const QPointF ribbon[] = {{0, 1}, {8, 1}, {8, 15}, {4, 11}, {0, 15}};
     p.drawPolygon(ribbon, 5);
     return QIcon(mark);
 }
@@ -87,6 +89,7 @@ void NovelPanel::buildReadingPane() {
     QFont listFont(QStringLiteral("宋体"), 12);
     listFont.setBold(true);
     chapterList->setFont(listFont);
+    chapterList->setIconSize(LastReadMarkSize);
     placeTwips(chapterList, 240, 360, 1440, 3900);
 
     novelKeyBox = new QLineEdit(frame);
