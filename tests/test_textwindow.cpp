@@ -1,5 +1,7 @@
 #include "widgets/textwindow.h"
 
+#include <QImage>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -184,6 +186,34 @@ private Q_SLOTS:
         QCOMPARE(window->text(), text);
         window->setText(text, text.size() + 1);
         QCOMPARE(window->offsetAt(0), 0);
+    }
+
+    // The scroll bar stands for the whole text: half way down the text its
+    // handle is half way down the bar, and dragged to the bottom it shows
+    // the last lines, which the document did not hold.
+    void theScrollBarStandsForTheWholeText() {
+        const QString text = lines(200000, "行");
+        window->setText(text, text.indexOf("行100000\n"));
+        settle(editor);
+        QScrollBar *bar = editor->verticalScrollBar();
+        auto mouse = [bar](QEvent::Type type, int y) {
+            const QPoint at(bar->width() / 2, y);
+            QMouseEvent event(type, at, bar->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(bar, &event);
+        };
+        QVERIFY(!editor->document()->toPlainText().contains("行199999"));
+        const QImage halfWay = bar->grab().toImage();
+        mouse(QEvent::MouseButtonPress, bar->height() / 2);
+        mouse(QEvent::MouseMove, bar->height() - 1);
+        mouse(QEvent::MouseButtonRelease, bar->height() - 1);
+        settle(editor);
+        QVERIFY(window->offsetAt(0) > text.size() - 1000);
+        QVERIFY(bar->grab().toImage() != halfWay); // the handle is drawn where it went
+        QVERIFY(editor->document()->toPlainText().contains("行199999"));
+        QVERIFY(editor->document()->characterCount() <= 2 * TextWindow::WindowChars);
+        QCOMPARE(window->text(), text);
     }
 };
 

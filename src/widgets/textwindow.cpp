@@ -1,14 +1,19 @@
 #include "widgets/textwindow.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -181,12 +186,126 @@ template <typename F> void quietly(QTextDocument *doc, F edit) {
 
 } // namespace
 
-TextWindow::TextWindow(QTextEdit *editor) : QObject(editor), m_editor(editor) {
+// The editor's scroll bar, drawn for where the view is in the whole text
+// rather than in the part of it the document holds; its handle, dragged,
+// takes the view anywhere in the whole text.
+class WholeTextBar : public QScrollBar {
+public:
+    explicit WholeTextBar(std::function<void(qsizetype)> jump)
+        : QScrollBar(Qt::Vertical), m_jump(std::move(jump)) {}
+
+    // The whole text's length, how much of it is seen and from where; a
+    // length of 0 leaves the bar to the document.
+    void setWhole(qsizetype size, qsizetype seen, qsizetype at) {
+        auto fit = [](qsizetype n) { return int(std::clamp<qsizetype>(n, 0, INT_MAX)); };
+        if (fit(size) == m_size && fit(seen) == m_seen && fit(at) == m_at)
+            return;
+        m_size = fit(size);
+        m_seen = fit(seen);
+        m_at = fit(at);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override {
+        if (m_size == 0) {
+            QScrollBar::paintEvent(event);
+            return;
+        }
+        QPainter p(this);
+        const QStyleOptionSlider opt = wholeOption();
+        style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &p, this);
+    }
+    void mousePressEvent(QMouseEvent *event) override {
+        if (m_size == 0 || event->button() != Qt::LeftButton) {
+            QScrollBar::mousePressEvent(event);
+            return;
+        }
+        const QStyleOptionSlider opt = wholeOption();
+        const QPoint at = event->position().toPoint();
+        switch (style()->hitTestComplexControl(QStyle::CC_ScrollBar, &opt, at, this)) {
+        case QStyle::SC_ScrollBarSlider:
+            m_grab = at.y() - part(opt, QStyle::SC_ScrollBarSlider).top();
+            update();
+            break;
+        case QStyle::SC_ScrollBarAddLine:
+            triggerAction(SliderSingleStepAdd);
+            break;
+        case QStyle::SC_ScrollBarSubLine:
+            triggerAction(SliderSingleStepSub);
+            break;
+        case QStyle::SC_ScrollBarAddPage:
+            triggerAction(SliderPageStepAdd);
+            break;
+        case QStyle::SC_ScrollBarSubPage:
+            triggerAction(SliderPageStepSub);
+            break;
+        default:
+            break;
+        }
+        event->accept();
+    }
+    void mouseMoveEvent(QMouseEvent *event) override {
+        if (m_grab < 0) {
+            QScrollBar::mouseMoveEvent(event);
+            return;
+        }
+        const QStyleOptionSlider opt = wholeOption();
+        const QRect groove = part(opt, QStyle::SC_ScrollBarGroove);
+        const int span =
+            std::max(1, groove.height() - part(opt, QStyle::SC_ScrollBarSlider).height());
+        const int y = event->position().toPoint().y() - m_grab - groove.top();
+        m_jump(QStyle::sliderValueFromPosition(0, opt.maximum, y, span));
+        event->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent *event) override {
+        if (m_grab < 0) {
+            QScrollBar::mouseReleaseEvent(event);
+            return;
+        }
+        m_grab = -1;
+        update();
+        event->accept();
+    }
+
+private:
+    QStyleOptionSlider wholeOption() const {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        opt.subControls = QStyle::SC_All; // as the bar's own painting asks for
+        opt.minimum = 0;
+        opt.maximum = std::max(0, m_size - m_seen);
+        opt.pageStep = std::max(1, m_seen);
+        opt.sliderPosition = opt.sliderValue = std::min(m_at, opt.maximum);
+        if (m_grab >= 0) {
+            opt.activeSubControls = QStyle::SC_ScrollBarSlider;
+            opt.state |= QStyle::State_Sunken;
+        }
+        return opt;
+    }
+    QRect part(const QStyleOptionSlider &opt, QStyle::SubControl which) const {
+        return style()->subControlRect(QStyle::CC_ScrollBar, &opt, which, this);
+    }
+
+    std::function<void(qsizetype)> m_jump;
+    int m_size = 0, m_seen = 0, m_at = 0;
+    int m_grab = -1; // where in the handle it was taken, while dragged
+};
+
+TextWindow::TextWindow(QTextEdit *editor)
+    : QObject(editor), m_editor(editor),
+      m_bar(new WholeTextBar([this](qsizetype at) { showOffset(at); })) {
+    editor->setVerticalScrollBar(m_bar);
     m_steps.setInterval(0);
     connect(&m_steps, &QTimer::timeout, this, &TextWindow::step);
+    // Once for all that changed between two events.
+    m_barUpdate.setSingleShot(true);
+    m_barUpdate.setInterval(0);
+    connect(&m_barUpdate, &QTimer::timeout, this, &TextWindow::showPlaceOnBar);
     auto follow = [this] {
         if (!holdsEverything())
             m_steps.start();
+        m_barUpdate.start();
     };
     QScrollBar *bar = editor->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, follow);
@@ -242,6 +361,7 @@ void TextWindow::fill(QString text, qsizetype start) {
     }
     if (!holdsEverything())
         m_steps.start();
+    m_barUpdate.start();
 }
 
 void TextWindow::appendText(QString more) {
@@ -341,7 +461,17 @@ QStringView TextWindow::afterText() const {
     return QStringView(m_after).mid(m_afterAt);
 }
 
+void TextWindow::showPlaceOnBar() {
+    if (holdsEverything()) {
+        m_bar->setWhole(0, 0, 0);
+        return;
+    }
+    const qsizetype at = offsetAt(0);
+    m_bar->setWhole(size(), offsetAt(viewHeight()) - at, at);
+}
+
 void TextWindow::step() {
+    m_barUpdate.start();
     if (!afterText().isEmpty() && (!full(1) || (nearBottom() && !full(2)))) {
         appendSlice();
         if (full(1))

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 class QTextBlock;
+class WholeTextBar;
 class QTextEdit;
 
 // Puts a text of any length into an editor without holding up the interface.
@@ -15,7 +16,8 @@ class QTextEdit;
 // the first screen is shown at once and the rest follows in slices between
 // events; the editor's document only ever holds a window of the text, which
 // slides as the user scrolls; and a line too long to lay out quickly is shown
-// as several blocks joined by soft breaks, which text() leaves out again.
+// as several blocks joined by soft breaks, which text() leaves out again. The
+// scroll bar shows where the view is in the whole text.
 class TextWindow : public QObject {
     Q_OBJECT
 public:
@@ -58,6 +60,7 @@ private:
     int documentPosition(qsizetype offset) const;
     void scrollToPosition(int position);
     void step();
+    void showPlaceOnBar();
     QStringView afterText() const;
     int viewHeight() const;
     qreal top(const QTextBlock &block) const;
@@ -77,4 +80,6 @@ private:
     qsizetype m_afterAt = 0;
     bool m_endsInCr = false; // the text given so far ends in a CR
     QTimer m_steps;
+    WholeTextBar *m_bar;
+    QTimer m_barUpdate;
 };
