@@ -59,7 +59,6 @@ private:
     void showChapterPart(int part);
     void stopReading();
     void loadChapter(qsizetype at);
-    void showChapterPlace();
     void reopenAtPlace();
     void markLastRead(int row);
     int paneClipTop() const;

@@ -167,7 +167,7 @@ void unifyLineEnds(QString &text) {
     }
 }
 
-// Where a document that is to show offset at starts: at the start of its
+// Where a document that is to show offset `at` starts: at the start of its
 // line when that is near, so the line wraps as it does in the whole text.
 qsizetype lineStartNear(QStringView text, qsizetype at) {
     const qsizetype lineStart = text.left(at).lastIndexOf(u'\n') + 1;
