@@ -333,7 +333,8 @@ void TextWindow::fill(QString text, qsizetype start) {
     // Short lines cost little until the editor lays them out, which it does
     // in steps of its own: most texts go in whole at once. A place further
     // down starts with less, as the user sees only a screen of it at first.
-    qsizetype first = start == 0 ? frontSlice(rest, 4 * Slice, 4 * SliceLines) : frontSlice(rest);
+    qsizetype first = start == 0 ? frontSlice(rest, 4 * Slice, 4 * SliceLines)
+                                 : frontSlice(rest, Slice / 4, SliceLines / 4);
     QStringView head = rest.left(first);
     const bool longLines = hasLongLine(head);
     if (longLines && start == 0) {
