@@ -132,6 +132,11 @@ bool measureReopening(int runs, NovelPanel &reader, const NovelPage &page, const
     Times t;
     bool sameLine = true;
     for (int i = 0; i < runs; ++i) {
+        // The page button keeps the place and empties the pane before the
+        // catalogue comes up; the choice made there is what is timed.
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        reader.openCatalogue();
+        settle(page.readingPane());
         StallWatch watch;
         QElapsedTimer clock;
         clock.start();
