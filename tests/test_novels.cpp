@@ -2,6 +2,7 @@
 #include "core/apppaths.h"
 #include "core/catalogue.h"
 #include "core/chapterfile.h"
+#include "core/readingplaces.h"
 #include "core/store.h"
 #include "fakeinteraction.h"
 #include "modal.h"
@@ -20,9 +21,11 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
@@ -51,9 +54,53 @@ class TestNovels : public WindowFixture {
         n.chapterList()->setCurrentRow(row);
         n->openChapter();
     }
+    void openFromCatalogue(const QString &caption) {
+        withCatalogue([&](CatalogueDialog *b) { b->chooseNode(node(b, caption)); });
+    }
+    // The program started again on the same store and data folder.
+    void restart() {
+        m_diary = std::make_unique<MainWindow>(m_store.get());
+        n = NovelPage(m_diary.get());
+        m_diary->show();
+    }
+    // Chapter n of 射雕英雄传 in the user's own folder: numbered lines short
+    // enough never to wrap, so a line seen names the place.
+    void writeOwnChapter(int number, int lines) {
+        const QString own = AppPaths::userChapterFolder("she");
+        QVERIFY(QDir().mkpath(own));
+        QString text;
+        for (int i = 1; i <= lines; ++i)
+            text += QString("第%1回 第%2行。\r\n").arg(number).arg(i);
+        QFile f(own + "/" + QString::number(number));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringEncoder("GB18030").encode(text));
+    }
+    // The first line the user sees at the top of the clipping frame.
+    QString firstLineSeen() {
+        QTextEdit *pane = n.readingPane();
+        const int top = std::max(0, pane->viewport()->mapFrom(n.paneClip(), QPoint()).y());
+        return pane->cursorForPosition(QPoint(0, top + 1)).block().text();
+    }
+    // Scrolls as a user dragging to the end and back a few pages does.
+    void readOnward(int toEnd, int pagesBack) {
+        QScrollBar *bar = n.readingPane()->verticalScrollBar();
+        for (int i = 0; i < toEnd; ++i) {
+            bar->setValue(bar->maximum());
+            QCoreApplication::processEvents();
+        }
+        bar->setValue(bar->value() - pagesBack * bar->pageStep());
+        QCoreApplication::processEvents();
+    }
+    void writePlaces(const QByteArray &bytes) {
+        QFile f(ReadingPlaces::defaultPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
 
 private Q_SLOTS:
     void init() {
+        QFile::remove(ReadingPlaces::defaultPath());
+        QDir(AppPaths::userChapterFolder("she")).removeRecursively();
         openStore();
         m_diary = std::make_unique<MainWindow>(m_store.get());
         n = NovelPage(m_diary.get());
@@ -434,6 +481,117 @@ private Q_SLOTS:
         QVERIFY(n.scrollButton()->isVisibleTo(n.frame()) &&
                 !n.stopScrollButton()->isVisibleTo(n.frame()));
         QCOMPARE(n->paneTop(), -190.0f); // frozen where it was
+    }
+
+    // Chapter 37 read far into a chapter too long to be in the editor whole,
+    // the program ended by its close button or by the window manager, opens
+    // again at the same first line, also in a bigger font.
+    void aNovelReopensWhereTheReaderStopped() {
+        writeOwnChapter(37, 40000);
+        for (const QString how : {"close button", "window manager", "bigger font"}) {
+            openFromCatalogue("射雕英雄传");
+            clickChapter(36);
+            readOnward(12, 3);
+            const QString seen = firstLineSeen();
+            QVERIFY2(seen.startsWith("第37回 第") && !seen.endsWith(" 第1行。"), qPrintable(how));
+            if (how == "window manager")
+                m_diary->close();
+            else
+                press(m_diary.get(), "exitsys");
+            restart();
+            if (how == "bigger font") {
+                QFont font = n.readingPane()->document()->defaultFont();
+                font.setPointSizeF(14);
+                n.readingPane()->document()->setDefaultFont(font);
+            }
+            openFromCatalogue("射雕英雄传");
+            QCOMPARE(n.chapterList()->currentRow(), 36);
+            QVERIFY(!n.paneText()->holdsEverything());
+            QCOMPARE(firstLineSeen(), seen);
+            // Brought into the editor where it was read, and none of it lost.
+            QCOMPARE(n.paneText()->text(),
+                     ChapterFile::read(AppPaths::userChapterFolder("she") + "/37")
+                         ->replace("\r\n", "\n"));
+        }
+    }
+
+    // Scrolling by itself moves the pane, not the text: what the frame shows
+    // when the user stops it is the place, written once it settles, and the
+    // chapter is marked in the list without its caption changing.
+    void aPlaceReadByScrollingItselfAndItsMark() {
+        writeOwnChapter(37, 400);
+        openFromCatalogue("射雕英雄传");
+        clickChapter(36);
+        n->startScrolling();
+        for (int i = 0; i < 20; ++i)
+            n->scrollStep();
+        n->stopScrolling();
+        QCOMPARE(n.readingPane()->verticalScrollBar()->value(), 0);
+        const QString seen = firstLineSeen();
+        QVERIFY(seen != "第37回 第1行。");
+        QTRY_VERIFY(ReadingPlaces(ReadingPlaces::defaultPath()).place("she").has_value());
+        m_diary.reset(); // killed: nothing written at the end
+        restart();
+        openFromCatalogue("射雕英雄传");
+        QCOMPARE(n->paneTop(), 0.0f);
+        QCOMPARE(firstLineSeen(), seen);
+
+        QListWidget *list = n.chapterList();
+        auto marked = [list] {
+            QList<int> rows;
+            for (int i = 0; i < list->count(); ++i)
+                if (!list->item(i)->icon().isNull())
+                    rows << i;
+            return rows;
+        };
+        QCOMPARE(marked(), QList<int>{36});
+        QVERIFY(list->item(36)->foreground() != list->item(35)->foreground());
+        QCOMPARE(list->item(36)->text(), QString("第37回"));
+        clickChapter(1);
+        QCOMPARE(marked(), QList<int>{1});
+        QCOMPARE(list->item(36)->foreground(), list->item(35)->foreground());
+    }
+
+    // A novel never read, a chapter gone, a place past its chapter's end and
+    // a damaged place file all open the novel as if no place were kept.
+    void placesThatCannotBeKeptFallBack() {
+        openFromCatalogue("射雕英雄传");
+        QCOMPARE(n.chapterList()->currentRow(), -1);
+        QVERIFY(n.readingPane()->toPlainText().isEmpty());
+
+        writeOwnChapter(37, 400);
+        clickChapter(36);
+        n.readingPane()->verticalScrollBar()->setValue(200);
+        press(m_diary.get(), "exitsys");
+        QFile::remove(AppPaths::userChapterFolder("she") + "/37"); // imported again, shorter
+        restart();
+        openFromCatalogue("射雕英雄传");
+        QCOMPARE(n.chapterList()->currentRow(), -1);
+        QVERIFY(n.readingPane()->toPlainText().isEmpty());
+
+        writePlaces("{\"novels\": {\"she\": {\"chapter\": 3, \"offset\": 1e9}}}");
+        restart();
+        openFromCatalogue("射雕英雄传");
+        QCOMPARE(n.chapterList()->currentRow(), 2);
+        QVERIFY(n.readingPane()->toPlainText().contains("story/she/3"));
+        QCOMPARE(n.readingPane()->verticalScrollBar()->value(), 0);
+
+        for (const QByteArray &damaged :
+             {QByteArray("{\"novels\": {\"she\": {\"chapter\": 44, \"offset\": 0}}}"),
+              QByteArray("{\"novels\": {\"she\": {\"chapter\": \"3\", \"offset\": -5}}}"),
+              QByteArray("{\"novels\": {\"she\": {\"chap"), QByteArray("[1, 2]"),
+              QByteArray("\0\x01\xff garbage", 12), QByteArray()}) {
+            writePlaces(damaged);
+            restart();
+            openFromCatalogue("射雕英雄传");
+            QCOMPARE(n.chapterList()->currentRow(), -1);
+        }
+        // The next place written replaces the damaged file whole.
+        clickChapter(4);
+        press(m_diary.get(), "exitsys");
+        const auto kept = ReadingPlaces(ReadingPlaces::defaultPath()).place("she");
+        QVERIFY(kept);
+        QCOMPARE(kept->chapter, 5);
     }
 
     void emphasisFormatsTheSelection() {

@@ -1,5 +1,7 @@
 #include "widgets/textwindow.h"
 
+#include <QImage>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -140,6 +142,78 @@ private Q_SLOTS:
         window->setText("新");
         settle(editor);
         QCOMPARE(doc->toPlainText(), QString("新")); // nothing old slides back in
+    }
+
+    // A place is an offset of the whole text: the line at the top is the
+    // one holding it, in a line cut into several blocks, with text above
+    // the document, and while slices go in above and below.
+    void placesAreOffsetsOfTheText() {
+        QString numbers;
+        for (int i = 0; numbers.size() < 30000; ++i)
+            numbers += QString::number(i) + u',';
+        const QString above = lines(3000, "前");
+        const QString text = above + numbers + u'\n' + lines(200000, "行");
+        const qsizetype inLong = above.size() + 20000;
+        const qsizetype far = text.indexOf("行150000\n");
+        auto topLine = [this] {
+            QTextCursor c = editor->cursorForPosition(QPoint(0, 1));
+            c.movePosition(QTextCursor::StartOfLine);
+            c.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+            return c.selectedText();
+        };
+        auto holds = [&](qsizetype at) {
+            const qsizetype top = window->offsetAt(0);
+            const QString line = topLine();
+            return top <= at && at <= top + line.size() && text.mid(top, line.size()) == line;
+        };
+        for (const qsizetype at : {inLong, far}) {
+            window->setText(text, at);
+            QVERIFY(holds(at));
+            const qsizetype top = window->offsetAt(0);
+            settle(editor);
+            QCOMPARE(window->offsetAt(0), top);
+            QVERIFY(holds(at));
+            QCOMPARE(window->size(), text.size());
+            QCOMPARE(window->text(), text);
+        }
+        // Within a document that holds the cut line with text above it.
+        window->setText(text);
+        settle(editor);
+        window->showOffset(inLong);
+        QVERIFY(holds(inLong));
+        window->showOffset(far); // far below the document: brought in
+        QVERIFY(holds(far));
+        QCOMPARE(window->text(), text);
+        window->setText(text, text.size() + 1);
+        QCOMPARE(window->offsetAt(0), 0);
+    }
+
+    // The scroll bar stands for the whole text: half way down the text its
+    // handle is half way down the bar, and dragged to the bottom it shows
+    // the last lines, which the document did not hold.
+    void theScrollBarStandsForTheWholeText() {
+        const QString text = lines(200000, "行");
+        window->setText(text, text.indexOf("行100000\n"));
+        settle(editor);
+        QScrollBar *bar = editor->verticalScrollBar();
+        auto mouse = [bar](QEvent::Type type, int y) {
+            const QPoint at(bar->width() / 2, y);
+            QMouseEvent event(type, at, bar->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(bar, &event);
+        };
+        QVERIFY(!editor->document()->toPlainText().contains("行199999"));
+        const QImage halfWay = bar->grab().toImage();
+        mouse(QEvent::MouseButtonPress, bar->height() / 2);
+        mouse(QEvent::MouseMove, bar->height() - 1);
+        mouse(QEvent::MouseButtonRelease, bar->height() - 1);
+        settle(editor);
+        QVERIFY(window->offsetAt(0) > text.size() - 1000);
+        QVERIFY(bar->grab().toImage() != halfWay); // the handle is drawn where it went
+        QVERIFY(editor->document()->toPlainText().contains("行199999"));
+        QVERIFY(editor->document()->characterCount() <= 2 * TextWindow::WindowChars);
+        QCOMPARE(window->text(), text);
     }
 };
 

@@ -317,6 +317,8 @@ void MainWindow::savePendingEdits() {
     for (RecordSet *records : {contactRecords, photoRecords})
         if (records->hasPending() || records->isNewRow())
             skipFailure(records->update(), "writing typed fields at the end");
+    if (novels)
+        novels->keepReadingPlace();
 }
 
 void MainWindow::restartFinishedSong() {

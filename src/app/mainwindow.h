@@ -98,7 +98,8 @@ public Q_SLOTS:
     void openFindJournal();
     void hideToTray();
     // Writes what was typed into the contact and photo fields, as leaving
-    // the row would; run whenever the program ends.
+    // the row would, and where the reader stopped; run whenever the program
+    // ends.
     void savePendingEdits();
     // The author page, modal over the About box or on its own.
     void showAuthorPage(bool modal);

@@ -18,10 +18,37 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPromise>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QThreadPool>
 #include <QTimer>
+
+namespace {
+const QColor LastReadColour(178, 34, 34);
+
+// A ribbon in front of the chapter last read, narrow enough for the
+// longest caption to fit beside it.
+constexpr QSize LastReadMarkSize(8, 16);
+QIcon lastReadMark() {
+    QPixmap mark(LastReadMarkSize);
+    mark.fill(Qt::transparent);
+    QPainter p(&mark);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(LastReadColour);
+    const QPointF ribbon[] = {{0, 1}, {8, 1}, {8, 15}, {4, 11}, {0, 15}};
+    p.drawPolygon(ribbon, 5);
+    return QIcon(mark);
+}
+
+bool isOwnChapter(const QString &key, int n) {
+    const Catalogue::Novel *novel = Catalogue::novel(key);
+    const QString own = novel ? AppPaths::userChapterFolder(novel->folder) : QString();
+    return !own.isEmpty() && QFileInfo::exists(own + QLatin1Char('/') + QString::number(n));
+}
+} // namespace
 
 NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     : PagePanel(window), scrollTimer(timer), catalogueDialog([this, window] {
@@ -29,7 +56,8 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
           connect(b, &CatalogueDialog::novelChosen, this, &NovelPanel::chooseNovel);
           connect(b, &CatalogueDialog::importRequested, this, &NovelPanel::importNovel);
           return b;
-      }) {
+      }),
+      m_places(ReadingPlaces::defaultPath()), placeSettled(new QTimer(this)) {
     frame = new PanelFrame(QStringLiteral("Frame4"), this);
     frame->setGeometry(12, 64, 776, 484);
     buildReadingPane();
@@ -43,6 +71,16 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     connect(&m_reading, &QFutureWatcher<QString>::resultReadyAt, this,
             &NovelPanel::showChapterPart);
     chapterList->installEventFilter(this);
+
+    placeSettled->setSingleShot(true);
+    placeSettled->setInterval(1000);
+    connect(placeSettled, &QTimer::timeout, this, &NovelPanel::keepReadingPlace);
+    connect(readingPane->verticalScrollBar(), &QScrollBar::valueChanged, placeSettled,
+            qOverload<>(&QTimer::start));
+    connect(&m_reading, &QFutureWatcher<QString>::finished, this, [this] {
+        if (m_reading.isFinished() && !m_reading.isCanceled())
+            m_pendingPlace = 0; // past the end of what was read: the top it is
+    });
 }
 
 void NovelPanel::buildReadingPane() {
@@ -51,6 +89,7 @@ void NovelPanel::buildReadingPane() {
     QFont listFont(QStringLiteral("宋体"), 12);
     listFont.setBold(true);
     chapterList->setFont(listFont);
+    chapterList->setIconSize(LastReadMarkSize);
     placeTwips(chapterList, 240, 360, 1440, 3900);
 
     novelKeyBox = new QLineEdit(frame);
@@ -126,9 +165,12 @@ bool NovelPanel::eventFilter(QObject *watched, QEvent *event) {
 void NovelPanel::stopReading() {
     m_reading.cancel();
     m_reading.setFuture(QFuture<QString>());
+    m_pendingPlace = 0;
 }
 
 void NovelPanel::openCatalogue() {
+    keepReadingPlace();
+    m_shownChapter = 0;
     stopReading();
     paneText->setText(QString());
     catalogueDialog.get()->exec();
@@ -138,29 +180,61 @@ void NovelPanel::chooseNovel(const QString &key) {
     const Catalogue::Novel *novel = Catalogue::novel(key);
     if (!novel)
         return;
+    keepReadingPlace();
+    m_shownChapter = 0;
+    m_markedRow = -1;
     chapterList->clear();
     chapterList->addItems(Catalogue::chapterCaptions(*novel));
     novelKeyBox->setText(key);
+    reopenAtPlace();
+}
+
+void NovelPanel::reopenAtPlace() {
+    const QString key = novelKeyBox->text();
+    const Catalogue::Novel *novel = Catalogue::novel(key);
+    const std::optional<ReadingPlaces::Place> kept =
+        novel ? m_places.place(novel->folder) : std::nullopt;
+    // A chapter gone since (the novel imported again with fewer) opens
+    // nothing, as a novel never read does.
+    if (!kept || kept->chapter > chapterList->count() ||
+        (kept->own && !isOwnChapter(key, kept->chapter)))
+        return;
+    chapterList->setCurrentRow(kept->chapter - 1);
+    chapterList->scrollToItem(chapterList->currentItem(), QAbstractItemView::PositionAtCenter);
+    loadChapter(kept->offset);
 }
 
 void NovelPanel::openChapter() {
+    loadChapter(0);
+}
+
+void NovelPanel::loadChapter(qsizetype at) {
     placePane(0, RestingHeight); // a chapter always starts at its top
     const int n = chapterList->currentRow() + 1;
     stopReading();
+    m_shownChapter = n;
+    m_shownOwn = isOwnChapter(novelKeyBox->text(), n);
+    markLastRead(n - 1);
+    placeSettled->start();
     // Replacing the text drops every format, that of text typed next included.
     const QString path = Catalogue::chapterPath(novelKeyBox->text(), n);
     if (QFileInfo(path).size() <= ChapterFile::ReadWhileWaitingBytes) {
-        paneText->setText(Catalogue::chapterText(novelKeyBox->text(), n).value_or(QString()));
+        paneText->setText(Catalogue::chapterText(novelKeyBox->text(), n).value_or(QString()), at);
         return;
     }
     paneText->setText(QString());
+    m_pendingPlace = at;
     auto promise = std::make_shared<QPromise<QString>>();
     m_reading.setFuture(promise->future());
     promise->start();
     QThreadPool::globalInstance()->start([promise, path] {
         ChapterFile::readInParts(path, HeadBytes, [&](QString part) {
-            if (!promise->isCanceled())
-                promise->addResult(std::move(part));
+            if (promise->isCanceled())
+                return;
+            // Line ends made one kind here spare the interface's thread a
+            // pass over megabytes; the parts are cut after a line feed.
+            part.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            promise->addResult(std::move(part));
         });
         promise->finish();
     });
@@ -171,6 +245,39 @@ void NovelPanel::showChapterPart(int part) {
         paneText->setText(m_reading.resultAt(0));
     else
         paneText->appendText(m_reading.resultAt(part));
+    if (m_pendingPlace > 0 && m_pendingPlace < paneText->size()) {
+        paneText->showOffset(m_pendingPlace);
+        m_pendingPlace = 0;
+    }
+}
+
+// What shows at the top of the clipping frame, which the pane may have
+// moved above while scrolling by itself.
+int NovelPanel::paneClipTop() const {
+    return std::max(0, readingPane->viewport()->mapFrom(paneClip, QPoint(0, 0)).y());
+}
+
+void NovelPanel::keepReadingPlace() {
+    placeSettled->stop();
+    const Catalogue::Novel *novel = Catalogue::novel(novelKeyBox->text());
+    if (!novel || m_shownChapter < 1)
+        return;
+    const qsizetype offset =
+        m_pendingPlace > 0 ? m_pendingPlace : paneText->offsetAt(paneClipTop());
+    m_places.keep(novel->folder, {m_shownChapter, offset, m_shownOwn});
+    skipFailure(m_places.save(), "keeping the place in the novel");
+}
+
+void NovelPanel::markLastRead(int row) {
+    if (QListWidgetItem *old = chapterList->item(m_markedRow)) {
+        old->setIcon(QIcon());
+        old->setData(Qt::ForegroundRole, QVariant());
+    }
+    m_markedRow = row;
+    if (QListWidgetItem *item = chapterList->item(row)) {
+        item->setIcon(lastReadMark());
+        item->setForeground(LastReadColour);
+    }
 }
 
 void NovelPanel::importNovel(const QString &key) {
@@ -251,6 +358,7 @@ void NovelPanel::startScrolling() {
 
 void NovelPanel::stopScrolling() {
     scrollTimer->stop();
+    placeSettled->start();
     scrollButton->show();
     stopScrollButton->hide();
 }
@@ -264,4 +372,5 @@ void NovelPanel::scrollStep() {
         return;
     }
     placePane(top, height);
+    placeSettled->start();
 }

@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 
+#include "core/readingplaces.h"
 #include "widgets/pagepanel.h"
 #include "widgets/windowholder.h"
 
@@ -44,6 +45,9 @@ public Q_SLOTS:
     void startScrolling();
     void stopScrolling();
     void scrollStep();
+    // Writes where the reader stopped in the open novel; run when the
+    // program ends, as the place is otherwise kept once scrolling settles.
+    void keepReadingPlace();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -54,6 +58,10 @@ private:
     void placePane(float top, float height);
     void showChapterPart(int part);
     void stopReading();
+    void loadChapter(qsizetype at);
+    void reopenAtPlace();
+    void markLastRead(int row);
+    int paneClipTop() const;
 
     // A long chapter is read on a worker; what it has read so far shows at once.
     static constexpr qsizetype HeadBytes = 64 * 1024;
@@ -73,6 +81,15 @@ private:
     QTimer *scrollTimer;
 
     WindowHolder<CatalogueDialog> catalogueDialog;
+
+    // A novel opens again where the user stopped, written a second after the
+    // scrolling settles.
+    ReadingPlaces m_places;
+    QTimer *placeSettled;
+    int m_shownChapter = 0;       // the line of the chapter in the pane, from 1
+    bool m_shownOwn = false;      // read from the user's own chapter folder
+    qsizetype m_pendingPlace = 0; // where a chapter still being read is to open
+    int m_markedRow = -1;
 
     float m_top = 0;
     float m_height = RestingHeight;

@@ -1,11 +1,19 @@
 #include "widgets/textwindow.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <functional>
 
 namespace {
 
@@ -159,6 +167,15 @@ void unifyLineEnds(QString &text) {
     }
 }
 
+// Where a document that is to show offset `at` starts: at the start of its
+// line when that is near, so the line wraps as it does in the whole text.
+qsizetype lineStartNear(QStringView text, qsizetype at) {
+    const qsizetype lineStart = text.left(at).lastIndexOf(u'\n') + 1;
+    if (at - lineStart <= TextWindow::Slice / 4)
+        return lineStart;
+    return at < text.size() && text[at].isLowSurrogate() ? at - 1 : at;
+}
+
 // Edits the document without leaving steps in the user's undo history.
 template <typename F> void quietly(QTextDocument *doc, F edit) {
     const bool undo = doc->isUndoRedoEnabled();
@@ -169,30 +186,159 @@ template <typename F> void quietly(QTextDocument *doc, F edit) {
 
 } // namespace
 
-TextWindow::TextWindow(QTextEdit *editor) : QObject(editor), m_editor(editor) {
+// The editor's scroll bar, drawn for where the view is in the whole text
+// rather than in the part of it the document holds; its handle, dragged,
+// takes the view anywhere in the whole text.
+class WholeTextBar : public QScrollBar {
+public:
+    explicit WholeTextBar(std::function<void(qsizetype)> jump)
+        : QScrollBar(Qt::Vertical), m_jump(std::move(jump)) {}
+
+    // The whole text's length, how much of it is seen and from where; a
+    // length of 0 leaves the bar to the document.
+    void setWhole(qsizetype size, qsizetype seen, qsizetype at) {
+        auto fit = [](qsizetype n) { return int(std::clamp<qsizetype>(n, 0, INT_MAX)); };
+        if (fit(size) == m_size && fit(seen) == m_seen && fit(at) == m_at)
+            return;
+        m_size = fit(size);
+        m_seen = fit(seen);
+        m_at = fit(at);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override {
+        if (m_size == 0) {
+            QScrollBar::paintEvent(event);
+            return;
+        }
+        QPainter p(this);
+        const QStyleOptionSlider opt = wholeOption();
+        style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &p, this);
+    }
+    void mousePressEvent(QMouseEvent *event) override {
+        if (m_size == 0 || event->button() != Qt::LeftButton) {
+            QScrollBar::mousePressEvent(event);
+            return;
+        }
+        const QStyleOptionSlider opt = wholeOption();
+        const QPoint at = event->position().toPoint();
+        switch (style()->hitTestComplexControl(QStyle::CC_ScrollBar, &opt, at, this)) {
+        case QStyle::SC_ScrollBarSlider:
+            m_grab = at.y() - part(opt, QStyle::SC_ScrollBarSlider).top();
+            update();
+            break;
+        case QStyle::SC_ScrollBarAddLine:
+            triggerAction(SliderSingleStepAdd);
+            break;
+        case QStyle::SC_ScrollBarSubLine:
+            triggerAction(SliderSingleStepSub);
+            break;
+        case QStyle::SC_ScrollBarAddPage:
+            triggerAction(SliderPageStepAdd);
+            break;
+        case QStyle::SC_ScrollBarSubPage:
+            triggerAction(SliderPageStepSub);
+            break;
+        default:
+            break;
+        }
+        event->accept();
+    }
+    void mouseMoveEvent(QMouseEvent *event) override {
+        if (m_grab < 0) {
+            QScrollBar::mouseMoveEvent(event);
+            return;
+        }
+        const QStyleOptionSlider opt = wholeOption();
+        const QRect groove = part(opt, QStyle::SC_ScrollBarGroove);
+        const int span =
+            std::max(1, groove.height() - part(opt, QStyle::SC_ScrollBarSlider).height());
+        const int y = event->position().toPoint().y() - m_grab - groove.top();
+        m_jump(QStyle::sliderValueFromPosition(0, opt.maximum, y, span));
+        event->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent *event) override {
+        if (m_grab < 0) {
+            QScrollBar::mouseReleaseEvent(event);
+            return;
+        }
+        m_grab = -1;
+        update();
+        event->accept();
+    }
+
+private:
+    QStyleOptionSlider wholeOption() const {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        opt.subControls = QStyle::SC_All; // as the bar's own painting asks for
+        opt.minimum = 0;
+        opt.maximum = std::max(0, m_size - m_seen);
+        opt.pageStep = std::max(1, m_seen);
+        opt.sliderPosition = opt.sliderValue = std::min(m_at, opt.maximum);
+        if (m_grab >= 0) {
+            opt.activeSubControls = QStyle::SC_ScrollBarSlider;
+            opt.state |= QStyle::State_Sunken;
+        }
+        return opt;
+    }
+    QRect part(const QStyleOptionSlider &opt, QStyle::SubControl which) const {
+        return style()->subControlRect(QStyle::CC_ScrollBar, &opt, which, this);
+    }
+
+    std::function<void(qsizetype)> m_jump;
+    int m_size = 0, m_seen = 0, m_at = 0;
+    int m_grab = -1; // where in the handle it was taken, while dragged
+};
+
+TextWindow::TextWindow(QTextEdit *editor)
+    : QObject(editor), m_editor(editor),
+      m_bar(new WholeTextBar([this](qsizetype at) { showOffset(at); })) {
+    editor->setVerticalScrollBar(m_bar);
     m_steps.setInterval(0);
     connect(&m_steps, &QTimer::timeout, this, &TextWindow::step);
+    // Once for all that changed between two events.
+    m_barUpdate.setSingleShot(true);
+    m_barUpdate.setInterval(0);
+    connect(&m_barUpdate, &QTimer::timeout, this, &TextWindow::showPlaceOnBar);
     auto follow = [this] {
         if (!holdsEverything())
             m_steps.start();
+        m_barUpdate.start();
     };
     QScrollBar *bar = editor->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, follow);
     connect(bar, &QScrollBar::rangeChanged, this, follow);
 }
 
-void TextWindow::setText(QString text) {
+void TextWindow::setText(QString text, qsizetype at) {
     m_steps.stop();
     m_endsInCr = text.endsWith(u'\r');
     unifyLineEnds(text);
-    m_before.clear();
+    if (at <= 0 || at > text.size()) {
+        fill(std::move(text), 0);
+        return;
+    }
+    const qsizetype start = lineStartNear(text, at);
+    fill(std::move(text), start);
+    showOffset(at);
+}
+
+// The document holds the text from start on; what is above it waits in
+// m_before.
+void TextWindow::fill(QString text, qsizetype start) {
+    m_before = text.left(start);
+    const QStringView rest = QStringView(text).mid(start);
     // Short lines cost little until the editor lays them out, which it does
-    // in steps of its own: most texts go in whole at once.
-    qsizetype first = frontSlice(text, 4 * Slice, 4 * SliceLines);
-    QStringView head = QStringView(text).left(first);
+    // in steps of its own: most texts go in whole at once. A place further
+    // down starts with less, as the user sees only a screen of it at first.
+    qsizetype first = start == 0 ? frontSlice(rest, 4 * Slice, 4 * SliceLines)
+                                 : frontSlice(rest, Slice / 4, SliceLines / 4);
+    QStringView head = rest.left(first);
     const bool longLines = hasLongLine(head);
-    if (longLines) {
-        first = frontSlice(text);
+    if (longLines && start == 0) {
+        first = frontSlice(rest);
         head = head.left(first);
     }
     m_editor->setCurrentCharFormat(QTextCharFormat());
@@ -207,14 +353,16 @@ void TextWindow::setText(QString text) {
         });
         m_editor->moveCursor(QTextCursor::Start);
     }
-    if (first < text.size()) {
+    if (start + first < text.size()) {
         m_after = std::move(text);
-        m_afterAt = first;
-        m_steps.start();
+        m_afterAt = start + first;
     } else {
         m_after.clear();
         m_afterAt = 0;
     }
+    if (!holdsEverything())
+        m_steps.start();
+    m_barUpdate.start();
 }
 
 void TextWindow::appendText(QString more) {
@@ -239,11 +387,92 @@ QString TextWindow::text() const {
     return m_before + blockText(doc->begin(), doc->end()) + afterText();
 }
 
+// A soft break joins two blocks without a character of the text between them.
+qsizetype TextWindow::documentOffset(int position) const {
+    const QTextDocument *doc = m_editor->document();
+    qsizetype soft = 0;
+    for (QTextBlock b = doc->begin().next(); b.isValid() && b.position() <= position; b = b.next())
+        soft += isSoft(b) ? 1 : 0;
+    return m_before.size() + position - soft;
+}
+
+// The document position of an offset of text(); -1 when it lies outside.
+int TextWindow::documentPosition(qsizetype offset) const {
+    qsizetype rest = offset - m_before.size();
+    if (rest < 0)
+        return -1;
+    for (QTextBlock b = m_editor->document()->begin(); b.isValid(); b = b.next()) {
+        const qsizetype length = b.length() - 1;
+        if (rest <= length)
+            return b.position() + int(rest);
+        rest -= length + (b.next().isValid() && isSoft(b.next()) ? 0 : 1);
+    }
+    return -1;
+}
+
+qsizetype TextWindow::size() const {
+    return documentOffset(m_editor->document()->characterCount() - 1) + afterText().size();
+}
+
+qsizetype TextWindow::offsetAt(int y) const {
+    QTextDocument *doc = m_editor->document();
+    // A pixel into the line, so the line just above its top is not taken.
+    const QPointF at(0, m_editor->verticalScrollBar()->value() + y + 1);
+    QTextCursor c(doc);
+    c.setPosition(std::max(0, doc->documentLayout()->hitTest(at, Qt::FuzzyHit)));
+    c.movePosition(QTextCursor::StartOfLine);
+    return documentOffset(c.position());
+}
+
+void TextWindow::showOffset(qsizetype offset) {
+    offset = std::clamp<qsizetype>(offset, 0, size());
+    int position = documentPosition(offset);
+    if (position < 0) {
+        m_steps.stop();
+        QString all = text();
+        const qsizetype start = lineStartNear(all, offset);
+        fill(std::move(all), start);
+        position = documentPosition(offset);
+    }
+    if (position >= 0)
+        scrollToPosition(position);
+}
+
+void TextWindow::scrollToPosition(int position) {
+    QTextDocument *doc = m_editor->document();
+    const QTextBlock block = doc->findBlock(position);
+    qreal y = top(block);
+    if (const QTextLayout *layout = block.layout(); layout && layout->lineCount() > 0) {
+        const QTextLine line = layout->lineForTextPosition(position - block.position());
+        if (line.isValid())
+            y += line.y();
+    }
+    // The editor lays out lazily: what lies a screen or two below must be
+    // laid out for the scroll range to reach the line.
+    QTextBlock below = block;
+    while (below.isValid() && top(below) < y + 2 * viewHeight())
+        below = below.next();
+    QScrollBar *bar = m_editor->verticalScrollBar();
+    const int value = int(std::floor(y));
+    bar->setMaximum(std::max(bar->maximum(), value));
+    bar->setValue(value);
+}
+
 QStringView TextWindow::afterText() const {
     return QStringView(m_after).mid(m_afterAt);
 }
 
+void TextWindow::showPlaceOnBar() {
+    if (holdsEverything()) {
+        m_bar->setWhole(0, 0, 0);
+        return;
+    }
+    const qsizetype at = offsetAt(0);
+    m_bar->setWhole(size(), offsetAt(viewHeight()) - at, at);
+}
+
 void TextWindow::step() {
+    m_barUpdate.start();
     if (!afterText().isEmpty() && (!full(1) || (nearBottom() && !full(2)))) {
         appendSlice();
         if (full(1))

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 class QTextBlock;
+class WholeTextBar;
 class QTextEdit;
 
 // Puts a text of any length into an editor without holding up the interface.
@@ -15,14 +16,17 @@ class QTextEdit;
 // the first screen is shown at once and the rest follows in slices between
 // events; the editor's document only ever holds a window of the text, which
 // slides as the user scrolls; and a line too long to lay out quickly is shown
-// as several blocks joined by soft breaks, which text() leaves out again.
+// as several blocks joined by soft breaks, which text() leaves out again. The
+// scroll bar shows where the view is in the whole text.
 class TextWindow : public QObject {
     Q_OBJECT
 public:
     explicit TextWindow(QTextEdit *editor);
 
-    // Shows text from its top. Line ends of any kind become '\n'.
-    void setText(QString text);
+    // Shows text from its top, or from the line holding offset `at` of the
+    // text as text() gives it; an offset past the end shows the top. Line
+    // ends of any kind become '\n'.
+    void setText(QString text, qsizetype at = 0);
     // Adds text that was not at hand when setText() was called; a CR LF pair
     // may be cut between the two.
     void appendText(QString more);
@@ -30,6 +34,15 @@ public:
     QString text() const;
     // Whether all of the text is in the editor's document.
     bool holdsEverything() const { return m_before.isEmpty() && afterText().isEmpty(); }
+    // The length of text() without building it.
+    qsizetype size() const;
+
+    // The offset in text() of the first character of the line seen at y in
+    // the editor's viewport: a place that outlives a change of font or width.
+    qsizetype offsetAt(int y) const;
+    // Scrolls the line holding that offset to the top, bringing that part of
+    // the text into the document first if it is not there.
+    void showOffset(qsizetype offset);
 
     // A line longer than this is shown in blocks of at most this size.
     static constexpr qsizetype LongestBlock = 8192;
@@ -42,7 +55,12 @@ public:
     static constexpr int WindowBlocks = 30000;
 
 private:
+    void fill(QString text, qsizetype start);
+    qsizetype documentOffset(int position) const;
+    int documentPosition(qsizetype offset) const;
+    void scrollToPosition(int position);
     void step();
+    void showPlaceOnBar();
     QStringView afterText() const;
     int viewHeight() const;
     qreal top(const QTextBlock &block) const;
@@ -62,4 +80,6 @@ private:
     qsizetype m_afterAt = 0;
     bool m_endsInCr = false; // the text given so far ends in a CR
     QTimer m_steps;
+    WholeTextBar *m_bar;
+    QTimer m_barUpdate;
 };
