@@ -21,6 +21,10 @@ class RecordSet;
 class StoredText;
 class TextWindow;
 
+namespace Ui {
+class JournalPanel;
+}
+
 // The journal page: a calendar frame (calendar, entry list, About and
 // Options) and an editor frame (editor, save and delete, formatting tools).
 // Entries are kept by day key in the diary table.
@@ -73,8 +77,8 @@ public Q_SLOTS:
     void chooseColour();
 
 private:
-    void buildCalendarFrame();
-    void buildEditorFrame();
+    void takeControls(const Ui::JournalPanel &form);
+    void setUpEntryList();
     void connectControls();
     // The nine label buttons in the order their emphasis is reset.
     QList<LabelButton *> labelButtons() const;
