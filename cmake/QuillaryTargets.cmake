@@ -11,11 +11,16 @@ function(quillary_warnings target)
     endif()
 endfunction()
 
-# One library per folder: quillary_library(<name> SOURCES ... LINKS ...).
+# One library per folder: quillary_library(<name> SOURCES ... [FORMS ...] LINKS ...).
 # Its folder's parent (src/) is the include root, so includes read "core/store.h".
+# FORMS are the folder's Qt Designer files; a source includes what uic makes
+# of one as "ui_<form>.h".
 function(quillary_library name)
-    cmake_parse_arguments(LIB "" "" "SOURCES;LINKS" ${ARGN})
-    add_library(${name} STATIC ${LIB_SOURCES})
+    cmake_parse_arguments(LIB "" "" "SOURCES;FORMS;LINKS" ${ARGN})
+    add_library(${name} STATIC ${LIB_SOURCES} ${LIB_FORMS})
+    if(LIB_FORMS)
+        set_target_properties(${name} PROPERTIES AUTOUIC ON)
+    endif()
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${LIB_LINKS})
     quillary_warnings(${name})

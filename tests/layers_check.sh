@@ -1,7 +1,9 @@
 #!/bin/sh
 # The folders of src/ are layers: each may include only folders of a lower
-# layer (or itself), so the include graph between folders has no cycle. The
-# core also stays free of Qt Widgets. Usage: layers_check.sh <src folder>
+# layer (or itself), so the include graph between folders has no cycle. A
+# form's custom controls count too: the code uic makes of it includes their
+# headers. The core also stays free of Qt Widgets.
+# Usage: layers_check.sh <src folder>
 set -eu
 src=$1
 # Layer of each folder, bottom first.
@@ -23,12 +25,15 @@ for dir in "$src"/*/; do
         status=1
         continue
     fi
-    for to in $(grep -ho '^#include "[a-z]*/' "$dir"*.h "$dir"*.cpp 2>/dev/null |
-        sed 's/#include "//; s|/$||' | sort -u); do
+    for to in $({
+        grep -ho '^#include "[a-z]*/' "$dir"*.h "$dir"*.cpp 2>/dev/null | sed 's/#include "//'
+        grep -ho '<header[^>]*>[a-z]*/' "$dir"*.ui 2>/dev/null | sed 's/<header[^>]*>//'
+    } | sed 's|/$||' | sort -u); do
         [ "$to" = "$from" ] && continue
         to_layer=$(layer "$to")
         if [ -z "$to_layer" ] || [ "$to_layer" -ge "$from_layer" ]; then
-            grep -n "^#include \"$to/" "$dir"*.h "$dir"*.cpp | sed "s|^$src/|src/|; s|$| (src/$from may not include src/$to)|"
+            grep -n -e "^#include \"$to/" -e "<header[^>]*>$to/" "$dir"*.h "$dir"*.cpp "$dir"*.ui 2>/dev/null |
+                sed "s|^$src/|src/|; s|$| (src/$from may not include src/$to)|"
             status=1
         fi
     done

@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -138,14 +139,15 @@ private Q_SLOTS:
         QVERIFY(box && box->isVisible() && !box->isModal());
         QCOMPARE(box->parentWidget(), m_diary.get());
         QCOMPARE(box->windowTitle(), QString("关于本应用程序"));
-        QCOMPARE(box->titleLabel->text(), QString("Quillary"));
-        QCOMPARE(box->versionLabel->text(), QString("版本1.0 Beta"));
-        QCOMPARE(box->versionLabel->toolTip(), QString("看看我"));
-        QVERIFY(box->descriptionLabel->text().startsWith("本软件的开发纯属个人爱好"));
-        QCOMPARE(box->authorButton->text(), QString("关于作者"));
+        ClickableLabel *version = named<ClickableLabel>(box, "lblVersion");
+        QCOMPARE(named<QLabel>(box, "lblTitle")->text(), QString("Quillary"));
+        QCOMPARE(version->text(), QString("版本1.0 Beta"));
+        QCOMPARE(version->toolTip(), QString("看看我"));
+        QVERIFY(named<QLabel>(box, "Label1")->text().startsWith("本软件的开发纯属个人爱好"));
+        QCOMPARE(named<QPushButton>(box, "Command1")->text(), QString("关于作者"));
 
         // From the version label: on its own, the About box stays usable.
-        box->versionLabel->clicked();
+        version->clicked();
         AuthorPage *page = m_diary->authorPage.existing();
         QVERIFY(page && page->isVisible() && !page->isModal());
         QVERIFY(!page->parentWidget());

@@ -26,6 +26,13 @@
 #include <QTimer>
 #include <QToolButton>
 
+namespace {
+// The search window's name box, by the name any tool finds it by.
+QLineEdit *nameBox(const QWidget *find) {
+    return named<QLineEdit>(find, "Textname");
+}
+} // namespace
+
 class TestContacts : public WindowFixture {
     Q_OBJECT
 
@@ -346,18 +353,18 @@ private Q_SLOTS:
 
         // Cancel at once: nothing moves, the text is kept.
         find([](FindContactDialog *f) {
-            f->nameBox->setText("remember me");
+            nameBox(f)->setText("remember me");
             QTest::keyClick(f, Qt::Key_Escape);
         });
         QCOMPARE(m_diary->contactRecords->absolutePosition(), 2);
         QVERIFY(allLocked());
         find([](FindContactDialog *f) {
-            QCOMPARE(f->nameBox->text(), QString("remember me"));
+            QCOMPARE(nameBox(f)->text(), QString("remember me"));
             QCOMPARE(f->windowTitle(), QString("查找"));
             // Not found (case and blanks count): a message, then the first contact.
-            f->nameBox->setText("Twin ");
+            nameBox(f)->setText("Twin ");
             press(f, "Cmdok");
-            f->nameBox->setText("TWIN");
+            nameBox(f)->setText("TWIN");
             press(f, "Cmdok");
             press(f, "cannel");
         });
@@ -368,14 +375,14 @@ private Q_SLOTS:
 
         c->unlockFields();
         find([](FindContactDialog *f) {
-            f->nameBox->setText("Twin");
-            QTest::keyClick(f->nameBox, Qt::Key_Return); // the default button
+            nameBox(f)->setText("Twin");
+            QTest::keyClick(nameBox(f), Qt::Key_Return); // the default button
         });
         QCOMPARE(m_diary->contactRecords->absolutePosition(), 2); // the first of the two
         QCOMPARE(c->shownFace(), QString("1.bmp"));
         QVERIFY(allLocked());
         find([](FindContactDialog *f) {
-            QVERIFY(f->nameBox->text().isEmpty()); // a new window after a success
+            QVERIFY(nameBox(f)->text().isEmpty()); // a new window after a success
             press(f, "cannel");
         });
     }
@@ -384,7 +391,7 @@ private Q_SLOTS:
         FakeInteraction fake;
         openWindow();
         find([](FindContactDialog *f) {
-            f->nameBox->setText("anyone");
+            nameBox(f)->setText("anyone");
             press(f, "Cmdok");
             press(f, "cannel");
         });

@@ -1,4 +1,5 @@
 #include "widgets/labelbutton.h"
+#include "widgets/picturebutton.h"
 #include "widgets/windowholder.h"
 
 #include <QDialog>
@@ -102,6 +103,20 @@ private Q_SLOTS:
         label.setEnabled(false);
         QTest::mouseClick(&label, Qt::LeftButton);
         QCOMPARE(clicks.count(), 1);
+    }
+
+    // Built property by property, as a form builds it: the picture by its
+    // name, and the tip, once there is one, as the name a screen reader reads.
+    void pictureButtonFromItsProperties() {
+        PictureButton button;
+        QVERIFY(button.setProperty("artwork", QString("open")));
+        QCOMPARE(button.artwork(), QString("open"));
+        QVERIFY(!button.icon().isNull());
+        button.setAccessibleName(QString::fromUtf8("打开图片"));
+        button.setToolTip(QString());
+        QCOMPARE(button.accessibleName(), QString::fromUtf8("打开图片"));
+        button.setToolTip(QString::fromUtf8("下一张"));
+        QCOMPARE(button.accessibleName(), QString::fromUtf8("下一张"));
     }
 };
 

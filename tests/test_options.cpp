@@ -26,6 +26,41 @@
 #include <QTest>
 #include <QTimer>
 
+namespace {
+// The dialog's controls, by the names any tool finds them by.
+ChoiceBox *songBox(const QWidget *d) {
+    return named<ChoiceBox>(d, "Combomid");
+}
+QLineEdit *startSongBox(const QWidget *d) {
+    return named<QLineEdit>(d, "Textrandom");
+}
+QCheckBox *musicOnBox(const QWidget *d) {
+    return named<QCheckBox>(d, "Checkmid");
+}
+QCheckBox *noMusicAtStartBox(const QWidget *d) {
+    return named<QCheckBox>(d, "Checksmid");
+}
+QCheckBox *defaultColourBox(const QWidget *d) {
+    return named<QCheckBox>(d, "Checkcolor");
+}
+ChoiceBox *firstDayBox(const QWidget *d) {
+    return named<ChoiceBox>(d, "Comboweek");
+}
+QCheckBox *showTodayBox(const QWidget *d) {
+    return named<QCheckBox>(d, "Checktoday");
+}
+QPushButton *applyButton(const QWidget *d) {
+    return named<QPushButton>(d, "cmdApply");
+}
+QTabBar *tabs(const QWidget *d) {
+    return named<QTabBar>(d, "tbsOptions");
+}
+// Music, colour and calendar.
+QFrame *page(const QWidget *d, int index) {
+    return named<QFrame>(d, QString("Frame%1").arg(index));
+}
+} // namespace
+
 class TestOptions : public WindowFixture {
     Q_OBJECT
 
@@ -90,20 +125,20 @@ private Q_SLOTS:
         QVERIFY(m_diary->optionsDialog.exists()); // created hidden at start-up
         OptionsDialog *d = dialog();
         QVERIFY(!d->isVisible());
-        QCOMPARE(d->noMusicAtStartBox->isChecked(), noMusicBox);
-        QVERIFY(d->musicOnBox->isChecked());
+        QCOMPARE(noMusicAtStartBox(d)->isChecked(), noMusicBox);
+        QVERIFY(musicOnBox(d)->isChecked());
         QCOMPARE(player()->playing, music);
         if (music) {
-            const int song = d->songBox->currentText().toInt();
+            const int song = songBox(d)->currentText().toInt();
             QVERIFY(song >= 1 && song <= 10);
-            QCOMPARE(d->startSongBox->text(), d->songBox->currentText());
+            QCOMPARE(startSongBox(d)->text(), songBox(d)->currentText());
             QCOMPARE(player()->openedFile, AppPaths::song(song));
             QCOMPARE(player()->commands, QStringList({"close", "open", "play"}));
         } else {
-            QVERIFY(d->songBox->currentText().isEmpty());
+            QVERIFY(songBox(d)->currentText().isEmpty());
             QVERIFY(player()->commands.isEmpty());
         }
-        QCOMPARE(d->applyButton->isEnabled(), noMusicBox); // only a changed box enables it
+        QCOMPARE(applyButton(d)->isEnabled(), noMusicBox); // only a changed box enables it
     }
 
     void everyControlByName() {
@@ -119,20 +154,20 @@ private Q_SLOTS:
     void typingIntoTheBoxesChoosesNothing() {
         start("0");
         withDialog([&](OptionsDialog *d) {
-            d->firstDayBox->clearEditText();
-            QTest::keyClicks(d->firstDayBox, "wednesday");
-            QTest::keyClick(d->firstDayBox, Qt::Key_Return);
-            QTest::keyClicks(d->songBox, "3");
-            QTest::keyClick(d->songBox, Qt::Key_Return);
-            QVERIFY(!d->applyButton->isEnabled());
-            QCOMPARE(d->firstDayBox->currentText(), QString("wednesday"));
+            firstDayBox(d)->clearEditText();
+            QTest::keyClicks(firstDayBox(d), "wednesday");
+            QTest::keyClick(firstDayBox(d), Qt::Key_Return);
+            QTest::keyClicks(songBox(d), "3");
+            QTest::keyClick(songBox(d), Qt::Key_Return);
+            QVERIFY(!applyButton(d)->isEnabled());
+            QCOMPARE(firstDayBox(d)->currentText(), QString("wednesday"));
             d->acceptAndClose();
         });
         QCOMPARE(JournalPage(m_diary.get()).calendar()->firstDayOfWeek(), Qt::Sunday);
         withDialog([&](OptionsDialog *d) {
-            QTest::keyClick(d->firstDayBox, Qt::Key_Down); // a step through the list is a choice
-            QVERIFY(d->applyButton->isEnabled());
-            QCOMPARE(d->firstDayBox->currentText(), QString("Monday"));
+            QTest::keyClick(firstDayBox(d), Qt::Key_Down); // a step through the list is a choice
+            QVERIFY(applyButton(d)->isEnabled());
+            QCOMPARE(firstDayBox(d)->currentText(), QString("Monday"));
         });
     }
 
@@ -147,8 +182,8 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(AppPaths::userStartIni()));
         m_diary = std::make_unique<MainWindow>(m_store.get());
         QVERIFY(player()->playing); // the shipped "1"
-        QVERIFY(!dialog()->noMusicAtStartBox->isChecked());
-        dialog()->noMusicAtStartBox->setChecked(true);
+        QVERIFY(!noMusicAtStartBox(dialog())->isChecked());
+        noMusicAtStartBox(dialog())->setChecked(true);
         dialog()->apply();
         QCOMPARE(ini(), QByteArray("0"));
         QCOMPARE(read(shipped), QByteArray("1"));
@@ -156,17 +191,17 @@ private Q_SLOTS:
 
         m_diary = std::make_unique<MainWindow>(m_store.get()); // the next start
         QVERIFY(!player()->playing);
-        QVERIFY(dialog()->noMusicAtStartBox->isChecked());
+        QVERIFY(noMusicAtStartBox(dialog())->isChecked());
 
         // A user copy that cannot be written is not reported as written.
         const QString configFolder = QFileInfo(AppPaths::userStartIni()).path();
         QVERIFY(QFile::setPermissions(configFolder, QFile::ReadOwner | QFile::ExeOwner));
         QVERIFY(QFile::setPermissions(AppPaths::userStartIni(), QFile::ReadOwner));
-        dialog()->noMusicAtStartBox->setChecked(false);
+        noMusicAtStartBox(dialog())->setChecked(false);
         dialog()->apply();
         QCOMPARE(ini(), QByteArray("0"));
         QVERIFY(m_diary->settings().noMusicAtNextStart);
-        QVERIFY(!dialog()->noMusicAtStartBox->isChecked()); // as the user left it
+        QVERIFY(!noMusicAtStartBox(dialog())->isChecked()); // as the user left it
         QFile::setPermissions(configFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::setPermissions(programFolder,
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -175,7 +210,7 @@ private Q_SLOTS:
     void missingFileReadsAsNoMusic() {
         setIni(nullptr);
         m_diary = std::make_unique<MainWindow>(m_store.get());
-        QVERIFY(dialog()->noMusicAtStartBox->isChecked());
+        QVERIFY(noMusicAtStartBox(dialog())->isChecked());
         dialog()->apply(); // and Apply creates it
         QCOMPARE(ini(), QByteArray("0"));
     }
@@ -185,32 +220,32 @@ private Q_SLOTS:
         OptionsDialog *d = dialog();
         d->apply();
         QCOMPARE(ini(), QByteArray("1"));
-        d->noMusicAtStartBox->setChecked(true);
-        QVERIFY(d->applyButton->isEnabled());
+        noMusicAtStartBox(d)->setChecked(true);
+        QVERIFY(applyButton(d)->isEnabled());
         d->apply();
         QCOMPARE(ini(), QByteArray("0"));
-        QVERIFY(!d->applyButton->isEnabled());
+        QVERIFY(!applyButton(d)->isEnabled());
     }
 
     void lifecycleAndTheSongBox() {
         start("1");
-        const QString song = dialog()->songBox->currentText();
+        const QString song = songBox(dialog())->currentText();
         withDialog([&](OptionsDialog *d) {
             QCOMPARE(d->windowTitle(), QString("选项"));
             QVERIFY(d->isModal());
-            QCOMPARE(d->songBox->currentText(), song); // the start-up song
-            QVERIFY(d->pages[0]->isVisible() && !d->pages[1]->isVisible());
-            QCOMPARE(d->songBox->count(), 10);
-            QCOMPARE(d->firstDayBox->itemText(0), QString("Monday"));
+            QCOMPARE(songBox(d)->currentText(), song); // the start-up song
+            QVERIFY(page(d, 0)->isVisible() && !page(d, 1)->isVisible());
+            QCOMPARE(songBox(d)->count(), 10);
+            QCOMPARE(firstDayBox(d)->itemText(0), QString("Monday"));
             press(d, "Cmdcancel");
         });
         QVERIFY(!m_diary->optionsDialog.exists()); // closed means gone
         withDialog([&](OptionsDialog *d) {
-            QVERIFY(d->songBox->currentText().isEmpty()); // a new dialog forgets it
-            QVERIFY(d->startSongBox->text().isEmpty());
-            d->tabs->setCurrentIndex(2);
+            QVERIFY(songBox(d)->currentText().isEmpty()); // a new dialog forgets it
+            QVERIFY(startSongBox(d)->text().isEmpty());
+            tabs(d)->setCurrentIndex(2);
             d->showChosenPage();
-            QVERIFY(!d->pages[0]->isVisible() && d->pages[2]->isVisible());
+            QVERIFY(!page(d, 0)->isVisible() && page(d, 2)->isVisible());
         });
         // The loop restarts a finished song without a dialog.
         player()->finished = true;
@@ -222,23 +257,23 @@ private Q_SLOTS:
     void swatchesAndTheDefaultColour() {
         start("0");
         withDialog([&](OptionsDialog *d) {
-            QVERIFY(d->defaultColourBox->isChecked());
+            QVERIFY(defaultColourBox(d)->isChecked());
             d->chooseSwatch(7); // hblue
             QCOMPARE(QString(OptionsDialog::swatches()[7].name), QString("hblue"));
-            QVERIFY(!d->defaultColourBox->isChecked());
-            QVERIFY(d->applyButton->isEnabled());
+            QVERIFY(!defaultColourBox(d)->isChecked());
+            QVERIFY(applyButton(d)->isEnabled());
             d->cancel(); // Cancel does not undo it
         });
         for (QWidget *s : m_diary->colouredSurfaces())
             QCOMPARE(surfaceColour(s), QColor(0, 0, 255));
         withDialog([&](OptionsDialog *d) {
-            QVERIFY(!d->defaultColourBox->isChecked());
-            d->defaultColourBox->setChecked(true);
+            QVERIFY(!defaultColourBox(d)->isChecked());
+            defaultColourBox(d)->setChecked(true);
             d->apply();
         });
         for (QWidget *s : m_diary->colouredSurfaces())
             QCOMPARE(surfaceColour(s), QColor(247, 165, 85));
-        withDialog([&](OptionsDialog *d) { QVERIFY(d->defaultColourBox->isChecked()); });
+        withDialog([&](OptionsDialog *d) { QVERIFY(defaultColourBox(d)->isChecked()); });
     }
 
     // Captions on the coloured surfaces stay legible on every swatch, and the
@@ -266,17 +301,17 @@ private Q_SLOTS:
     void musicOnAndOff() {
         start("0");
         OptionsDialog *d = dialog();
-        d->musicOnBox->setChecked(false);
+        musicOnBox(d)->setChecked(false);
         d->apply();
         QCOMPARE(player()->commands.last(), QString("stop"));
-        QVERIFY(!m_diary->settings().musicOn && !d->songBox->isEnabled());
+        QVERIFY(!m_diary->settings().musicOn && !songBox(d)->isEnabled());
         m_diary->restartFinishedSong(); // a stopped song is not restarted
         QCOMPARE(player()->commands.last(), QString("stop"));
 
-        d->musicOnBox->setChecked(true);
-        d->songBox->setEditText("7");
+        musicOnBox(d)->setChecked(true);
+        songBox(d)->setEditText("7");
         d->apply();
-        QVERIFY(m_diary->settings().musicOn && d->songBox->isEnabled());
+        QVERIFY(m_diary->settings().musicOn && songBox(d)->isEnabled());
         QCOMPARE(player()->openedFile, AppPaths::song(7));
 
         d->musicOnBox->setChecked(false);
@@ -289,17 +324,17 @@ private Q_SLOTS:
     void songNumbersMatchExactly() {
         start("0");
         OptionsDialog *d = dialog();
-        d->songBox->setEditText("7");
+        songBox(d)->setEditText("7");
         d->apply();
         QCOMPARE(player()->fileName(), AppPaths::appDir() + "/mid/7.mid");
         for (const char *text : {"07", " 7", "11", ""}) {
-            d->songBox->setEditText(text);
+            songBox(d)->setEditText(text);
             d->apply(); // replays the current song from its start
             QCOMPARE(player()->fileName(), AppPaths::appDir() + "/mid/7.mid");
             QCOMPARE(player()->commands.mid(player()->commands.size() - 3),
                      QStringList({"close", "open", "play"}));
         }
-        d->songBox->setEditText("10");
+        songBox(d)->setEditText("10");
         d->apply();
         QCOMPARE(player()->fileName(), AppPaths::appDir() + "/mid/10.mid");
     }
@@ -307,13 +342,13 @@ private Q_SLOTS:
     void calendarSettings() {
         start("0");
         withDialog([&](OptionsDialog *d) {
-            QCOMPARE(d->firstDayBox->currentText(), QString("Sunday"));
-            QVERIFY(d->showTodayBox->isChecked());
-            d->firstDayBox->setEditText("wednesday");
+            QCOMPARE(firstDayBox(d)->currentText(), QString("Sunday"));
+            QVERIFY(showTodayBox(d)->isChecked());
+            firstDayBox(d)->setEditText("wednesday");
             d->apply();
             QCOMPARE(m_diary->journal->startOfWeek(), 1); // unchanged
-            d->firstDayBox->setEditText("Wednesday");
-            d->showTodayBox->setChecked(false);
+            firstDayBox(d)->setEditText("Wednesday");
+            showTodayBox(d)->setChecked(false);
             d->acceptAndClose(); // applies and closes
         });
         QCOMPARE(JournalPage(m_diary.get()).calendar()->firstDayOfWeek(), Qt::Wednesday);
@@ -324,9 +359,9 @@ private Q_SLOTS:
         tuesday.startOfWeek = 3;
         m_diary->applySettings(tuesday);
         withDialog([&](OptionsDialog *d) {
-            QCOMPARE(d->firstDayBox->currentText(), QString("Tuesday"));
-            QVERIFY(!d->showTodayBox->isChecked());
-            QVERIFY(d->applyButton->isEnabled()); // the load changed a box
+            QCOMPARE(firstDayBox(d)->currentText(), QString("Tuesday"));
+            QVERIFY(!showTodayBox(d)->isChecked());
+            QVERIFY(applyButton(d)->isEnabled()); // the load changed a box
         });
     }
 };

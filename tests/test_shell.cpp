@@ -341,6 +341,28 @@ private Q_SLOTS:
         QCOMPARE(popups.count(), before + 1);
     }
 
+    // Each page lies over the whole window, clear but for its frames, which
+    // keep the window's coordinates however the page was laid out.
+    void pagesCoverTheWindowAndFramesKeepTheirPlaces() {
+        MainWindow diary(m_store.get());
+        const auto pages = diary.findChildren<PagePanel *>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(pages.size(), 4);
+        for (PagePanel *page : pages)
+            QCOMPARE(page->geometry(), diary.rect());
+        const struct {
+            PanelFrame *frame;
+            QRect place;
+        } frames[] = {{JournalPage(&diary).calendarFrame(), QRect(12, 64, 310, 484)},
+                      {JournalPage(&diary).editorFrame(), QRect(330, 64, 458, 484)},
+                      {PhotoPage(&diary).frame(), QRect(12, 64, 776, 484)},
+                      {ContactsPage(&diary).frame(), QRect(12, 64, 776, 484)}};
+        for (const auto &f : frames)
+            QCOMPARE(f.frame->geometry(), f.place);
+        QCOMPARE(JournalPage(&diary)->mask(), QRegion(frames[0].place) + frames[1].place);
+        QCOMPARE(PhotoPage(&diary)->mask(), QRegion(frames[2].place));
+        QCOMPARE(ContactsPage(&diary)->mask(), QRegion(frames[3].place));
+    }
+
     void panelsAskForTheMenuOnRightRelease() {
         MainWindow diary(m_store.get());
         diary.show();

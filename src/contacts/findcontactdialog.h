@@ -2,9 +2,7 @@
 
 #include <QDialog>
 
-class QLabel;
 class QLineEdit;
-class QPushButton;
 class RecordSet;
 
 // The search window: finds a friend by exact name in the contact records
@@ -14,11 +12,6 @@ class FindContactDialog : public QDialog {
 public:
     FindContactDialog(RecordSet *records, QWidget *owner);
 
-    QLabel *promptLabel;
-    QLineEdit *nameBox;
-    QPushButton *okButton;
-    QPushButton *cancelButton;
-
 public Q_SLOTS:
     void find();
     void cancel();
@@ -26,5 +19,6 @@ public Q_SLOTS:
     void reject() override;
 
 private:
+    QLineEdit *nameBox;
     RecordSet *m_records;
 };

@@ -7,6 +7,7 @@
 #include "core/store.h"
 #include "core/storedtext.h"
 #include "journal/entrylistmodel.h"
+#include "ui_journalpanel.h"
 #include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
@@ -19,8 +20,6 @@
 #include <QTextEdit>
 
 namespace {
-constexpr int PanelTop = 64;
-constexpr int PanelHeight = 484;
 // Lines laid out per slice of the entry list's layout.
 constexpr int ListLayoutSlice = 50000;
 // The rich-text box refuses sizes beyond this.
@@ -43,28 +42,38 @@ int leadingNumber(const QString &text) {
 
 JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     : PagePanel(window), m_records(records) {
-    buildCalendarFrame();
-    buildEditorFrame();
+    Ui::JournalPanel form;
+    form.setupUi(this);
+    takeControls(form);
     adoptFrames({calendarFrame, editorFrame});
+    setShowToday(true);
+    setUpEntryList();
+    editorText = new TextWindow(editor);
+    m_reading.setInterval(0);
     connectControls();
 }
 
-void JournalPanel::buildCalendarFrame() {
-    calendarFrame = new PanelFrame(QStringLiteral("Frame1"), this);
-    calendarFrame->setGeometry(12, PanelTop, 310, PanelHeight);
+// The form names the controls as tools find them; here they are called by
+// what they are.
+void JournalPanel::takeControls(const Ui::JournalPanel &form) {
+    calendarFrame = form.Frame1;
+    editorFrame = form.Frame2;
+    calendar = form.MonthView1;
+    entryList = form.List1;
+    editor = form.RTBox;
+    fontButton = form.fontpor;
+    growFontButton = form.fontadd;
+    shrinkFontButton = form.fontminus;
+    underlineButton = form.underline;
+    colourButton = form.color;
+    saveButton = form.save;
+    deleteButton = form.deldata;
+    optionsButton = form.opitions;
+    aboutButton = form.aboutfrm;
+}
 
-    calendar = new QCalendarWidget(calendarFrame);
-    calendar->setObjectName(QStringLiteral("MonthView1"));
-    calendar->setToolTip(QStringLiteral("单击今天显示今天日期"));
-    calendar->setLocale(QLocale(QLocale::Chinese, QLocale::China));
-    calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    calendar->setGeometry(10, 10, 290, 210);
-    calendar->setFirstDayOfWeek(Qt::Sunday);
-    setShowToday(true);
-
+void JournalPanel::setUpEntryList() {
     entries = new EntryListModel(m_records->store(), this);
-    entryList = new QListView(calendarFrame);
-    entryList->setObjectName(QStringLiteral("List1"));
     entryList->setUniformItemSizes(true);
     // Laying out a million lines takes tens of milliseconds even so: it is
     // done in slices between events, so a save or a delete returns at once.
@@ -73,57 +82,9 @@ void JournalPanel::buildCalendarFrame() {
     entryList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     entryList->setTextElideMode(Qt::ElideRight);
     entryList->setModel(entries);
-    entryList->setGeometry(10, 230, 290, 200);
-
-    aboutButton =
-        new LabelButton(QStringLiteral("aboutfrm"), QStringLiteral("关于"), calendarFrame);
-    optionsButton =
-        new LabelButton(QStringLiteral("opitions"), QStringLiteral("选项"), calendarFrame);
-    aboutButton->setGeometry(10, 440, 60, 28);
-    optionsButton->setGeometry(80, 440, 60, 28);
-}
-
-void JournalPanel::buildEditorFrame() {
-    editorFrame = new PanelFrame(QStringLiteral("Frame2"), this);
-    editorFrame->setGeometry(330, PanelTop, 458, PanelHeight);
-
-    fontButton = new LabelButton(QStringLiteral("fontpor"), QStringLiteral("字体"), editorFrame);
-    growFontButton = new LabelButton(QStringLiteral("fontadd"), QStringLiteral("+"), editorFrame);
-    shrinkFontButton =
-        new LabelButton(QStringLiteral("fontminus"), QStringLiteral("-"), editorFrame);
-    underlineButton =
-        new LabelButton(QStringLiteral("underline"), QStringLiteral("下划线"), editorFrame);
-    colourButton = new LabelButton(QStringLiteral("color"), QStringLiteral("颜色"), editorFrame);
-    saveButton = new LabelButton(QStringLiteral("save"), QStringLiteral("保存"), editorFrame);
-    saveButton->setToolTip(QStringLiteral("保存日记 (Ctrl+S)"));
-    deleteButton = new LabelButton(QStringLiteral("deldata"), QStringLiteral("删除"), editorFrame);
-    const struct {
-        LabelButton *label;
-        int x, width;
-    } bar[] = {{fontButton, 10, 48},       {growFontButton, 60, 28}, {shrinkFontButton, 90, 28},
-               {underlineButton, 120, 60}, {colourButton, 182, 48},  {saveButton, 330, 56},
-               {deleteButton, 390, 56}};
-    for (const auto &b : bar)
-        b.label->setGeometry(b.x, 8, b.width, 28);
-
-    editor = new QTextEdit(editorFrame);
-    editor->setObjectName(QStringLiteral("RTBox"));
-    editor->setAcceptRichText(false);
-    editor->setGeometry(10, 44, 438, 426);
-    editorText = new TextWindow(editor);
-    m_reading.setInterval(0);
 }
 
 void JournalPanel::connectControls() {
-    // Tab walks the page as it reads; the editor, which keeps Tab for
-    // itself, comes last.
-    const QList<QWidget *> tabOrder = {calendar,         entryList,       aboutButton,
-                                       optionsButton,    fontButton,      growFontButton,
-                                       shrinkFontButton, underlineButton, colourButton,
-                                       saveButton,       deleteButton,    editor};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
-
     connect(&m_reading, &QTimer::timeout, this, &JournalPanel::readMoreText);
     connect(calendarFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);
     connect(editorFrame, &PanelFrame::backgroundHovered, this, &JournalPanel::resetEmphasis);

@@ -22,6 +22,10 @@ class Result;
 class StoredText;
 class TextWindow;
 
+namespace Ui {
+class JournalPanel;
+}
+
 // The journal page: a calendar frame (calendar, entry list, About and
 // Options) and an editor frame (editor, save and delete, formatting tools).
 // Entries are kept by day key in the diary table.
@@ -74,8 +78,8 @@ public Q_SLOTS:
     void chooseColour();
 
 private:
-    void buildCalendarFrame();
-    void buildEditorFrame();
+    void takeControls(const Ui::JournalPanel &form);
+    void setUpEntryList();
     void connectControls();
     // The nine label buttons in the order their emphasis is reset.
     QList<LabelButton *> labelButtons() const;

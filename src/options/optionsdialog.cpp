@@ -1,14 +1,8 @@
 #include "options/optionsdialog.h"
 
+#include "ui_optionsdialog.h"
 #include "widgets/choicebox.h"
 #include "widgets/clickablelabel.h"
-
-#include <QCheckBox>
-#include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTabBar>
 
 const QList<OptionsDialog::Swatch> &OptionsDialog::swatches() {
     static const QList<Swatch> list = {
@@ -50,12 +44,35 @@ QString dayOfStartOfWeek(int value) {
 
 OptionsDialog::OptionsDialog(const Settings &current, int startSong, QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_settings(current) {
-    setObjectName(QStringLiteral("frmOptions"));
-    setWindowTitle(QStringLiteral("选项"));
-    setFixedSize(420, 300);
+    Ui::OptionsDialog form;
+    form.setupUi(this);
+    takeControls(form);
+    startSongBox->hide(); // it only carries the start-up song to the song box
+    addTabs();
+    paintSwatches();
+    connectControls();
+    load(startSong);
+}
 
-    tabs = new QTabBar(this);
-    tabs->setObjectName(QStringLiteral("tbsOptions"));
+// The form names the controls as tools find them; here they are called by
+// what they are.
+void OptionsDialog::takeControls(const Ui::OptionsDialog &form) {
+    tabs = form.tbsOptions;
+    pages = {form.Frame0, form.Frame1, form.Frame2};
+    songBox = form.Combomid;
+    startSongBox = form.Textrandom;
+    musicOnBox = form.Checkmid;
+    noMusicAtStartBox = form.Checksmid;
+    defaultColourBox = form.Checkcolor;
+    firstDayBox = form.Comboweek;
+    showTodayBox = form.Checktoday;
+    okButton = form.Cmdok;
+    cancelButton = form.Cmdcancel;
+    applyButton = form.cmdApply;
+}
+
+// A form holds a tab bar but not its tabs.
+void OptionsDialog::addTabs() {
     const struct {
         const char *caption, *key, *tip;
     } tabList[] = {{"背景音乐", "backmusic", "设置背景音乐"},
@@ -66,77 +83,22 @@ OptionsDialog::OptionsDialog(const Settings &current, int startSong, QWidget *ow
         tabs->setTabData(i, QString::fromLatin1(t.key));
         tabs->setTabToolTip(i, QString::fromUtf8(t.tip));
     }
-    tabs->setGeometry(12, 10, 396, 30);
-    for (int i = 0; i < 3; ++i) {
-        auto *page = new QFrame(this);
-        page->setObjectName(QStringLiteral("Frame%1").arg(i));
-        page->setFrameShape(QFrame::StyledPanel);
-        page->setGeometry(12, 40, 396, 196);
-        pages << page;
-    }
+}
 
-    // Music.
-    songLabel = new QLabel(QStringLiteral("Mid背景音乐"), pages[0]);
-    songLabel->setObjectName(QStringLiteral("midset"));
-    songLabel->setGeometry(20, 16, 200, 24);
-    songBox = new ChoiceBox(pages[0]);
-    songBox->setObjectName(QStringLiteral("Combomid"));
-    songBox->setGeometry(20, 44, 120, 28);
-    startSongBox = new QLineEdit(pages[0]);
-    startSongBox->setObjectName(QStringLiteral("Textrandom"));
-    startSongBox->hide();
-    musicOnBox = new QCheckBox(QStringLiteral("使用背景音乐"), pages[0]);
-    musicOnBox->setObjectName(QStringLiteral("Checkmid"));
-    musicOnBox->setChecked(true);
-    musicOnBox->setGeometry(20, 90, 300, 26);
-    noMusicAtStartBox = new QCheckBox(QStringLiteral("下次启动不要背景音乐"), pages[0]);
-    noMusicAtStartBox->setObjectName(QStringLiteral("Checksmid"));
-    noMusicAtStartBox->setGeometry(20, 124, 300, 26);
-
-    // Colour.
-    pages[1]->setToolTip(QStringLiteral("单击色块就可改变背景颜色"));
-    colourLabel = new QLabel(QStringLiteral("背景颜色"), pages[1]);
-    colourLabel->setObjectName(QStringLiteral("Label4"));
-    colourLabel->setGeometry(20, 12, 200, 24);
+// The colours come from the table a click reads the chosen colour from, so
+// a swatch always shows what clicking it sets.
+void OptionsDialog::paintSwatches() {
     for (int i = 0; i < swatches().size(); ++i) {
-        auto *s = new ClickableLabel(QString::fromLatin1(swatches()[i].name), pages[1]);
-        s->setAutoFillBackground(true);
-        QPalette p = s->palette();
+        auto *swatch = pages[1]->findChild<ClickableLabel *>(QLatin1String(swatches()[i].name));
+        swatch->setAutoFillBackground(true);
+        QPalette p = swatch->palette();
         p.setColor(QPalette::Window, swatches()[i].colour);
-        s->setPalette(p);
-        s->setFrameShape(QFrame::Box);
-        s->setCursor(Qt::PointingHandCursor);
-        s->setGeometry(20 + (i % 6) * 58, 44 + (i / 6) * 50, 50, 40);
-        connect(s, &ClickableLabel::clicked, this, [this, i] { chooseSwatch(i); });
-        swatchLabels << s;
+        swatch->setPalette(p);
+        connect(swatch, &ClickableLabel::clicked, this, [this, i] { chooseSwatch(i); });
     }
-    defaultColourBox = new QCheckBox(QStringLiteral("  缺省背景颜色"), pages[1]);
-    defaultColourBox->setObjectName(QStringLiteral("Checkcolor"));
-    defaultColourBox->setChecked(true);
-    defaultColourBox->setGeometry(20, 150, 300, 26);
+}
 
-    // Calendar.
-    firstDayLabel = new QLabel(QStringLiteral("first day of week"), pages[2]);
-    firstDayLabel->setObjectName(QStringLiteral("Label2"));
-    firstDayLabel->setGeometry(20, 30, 140, 28);
-    firstDayBox = new ChoiceBox(pages[2]);
-    firstDayBox->setObjectName(QStringLiteral("Comboweek"));
-    firstDayBox->setGeometry(170, 30, 160, 28);
-    showTodayBox = new QCheckBox(QStringLiteral(" show today"), pages[2]);
-    showTodayBox->setObjectName(QStringLiteral("Checktoday"));
-    showTodayBox->setChecked(true);
-    showTodayBox->setGeometry(20, 80, 300, 26);
-
-    okButton = new QPushButton(QStringLiteral("确  定"), this);
-    okButton->setObjectName(QStringLiteral("Cmdok"));
-    cancelButton = new QPushButton(QStringLiteral("取  消"), this);
-    cancelButton->setObjectName(QStringLiteral("Cmdcancel"));
-    applyButton = new QPushButton(QStringLiteral("应  用"), this);
-    applyButton->setObjectName(QStringLiteral("cmdApply"));
-    okButton->setGeometry(140, 250, 80, 32);
-    cancelButton->setGeometry(230, 250, 80, 32);
-    applyButton->setGeometry(320, 250, 80, 32);
-
+void OptionsDialog::connectControls() {
     // A check box set from code counts as a change, as a click does.
     for (QCheckBox *box : {musicOnBox, noMusicAtStartBox, defaultColourBox, showTodayBox})
         connect(box, &QCheckBox::toggled, this, &OptionsDialog::markChanged);
@@ -149,8 +111,6 @@ OptionsDialog::OptionsDialog(const Settings &current, int startSong, QWidget *ow
     connect(applyButton, &QPushButton::clicked, this, &OptionsDialog::apply);
     connect(okButton, &QPushButton::clicked, this, &OptionsDialog::acceptAndClose);
     connect(cancelButton, &QPushButton::clicked, this, &OptionsDialog::cancel);
-
-    load(startSong);
 }
 
 void OptionsDialog::load(int startSong) {

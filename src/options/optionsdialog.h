@@ -7,13 +7,15 @@
 #include "core/settings.h"
 
 class ChoiceBox;
-class ClickableLabel;
 class QCheckBox;
 class QFrame;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabBar;
+
+namespace Ui {
+class OptionsDialog;
+}
 
 // The options dialog ("frmOptions"): music now and at the next start, the
 // main window's colour, and the journal calendar's first day of the week and
@@ -25,32 +27,11 @@ public:
     OptionsDialog(const Settings &current, int startSong, QWidget *owner);
 
     struct Swatch {
-        const char *name;
+        const char *name; // of its label in the form
         QColor colour;
     };
     static const QList<Swatch> &swatches();
     static const QStringList &dayNames(); // Monday first, as the list shows them
-
-    QTabBar *tabs;
-    QList<QFrame *> pages; // music, colour, calendar
-
-    QLabel *songLabel;
-    ChoiceBox *songBox;
-    QLineEdit *startSongBox; // never shown
-    QCheckBox *musicOnBox;
-    QCheckBox *noMusicAtStartBox;
-
-    QLabel *colourLabel;
-    QList<ClickableLabel *> swatchLabels;
-    QCheckBox *defaultColourBox;
-
-    QLabel *firstDayLabel;
-    ChoiceBox *firstDayBox;
-    QCheckBox *showTodayBox;
-
-    QPushButton *okButton;
-    QPushButton *cancelButton;
-    QPushButton *applyButton;
 
 Q_SIGNALS:
     // A swatch was clicked: the colour shows at once, before any Apply.
@@ -66,8 +47,25 @@ public Q_SLOTS:
     void cancel();
 
 private:
+    void takeControls(const Ui::OptionsDialog &form);
+    void addTabs();
+    void paintSwatches();
+    void connectControls();
     void load(int startSong);
     void markChanged();
+
+    QTabBar *tabs;
+    QList<QFrame *> pages; // music, colour, calendar
+    ChoiceBox *songBox;
+    QLineEdit *startSongBox; // never shown
+    QCheckBox *musicOnBox;
+    QCheckBox *noMusicAtStartBox;
+    QCheckBox *defaultColourBox;
+    ChoiceBox *firstDayBox;
+    QCheckBox *showTodayBox;
+    QPushButton *okButton;
+    QPushButton *cancelButton;
+    QPushButton *applyButton;
 
     Settings m_settings;
 };

@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+ClickableLabel::ClickableLabel(QWidget *parent) : QLabel(parent) {}
+
 ClickableLabel::ClickableLabel(const QString &name, QWidget *parent) : QLabel(parent) {
     setObjectName(name);
 }

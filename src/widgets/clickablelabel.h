@@ -6,6 +6,7 @@
 class ClickableLabel : public QLabel {
     Q_OBJECT
 public:
+    explicit ClickableLabel(QWidget *parent = nullptr);
     explicit ClickableLabel(const QString &name, QWidget *parent = nullptr);
 
 Q_SIGNALS:

@@ -5,14 +5,18 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
-LabelButton::LabelButton(const QString &name, const QString &caption, QWidget *parent)
-    : ClickableLabel(name, parent) {
-    setText(caption);
+LabelButton::LabelButton(QWidget *parent) : ClickableLabel(parent) {
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
     setAlignment(Qt::AlignCenter);
     // By Tab only: a click must leave the focus where the user is typing.
     setFocusPolicy(Qt::TabFocus);
+}
+
+LabelButton::LabelButton(const QString &name, const QString &caption, QWidget *parent)
+    : LabelButton(parent) {
+    setObjectName(name);
+    setText(caption);
 }
 
 void LabelButton::click() {

@@ -7,6 +7,7 @@
 class LabelButton : public ClickableLabel {
     Q_OBJECT
 public:
+    explicit LabelButton(QWidget *parent = nullptr);
     LabelButton(const QString &name, const QString &caption, QWidget *parent = nullptr);
 
     bool isBold() const { return font().bold(); }

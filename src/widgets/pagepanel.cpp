@@ -18,6 +18,9 @@ bool PagePanel::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void PagePanel::adoptFrames(const QList<PanelFrame *> &frames) {
+    // A form gives the page the size it was drawn at; the page covers the
+    // window as it is.
+    setGeometry(parentWidget()->rect());
     m_frames = frames;
     QRegion shape;
     for (PanelFrame *frame : frames) {

@@ -28,8 +28,8 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    // The page's frames, once they are laid out: they forward the menu
-    // request and shape the page.
+    // The page's frames, once they are laid out (from a form or in code):
+    // they forward the menu request and shape the page.
     void adoptFrames(const QList<PanelFrame *> &frames);
 
 private:

@@ -4,11 +4,14 @@
 #include <QMouseEvent>
 #include <cmath>
 
-PanelFrame::PanelFrame(const QString &name, QWidget *parent) : QFrame(parent) {
-    setObjectName(name);
+PanelFrame::PanelFrame(QWidget *parent) : QFrame(parent) {
     setMouseTracking(true);
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
+}
+
+PanelFrame::PanelFrame(const QString &name, QWidget *parent) : PanelFrame(parent) {
+    setObjectName(name);
 }
 
 bool PanelFrame::onBackground(const QMouseEvent *event) const {

@@ -8,6 +8,7 @@
 class PanelFrame : public QFrame {
     Q_OBJECT
 public:
+    explicit PanelFrame(QWidget *parent = nullptr);
     PanelFrame(const QString &name, QWidget *parent = nullptr);
 
 Q_SIGNALS:
