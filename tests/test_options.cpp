@@ -314,7 +314,7 @@ private Q_SLOTS:
         QVERIFY(m_diary->settings().musicOn && songBox(d)->isEnabled());
         QCOMPARE(player()->openedFile, AppPaths::song(7));
 
-        d->musicOnBox->setChecked(false);
+        musicOnBox(d)->setChecked(false);
         d->apply();
         player()->finished = true; // what was queued before the stop played out
         m_diary->restartFinishedSong();
