@@ -7,8 +7,8 @@
 #include "core/store.h"
 #include "music/backgroundmusic.h"
 #include "photos/photopanel.h"
-#include "photos/picturedecoder.h"
-#include "photos/pictureloader.h"
+#include "photos/picturefile.h"
+#include "photos/picturequeue.h"
 #include "silentplayer.h"
 #include "widgets/picturebutton.h"
 
@@ -64,7 +64,7 @@ int main(int argc, char *argv[]) {
     for (const QString &file : files) {
         QElapsedTimer t;
         t.start();
-        PictureLoader::load(file, QSize(200, 150));
+        PictureFile::load(file, QSize(200, 150));
         std::printf("decoding %s for the preview          %8.2f ms\n",
                     qPrintable(file.section('.', -1)), double(t.nsecsElapsed()) / 1e6);
     }

@@ -2,8 +2,8 @@
 // it: the natural size from the header, then one decode at the size that
 // serves both the preview and the fitted large view, within the pixel limit.
 // The first byte picks a name the open dialog lets through.
-#include "photos/picturedecoder.h"
-#include "photos/pictureloader.h"
+#include "photos/picturefile.h"
+#include "photos/picturequeue.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -51,15 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     file.write(reinterpret_cast<const char *>(data + 1), qint64(size - 1));
     file.close();
 
-    const QSize natural = PictureLoader::naturalSize(path);
+    const QSize natural = PictureFile::naturalSize(path);
     QImageReader header(path);
     const QByteArray format = header.format();
     const int stored = int(header.imageFormat());
     reached(format, magnitude(natural.width()), magnitude(natural.height()));
     reached(format, stored, int(header.transformation()), natural.isValid());
     if (natural.isValid()) {
-        const QSize target = PictureDecoder::decodeSize(natural, PreviewSize, BoxSize);
-        const QImage image = PictureLoader::load(path, target);
+        const QSize target = PictureQueue::decodeSize(natural, PreviewSize, BoxSize);
+        const QImage image = PictureFile::load(path, target);
         reached(format, stored, int(image.format()), magnitude(target.width()));
         // Whatever the file claims, the picture kept is the size asked for.
         if (!image.isNull() && image.size() != target)

@@ -5,8 +5,8 @@
 #include "fakeinteraction.h"
 #include "pages.h"
 #include "photos/photopanel.h"
-#include "photos/picturedecoder.h"
-#include "photos/pictureloader.h"
+#include "photos/picturefile.h"
+#include "photos/picturequeue.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
@@ -200,7 +200,7 @@ private Q_SLOTS:
                 mono.setPixel(x, y, (x + y) % 2);
         const QString path = m_dir.filePath("two.bmp");
         QVERIFY(mono.save(path, "BMP"));
-        const QImage shown = PictureLoader::load(path, QSize(200, 150));
+        const QImage shown = PictureFile::load(path, QSize(200, 150));
         QCOMPARE(shown.size(), QSize(200, 150));
         int extremes = 0;
         for (int y = 2; y < 148; y += 4)

@@ -4,8 +4,8 @@
 #include "core/picturefit.h"
 #include "core/records.h"
 #include "core/recordset.h"
-#include "photos/picturedecoder.h"
-#include "photos/pictureloader.h"
+#include "photos/picturefile.h"
+#include "photos/picturequeue.h"
 #include "widgets/artwork.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/interaction.h"
@@ -66,9 +66,9 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records)
     buildButtons();
     adoptFrames({frame});
 
-    m_decoder = new PictureDecoder(preview->size() * preview->devicePixelRatioF(),
-                                   displayBox->size() * displayBox->devicePixelRatioF(), this);
-    connect(m_decoder, &PictureDecoder::decoded, this, &PhotoPanel::pictureDecoded);
+    m_decoder = new PictureQueue(preview->size() * preview->devicePixelRatioF(),
+                                 displayBox->size() * displayBox->devicePixelRatioF(), this);
+    connect(m_decoder, &PictureQueue::decoded, this, &PhotoPanel::pictureDecoded);
 }
 
 void PhotoPanel::buildPictures() {
@@ -288,7 +288,7 @@ void PhotoPanel::openLargeView() {
     m_largeWanted.clear();
     askForPictures();
     const QString path = m_records->text(QStringLiteral("photopath"));
-    const QSize natural = PictureLoader::naturalSize(path);
+    const QSize natural = PictureFile::naturalSize(path);
     if (!natural.isValid())
         return;
     const std::optional<QRectF> fit =

@@ -12,7 +12,7 @@
 class BoundField;
 class PanelFrame;
 class PictureButton;
-class PictureDecoder;
+class PictureQueue;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -34,7 +34,7 @@ public:
     // Pictures are decoded off the window's thread: true until both views
     // show what was last asked of them.
     bool isDecoding() const { return !m_previewWanted.isEmpty() || !m_largeWanted.isEmpty(); }
-    PictureDecoder *decoder() const { return m_decoder; }
+    PictureQueue *decoder() const { return m_decoder; }
 
     static const QList<struct FileFilter> &pictureFilters();
 
@@ -82,7 +82,7 @@ private:
     BoundField *m_boundDescription;
     QString m_previewPath;
     QString m_largePath;
-    PictureDecoder *m_decoder;
+    PictureQueue *m_decoder;
     QString m_previewWanted; // decoding for the preview
     QString m_largeWanted;   // decoding for the large view
     QPixmap m_previewShown;  // the preview's picture, greyed while the next one decodes

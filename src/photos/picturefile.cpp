@@ -1,9 +1,9 @@
-#include "photos/pictureloader.h"
+#include "photos/picturefile.h"
 
 #include <QFileInfo>
 #include <QImageReader>
 
-namespace PictureLoader {
+namespace PictureFile {
 
 namespace {
 bool prepare(QImageReader &reader, const QString &path) {
@@ -54,4 +54,4 @@ QImage load(const QString &path, const QSize &target) {
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-} // namespace PictureLoader
+} // namespace PictureFile

@@ -13,12 +13,12 @@
 // never stalls the window. A file is decoded once, at a size that serves
 // both the preview and the fitted large view; a request the caller no longer
 // wants is dropped before it starts.
-class PictureDecoder : public QObject {
+class PictureQueue : public QObject {
     Q_OBJECT
 public:
     // previewSize, boxSize: the two views, in device pixels.
-    PictureDecoder(QSize previewSize, QSize boxSize, QObject *parent = nullptr);
-    ~PictureDecoder() override;
+    PictureQueue(QSize previewSize, QSize boxSize, QObject *parent = nullptr);
+    ~PictureQueue() override;
 
     // Asks for these files; any other queued file is dropped. A file already
     // queued or being decoded is not asked for twice.

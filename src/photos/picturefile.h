@@ -6,7 +6,7 @@
 
 // Reads picture files chosen by the user, whatever they turn out to be:
 // anything that is not a decodable picture of sensible size gives nothing.
-namespace PictureLoader {
+namespace PictureFile {
 // Pictures beyond this many pixels are refused (decompression bombs).
 constexpr qint64 MaxPixels = 64LL * 1000 * 1000;
 
@@ -14,4 +14,4 @@ constexpr qint64 MaxPixels = 64LL * 1000 * 1000;
 QSize naturalSize(const QString &path);
 // The picture decoded straight to the given size; null on failure.
 QImage load(const QString &path, const QSize &target);
-} // namespace PictureLoader
+} // namespace PictureFile
