@@ -85,7 +85,7 @@ void ContactsPanel::buildFace() {
     faceNameBox->setObjectName(QStringLiteral("Textpasskey"));
     faceNameBox->hide();
     connect(faceNameBox, &QLineEdit::textChanged, this, &ContactsPanel::faceNameChanged);
-    new BoundField(m_records, QStringLiteral("qqpic"), faceNameBox);
+    new BoundField(m_records, QLatin1String(Contact::FaceField), faceNameBox);
 
     faceSelector = new QComboBox(frame);
     faceSelector->setObjectName(QStringLiteral("ICombo"));

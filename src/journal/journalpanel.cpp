@@ -184,8 +184,8 @@ void JournalPanel::setEditorText(const QString &text) {
 // entry short enough to read at once.
 std::optional<QString> JournalPanel::showLongText(qint64 key, const QString &before,
                                                   qsizetype from) {
-    std::unique_ptr<StoredText> text =
-        StoredText::open(*m_records->store(), "diary", "things", key, LongTextBytes);
+    std::unique_ptr<StoredText> text = StoredText::open(
+        *m_records->store(), JournalEntry::Table, JournalEntry::TextField, key, LongTextBytes);
     if (!text)
         return std::nullopt;
     const std::optional<QString> head = text->read(LongTextSlice);
@@ -234,10 +234,10 @@ void JournalPanel::showEntryOfSelectedDay() {
         setEditorText(QString());
     if (!m_records->moveFirst() || m_records->eof())
         return;
-    const qint64 found = m_records->findFirst(QStringLiteral("dates"), key);
+    const qint64 found = m_records->findFirst(QLatin1String(JournalEntry::DayField), key);
     if (found >= 0 && m_records->moveToKey(found)) {
         if (!showLongText(found))
-            setEditorText(m_records->text(QStringLiteral("things")));
+            setEditorText(m_records->text(QLatin1String(JournalEntry::TextField)));
         deleteButton->setEnabled(true);
     } else {
         setEditorText(QString());
@@ -280,7 +280,7 @@ void JournalPanel::deleteEntry() {
     const QString key = calendarKey();
     if (!m_records->moveFirst() || m_records->eof())
         return;
-    const qint64 found = m_records->findFirstWithPrefix(QStringLiteral("dates"), key);
+    const qint64 found = m_records->findFirstWithPrefix(QLatin1String(JournalEntry::DayField), key);
     if (found >= 0)
         skipFailure(m_records->moveToKey(found), "going to the entry to delete");
     else
@@ -302,14 +302,14 @@ void JournalPanel::deleteEntry() {
 void JournalPanel::showFoundEntry(qint64 key) {
     if (!m_records->moveToKey(key))
         return;
-    const QDate day =
-        QDate::fromString(m_records->text(QStringLiteral("dates")), QStringLiteral("yyyyMMdd"));
+    const QDate day = QDate::fromString(m_records->text(QLatin1String(JournalEntry::DayField)),
+                                        QStringLiteral("yyyyMMdd"));
     if (day.isValid()) {
         calendar->setSelectedDate(day);
         calendar->setCurrentPage(day.year(), day.month());
     }
     if (!showLongText(key))
-        setEditorText(m_records->text(QStringLiteral("things")));
+        setEditorText(m_records->text(QLatin1String(JournalEntry::TextField)));
     deleteButton->setEnabled(true);
 }
 

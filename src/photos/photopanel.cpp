@@ -113,8 +113,9 @@ void PhotoPanel::buildDescription() {
     descriptionBox->setPalette(pal);
     descriptionBox->setGeometry(536, 212, 220, 30);
 
-    m_boundPath = new BoundField(m_records, QStringLiteral("photopath"), pathBox);
-    m_boundDescription = new BoundField(m_records, QStringLiteral("introduceph"), descriptionBox);
+    m_boundPath = new BoundField(m_records, QLatin1String(Photo::PathField), pathBox);
+    m_boundDescription =
+        new BoundField(m_records, QLatin1String(Photo::DescriptionField), descriptionBox);
 }
 
 void PhotoPanel::buildButtons() {
@@ -260,7 +261,7 @@ void PhotoPanel::deletePhoto() {
     if (m_records->eof())
         skipFailure(m_records->movePrevious(), "stepping back to the last photo");
     showPreview(pathBox->text());
-    descriptionBox->setText(m_records->text(QStringLiteral("introduceph")));
+    descriptionBox->setText(m_records->text(QLatin1String(Photo::DescriptionField)));
     largeView->hide();
 }
 
@@ -287,7 +288,7 @@ void PhotoPanel::openLargeView() {
     m_largePath.clear();
     m_largeWanted.clear();
     askForPictures();
-    const QString path = m_records->text(QStringLiteral("photopath"));
+    const QString path = m_records->text(QLatin1String(Photo::PathField));
     const QSize natural = PictureFile::naturalSize(path);
     if (!natural.isValid())
         return;
@@ -302,7 +303,7 @@ void PhotoPanel::openLargeView() {
 }
 
 void PhotoPanel::showDescription() {
-    const QVariant description = m_records->field(QStringLiteral("introduceph"));
+    const QVariant description = m_records->field(QLatin1String(Photo::DescriptionField));
     if (description.isNull())
         return; // never stored: nothing to show
     if (description.toString().isEmpty()) {
