@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times a chapter click and a day click on very long texts, through the reading
 // pane and an editor like the journal's: first screen, then the longest the
 // event loop waits (the click included) while the rest goes in and while the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floors of the time-to-window benchmark: a Qt Widgets program that only
 // shows an empty window, or (with "chinese") one line of Chinese text in the
 // default font, as any program with a Chinese interface must.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rendering the background songs as the song cache does: the time each
 // takes at normal priority, the size of what the cache keeps, and the peak
 // memory of rendering. Usage: music_bench [songs] (default 10)

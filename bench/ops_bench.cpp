@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the interface operations on a generated store of realistic size:
 // the journal's on 100,000 entries, stepping through contacts and photos.
 // Usage: ops_bench [entries] [runs]     (defaults 100000 and 25)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Steps through an album of large photos (PNG, BMP and JPEG in turn) at a
 // user's pace and measures how long the window's event loop is ever kept
 // from running. Goal: no stall over 50 ms.

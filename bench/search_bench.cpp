@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times journal search on generated journals: the answer for queries of one,
 // two and many characters, Latin words, several words and no hit, through
 // the search call the window's worker makes and through the window itself;

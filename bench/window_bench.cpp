@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to window, memory and idle cost of the real program under a virtual
 // X server, against a Qt Widgets program that only shows an empty window.
 // Music plays into a PulseAudio null sink of the bench's own, which takes

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Debian's hardening, as dpkg-buildflags gives it, for every build that
 # optimises (fortification needs it): the package is made from the tree the
 # tests ran, so that tree is built the way the package ships. The build type

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The warnings every project target is built with. QUILLARY_WERROR turns them
 # into errors (the test command sets it); third-party headers are exempt
 # because Qt and FluidSynth come in as system includes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes decode to text without crashing or hanging.
 #include "core/chapterfile.h"
 

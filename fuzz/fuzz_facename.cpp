@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // No face name ever resolves outside the face folder.
 #include "core/apppaths.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fitted view always lies inside the display box and keeps proportions.
 #include "core/picturefit.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A song file of arbitrary bytes, opened, played, restarted at its end and
 // closed the way the main window drives the background music, on the real
 // synthesizer module and SoundFont. No sound card: the audio is pulled by

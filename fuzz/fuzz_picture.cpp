@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as the picture a user chose, read as the photo page reads
 // it: the natural size from the header, then one decode at the size that
 // serves both the preview and the fitted large view, within the pixel limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record-set steps on tables whose schemas come from the input: odd column
 // names (rowid and its aliases among them), missing or extra columns, tables
 // without a row identity. Every step returns, and no step reaches a row it

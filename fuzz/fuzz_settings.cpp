@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flag is always a digit's value or 0.
 #include "core/settingsfile.h"
 

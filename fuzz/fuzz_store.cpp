@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A store opened from arbitrary bytes: it opens, is refused or shows
 // read-only, and every step through what it holds returns.
 #include "core/recordset.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by cpack once the files are staged: moves the debug information of the
 # program and its module into quillary-dbgsym, where debuggers find it by
 # build id, and strips them as Debian's own tools do. CPack's own debug

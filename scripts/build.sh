@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, configures (once) and builds incrementally into
 # build/, with the project's warnings as errors.
 #   build.sh run    the program and what it loads

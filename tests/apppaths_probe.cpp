@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copied beside an installed program by install_check.sh: prints the shipped
 // files the program would read from there, one per line, so the check can
 // see that an installed tree finds them and reads none from elsewhere.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the music test with AddressSanitizer in a tree of its own and runs
 # it: songs started, restarted and quit while FluidSynth's audio thread
 # renders into ALSA's null device. Usage: asan_check.sh <source folder> <work folder>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kills the program with SIGKILL at random moments while it saves and
 // deletes journal entries, contacts and photos, and checks the store after
 // every kill: it passes SQLite's integrity check, every save that had

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The display goes away under the running program: the process ends, and the
 # contact typed and not yet saved is in the store.
 # Usage: e2e_display_lost.sh <program>

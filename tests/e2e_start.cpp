@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the real program under a virtual X server with a fresh data folder,
 // waits for its main window to be mapped, takes a screenshot and checks it.
 // Usage: e2e_start <quillary binary> <folder for the screenshot> [data folder]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program in a real notification area: hidden with its hide button
 # and brought back by a left or a right click on its icon, several times,
 # with a contact typed and not yet saved; the close button then writes it.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every C++ file of the project as .clang-format lays it out.
 # Usage: format_check.sh <source folder>
 set -eu

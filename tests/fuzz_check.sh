@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang and runs each for a bounded time
 # over its checked-in corpus. Usage: fuzz_check.sh <source folder> <work folder> [seconds]
 # QUILLARY_FUZZ_SECONDS, when set, overrides the time (a longer run).

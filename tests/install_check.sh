@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs into a temporary prefix, validates the desktop files, moves the
 # tree and starts the installed program from there. Then makes the Debian
 # package from the same tree into a folder of its own, checks it with lintian

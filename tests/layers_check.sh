@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The folders of src/ are layers: each may include only folders of a lower
 # layer (or itself), so the include graph between folders has no cycle. A
 # form's custom controls count too: the code uic makes of it includes their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "about/aboutbox.h"
 #include "about/authorpage.h"
 #include "app/mainwindow.h"

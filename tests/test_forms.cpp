@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/labelbutton.h"
 #include "widgets/picturebutton.h"
 #include "widgets/windowholder.h"

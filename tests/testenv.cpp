@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linked into every test of the windows: the program's music goes to a
 // double, so no test waits for a SoundFont or makes a sound, and each test
 // process has configuration and data folders of its own and its own copy of

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the end-to-end scripts: a virtual display with the real
 # program on it, and a new contact typed and not yet saved.
 #   start_session <name> <program> [tray]   then $window, $app, $work, press x y

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a notice file for every chapter of the catalogue into <folder>/story,
 // in UTF-8: the program ships no novel texts, only how to add them. A file
 // that is not such a notice (a chapter placed there by hand) is left alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the avatar faces 1.bmp to 85.bmp into the given folder.
 #include "contacts/faceart.h"
 

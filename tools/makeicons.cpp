@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program icon into the hicolor theme sizes: <folder>/NxN/apps/<name>.png
 #include <QDir>
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the ten background songs mid/1.mid to mid/10.mid: Standard MIDI
 // Files of public-domain tunes, each with a melody and an accompaniment on
 // General MIDI instruments, repeated with changing voices to last over a

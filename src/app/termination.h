@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Turns SIGTERM, SIGINT and SIGHUP into an orderly end of the event loop, so

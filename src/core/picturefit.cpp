@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/picturefit.h"
 
 std::optional<QRectF> fitPicture(float w1, float h1, float w2, float h2) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/result.h"
 
 Q_LOGGING_CATEGORY(lcStore, "quillary.store", QtWarningMsg)

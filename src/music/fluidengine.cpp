@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loadable module: the MIDI engine on FluidSynth, and its sound output.
 #include "music/audiodevice.h"
 #include "music/midiengine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "photos/picturequeue.h"
 
 #include "core/picturefit.h"
