@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that are missing. Quiet and quick when
 # everything is already there.
 #   deps.sh run    what building and running the program needs
@@ -40,6 +41,7 @@ lintian
 file
 clang
 clang-format
+clang-tidy
 libclang-rt-14-dev
 pulseaudio
 "
