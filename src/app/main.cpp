@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
+#include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
 #include "app/splashwindow.h"
@@ -13,6 +14,8 @@
 #include <QApplication>
 
 int main(int argc, char *argv[]) {
+    if (const int status = CommandLine::runIfAsked(argc, argv); status >= 0)
+        return status;
     QApplication app(argc, argv);
     ApplicationSetup::setIdentity();
     ApplicationSetup::installTranslations();
