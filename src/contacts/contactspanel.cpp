@@ -8,6 +8,7 @@
 #include "core/boundfield.h"
 #include "core/records.h"
 #include "core/recordset.h"
+#include "ui_contactspanel.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
 #include "widgets/typinglimit.h"
@@ -22,9 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
-const char *const ContactsPanel::Captions[FieldCount] = {
-    "姓名：",     "昵称：",     "OICQ：",     "ICQ：",  "E－MAIL：", "手机：",
-    "公司电话：", "家庭电话：", "家庭住址：", "邮编：", "好友备注："};
 const int ContactsPanel::TypingLimits[FieldCount] = {15, 15, 10, 0, 0, 11, 0, 0, 50, 0, 0};
 
 namespace {
@@ -36,93 +34,67 @@ ContactsPanel::ContactsPanel(QWidget *window, RecordSet *records)
     : PagePanel(window),
       findDialog([this, window] { return new FindContactDialog(m_records, window); }),
       m_records(records) {
-    frame = new PanelFrame(QStringLiteral("Frame5"), this);
-    frame->setGeometry(12, 64, 776, 484);
-    buildFields();
-    buildFace();
-    buildButtons();
+    Ui::ContactsPanel form;
+    form.setupUi(this);
+    takeControls(form);
+    bindFields();
+    bindFace();
+    connectButtons();
     adoptFrames({frame});
     connect(frame, &PanelFrame::backgroundHovered, this, &ContactsPanel::showFieldTips);
 }
 
-void ContactsPanel::buildFields() {
-    for (int i = 0; i < FieldCount; ++i) {
-        auto *caption = new QLabel(QString::fromUtf8(Captions[i]), frame);
-        captions << caption;
-        QWidget *box;
-        if (i < 10) {
-            auto *line = new QLineEdit(frame);
-            if (TypingLimits[i] > 0)
-                new TypingLimit(TypingLimits[i], line);
-            caption->setGeometry(20, 20 + i * 36, 90, 28);
-            line->setGeometry(112, 20 + i * 36, 280, 28);
-            box = line;
-        } else {
-            auto *remark = new QPlainTextEdit(frame);
-            remark->setPlaceholderText(QStringLiteral("快来介绍介绍你的好友吧！"));
-            caption->setGeometry(412, 20, 120, 28);
-            remark->setGeometry(412, 52, 220, 328);
-            box = remark;
-        }
-        box->setObjectName(QStringLiteral("infotext%1").arg(i));
-        box->setProperty("index", i);
-        box->installEventFilter(this);
-        fieldBoxes << box;
-        new BoundField(m_records, Contact::fields()[i], box); // the face name is last
-    }
-    for (int i = 1; i < FieldCount; ++i)
-        QWidget::setTabOrder(fieldBoxes[i - 1], fieldBoxes[i]);
+// The form names the controls as tools find them; here they are called by
+// what they are.
+void ContactsPanel::takeControls(const Ui::ContactsPanel &form) {
+    frame = form.Frame5;
+    fieldBoxes = {form.infotext0, form.infotext1, form.infotext2, form.infotext3,
+                  form.infotext4, form.infotext5, form.infotext6, form.infotext7,
+                  form.infotext8, form.infotext9, form.infotext10};
+    faceView = form.Picqq;
+    faceNameBox = form.Textpasskey;
+    faceSelector = form.ICombo;
+    previousButton = form.cmdp;
+    nextButton = form.cmdn;
+    addButton = form.Cmdadd;
+    updateButton = form.Cmdupdate;
+    deleteButton = form.cmddelete;
+    findButton = form.findname;
+    editButton = form.modify;
 }
 
-void ContactsPanel::buildFace() {
-    faceView = new QLabel(frame);
-    faceView->setObjectName(QStringLiteral("Picqq"));
-    faceView->setFrameShape(QFrame::Panel);
-    faceView->setFrameShadow(QFrame::Sunken);
-    faceView->setAlignment(Qt::AlignCenter);
-    faceView->setGeometry(660, 52, 44, 44);
+void ContactsPanel::bindFields() {
+    for (int i = 0; i < FieldCount; ++i) {
+        QWidget *box = fieldBoxes[i];
+        if (TypingLimits[i] > 0)
+            new TypingLimit(TypingLimits[i], field(i));
+        box->setProperty("index", i);
+        box->installEventFilter(this);
+        new BoundField(m_records, Contact::fields()[i], box); // the face name is last
+    }
+}
 
-    faceNameBox = new QLineEdit(frame);
-    faceNameBox->setObjectName(QStringLiteral("Textpasskey"));
-    faceNameBox->hide();
+void ContactsPanel::bindFace() {
+    faceNameBox->hide(); // it only carries the face's file name to and from the row
     connect(faceNameBox, &QLineEdit::textChanged, this, &ContactsPanel::faceNameChanged);
     new BoundField(m_records, QLatin1String(Contact::FaceField), faceNameBox);
-
-    faceSelector = new QComboBox(frame);
-    faceSelector->setObjectName(QStringLiteral("ICombo"));
+    // The faces are drawn at a size of their own, which a form cannot know.
     faceSelector->setIconSize(QSize(FaceArt::Size, FaceArt::Size));
-    faceSelector->setGeometry(650, 108, 90, 44);
     connect(faceSelector, &QComboBox::activated, this,
             [this](int index) { chooseFace(index + 1); });
 }
 
-void ContactsPanel::buildButtons() {
+void ContactsPanel::connectButtons() {
     const struct {
-        PictureButton **button;
-        const char *name, *art, *tip;
-    } buttons[] = {
-        {&previousButton, "cmdp", "previous", "上一位"},
-        {&nextButton, "cmdn", "next", "下一位"},
-        {&addButton, "Cmdadd", "add", "Add"},
-        {&updateButton, "Cmdupdate", "update", "Update"},
-        {&deleteButton, "cmddelete", "delete", "Delete"},
-        {&findButton, "findname", "find", "Find friend"},
-        {&editButton, "modify", "edit", "Edit Mode"},
-    };
-    int x = 112;
-    for (const auto &b : buttons) {
-        *b.button = new PictureButton(QString::fromLatin1(b.name), QString::fromLatin1(b.art),
-                                      QString::fromUtf8(b.tip), 32, frame);
-        (*b.button)->setGeometry(x, 404, 44, 44);
-        x += 56;
-    }
-    connect(previousButton, &PictureButton::clicked, this, &ContactsPanel::showPrevious);
-    connect(nextButton, &PictureButton::clicked, this, &ContactsPanel::showNext);
-    connect(addButton, &PictureButton::clicked, this, &ContactsPanel::addContact);
-    connect(updateButton, &PictureButton::clicked, this, &ContactsPanel::saveContact);
-    connect(deleteButton, &PictureButton::clicked, this, &ContactsPanel::deleteContact);
-    connect(findButton, &PictureButton::clicked, this, &ContactsPanel::findContact);
-    connect(editButton, &PictureButton::clicked, this, &ContactsPanel::unlockFields);
+        PictureButton *button;
+        void (ContactsPanel::*action)();
+    } actions[] = {
+        {previousButton, &ContactsPanel::showPrevious}, {nextButton, &ContactsPanel::showNext},
+        {addButton, &ContactsPanel::addContact},        {updateButton, &ContactsPanel::saveContact},
+        {deleteButton, &ContactsPanel::deleteContact},  {findButton, &ContactsPanel::findContact},
+        {editButton, &ContactsPanel::unlockFields}};
+    for (const auto &a : actions)
+        connect(a.button, &PictureButton::clicked, this, a.action);
 }
 
 void ContactsPanel::find() {

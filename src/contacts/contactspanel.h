@@ -16,6 +16,10 @@ class QPlainTextEdit;
 class QWidget;
 class RecordSet;
 
+namespace Ui {
+class ContactsPanel;
+}
+
 // The address book page: one friend at a time in eleven bound
 // fields, a face, and buttons to step, add, save, delete, find and edit.
 class ContactsPanel : public PagePanel {
@@ -24,9 +28,8 @@ public:
     ContactsPanel(QWidget *window, RecordSet *records);
 
     static constexpr int FieldCount = 11;
-    // Captions and typing limits (0 for none) of the first eleven fields of
-    // a contact, by index.
-    static const char *const Captions[FieldCount];
+    // Typing limits (0 for none) of the first eleven fields of a contact,
+    // by index.
     static const int TypingLimits[FieldCount];
 
     bool isLocked(int index) const;
@@ -58,9 +61,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildFields();
-    void buildFace();
-    void buildButtons();
+    void takeControls(const Ui::ContactsPanel &form);
+    void bindFields();
+    void bindFace();
+    void connectButtons();
     QLineEdit *field(int index) const; // 0..9
     QPlainTextEdit *remark() const;    // 10
     void setLocked(bool locked);
@@ -69,8 +73,7 @@ private:
 
     PanelFrame *frame;
     QList<QWidget *> fieldBoxes; // 0..9 QLineEdit, 10 QPlainTextEdit
-    QList<QLabel *> captions;
-    QLineEdit *faceNameBox; // the face name, never shown
+    QLineEdit *faceNameBox;      // the face name, never shown
     QLabel *faceView;
     QComboBox *faceSelector;
     PictureButton *previousButton;
