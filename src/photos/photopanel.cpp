@@ -7,6 +7,7 @@
 #include "core/recordset.h"
 #include "photos/picturefile.h"
 #include "photos/picturequeue.h"
+#include "ui_photopanel.h"
 #include "widgets/artwork.h"
 #include "widgets/clickablelabel.h"
 #include "widgets/interaction.h"
@@ -60,11 +61,12 @@ const QList<FileFilter> &PhotoPanel::pictureFilters() {
 
 PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records)
     : PagePanel(window), m_records(records) {
-    frame = new PanelFrame(QStringLiteral("Frame3"), this);
-    frame->setGeometry(12, 64, 776, 484);
-    buildPictures();
-    buildDescription();
-    buildButtons();
+    Ui::PhotoPanel form;
+    form.setupUi(this);
+    takeControls(form);
+    showAlbumPicture();
+    bindDescription();
+    connectControls();
     adoptFrames({frame});
 
     m_decoder = new PictureQueue(preview->size() * preview->devicePixelRatioF(),
@@ -72,76 +74,49 @@ PhotoPanel::PhotoPanel(QWidget *window, RecordSet *records)
     connect(m_decoder, &PictureQueue::decoded, this, &PhotoPanel::pictureDecoded);
 }
 
-void PhotoPanel::buildPictures() {
-    displayBox = new QLabel(frame);
-    displayBox->setObjectName(QStringLiteral("Picture1"));
-    displayBox->setGeometry(16, 16, 480, 360);
-    displayBox->setPixmap(Artwork::pixmap(QStringLiteral("album"), displayBox->size(),
-                                          displayBox->devicePixelRatioF()));
-    auto *large = new ClickableLabel(QStringLiteral("Image2"), displayBox);
-    largeView = large;
-    largeView->setScaledContents(true);
-    largeView->setGeometry(0, 0, 0, 0);
-
-    auto *previewLabel = new ClickableLabel(QStringLiteral("Image1"), frame);
-    preview = previewLabel;
-    preview->setToolTip(QStringLiteral("请单击！"));
-    preview->setScaledContents(true);
-    preview->setFrameShape(QFrame::Box);
-    preview->setCursor(Qt::PointingHandCursor);
-    preview->setGeometry(536, 16, 200, 150);
-    connect(previewLabel, &ClickableLabel::clicked, this, &PhotoPanel::openLargeView);
-    connect(large, &ClickableLabel::clicked, this, &PhotoPanel::showDescription);
+// The form names the controls as tools find them; here they are called by
+// what they are.
+void PhotoPanel::takeControls(const Ui::PhotoPanel &form) {
+    frame = form.Frame3;
+    displayBox = form.Picture1;
+    largeView = form.Image2;
+    preview = form.Image1;
+    pathBox = form.pathtext;
+    descriptionBox = form.introducephoto;
+    openButton = form.openphoto;
+    addButton = form.addphoto;
+    deleteButton = form.delphoto;
+    previousPhotoButton = form.nextphoto;
+    nextPhotoButton = form.prevphoto;
 }
 
-void PhotoPanel::buildDescription() {
-    pathBox = new QLineEdit(frame);
-    pathBox->setObjectName(QStringLiteral("pathtext"));
-    pathBox->hide();
+// Drawn for this screen's pixel density, which a form cannot know.
+void PhotoPanel::showAlbumPicture() {
+    displayBox->setPixmap(Artwork::pixmap(QStringLiteral("album"), displayBox->size(),
+                                          displayBox->devicePixelRatioF()));
+}
 
-    descriptionLabel = new QLabel(QStringLiteral("照片介绍："), frame);
-    descriptionLabel->setObjectName(QStringLiteral("Label1_0"));
-    descriptionLabel->setGeometry(536, 184, 200, 24);
-    descriptionBox = new QLineEdit(frame);
-    descriptionBox->setObjectName(QStringLiteral("introducephoto"));
-    descriptionBox->setPlaceholderText(QStringLiteral("照片上是谁呀！"));
+void PhotoPanel::bindDescription() {
+    pathBox->hide(); // it only carries the photo's path to and from the row
     new TypingLimit(DescriptionLimit, descriptionBox);
-    QFont bold = descriptionBox->font();
-    bold.setBold(true);
-    descriptionBox->setFont(bold);
-    QPalette pal = descriptionBox->palette();
-    pal.setColor(QPalette::Text, QColor(128, 128, 255));
-    descriptionBox->setPalette(pal);
-    descriptionBox->setGeometry(536, 212, 220, 30);
-
     m_boundPath = new BoundField(m_records, QLatin1String(Photo::PathField), pathBox);
     m_boundDescription =
         new BoundField(m_records, QLatin1String(Photo::DescriptionField), descriptionBox);
 }
 
-void PhotoPanel::buildButtons() {
-    openButton = new PictureButton(QStringLiteral("openphoto"), QStringLiteral("open"), QString(),
-                                   32, frame);
-    openButton->setAccessibleName(QStringLiteral("打开图片"));
-    addButton = new PictureButton(QStringLiteral("addphoto"), QStringLiteral("add-photo"),
-                                  QStringLiteral("增加你的photo"), 32, frame);
-    deleteButton = new PictureButton(QStringLiteral("delphoto"), QStringLiteral("delete"),
-                                     QStringLiteral("删除你的photo"), 32, frame);
-    openButton->setGeometry(536, 262, 44, 44);
-    addButton->setGeometry(592, 262, 44, 44);
-    deleteButton->setGeometry(648, 262, 44, 44);
-    previousPhotoButton = new PictureButton(QStringLiteral("nextphoto"), QStringLiteral("previous"),
-                                            QStringLiteral("上一张"), 32, frame);
-    nextPhotoButton = new PictureButton(QStringLiteral("prevphoto"), QStringLiteral("next"),
-                                        QStringLiteral("下一张"), 32, frame);
-    previousPhotoButton->setGeometry(200, 396, 44, 44);
-    nextPhotoButton->setGeometry(268, 396, 44, 44);
-
-    connect(nextPhotoButton, &PictureButton::clicked, this, &PhotoPanel::showNextPhoto);
-    connect(previousPhotoButton, &PictureButton::clicked, this, &PhotoPanel::showPreviousPhoto);
-    connect(openButton, &PictureButton::clicked, this, &PhotoPanel::choosePicture);
-    connect(addButton, &PictureButton::clicked, this, &PhotoPanel::addPhoto);
-    connect(deleteButton, &PictureButton::clicked, this, &PhotoPanel::deletePhoto);
+void PhotoPanel::connectControls() {
+    connect(preview, &ClickableLabel::clicked, this, &PhotoPanel::openLargeView);
+    connect(largeView, &ClickableLabel::clicked, this, &PhotoPanel::showDescription);
+    const struct {
+        PictureButton *button;
+        void (PhotoPanel::*action)();
+    } actions[] = {{nextPhotoButton, &PhotoPanel::showNextPhoto},
+                   {previousPhotoButton, &PhotoPanel::showPreviousPhoto},
+                   {openButton, &PhotoPanel::choosePicture},
+                   {addButton, &PhotoPanel::addPhoto},
+                   {deleteButton, &PhotoPanel::deletePhoto}};
+    for (const auto &a : actions)
+        connect(a.button, &PictureButton::clicked, this, a.action);
 }
 
 std::optional<QImage> PhotoPanel::decodedPicture(const QString &path) const {

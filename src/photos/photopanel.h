@@ -11,6 +11,7 @@
 #include "widgets/pagepanel.h"
 
 class BoundField;
+class ClickableLabel;
 class PanelFrame;
 class PictureButton;
 class PictureQueue;
@@ -18,6 +19,10 @@ class QLabel;
 class QLineEdit;
 class QWidget;
 class RecordSet;
+
+namespace Ui {
+class PhotoPanel;
+}
 
 // The photo album page: a preview of the current photo, its
 // description, stepping, adding and deleting, and the fitted large view.
@@ -52,9 +57,10 @@ public Q_SLOTS:
     void showDescription();
 
 private:
-    void buildPictures();
-    void buildDescription();
-    void buildButtons();
+    void takeControls(const Ui::PhotoPanel &form);
+    void showAlbumPicture();
+    void bindDescription();
+    void connectControls();
     void showPreview(const QString &path);
     void showLargeView(const QString &path);
     void pictureDecoded(const QString &path, const QImage &image);
@@ -65,12 +71,11 @@ private:
     std::optional<QImage> decodedPicture(const QString &path) const;
 
     PanelFrame *frame;
-    QLabel *preview;    // stretched to its box
-    QLabel *displayBox; // the album picture, and the frame of the large view
-    QLabel *largeView;  // the photo fitted inside the display box
+    ClickableLabel *preview;   // stretched to its box
+    QLabel *displayBox;        // the album picture, and the frame of the large view
+    ClickableLabel *largeView; // the photo fitted inside the display box
     QLineEdit *pathBox;
     QLineEdit *descriptionBox;
-    QLabel *descriptionLabel;
     PictureButton *openButton;
     PictureButton *addButton;
     PictureButton *deleteButton;
