@@ -619,11 +619,17 @@ private Q_SLOTS:
     }
 
     // Select-all in a text too long to sit in the editor whole takes all of
-    // it: what is typed over it, or a delete, replaces the whole text.
+    // it: what is typed over it, or a delete, replaces the whole text. A
+    // draft of a long text is all of it, however little was read.
     void selectAllTakesTheWholeLongText() {
         FakeInteraction fake;
         insert("20050506", QString(1'000'000, QChar(0x5929)));
+        insert("20050507", QString(1'200'000, QChar(0x5730)));
         openWindow();
+        // Typed into before all of it was read: the draft is the whole text.
+        pickDay(2005, 5, 7);
+        QTest::keyClicks(j.editor(), "x");
+        QCOMPARE(storedDraft("20050507"), "x" + QString(1'200'000, QChar(0x5730)));
         pickDay(2005, 5, 6);
         j.editor()->setFocus();
         QTest::keyClick(j.editor(), Qt::Key_A, Qt::ControlModifier);

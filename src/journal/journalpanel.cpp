@@ -123,7 +123,12 @@ void JournalPanel::connectControls() {
         while (m_unreadText)
             readMoreText();
     });
-    connect(&m_draftPause, &QTimer::timeout, this, &JournalPanel::keepDraftNow);
+    connect(&m_draftPause, &QTimer::timeout, this, [this] {
+        if (m_unreadText)
+            m_draftPause.start(); // a draft is the whole text: once it is read
+        else
+            keepDraftNow();
+    });
     connect(calendar, &QCalendarWidget::selectionChanged, this, [this] {
         keepDraftNow(); // what was typed belongs to the day it was typed on
         m_draftDay = calendarKey();
@@ -243,8 +248,6 @@ void JournalPanel::setEditorText(const QString &text) {
 // as often while it goes on: one copy of the text per pause, not per key.
 void JournalPanel::typed() {
     m_typed = true;
-    while (m_unreadText) // a draft is the whole text
-        readMoreText();
     if (!m_draftPause.isActive())
         m_draftPause.start();
 }
@@ -253,6 +256,8 @@ void JournalPanel::keepDraftNow() {
     m_draftPause.stop();
     if (!m_typed || !m_drafts)
         return;
+    while (m_unreadText) // a draft is the whole text
+        readMoreText();
     m_typed = false;
     const QString text = editorText->text();
     if (text == m_lastKept.value_or(m_shownText))
@@ -351,7 +356,8 @@ void JournalPanel::readMoreText() {
     if (!more || m_unreadText->atEnd()) {
         m_unreadText.reset();
         m_reading.stop();
-        offerDraft();
+        if (!m_typed)
+            offerDraft();
     }
 }
 
