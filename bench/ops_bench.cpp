@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the interface operations on a generated store of realistic size:
-// the journal's on 100,000 entries, stepping through contacts and photos.
+// the journal's on 100,000 entries, stepping through contacts and photos,
+// and the longest a key waits while an entry of a million characters is
+// kept as a draft.
 // Usage: ops_bench [entries] [runs]     (defaults 100000 and 25)
 
 #include "app/mainwindow.h"
@@ -20,11 +22,13 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QListView>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -109,6 +113,10 @@ int main(int argc, char *argv[]) {
     report("list click", timeRuns(runs, [&](int) {
                j->showListedEntry(j.entries()->index(int(rng.bounded(j.entries()->rowCount()))));
            }));
+    report("month switch (days with entries)", timeRuns(runs, [&](int) {
+               const QDate d = randomDay();
+               j.calendar()->setCurrentPage(d.year(), d.month());
+           }));
     report("save with list refill", timeRuns(runs, [&](int) {
                j.calendar()->setSelectedDate(randomDay());
                j.editor()->setPlainText(Generate::entryText(rng));
@@ -120,6 +128,41 @@ int main(int argc, char *argv[]) {
                j->deleteEntry();
                QCoreApplication::processEvents();
            }));
+    // Keys at a typist's pace into a million characters: what a key waits
+    // for is its own handling, or the draft handed over after a pause.
+    j.calendar()->setSelectedDate(first.addDays(days + 10));
+    j->showEntryOfSelectedDay();
+    j.editorText()->setText(QString(1'000'000, QChar(0x65e5)));
+    QCoreApplication::processEvents();
+    j.editor()->moveCursor(QTextCursor::Start);
+    for (int i = 0; i < 200; ++i) { // the window fills between events
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    std::vector<double> keys, drafts;
+    for (int i = 0; i < runs * 8; ++i) {
+        QThread::msleep(40);
+        QElapsedTimer t;
+        t.start();
+        QCoreApplication::processEvents(); // the draft's turn, when it is due
+        drafts.push_back(double(t.nsecsElapsed()) / 1e6);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("字"));
+        t.restart();
+        QApplication::sendEvent(j.editor(), &press);
+        keys.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    report("key into 1,000,000 characters", keys);
+    report("events between keys (draft kept)", drafts);
+    std::vector<double> handOver;
+    for (int i = 0; i < runs; ++i) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("字"));
+        QApplication::sendEvent(j.editor(), &press);
+        QElapsedTimer t;
+        t.start();
+        j->keepDraftNow();
+        handOver.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    report("draft hand-over, 1,000,000 characters", handOver);
     ContactsPage c(&diary);
     report("contact step (1,000 contacts)", timeRuns(runs * 4, [&](int i) {
                if ((i / 20) % 2)

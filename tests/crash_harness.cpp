@@ -3,11 +3,15 @@
 // deletes journal entries, contacts and photos, and checks the store after
 // every kill: it passes SQLite's integrity check, every save that had
 // returned is there exactly once, a delete that had returned took its row
-// and no other, and no row holds parts of another.
-// Usage: crash_harness <kills>      (the child mode is internal)
+// and no other, and no row holds parts of another. Then kills it while a
+// user types into the journal, and checks that each key typed a second
+// before the kill is in the day's draft.
+// Usage: crash_harness <kills>      (the child modes are internal)
 
 #include "app/mainwindow.h"
 #include "contacts/contactspanel.h"
+#include "core/daykey.h"
+#include "core/drafts.h"
 #include "core/journalindex.h"
 #include "core/searchtext.h"
 #include "core/store.h"
@@ -21,9 +25,11 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMap>
 #include <QProcess>
@@ -34,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QThread>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <sqlite3.h>
@@ -156,6 +163,84 @@ int child(const QString &dbPath, quint32 seed, int run) {
     }
 }
 
+QDate typingDay(int run) {
+    return QDate(1700, 1, 1).addDays(run);
+}
+
+qint64 monotonicMs() {
+    QElapsedTimer t;
+    t.start();
+    return t.msecsSinceReference();
+}
+
+// Types into the editor as a person does, a key at a time through the event
+// loop, now quickly, now after a pause, and says after each key when it was
+// and what it was.
+int typist(const QString &dbPath, quint32 seed, int run) {
+    BackgroundMusic::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
+    Store store;
+    store.open(dbPath);
+    MainWindow diary(&store);
+    diary.show();
+    JournalPage j(&diary);
+    j.calendar()->setSelectedDate(typingDay(run));
+    j->showEntryOfSelectedDay();
+    QRandomGenerator rng(seed);
+    std::function<void()> key = [&] {
+        const QString c(QChar(0x4e00 + int(rng.bounded(2000))));
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, c);
+        QApplication::sendEvent(j.editor(), &press);
+        std::printf("%lld %s\n", monotonicMs(), c.toUtf8().constData());
+        std::fflush(stdout);
+        QTimer::singleShot(
+            rng.bounded(12) == 0 ? 200 + int(rng.bounded(1500)) : 20 + int(rng.bounded(120)), key);
+    };
+    QTimer::singleShot(0, key);
+    return QApplication::exec();
+}
+
+// Kills the typist at random moments; every key typed a second before the
+// kill must be in the draft, and the draft holds nothing that was not typed.
+// Gives the number of drafts that lost keys.
+int killWhileTyping(const QString &folder, int kills, QRandomGenerator &rng, qint64 &longestLag) {
+    const QString dbPath = folder + QStringLiteral("/typing.db");
+    int lost = 0;
+    for (int k = 0; k < kills; ++k) {
+        QProcess proc;
+        proc.setStandardErrorFile(QProcess::nullDevice());
+        proc.start(QCoreApplication::applicationFilePath(),
+                   {"--typist", dbPath, QString::number(rng.bounded(1000000)), QString::number(k)});
+        proc.waitForStarted();
+        QThread::msleep(1500 + rng.bounded(2500));
+        ::kill(pid_t(proc.processId()), SIGKILL);
+        const qint64 killedAt = monotonicMs();
+        proc.waitForFinished(10000);
+        QString typed, due;
+        QList<qint64> times;
+        QList<QByteArray> lines = proc.readAllStandardOutput().split('\n');
+        lines.removeLast();
+        for (const QByteArray &line : std::as_const(lines)) {
+            const qsizetype space = line.indexOf(' ');
+            times << line.left(space).toLongLong();
+            typed += QString::fromUtf8(line.mid(space + 1));
+            if (times.last() <= killedAt - 1000)
+                due = typed;
+        }
+        const QDate day = typingDay(k);
+        const std::optional<Drafts::Draft> draft =
+            Drafts(Drafts::pathBeside(dbPath)).draft(dayKey(day.year(), day.month(), day.day()));
+        const QString kept = draft ? draft->text : QString();
+        if (!typed.startsWith(kept) || kept.size() < due.size()) {
+            std::printf("typing kill %d: the draft kept %lld of %lld keys due, %lld typed\n", k,
+                        qint64(kept.size()), qint64(due.size()), qint64(typed.size()));
+            ++lost;
+        } else if (kept.size() < typed.size()) {
+            longestLag = std::max(longestLag, killedAt - times[kept.size()]);
+        }
+    }
+    return lost;
+}
+
 // Asks the index and the plain reading of every entry for the journal
 // marks of one run; they must agree (the other checks say whether the
 // entries are there).
@@ -193,6 +278,11 @@ bool indexAgrees(const QString &path, const QSet<QString> &saved, const QSet<QSt
 } // namespace
 
 int main(int argc, char *argv[]) {
+    if (argc == 5 && qstrcmp(argv[1], "--typist") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return typist(QString::fromLocal8Bit(argv[2]), quint32(atoll(argv[3])), atoi(argv[4]));
+    }
     if (argc == 5 && qstrcmp(argv[1], "--child") == 0) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
@@ -322,6 +412,10 @@ int main(int argc, char *argv[]) {
             ++failures;
         }
     }
+    qint64 longestLag = 0;
+    const int typingKills = std::max(4, kills / 3);
+    const int draftsLost = failures ? 0 : killWhileTyping(dir.path(), typingKills, rng, longestLag);
+    failures += draftsLost;
     if (failures) {
         dir.setAutoRemove(false);
         std::printf("store kept at %s\n", qPrintable(dbPath));
@@ -329,5 +423,8 @@ int main(int argc, char *argv[]) {
     std::printf("crash harness: %d kills, %lld returned saves and %lld returned deletes checked, "
                 "%d kills during a delete, %lld searches checked, %d losses or faults\n",
                 kills, savesChecked, deletesChecked, killedDeleting, searchesChecked, failures);
+    std::printf("crash harness: %d kills while typing, %d drafts lost keys typed a second "
+                "before; the longest unwritten typing at a kill was %lld ms old\n",
+                typingKills, draftsLost, longestLag);
     return failures == 0 ? 0 : 1;
 }

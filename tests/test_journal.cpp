@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
+#include "core/drafts.h"
 #include "core/recordset.h"
 #include "core/store.h"
 #include "fakeinteraction.h"
+#include "journal/draftbar.h"
 #include "journal/entrylistmodel.h"
 #include "journal/findjournalwindow.h"
 #include "journal/journalpanel.h"
@@ -64,6 +66,17 @@ class TestJournal : public WindowFixture {
     void pickDay(int y, int m, int d) {
         j.calendar()->setSelectedDate(QDate(y, m, d));
         j->showEntryOfSelectedDay();
+    }
+    QFrame *draftBar() { return named<QFrame>(m_diary.get(), "draftbar"); }
+    void pressLabel(const char *name) { named<LabelButton>(m_diary.get(), name)->click(); }
+    // The draft of a day as it is on disk.
+    std::optional<QString> storedDraft(const QString &day) {
+        m_diary->savePendingEdits();
+        const std::optional<Drafts::Draft> d = Drafts(m_dir.filePath("drafts.db")).draft(day);
+        return d ? std::optional(d->text) : std::nullopt;
+    }
+    QTextCharFormat dayFormat(int y, int m, int d) {
+        return j.calendar()->dateTextFormat(QDate(y, m, d));
     }
     void selectAll() {
         QTextCursor c = j.editor()->textCursor();
@@ -507,6 +520,130 @@ private Q_SLOTS:
         QCOMPARE(j.editor()->toPlainText(), QString(QChar(0)) + "\u4e2d\x01");
     }
 
+    // Typing is kept per day: away and back it is offered, restored on a
+    // click, gone once saved or discarded; equal or empty text is no draft.
+    void typedTextIsOfferedBack() {
+        FakeInteraction fake;
+        insert("20021207", "stored");
+        openWindow();
+        pickDay(2002, 12, 7);
+        j.editor()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(j.editor(), " and more");
+        pickDay(2002, 12, 8);
+        QVERIFY(!draftBar()->isVisible());
+        QVERIFY(dayFormat(2002, 12, 7).fontItalic());
+        pickDay(2002, 12, 7);
+        QCOMPARE(j.editor()->toPlainText(), QString("stored"));
+        QVERIFY(draftBar()->isVisible());
+        const QString caption = draftBar()->findChild<QLabel *>()->text();
+        QVERIFY2(caption.startsWith("这一天有未保存的草稿（15 字，"), qPrintable(caption));
+        pressLabel("draftrestore");
+        QCOMPARE(j.editorText()->text(), QString("stored and more"));
+        QVERIFY(j.saveButton()->isEnabled() && !draftBar()->isVisible());
+        QCOMPARE(storedDraft("20021207"), QString("stored and more")); // until saved
+
+        j->saveEntry();
+        QVERIFY(!storedDraft("20021207"));
+        QVERIFY(!dayFormat(2002, 12, 7).fontItalic());
+        pickDay(2002, 12, 7);
+        QVERIFY(!draftBar()->isVisible());
+
+        QTest::keyClicks(j.editor(), "x"); // typed and taken back: no draft
+        QTest::keyClick(j.editor(), Qt::Key_Backspace);
+        pickDay(2002, 12, 9);
+        QTest::keyClicks(j.editor(), "to discard");
+        pickDay(2002, 12, 7);
+        QVERIFY(!draftBar()->isVisible());
+        pickDay(2002, 12, 9);
+        pressLabel("draftdiscard");
+        QVERIFY(!draftBar()->isVisible() && !storedDraft("20021209"));
+        QCOMPARE(j.editor()->toPlainText(), QString());
+    }
+
+    // A journal that takes no writes still keeps what is typed; a restart
+    // offers today's draft at once.
+    void draftsOutliveRefusedSavesAndRestarts() {
+        FakeInteraction fake;
+        openWindow();
+        QSqlQuery(m_store->database()).exec("PRAGMA query_only=ON");
+        QTest::keyClicks(j.editor(), "written today");
+        j->saveEntry();
+        QCOMPARE(fake.asked.size(), 2); // the question and the refusal
+        QCOMPARE(storedDraft(QDate::currentDate().toString("yyyyMMdd")), QString("written today"));
+        m_diary.reset();
+        openWindow();
+        QVERIFY(draftBar()->isVisible());
+        pressLabel("draftrestore");
+        QCOMPARE(j.editorText()->text(), QString("written today"));
+    }
+
+    // Delete takes the entry the list or a search showed, not the day's first.
+    void deleteTakesTheEntryShown() {
+        FakeInteraction fake;
+        insert("20021207", "first");
+        insert("20021207", "second");
+        insert("20021208", "other");
+        openWindow();
+        j.entryList()->clicked(j.entries()->index(1));
+        QCOMPARE(j.editor()->toPlainText(), QString("second"));
+        j->deleteEntry();
+        QCOMPARE(rows(), QStringList({"20021207|first", "20021208|other"}));
+        j->showFoundEntry(3); // the third row
+        j->deleteEntry();
+        QCOMPARE(rows(), QStringList({"20021207|first"}));
+        pickDay(2002, 12, 7);
+        j->deleteEntry();
+        QVERIFY(rows().isEmpty());
+    }
+
+    // Days with entries are bold in the month shown, kept so through saves
+    // and deletes; other months' days carry no marks.
+    void calendarMarksDaysWithEntries() {
+        FakeInteraction fake;
+        insert("20021207", "kept");
+        openWindow();
+        j.calendar()->setCurrentPage(2002, 12);
+        QCOMPARE(dayFormat(2002, 12, 7).fontWeight(), int(QFont::Bold));
+        QVERIFY(dayFormat(2002, 12, 8).fontWeight() != QFont::Bold);
+        pickDay(2002, 12, 8);
+        j.editor()->setPlainText("new");
+        j->saveEntry();
+        QCOMPARE(dayFormat(2002, 12, 8).fontWeight(), int(QFont::Bold));
+        pickDay(2002, 12, 7);
+        j->deleteEntry();
+        QVERIFY(dayFormat(2002, 12, 7).fontWeight() != QFont::Bold);
+        j.calendar()->setCurrentPage(2003, 1);
+        QVERIFY(dayFormat(2002, 12, 8).fontWeight() != QFont::Bold);
+        j.calendar()->setCurrentPage(2002, 12);
+        QCOMPARE(dayFormat(2002, 12, 8).fontWeight(), int(QFont::Bold));
+    }
+
+    // Select-all in a text too long to sit in the editor whole takes all of
+    // it: what is typed over it, or a delete, replaces the whole text. A
+    // draft of a long text is all of it, however little was read.
+    void selectAllTakesTheWholeLongText() {
+        FakeInteraction fake;
+        insert("20050506", QString(1'000'000, QChar(0x5929)));
+        insert("20050507", QString(1'200'000, QChar(0x5730)));
+        openWindow();
+        // Typed into before all of it was read: the draft is the whole text.
+        pickDay(2005, 5, 7);
+        QTest::keyClicks(j.editor(), "x");
+        QCOMPARE(storedDraft("20050507"), "x" + QString(1'200'000, QChar(0x5730)));
+        pickDay(2005, 5, 6);
+        j.editor()->setFocus();
+        QTest::keyClick(j.editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(j.editor(), Qt::Key_Z);
+        QCOMPARE(j.editorText()->text(), QString("z"));
+        j->saveEntry();
+        QCOMPARE(rows().last(), QString("20050506|z"));
+        pickDay(2005, 5, 6);
+        QTest::keyClick(j.editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(j.editor(), Qt::Key_Delete);
+        QCOMPARE(j.editorText()->text(), QString());
+        QVERIFY(!j.saveButton()->isEnabled());
+    }
+
     // The search window: Ctrl+F on the journal page, one window at a time;
     // results as the user types; the chosen entry shown as a day click shows
     // one, even when it is not the day's first; its keys.
@@ -537,6 +674,13 @@ private Q_SLOTS:
         QCOMPARE(j.calendar()->selectedDate(), QDate(2005, 5, 2));
         QCOMPARE(j.editor()->toPlainText(), QString("第二篇：又下雨了"));
         QVERIFY(j.deleteButton()->isEnabled());
+        // The hit is marked, the cursor on it, until the next key.
+        QCOMPARE(j.editor()->textCursor().position(), 5);
+        QCOMPARE(j.editor()->extraSelections().size(), 1);
+        QCOMPARE(j.editor()->extraSelections()[0].cursor.selectedText(), QString("下雨"));
+        QTest::keyClick(j.editor(), Qt::Key_End);
+        QTest::keyClick(j.editor(), Qt::Key_Exclam);
+        QVERIFY(j.editor()->extraSelections().isEmpty());
 
         // Down to the list, Enter on the older hit; Enter in the box takes
         // the first hit of what was just typed; Escape closes.

@@ -4,6 +4,7 @@
 #include "app/splashwindow.h"
 #include "contacts/contactspanel.h"
 #include "core/apppaths.h"
+#include "core/drafts.h"
 #include "core/recordset.h"
 #include "core/store.h"
 #include "fakeinteraction.h"
@@ -250,6 +251,7 @@ private Q_SLOTS:
     void aCloseFromOutsideEndsTheProgram() {
         MainWindow diary(m_store.get());
         diary.show();
+        QTest::keyClicks(JournalPage(&diary).editor(), "journal typed, not saved");
         diary.contactsPageButton->click();
         diary.contacts->addContact();
         ContactsPage(&diary).field(0)->setText("typed, not saved");
@@ -259,6 +261,11 @@ private Q_SLOTS:
         QSqlQuery q(m_store->database());
         QVERIFY(q.exec("SELECT name FROM address") && q.next());
         QCOMPARE(q.value(0).toString(), QString("typed, not saved"));
+        const std::optional<Drafts::Draft> draft =
+            Drafts(Drafts::pathBeside(m_store->path()))
+                .draft(QDate::currentDate().toString("yyyyMMdd"));
+        QVERIFY(draft);
+        QCOMPARE(draft->text, QString("journal typed, not saved"));
     }
 
     void draggingMovesByTheMouseMovement() {

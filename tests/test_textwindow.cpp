@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -215,6 +216,27 @@ private Q_SLOTS:
         QVERIFY(editor->document()->toPlainText().contains("行199999"));
         QVERIFY(editor->document()->characterCount() <= 2 * TextWindow::WindowChars);
         QCOMPARE(window->text(), text);
+    }
+
+    // Found words far down a long text: brought into view, the cursor on the
+    // first, marked until the next edit; the marks are no part of the text.
+    void wordsAreFoundAndMarked() {
+        QString text = lines(200000, "行");
+        text.insert(text.indexOf("行150000\n"), "落雨天 ");
+        text.insert(text.indexOf("行150001\n"), "落雨天 ");
+        window->setText(text);
+        settle(editor);
+        QSignalSpy edits(window, &TextWindow::edited);
+        QVERIFY(!window->markWords({"不在"}));
+        QVERIFY(window->markWords({"落雨天"}));
+        const QTextCursor at = editor->textCursor();
+        QVERIFY(at.block().text().mid(at.positionInBlock()).startsWith("落雨天"));
+        QCOMPARE(editor->extraSelections().size(), 2);
+        QCOMPARE(window->text(), text);
+        QCOMPARE(edits.count(), 0);
+        QTest::keyClicks(editor, "x");
+        QVERIFY(editor->extraSelections().isEmpty());
+        QCOMPARE(edits.count(), 1);
     }
 };
 

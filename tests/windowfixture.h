@@ -13,7 +13,8 @@
 class WindowFixture : public QObject {
 protected:
     void openStore() {
-        QFile::remove(m_dir.filePath("work.db"));
+        for (const char *file : {"work.db", "drafts.db", "drafts.db-wal", "drafts.db-shm"})
+            QFile::remove(m_dir.filePath(QString::fromLatin1(file)));
         m_store = std::make_unique<Store>();
         QCOMPARE(m_store->open(m_dir.filePath("work.db")), Store::State::Open);
     }

@@ -7,6 +7,7 @@
 #include "app/trayicon.h"
 #include "contacts/contactspanel.h"
 #include "core/apppaths.h"
+#include "core/drafts.h"
 #include "core/records.h"
 #include "core/recordset.h"
 #include "core/result.h"
@@ -42,6 +43,15 @@
 namespace {
 constexpr int WindowWidth = 800;
 constexpr int WindowHeight = 560;
+
+// Beside the notebook, whatever state that file is in.
+QString draftsPath(const Store &store) {
+    const QString beside = Drafts::pathBeside(store.path());
+    if (!beside.isEmpty())
+        return beside;
+    const QString folder = AppPaths::dataDir();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/drafts.db");
+}
 } // namespace
 
 MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
@@ -56,7 +66,8 @@ MainWindow::MainWindow(Store *store, QWidget *parent, Start start)
           connect(window, &FindJournalWindow::entryChosen, journal, &JournalPanel::showFoundEntry);
           return window;
       }),
-      m_store(store), m_player(BackgroundMusic::createPlayer()) {
+      m_store(store), m_drafts(std::make_unique<Drafts>(draftsPath(*store))),
+      m_player(BackgroundMusic::createPlayer()) {
     setObjectName(QStringLiteral("diary"));
     setWindowTitle(QStringLiteral("Quillary"));
     setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
@@ -90,6 +101,7 @@ void MainWindow::openRecords() {
 }
 
 MainWindow::~MainWindow() {
+    journal->keepDraftNow();
     // These refer to this window; they go first.
     delete authorPage.existing();
     delete findJournal.existing();
@@ -110,7 +122,7 @@ void MainWindow::buildControls() {
     novelScrollTimer->setObjectName(QStringLiteral("Timertext"));
     novelScrollTimer->setInterval(4000);
 
-    journal = new JournalPanel(this, journalRecords);
+    journal = new JournalPanel(this, journalRecords, m_drafts.get());
     connect(journal, &PagePanel::popupRequested, this, &MainWindow::popupRequested);
     connect(journal, &JournalPanel::optionsRequested, this, &MainWindow::openOptions);
     connect(journal, &JournalPanel::aboutRequested, this, &MainWindow::openAbout);
@@ -315,6 +327,9 @@ void MainWindow::closeEvent(QCloseEvent *event) {
 }
 
 void MainWindow::savePendingEdits() {
+    // Typed journal text is on disk before this returns, however the end came.
+    journal->keepDraftNow();
+    m_drafts->flush();
     for (RecordSet *records : {contactRecords, photoRecords})
         if (records->hasPending() || records->isNewRow())
             skipFailure(records->update(), "writing typed fields at the end");

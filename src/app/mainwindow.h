@@ -17,6 +17,7 @@ class AboutBox;
 class QAbstractButton;
 class AuthorPage;
 class ContactsPanel;
+class Drafts;
 class JournalPanel;
 class MusicPlayer;
 class NovelPanel;
@@ -141,6 +142,7 @@ private:
     OptionsDialog *makeOptionsDialog();
 
     Store *m_store;
+    std::unique_ptr<Drafts> m_drafts; // what was typed into the journal and not saved
     std::unique_ptr<MusicPlayer> m_player;
     Settings m_settings;
     int m_songForDialog = 0; // the start-up song, shown by the dialog made then

@@ -204,7 +204,7 @@ void FindJournalWindow::showAnswer(const QString &query, const JournalIndex::Ans
 
 void FindJournalWindow::choose(const QModelIndex &index) {
     if (index.isValid() && index.row() < m_hits->rowCount())
-        Q_EMIT entryChosen(m_hits->keyAt(index.row()));
+        Q_EMIT entryChosen(m_hits->keyAt(index.row()), m_asked);
 }
 
 bool FindJournalWindow::eventFilter(QObject *watched, QEvent *event) {

@@ -38,7 +38,8 @@ public:
     void searchNow();
 
 Q_SIGNALS:
-    void entryChosen(qint64 key);
+    // With the query it was found by.
+    void entryChosen(qint64 key, const QString &query);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -2,11 +2,14 @@
 #include "journal/journalpanel.h"
 
 #include "core/daykey.h"
+#include "core/drafts.h"
+#include "core/journalmonth.h"
 #include "core/records.h"
 #include "core/recordset.h"
 #include "core/result.h"
 #include "core/store.h"
 #include "core/storedtext.h"
+#include "journal/draftbar.h"
 #include "journal/entrylistmodel.h"
 #include "ui_journalpanel.h"
 #include "widgets/interaction.h"
@@ -39,10 +42,26 @@ int leadingNumber(const QString &text) {
     }
     return value;
 }
+
+// Line ends as the editor gives them back.
+QString unifiedLineEnds(QString text) {
+    if (text.contains(u'\r')) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(u'\r', u'\n');
+    }
+    return text;
+}
+
+qsizetype characterCount(const QString &text) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        n += text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate() ? 0 : 1;
+    return n;
+}
 } // namespace
 
-JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
-    : PagePanel(window), m_records(records) {
+JournalPanel::JournalPanel(QWidget *window, RecordSet *records, Drafts *drafts)
+    : PagePanel(window), m_records(records), m_drafts(drafts) {
     Ui::JournalPanel form;
     form.setupUi(this);
     takeControls(form);
@@ -50,6 +69,9 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     setShowToday(true);
     setUpEntryList();
     editorText = new TextWindow(editor);
+    m_draftBar = new DraftBar(editorFrame);
+    m_draftPause.setSingleShot(true);
+    m_draftPause.setInterval(DraftPauseMs);
     m_reading.setInterval(0);
     connectControls();
 }
@@ -96,6 +118,24 @@ void JournalPanel::connectControls() {
     connect(calendar, &QCalendarWidget::clicked, this, &JournalPanel::showEntryOfSelectedDay);
     connect(entryList, &QListView::clicked, this, &JournalPanel::showListedEntry);
     connect(editor, &QTextEdit::textChanged, this, &JournalPanel::editorChanged);
+    connect(editorText, &TextWindow::edited, this, &JournalPanel::typed);
+    connect(editorText, &TextWindow::wholeTextWanted, this, [this] {
+        while (m_unreadText)
+            readMoreText();
+    });
+    connect(&m_draftPause, &QTimer::timeout, this, [this] {
+        if (m_unreadText)
+            m_draftPause.start(); // a draft is the whole text: once it is read
+        else
+            keepDraftNow();
+    });
+    connect(calendar, &QCalendarWidget::selectionChanged, this, [this] {
+        keepDraftNow(); // what was typed belongs to the day it was typed on
+        m_draftDay = calendarKey();
+    });
+    connect(calendar, &QCalendarWidget::currentPageChanged, this, &JournalPanel::refreshMarks);
+    connect(m_draftBar, &DraftBar::restoreRequested, this, &JournalPanel::restoreDraft);
+    connect(m_draftBar, &DraftBar::discardRequested, this, &JournalPanel::discardDraft);
     connect(optionsButton, &LabelButton::clicked, this, &JournalPanel::optionsRequested);
     connect(aboutButton, &LabelButton::clicked, this, &JournalPanel::aboutRequested);
     const struct {
@@ -125,17 +165,40 @@ QList<LabelButton *> JournalPanel::labelButtons() const {
 
 void JournalPanel::setShowToday(bool show) {
     m_showToday = show;
-    if (m_markedDay.isValid())
-        calendar->setDateTextFormat(m_markedDay, QTextCharFormat());
-    m_markedDay = QDate();
-    if (!show)
-        return;
-    m_markedDay = QDate::currentDate();
-    QTextCharFormat today;
-    today.setFontWeight(QFont::Bold);
-    today.setForeground(QColor(200, 30, 30));
-    today.setFontUnderline(true);
-    calendar->setDateTextFormat(m_markedDay, today);
+    refreshMarks();
+}
+
+void JournalPanel::refreshMarks() {
+    for (const QDate &day : std::as_const(m_marked))
+        calendar->setDateTextFormat(day, QTextCharFormat());
+    m_marked.clear();
+    const int year = calendar->yearShown(), month = calendar->monthShown();
+    const quint32 entryDays =
+        m_records->isOpen() ? journalDaysInMonth(m_records->store()->nativeHandle(), year, month)
+                            : 0;
+    m_draftDays = m_drafts ? m_drafts->daysInMonth(year, month) : 0;
+    m_markedDay = m_showToday ? QDate::currentDate() : QDate();
+    QList<QDate> days{m_markedDay};
+    for (int day = 1; day <= 31; ++day)
+        if (((entryDays | m_draftDays) >> day) & 1u)
+            days << QDate(year, month, day);
+    for (const QDate &day : days) {
+        if (!day.isValid())
+            continue;
+        QTextCharFormat format = calendar->dateTextFormat(day);
+        const bool inMonth = day.year() == year && day.month() == month;
+        if (inMonth && ((entryDays >> day.day()) & 1u))
+            format.setFontWeight(QFont::Bold);
+        if (inMonth && ((m_draftDays >> day.day()) & 1u))
+            format.setFontItalic(true);
+        if (day == m_markedDay) {
+            format.setFontWeight(QFont::Bold);
+            format.setForeground(QColor(200, 30, 30));
+            format.setFontUnderline(true);
+        }
+        calendar->setDateTextFormat(day, format);
+        m_marked << day;
+    }
 }
 
 int JournalPanel::startOfWeek() const {
@@ -159,6 +222,7 @@ void JournalPanel::showStartState() {
     goToToday();
     reloadList();
     saveButton->setEnabled(false);
+    dayShown();
 }
 
 QString JournalPanel::calendarKey() const {
@@ -176,7 +240,87 @@ void JournalPanel::resetEmphasis() {
 void JournalPanel::setEditorText(const QString &text) {
     m_unreadText.reset();
     m_reading.stop();
+    m_shownText = unifiedLineEnds(text);
     editorText->setText(text);
+}
+
+// Typing goes to the drafts a moment after the key that began it, and then
+// as often while it goes on: one copy of the text per pause, not per key.
+void JournalPanel::typed() {
+    m_typed = true;
+    if (!m_draftPause.isActive())
+        m_draftPause.start();
+}
+
+void JournalPanel::keepDraftNow() {
+    m_draftPause.stop();
+    if (!m_typed || !m_drafts)
+        return;
+    while (m_unreadText) // a draft is the whole text
+        readMoreText();
+    m_typed = false;
+    const QString text = editorText->text();
+    if (text == m_lastKept.value_or(m_shownText))
+        return; // a format changed, or the text came back to what was kept
+    m_lastKept = text;
+    // What the journal holds already, or nothing at all, is no draft.
+    const bool isDraft = !text.isEmpty() && text != m_shownText;
+    if (isDraft)
+        m_drafts->keep(m_draftDay, text);
+    else
+        m_drafts->remove(m_draftDay);
+    m_draftBar->hide(); // the offer was of the draft just replaced
+    const QDate day = QDate::fromString(m_draftDay, QStringLiteral("yyyyMMdd"));
+    if (day.year() == calendar->yearShown() && day.month() == calendar->monthShown() &&
+        bool((m_draftDays >> day.day()) & 1u) != isDraft)
+        refreshMarks();
+}
+
+void JournalPanel::dayShown() {
+    m_draftPause.stop();
+    m_typed = false;
+    m_lastKept.reset();
+    m_draftDay = calendarKey();
+    offerDraft();
+}
+
+void JournalPanel::offerDraft() {
+    m_draftBar->hide();
+    if (!m_drafts || m_unreadText)
+        return; // a long entry is offered against once it is read whole
+    const std::optional<Drafts::Draft> draft = m_drafts->draft(m_draftDay);
+    if (!draft)
+        return;
+    if (draft->text.isEmpty() || draft->text == m_shownText) {
+        m_drafts->remove(m_draftDay); // saved after all
+        refreshMarks();
+        return;
+    }
+    m_draftBar->offer(characterCount(draft->text), draft->written, editor);
+}
+
+void JournalPanel::restoreDraft() {
+    m_draftBar->hide();
+    const std::optional<Drafts::Draft> draft =
+        m_drafts ? m_drafts->draft(m_draftDay) : std::nullopt;
+    if (!draft)
+        return;
+    m_unreadText.reset();
+    m_reading.stop();
+    editorText->setText(draft->text);
+    m_lastKept = draft->text;
+    m_typed = false;
+    editor->moveCursor(QTextCursor::End);
+    editor->setFocus();
+}
+
+void JournalPanel::discardDraft() {
+    m_draftBar->hide();
+    if (!m_drafts)
+        return;
+    m_drafts->remove(m_draftDay);
+    m_lastKept.reset();
+    refreshMarks();
 }
 
 // An entry of megabytes (a store edited elsewhere) shows its start at once and
@@ -203,13 +347,17 @@ void JournalPanel::readMoreText() {
     if (!m_unreadText)
         return m_reading.stop();
     const std::optional<QString> more = m_unreadText->read(LongTextSlice);
-    if (more)
+    if (more) {
         editorText->appendText(*more);
-    else
+        m_shownText += unifiedLineEnds(*more);
+    } else {
         qWarning("a long entry could not be read to its end");
+    }
     if (!more || m_unreadText->atEnd()) {
         m_unreadText.reset();
         m_reading.stop();
+        if (!m_typed)
+            offerDraft();
     }
 }
 
@@ -220,6 +368,7 @@ void JournalPanel::moveToEnd() {
 }
 
 void JournalPanel::reloadList() {
+    refreshMarks();
     entries->clear();
     if (!m_records->moveFirst() || m_records->eof())
         return;
@@ -228,6 +377,13 @@ void JournalPanel::reloadList() {
 }
 
 void JournalPanel::showEntryOfSelectedDay() {
+    keepDraftNow();
+    m_shownKey = -1;
+    showDayEntry();
+    dayShown();
+}
+
+void JournalPanel::showDayEntry() {
     const QString key = calendarKey();
     // A journal that cannot be read shows no day's text, so nothing typed
     // under one day seems to belong to another.
@@ -254,9 +410,17 @@ void JournalPanel::saveEntry() {
     // Only a row that really is new may receive the key and the text.
     while (m_unreadText) // all of a long entry, however little has been read
         readMoreText();
-    if (const Result saved = m_records->append(JournalEntry{key, editorText->text()}.toRow());
-        !saved)
-        tellNotSaved(saved);
+    const QString text = editorText->text();
+    if (const Result saved = m_records->append(JournalEntry{key, text}.toRow()); !saved) {
+        tellNotSaved(saved); // the draft stays
+    } else if (m_drafts) {
+        m_draftPause.stop();
+        m_typed = false;
+        m_drafts->remove(key);
+        m_shownText = text;
+        m_lastKept.reset();
+        m_draftBar->hide();
+    }
     reloadList();
 }
 
@@ -277,11 +441,19 @@ void JournalPanel::tellNotSaved(const Result &why) {
                                   QStringLiteral("日记没有保存"));
 }
 
+// A record reached through the list or a search is the one the user sees;
+// after a click on a day it is the day's first.
+qint64 JournalPanel::entryToDelete(const QString &day) {
+    if (m_shownKey >= 0 && m_records->moveToKey(m_shownKey))
+        return m_shownKey;
+    return m_records->findFirstWithPrefix(QLatin1String(JournalEntry::DayField), day);
+}
+
 void JournalPanel::deleteEntry() {
     const QString key = calendarKey();
     if (!m_records->moveFirst() || m_records->eof())
         return;
-    const qint64 found = m_records->findFirstWithPrefix(QLatin1String(JournalEntry::DayField), key);
+    const qint64 found = entryToDelete(key);
     if (found >= 0)
         skipFailure(m_records->moveToKey(found), "going to the entry to delete");
     else
@@ -292,6 +464,7 @@ void JournalPanel::deleteEntry() {
     if (found < 0 || !m_records->deleteCurrent())
         return;
     skipFailure(m_records->moveNext(), "stepping past a deleted entry");
+    m_shownKey = -1;
     setEditorText(QString());
     if (m_records->eof())
         skipFailure(m_records->movePrevious(), "stepping back to the last entry");
@@ -300,9 +473,11 @@ void JournalPanel::deleteEntry() {
     entryList->viewport()->update();
 }
 
-void JournalPanel::showFoundEntry(qint64 key) {
+void JournalPanel::showFoundEntry(qint64 key, const QString &query) {
+    keepDraftNow();
     if (!m_records->moveToKey(key))
         return;
+    m_shownKey = key;
     const QDate day = QDate::fromString(m_records->text(QLatin1String(JournalEntry::DayField)),
                                         QStringLiteral("yyyyMMdd"));
     if (day.isValid()) {
@@ -312,12 +487,21 @@ void JournalPanel::showFoundEntry(qint64 key) {
     if (!showLongText(key))
         setEditorText(m_records->text(QLatin1String(JournalEntry::TextField)));
     deleteButton->setEnabled(true);
+    dayShown();
+    QStringList words = QString(query).remove(u'"').split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return;
+    while (m_unreadText) // the first hit may lie anywhere in it
+        readMoreText();
+    editorText->markWords(words);
 }
 
 void JournalPanel::showListedEntry(const QModelIndex &index) {
     // The list line is the day key, a space and the text; the editor shows
     // it from its tenth character.
+    keepDraftNow();
     const qint64 key = index.data(EntryListModel::KeyRole).toLongLong();
+    m_shownKey = key;
     const std::vector<Store::EntryHead> head = m_records->store()->journalHeads(key, key, 0);
     std::optional<QString> line;
     if (head.size() == 1)
@@ -333,6 +517,7 @@ void JournalPanel::showListedEntry(const QModelIndex &index) {
     // fail on 29 February and leave the calendar on a wrong day.
     if (QDate(year, month, day).isValid()) {
         calendar->setSelectedDate(QDate(year, month, day));
+        dayShown();
         return;
     }
     // Otherwise each part that makes a valid date is applied, in order.
@@ -344,6 +529,7 @@ void JournalPanel::showListedEntry(const QModelIndex &index) {
     if (QDate(d.year(), d.month(), day).isValid())
         d = QDate(d.year(), d.month(), day);
     calendar->setSelectedDate(d);
+    dayShown();
 }
 
 void JournalPanel::editorChanged() {

@@ -10,6 +10,8 @@
 
 #include "widgets/pagepanel.h"
 
+class DraftBar;
+class Drafts;
 class EntryListModel;
 class LabelButton;
 class PanelFrame;
@@ -33,7 +35,8 @@ class JournalPanel;
 class JournalPanel : public PagePanel {
     Q_OBJECT
 public:
-    JournalPanel(QWidget *window, RecordSet *records);
+    // Without drafts, what is typed lives only in the editor.
+    JournalPanel(QWidget *window, RecordSet *records, Drafts *drafts = nullptr);
     ~JournalPanel() override;
 
     // Sets the calendar to today, year then month then day.
@@ -50,8 +53,11 @@ public:
     // The colour the common dialog holds between uses (black at first).
     QColor dialogColour() const { return m_dialogColour; }
 
-    // Refills the entry list from the table.
+    // Refills the entry list from the table, and the marks of the days shown.
     void reloadList();
+    // Hands what was typed since the last time to the drafts at once, rather
+    // than after the typing pause.
+    void keepDraftNow();
 
 Q_SIGNALS:
     void optionsRequested();
@@ -69,8 +75,11 @@ public Q_SLOTS:
     void showListedEntry(const QModelIndex &index);
     // A search result: its day selected in the calendar and that very entry
     // shown, as a click on the day shows the day's first.
-    void showFoundEntry(qint64 key);
+    // The words of the query it was found by are marked, the cursor at the first.
+    void showFoundEntry(qint64 key, const QString &query = QString());
     void editorChanged();
+    void restoreDraft();
+    void discardDraft();
 
     void chooseFont();
     void growFont();
@@ -84,7 +93,17 @@ private:
     void connectControls();
     // The nine label buttons in the order their emphasis is reset.
     QList<LabelButton *> labelButtons() const;
+    // Shows text the journal holds: what a draft is compared with.
     void setEditorText(const QString &text);
+    void typed();
+    // The day is shown: its draft is offered when it differs from what is shown.
+    void dayShown();
+    void offerDraft();
+    void showDayEntry();
+    // Bold days with entries, italic days with drafts, and today's marker.
+    void refreshMarks();
+    // The record to delete: the one shown, or the day's first.
+    qint64 entryToDelete(const QString &day);
     // A save the store refused, said with its reason.
     void tellNotSaved(const Result &why);
     std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
@@ -118,5 +137,18 @@ private:
     RecordSet *m_records;
     QColor m_dialogColour = Qt::black;
     bool m_showToday = true;
-    QDate m_markedDay;
+    QDate m_markedDay; // today, as marked
+
+    Drafts *m_drafts;
+    DraftBar *m_draftBar;
+    QTimer m_draftPause; // from the first key typed to the draft handed over
+    QString m_draftDay;
+    QString m_shownText;               // the day's text as the journal holds it
+    std::optional<QString> m_lastKept; // the draft handed over last; none: what is shown
+    bool m_typed = false;
+    qint64 m_shownKey = -1; // the record shown through the list or a search
+    QList<QDate> m_marked;
+    quint32 m_draftDays = 0; // in the month shown
+    // Typing is kept as a draft at most this long after the key that began it.
+    static constexpr int DraftPauseMs = 300;
 };

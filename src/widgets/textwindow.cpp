@@ -2,8 +2,12 @@
 #include "widgets/textwindow.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <QTextBlock>
@@ -311,10 +315,125 @@ TextWindow::TextWindow(QTextEdit *editor)
     QScrollBar *bar = editor->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, follow);
     connect(bar, &QScrollBar::rangeChanged, this, follow);
+    connect(editor->document(), &QTextDocument::contentsChange, this, &TextWindow::documentChanged);
+    editor->installEventFilter(this);
+    editor->viewport()->installEventFilter(this);
+}
+
+void TextWindow::documentChanged(int, int removed, int added) {
+    if (m_ownEdits > 0 || (removed == 0 && added == 0))
+        return;
+    m_wholeSelected = false;
+    clearMarks();
+    Q_EMIT edited();
+}
+
+bool TextWindow::eventFilter(QObject *watched, QEvent *event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return watched == m_editor && takeKey(static_cast<QKeyEvent *>(event));
+    case QEvent::InputMethod:
+        if (const auto *im = static_cast<QInputMethodEvent *>(event);
+            m_wholeSelected && !im->commitString().isEmpty()) {
+            replaceWhole(im->commitString());
+            return true;
+        }
+        return false;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        m_wholeSelected = false;
+        clearMarks();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// Keys that act on a selection of the whole text act on the whole text; any
+// other key ends that selection and does what it always does.
+bool TextWindow::takeKey(const QKeyEvent *key) {
+    if (key->matches(QKeySequence::SelectAll)) {
+        Q_EMIT wholeTextWanted();
+        m_editor->selectAll();
+        m_wholeSelected = !holdsEverything();
+        return true;
+    }
+    if (!m_wholeSelected)
+        return false;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)) {
+        clipboard->setText(text());
+        if (key->matches(QKeySequence::Cut) && !m_editor->isReadOnly())
+            replaceWhole(QString());
+        return true;
+    }
+    if (m_editor->isReadOnly())
+        return false;
+    if (key->matches(QKeySequence::Paste)) {
+        replaceWhole(clipboard->text());
+        return true;
+    }
+    const bool command = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+    if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete) {
+        replaceWhole(QString());
+        return true;
+    }
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        replaceWhole(QStringLiteral("\n"));
+        return true;
+    }
+    if (!command && !key->text().isEmpty() && key->text().front().isPrint()) {
+        replaceWhole(key->text());
+        return true;
+    }
+    const bool modifierOnly = key->key() == Qt::Key_Shift || key->key() == Qt::Key_Control ||
+                              key->key() == Qt::Key_Alt || key->key() == Qt::Key_Meta;
+    m_wholeSelected = m_wholeSelected && modifierOnly;
+    return false;
+}
+
+void TextWindow::replaceWhole(const QString &with) {
+    m_wholeSelected = false;
+    setText(with);
+    m_editor->moveCursor(QTextCursor::End);
+    Q_EMIT edited();
+}
+
+bool TextWindow::markWords(const QStringList &words) {
+    qsizetype first = -1;
+    const QString whole = text();
+    for (const QString &word : words)
+        if (const qsizetype at = word.isEmpty() ? -1 : whole.indexOf(word, 0, Qt::CaseInsensitive);
+            at >= 0 && (first < 0 || at < first))
+            first = at;
+    if (first < 0)
+        return false;
+    showOffset(first);
+    QTextDocument *doc = m_editor->document();
+    QTextCursor cursor(doc);
+    cursor.setPosition(std::max(0, documentPosition(first)));
+    m_editor->setTextCursor(cursor);
+    m_editor->ensureCursorVisible();
+    QList<QTextEdit::ExtraSelection> marks;
+    QTextCharFormat marked;
+    marked.setBackground(QColor(255, 220, 90));
+    for (const QString &word : words)
+        for (QTextCursor c = doc->find(word); !word.isEmpty() && !c.isNull() && marks.size() < 5000;
+             c = doc->find(word, c))
+            marks.append({c, marked});
+    m_editor->setExtraSelections(marks);
+    return true;
+}
+
+void TextWindow::clearMarks() {
+    if (!m_editor->extraSelections().isEmpty())
+        m_editor->setExtraSelections({});
 }
 
 void TextWindow::setText(QString text, qsizetype at) {
     m_steps.stop();
+    m_wholeSelected = false;
+    clearMarks();
     m_endsInCr = text.endsWith(u'\r');
     unifyLineEnds(text);
     if (at <= 0 || at > text.size()) {
@@ -329,6 +448,8 @@ void TextWindow::setText(QString text, qsizetype at) {
 // The document holds the text from start on; what is above it waits in
 // m_before.
 void TextWindow::fill(QString text, qsizetype start) {
+    ++m_ownEdits;
+    const auto owned = qScopeGuard([this] { --m_ownEdits; });
     m_before = text.left(start);
     const QStringView rest = QStringView(text).mid(start);
     // Short lines cost little until the editor lays them out, which it does
@@ -510,6 +631,8 @@ qreal TextWindow::top(const QTextBlock &block) const {
 }
 
 void TextWindow::appendSlice() {
+    ++m_ownEdits;
+    const auto owned = qScopeGuard([this] { --m_ownEdits; });
     const QStringView rest = afterText();
     const qsizetype size = frontSlice(rest);
     const QStringView slice = rest.left(size);
@@ -536,6 +659,8 @@ void TextWindow::appendSlice() {
 }
 
 void TextWindow::prependSlice() {
+    ++m_ownEdits;
+    const auto owned = qScopeGuard([this] { --m_ownEdits; });
     const qsizetype start = backSlice(m_before);
     QStringView slice = QStringView(m_before).mid(start);
     const bool hardJoin = slice.endsWith(u'\n');
@@ -562,6 +687,8 @@ void TextWindow::prependSlice() {
 // Moves a slice of blocks from the top of the document into the text above
 // it, when they are well above what the user sees.
 void TextWindow::dropTop() {
+    ++m_ownEdits;
+    const auto owned = qScopeGuard([this] { --m_ownEdits; });
     QTextDocument *doc = m_editor->document();
     QTextBlock keep = doc->begin();
     int blocks = 0;
@@ -589,6 +716,8 @@ void TextWindow::dropTop() {
 // Moves a slice of blocks from the bottom of the document into the text below
 // it, when they are well below what the user sees.
 void TextWindow::dropBottom() {
+    ++m_ownEdits;
+    const auto owned = qScopeGuard([this] { --m_ownEdits; });
     QTextDocument *doc = m_editor->document();
     QTextBlock from = doc->lastBlock();
     int blocks = 0;

@@ -3,8 +3,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
+class QKeyEvent;
 class QTextBlock;
 class WholeTextBar;
 class QTextEdit;
@@ -18,7 +20,9 @@ class QTextEdit;
 // events; the editor's document only ever holds a window of the text, which
 // slides as the user scrolls; and a line too long to lay out quickly is shown
 // as several blocks joined by soft breaks, which text() leaves out again. The
-// scroll bar shows where the view is in the whole text.
+// scroll bar shows where the view is in the whole text. Select-all takes the
+// whole text, not only the part in the document, and what is typed over it
+// replaces the whole text.
 class TextWindow : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +49,25 @@ public:
     // the text into the document first if it is not there.
     void showOffset(qsizetype offset);
 
+    // Puts the cursor at the first place any of the words occurs (case
+    // aside), scrolled into view, and marks where they occur in what the
+    // document holds; the marks are no part of the text and go with the next
+    // edit or click. False when none occurs.
+    bool markWords(const QStringList &words);
+    void clearMarks();
+
+Q_SIGNALS:
+    // The user changed the text (typing, deleting, pasting, replacing the
+    // whole); not sent for what setText() and the sliding window do.
+    void edited();
+    // Select-all is about to take the whole text: what is still to come
+    // should be appended first.
+    void wholeTextWanted();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+public:
     // A line longer than this is shown in blocks of at most this size.
     static constexpr qsizetype LongestBlock = 8192;
     // What goes into or out of the document in one step.
@@ -56,6 +79,9 @@ public:
     static constexpr int WindowBlocks = 30000;
 
 private:
+    bool takeKey(const QKeyEvent *key);
+    void replaceWhole(const QString &with);
+    void documentChanged(int from, int removed, int added);
     void fill(QString text, qsizetype start);
     qsizetype documentOffset(int position) const;
     int documentPosition(qsizetype offset) const;
@@ -83,4 +109,6 @@ private:
     QTimer m_steps;
     WholeTextBar *m_bar;
     QTimer m_barUpdate;
+    int m_ownEdits = 0;           // above 0 while the window itself changes the document
+    bool m_wholeSelected = false; // select-all took the whole text, not just the document
 };

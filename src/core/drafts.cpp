@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/drafts.h"
+
+#include "core/statement.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <sqlite3.h>
+
+Q_LOGGING_CATEGORY(draftsLog, "quillary.drafts", QtWarningMsg)
+
+namespace {
+
+sqlite3 *openFile(const QString &path, int flags) {
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        qCWarning(draftsLog, "drafts cannot be kept in %s: %s", qPrintable(path),
+                  db ? sqlite3_errmsg(db) : "out of memory");
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 5000);
+    return db;
+}
+
+bool run(sqlite3 *db, const char *sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// WAL with a sync at every commit: a write that returned survives a kill and
+// a power cut alike.
+bool prepareFile(sqlite3 *db) {
+    return run(db, "PRAGMA journal_mode=WAL") && run(db, "PRAGMA synchronous=FULL") &&
+           run(db, "CREATE TABLE IF NOT EXISTS drafts (day TEXT PRIMARY KEY, "
+                   "text TEXT NOT NULL, written INTEGER NOT NULL)");
+}
+
+QString monthKey(int year, int month) {
+    return QStringLiteral("%1%2")
+        .arg(year, 4, 10, QLatin1Char('0'))
+        .arg(month, 2, 10, QLatin1Char('0'));
+}
+
+// The day of a key within the month, 0 when it is none.
+int dayOf(const QString &key, const QString &month) {
+    if (key.size() != 8 || !key.startsWith(month))
+        return 0;
+    bool ok = false;
+    const int day = key.mid(6).toInt(&ok);
+    return ok && day >= 1 && day <= 31 ? day : 0;
+}
+
+} // namespace
+
+Drafts::Drafts(const QString &path) : m_path(path) {
+    if (path.isEmpty())
+        return;
+    m_write = openFile(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (m_write && !prepareFile(m_write)) {
+        qCWarning(draftsLog, "drafts file %s refused: %s", qPrintable(path),
+                  sqlite3_errmsg(m_write));
+        sqlite3_close(m_write);
+        m_write = nullptr;
+    }
+    if (!m_write)
+        return;
+    m_read = openFile(path, SQLITE_OPEN_READONLY);
+    if (!m_read) {
+        sqlite3_close(m_write);
+        m_write = nullptr;
+        return;
+    }
+    m_writer = std::thread([this] { writeLoop(); });
+}
+
+Drafts::~Drafts() {
+    if (m_writer.joinable()) {
+        {
+            std::lock_guard lock(m_lock);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_writer.join();
+    }
+    sqlite3_close(m_read);
+    sqlite3_close(m_write);
+}
+
+QString Drafts::pathBeside(const QString &storePath) {
+    if (storePath.isEmpty())
+        return {};
+    return QFileInfo(storePath).absoluteDir().filePath(QStringLiteral("drafts.db"));
+}
+
+void Drafts::keep(const QString &day, QString text) {
+    if (!isOpen())
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_pending[day] = Draft{std::move(text), QDateTime::currentDateTime()};
+    }
+    m_wake.notify_one();
+}
+
+void Drafts::remove(const QString &day) {
+    if (!isOpen())
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_pending[day] = std::nullopt;
+    }
+    m_wake.notify_one();
+}
+
+void Drafts::flush() {
+    std::unique_lock lock(m_lock);
+    m_written.wait(lock, [this] { return m_pending.empty() && m_writing.empty(); });
+}
+
+// Takes all that is pending at once: while a long text is being written the
+// keystrokes after it gather, and only the newest text of each day follows.
+void Drafts::writeLoop() {
+    std::unique_lock lock(m_lock);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || !m_pending.empty(); });
+        if (m_pending.empty())
+            return; // stopping, with nothing left
+        m_writing.swap(m_pending);
+        lock.unlock();
+        if (!write(m_writing))
+            qCWarning(draftsLog, "drafts not written: %s", sqlite3_errmsg(m_write));
+        lock.lock();
+        m_writing.clear();
+        m_written.notify_all();
+    }
+}
+
+bool Drafts::write(const std::map<QString, Change> &changes) {
+    if (!run(m_write, "BEGIN IMMEDIATE"))
+        return false;
+    Statement put(m_write, "INSERT OR REPLACE INTO drafts (day, text, written) VALUES (?, ?, ?)");
+    Statement drop(m_write, "DELETE FROM drafts WHERE day = ?");
+    bool ok = put.isValid() && drop.isValid();
+    for (const auto &[day, change] : changes) {
+        if (!ok)
+            break;
+        Statement &q = change ? put : drop;
+        q.reset();
+        q.bind(1, day.toUtf8());
+        if (change)
+            q.bind(2, change->text.toUtf8()).bind(3, change->written.toMSecsSinceEpoch());
+        ok = q.run();
+    }
+    if (ok && run(m_write, "COMMIT"))
+        return true;
+    run(m_write, "ROLLBACK");
+    return false;
+}
+
+std::optional<Drafts::Draft> Drafts::draft(const QString &day) const {
+    if (!isOpen())
+        return std::nullopt;
+    {
+        std::lock_guard lock(m_lock);
+        for (const auto *changes : {&m_pending, &m_writing})
+            if (const auto it = changes->find(day); it != changes->end())
+                return it->second;
+    }
+    Statement q(m_read, "SELECT text, written FROM drafts WHERE day = ?");
+    q.bind(1, day.toUtf8());
+    if (!q.step())
+        return std::nullopt;
+    return Draft{q.text(0), QDateTime::fromMSecsSinceEpoch(q.integer(1))};
+}
+
+quint32 Drafts::daysInMonth(int year, int month) const {
+    if (!isOpen())
+        return 0;
+    const QString prefix = monthKey(year, month);
+    quint32 days = 0;
+    Statement q(m_read, "SELECT day FROM drafts WHERE day >= ? AND day < ?");
+    q.bind(1, (prefix + QStringLiteral("01")).toUtf8())
+        .bind(2, (prefix + QStringLiteral("32")).toUtf8());
+    while (q.step())
+        if (const int day = dayOf(q.text(0), prefix))
+            days |= 1u << day;
+    std::lock_guard lock(m_lock);
+    // What is handed over but not yet written counts as it will be.
+    for (const auto *changes : {&m_writing, &m_pending})
+        for (const auto &[key, change] : *changes)
+            if (const int day = dayOf(key, prefix))
+                days = change ? days | (1u << day) : days & ~(1u << day);
+    return days;
+}

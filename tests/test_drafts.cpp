@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/drafts.h"
+#include "core/journalmonth.h"
+#include "core/store.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestDrafts : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // What was handed over is read back at once, is on disk after flush,
+    // survives a reopen, and the newest text of a day wins.
+    void keptUntilRemoved() {
+        QTemporaryDir dir;
+        const QString path = Drafts::pathBeside(dir.filePath("work.db"));
+        QCOMPARE(path, dir.filePath("drafts.db"));
+        const QString long_ = QString(1'000'000, QChar(0x5929));
+        {
+            Drafts drafts(path);
+            QVERIFY(drafts.isOpen());
+            drafts.keep("20261209", "first");
+            drafts.keep("20261209", long_);
+            drafts.keep("20261231", "eve");
+            drafts.keep("20270101", "next year");
+            QCOMPARE(drafts.draft("20261209")->text, long_); // before it is written
+            QCOMPARE(drafts.daysInMonth(2026, 12), (1u << 9) | (1u << 31));
+            drafts.flush();
+            drafts.remove("20261231");
+            QCOMPARE(drafts.daysInMonth(2026, 12), 1u << 9);
+            QVERIFY(!drafts.draft("20261231"));
+        } // the removal is written on the way out
+        Drafts again(path);
+        QCOMPARE(again.draft("20261209")->text, long_);
+        QVERIFY(again.draft("20261209")->written.isValid());
+        QVERIFY(!again.draft("20261231"));
+        QCOMPARE(again.daysInMonth(2027, 1), 1u << 1);
+        QCOMPARE(again.daysInMonth(2026, 11), 0u);
+    }
+
+    // No folder to write in, or a file that is no database: nothing is
+    // kept, and nothing fails.
+    void nowhereToKeepThem() {
+        QTemporaryDir dir;
+        Drafts none(dir.filePath("missing/folder/drafts.db"));
+        QVERIFY(!none.isOpen());
+        none.keep("20261209", "lost");
+        none.flush();
+        QVERIFY(!none.draft("20261209"));
+        QFile garbage(dir.filePath("drafts.db"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
+        garbage.close();
+        Drafts refused(garbage.fileName());
+        QVERIFY(!refused.isOpen());
+        QCOMPARE(QFileInfo(garbage.fileName()).size(), 4096);
+    }
+
+    // The days of a month with an entry of exactly that day's key.
+    void monthOfEntries() {
+        QTemporaryDir dir;
+        Store store;
+        QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
+        QSqlQuery q(store.database());
+        for (const char *day : {"20261201", "20261209", "20261209", "20261231", "20261209xyz",
+                                "202612", "20270101", "20261130"})
+            QVERIFY(q.exec(QString("INSERT INTO diary VALUES ('%1', 't')").arg(day)));
+        QCOMPARE(journalDaysInMonth(store.nativeHandle(), 2026, 12),
+                 (1u << 1) | (1u << 9) | (1u << 31));
+        QCOMPARE(journalDaysInMonth(store.nativeHandle(), 2026, 2), 0u);
+        QCOMPARE(journalDaysInMonth(nullptr, 2026, 12), 0u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDrafts)
+#include "test_drafts.moc"
