@@ -75,8 +75,8 @@ sqlite3 *openBoth(const QString &notebook, const QString &other) {
         return nullptr;
     }
     sqlite3_busy_timeout(db, 5000);
-    Statement attach(db, "ATTACH DATABASE ? AS other");
-    if (!attach.bind(1, uriFor(other, "mode=ro")).run()) {
+    // Finalised before the connection may have to close.
+    if (!Statement(db, "ATTACH DATABASE ? AS other").bind(1, uriFor(other, "mode=ro")).run()) {
         sqlite3_close(db);
         return nullptr;
     }
@@ -197,9 +197,9 @@ Outcome salvage(const QString &damaged, const QString &into) {
     sqlite3 *db = nullptr;
     sqlite3_open_v2(QFile::encodeName(into).constData(), &db,
                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
-    Statement attach(db, "ATTACH DATABASE ? AS damaged");
-    bool ok = attach.bind(1, uriFor(damaged, "mode=ro")).run() &&
-              sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    bool ok =
+        Statement(db, "ATTACH DATABASE ? AS damaged").bind(1, uriFor(damaged, "mode=ro")).run() &&
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
     for (const Source &source : sources)
         if (ok && !source.identity.isEmpty())
             copyReadable(db, source, -(qint64(1) << 61), qint64(1) << 62,
