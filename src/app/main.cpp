@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
+#include "app/backupcoordinator.h"
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
@@ -34,6 +35,9 @@ int main(int argc, char *argv[]) {
     store.open(AppPaths::databasePath());
 
     MainWindow *window = SplashWindow::start(&store);
+    // Behind the window, at idle priority: the notebook as this session
+    // found it.
+    window->backups->startSchedule();
     // Set once the splash is up: that window is off the task bar and needs none.
     QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
     // However the program ends, typed fields are not lost: on a signal the
