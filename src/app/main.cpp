@@ -13,6 +13,7 @@
 #include "widgets/style.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char *argv[]) {
     if (const int status = CommandLine::runIfAsked(argc, argv); status >= 0)
@@ -35,9 +36,9 @@ int main(int argc, char *argv[]) {
     store.open(AppPaths::databasePath());
 
     MainWindow *window = SplashWindow::start(&store);
-    // Behind the window, at idle priority: the notebook as this session
-    // found it.
-    window->backups->startSchedule();
+    // Once the window is up and its tables are read, at idle priority: the
+    // notebook as this session found it.
+    QTimer::singleShot(0, window, [window] { window->backups->startSchedule(); });
     // Set once the splash is up: that window is off the task bar and needs none.
     QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
     // However the program ends, typed fields are not lost: on a signal the

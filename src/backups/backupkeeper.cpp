@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 #include <QMetaObject>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -12,6 +14,8 @@ namespace {
 // Behind everything else for the processor and the disk: the user's own
 // work comes first.
 void yieldToEverything() {
+    sched_param none{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
     setpriority(PRIO_PROCESS, id_t(gettid()), 19);
     constexpr int IoprioWhoProcess = 1, IoprioClassIdle = 3, IoprioClassShift = 13;
     syscall(SYS_ioprio_set, IoprioWhoProcess, gettid(), IoprioClassIdle << IoprioClassShift);
