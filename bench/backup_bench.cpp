@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -107,6 +108,14 @@ void benchSize(int entries) {
     const auto all = Snapshots::list(folder);
     std::printf("  snapshot %.2f s, %.0f MB; longest event-loop wait meanwhile %.1f ms\n", seconds,
                 megabytes(all.empty() ? 0 : all.front().bytes), wait);
+    // The same written at once, as quillary --backup does at normal priority.
+    QElapsedTimer direct;
+    direct.start();
+    const Snapshots::Outcome once =
+        Snapshots::write(path, dir.filePath(QStringLiteral("direct.db")));
+    std::printf("  at normal priority on this thread %.2f s%s\n", double(direct.elapsed()) / 1000.0,
+                once.result ? "" : " (failed)");
+    QFile::remove(dir.filePath(QStringLiteral("direct.db")));
     std::vector<double> with, without;
     for (int run = 0; run < 3; ++run) {
         without.push_back(timeToWindow(store, folder, false));
