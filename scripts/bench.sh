@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 ./build/ops_bench 1000000 25
 ./build/search_bench 15 100000 1000000
 ./build/chapter_bench 15
+./build/backup_bench 100000 1000000
 ./build/music_bench
 ./build/photo_bench 24 100 120
 ./build/window_bench ./build/quillary ./build/floor 100000 7 60

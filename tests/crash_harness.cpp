@@ -3,17 +3,23 @@
 // deletes journal entries, contacts and photos, and checks the store after
 // every kill: it passes SQLite's integrity check, every save that had
 // returned is there exactly once, a delete that had returned took its row
-// and no other, and no row holds parts of another. Then kills it while a
-// user types into the journal, and checks that each key typed a second
-// before the kill is in the day's draft.
+// and no other, and no row holds parts of another. Snapshots are written
+// all the while and notebooks merged in, so kills land in those too: a
+// merge that returned brought its rows once, and no snapshot cut short is
+// ever counted. Then kills it while a user types into the journal, and
+// checks that each key typed a second before the kill is in the day's draft.
 // Usage: crash_harness <kills>      (the child modes are internal)
 
+#include "app/backupcoordinator.h"
 #include "app/mainwindow.h"
+#include "backups/backupkeeper.h"
 #include "contacts/contactspanel.h"
 #include "core/daykey.h"
 #include "core/drafts.h"
 #include "core/journalindex.h"
+#include "core/notebookmerge.h"
 #include "core/searchtext.h"
+#include "core/snapshots.h"
 #include "core/store.h"
 #include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
@@ -25,6 +31,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDate>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -63,6 +70,29 @@ void say(char op, const QString &mark) {
     std::fflush(stdout);
 }
 
+// A notebook from elsewhere, with journal marks of its own on a day no run
+// deletes from.
+QStringList makeLaptop(const QString &path, quint32 seed) {
+    {
+        Store made;
+        made.open(path);
+    }
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    QStringList marks;
+    for (int i = 0; i < 300; ++i) {
+        marks << QStringLiteral("J L%1-%2").arg(seed).arg(i);
+        const QByteArray sql = QStringLiteral("INSERT INTO diary VALUES ('17000101', '%1%2')")
+                                   .arg(marks.last(), QString(i % 50, QChar(0x65e5)))
+                                   .toUtf8();
+        sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return marks;
+}
+
 // Saves and deletes forever. A save is announced once it has returned; a
 // delete before it starts ("-") and once it has returned ("x"), so a kill
 // in between leaves its row there or gone, and every other row as it was.
@@ -81,9 +111,21 @@ int child(const QString &dbPath, quint32 seed, int run) {
     JournalPage j(&diary);
     ContactsPage c(&diary);
     PhotoPage p(&diary);
+    const QString laptop = dbPath + QStringLiteral(".laptop-%1").arg(seed);
+    const QStringList laptopMarks = makeLaptop(laptop, seed);
     for (int i = 0;; ++i) {
         const QString id = QStringLiteral("%1-%2").arg(seed).arg(i);
-        switch (rng.bounded(8)) {
+        switch (rng.bounded(10)) {
+        case 8:
+            diary.backups->keeper()->snapshot();
+            QCoreApplication::processEvents();
+            break;
+        case 9:
+            // Once merged, again it adds nothing.
+            if (NotebookMerge::merge(dbPath, laptop).result)
+                for (const QString &mark : laptopMarks)
+                    say(0, mark);
+            break;
         case 0:
         case 1: {
             const QDate day = firstDay.addDays(rng.bounded(400));
@@ -296,6 +338,7 @@ int main(int argc, char *argv[]) {
     const QString dbPath = dir.filePath("work.db");
     QRandomGenerator rng(quint32(QCoreApplication::applicationPid()));
     QSet<QString> kept; // every mark the store held at the last check
+    int snapshotsChecked = 0, killedSnapshotting = 0;
     qint64 savesChecked = 0, deletesChecked = 0, searchesChecked = 0;
     int killedDeleting = 0, failures = 0;
     for (int k = 0; k < kills && failures == 0; ++k) {
@@ -335,6 +378,30 @@ int main(int argc, char *argv[]) {
         if (!indexAgrees(dbPath, saved, deleted, searchesChecked)) {
             std::printf("kill %d: the search index disagrees with the journal\n", k);
             ++failures;
+        }
+        // Snapshots cut short are cleaned up; every one listed is whole.
+        const QString backups = Snapshots::folderFor(dbPath);
+        if (!QDir(backups).entryList({QStringLiteral("*.part-*")}, QDir::Files).isEmpty())
+            ++killedSnapshotting;
+        Snapshots::cleanUp(backups);
+        if (!QDir(backups).entryList({QStringLiteral("*.part-*")}, QDir::Files).isEmpty()) {
+            std::printf("kill %d: a snapshot cut short was left behind\n", k);
+            ++failures;
+        }
+        for (const Snapshots::Snapshot &snapshot : Snapshots::list(backups)) {
+            sqlite3 *copy = Snapshots::openForReading(snapshot.path);
+            sqlite3_stmt *check = nullptr;
+            sqlite3_prepare_v2(copy, "PRAGMA quick_check", -1, &check, nullptr);
+            const bool whole =
+                sqlite3_step(check) == SQLITE_ROW &&
+                qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(check, 0)), "ok") == 0;
+            sqlite3_finalize(check);
+            sqlite3_close(copy);
+            if (!whole) {
+                std::printf("kill %d: snapshot %s is not whole\n", k, qPrintable(snapshot.path));
+                ++failures;
+            }
+            ++snapshotsChecked;
         }
         Store store;
         if (store.open(dbPath) != Store::State::Open) {
@@ -421,8 +488,10 @@ int main(int argc, char *argv[]) {
         std::printf("store kept at %s\n", qPrintable(dbPath));
     }
     std::printf("crash harness: %d kills, %lld returned saves and %lld returned deletes checked, "
-                "%d kills during a delete, %lld searches checked, %d losses or faults\n",
-                kills, savesChecked, deletesChecked, killedDeleting, searchesChecked, failures);
+                "%d kills during a delete, %lld searches checked, %d kills during a snapshot, %d "
+                "snapshots checked, %d losses or faults\n",
+                kills, savesChecked, deletesChecked, killedDeleting, searchesChecked,
+                killedSnapshotting, snapshotsChecked, failures);
     std::printf("crash harness: %d kills while typing, %d drafts lost keys typed a second "
                 "before; the longest unwritten typing at a kill was %lld ms old\n",
                 typingKills, draftsLost, longestLag);

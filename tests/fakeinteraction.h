@@ -30,6 +30,14 @@ public:
     void inform(QWidget *, const QString &text, const QString &title) override {
         asked.append({text, title});
     }
+    int choiceAnswer = -1; // -1: the last button, as closing the box does
+    QStringList buttonsOffered;
+    int choose(QWidget *, const QString &text, const QString &title,
+               const QStringList &buttons) override {
+        asked.append({text, title});
+        buttonsOffered = buttons;
+        return choiceAnswer < 0 ? int(buttons.size()) - 1 : choiceAnswer;
+    }
     std::optional<QFont> chooseFont(QWidget *, const QFont &) override { return fontAnswer; }
     std::optional<QColor> chooseColor(QWidget *, const QColor &) override { return colorAnswer; }
     QList<FileFilter> filtersOffered;

@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 
 #include "app/applicationsetup.h"
+#include "app/backupcommand.h"
 
 #include <QCoreApplication>
 
@@ -12,7 +13,10 @@ namespace CommandLine {
 namespace {
 
 const std::vector<Command> &commands() {
-    static const std::vector<Command> all = {};
+    static const std::vector<Command> all = {
+        {"--backup", "[FILE]", "把日记本备份到 FILE，或备份文件夹里（程序运行时也可以）",
+         runBackupCommand},
+    };
     return all;
 }
 

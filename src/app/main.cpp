@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
+#include "app/backupcoordinator.h"
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
@@ -12,6 +13,7 @@
 #include "widgets/style.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char *argv[]) {
     if (const int status = CommandLine::runIfAsked(argc, argv); status >= 0)
@@ -34,6 +36,9 @@ int main(int argc, char *argv[]) {
     store.open(AppPaths::databasePath());
 
     MainWindow *window = SplashWindow::start(&store);
+    // Once the window is up and its tables are read, at idle priority: the
+    // notebook as this session found it.
+    QTimer::singleShot(0, window, [window] { window->backups->startSchedule(); });
     // Set once the splash is up: that window is off the task bar and needs none.
     QApplication::setWindowIcon(Artwork::icon(QStringLiteral("quillary")));
     // However the program ends, typed fields are not lost: on a signal the

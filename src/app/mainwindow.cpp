@@ -3,6 +3,7 @@
 
 #include "about/aboutbox.h"
 #include "about/authorpage.h"
+#include "app/backupcoordinator.h"
 #include "app/popupmenu.h"
 #include "app/trayicon.h"
 #include "contacts/contactspanel.h"
@@ -128,6 +129,7 @@ void MainWindow::buildControls() {
     connect(journal, &JournalPanel::aboutRequested, this, &MainWindow::openAbout);
     addShortcuts();
 
+    backups = new BackupCoordinator(this, m_store);
     popupMenu = new PopupMenu(this);
     connect(this, &MainWindow::popupRequested, this, &MainWindow::showPopupMenu);
 }
@@ -358,6 +360,28 @@ void MainWindow::openFindJournal() {
     window->focusQuery();
 }
 
+void MainWindow::openBackups() {
+    backups->openWindow();
+}
+
+void MainWindow::reopenStore(const std::function<void()> &whileClosed) {
+    savePendingEdits();
+    // The search window reads the store on a thread of its own.
+    delete findJournal.existing();
+    const QString path = m_store->path();
+    m_store->close();
+    if (whileClosed)
+        whileClosed();
+    m_store->open(path);
+    openRecords();
+    journal->reloadList();
+    for (RecordSet *records : {contactRecords, photoRecords})
+        skipFailure(records->moveFirst(), "showing the reopened notebook");
+    if (photos && photos->isVisibleTo(this))
+        photos->showFirstPhoto();
+    m_store->whenChecked(this, [this](Store::Refusal why) { tellWhyReadOnly(why); });
+}
+
 void MainWindow::openAbout() {
     AboutBox *box = aboutBox.get();
     box->show();
@@ -480,11 +504,13 @@ void MainWindow::tellWhyReadOnly(Store::Refusal why) {
         reason = "日记本文件无法读取：它不是完好的数据库文件，或者正被其他程序锁住。";
         break;
     }
-    Interaction::current().inform(
-        this,
+    const QString text =
         QStringLiteral("%1本次日记本以只读方式打开，所做的修改不会被保存。\n\n%2")
-            .arg(QString::fromUtf8(reason), QDir::toNativeSeparators(m_store->path())),
-        QStringLiteral("日记本只读"));
+            .arg(QString::fromUtf8(reason), QDir::toNativeSeparators(m_store->path()));
+    if (why == R::Damaged)
+        backups->offerRescue(text, QStringLiteral("日记本只读"));
+    else
+        Interaction::current().inform(this, text, QStringLiteral("日记本只读"));
 }
 
 QPoint MainWindow::placement(const QRect &available, const QSize &window) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPoint>
 #include <QWidget>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "widgets/windowholder.h"
 
 class AboutBox;
+class BackupCoordinator;
 class QAbstractButton;
 class AuthorPage;
 class ContactsPanel;
@@ -77,6 +79,7 @@ public:
     WindowHolder<AuthorPage> authorPage;
     WindowHolder<FindJournalWindow> findJournal;
     PopupMenu *popupMenu;
+    BackupCoordinator *backups;
 
     RecordSet *journalRecords;
     RecordSet *contactRecords;
@@ -98,11 +101,17 @@ public Q_SLOTS:
     void openAbout();
     // The journal page, and the window that searches it.
     void openFindJournal();
+    // The backup window.
+    void openBackups();
     void hideToTray();
     // Writes what was typed into the contact and photo fields, as leaving
     // the row would, and where the reader stopped; run whenever the program
     // ends.
     void savePendingEdits();
+    // Writes what is pending, closes the store, runs whileClosed (which may
+    // put another file in its place), opens it again and shows what it now
+    // holds. What was typed into the journal's editor stays there.
+    void reopenStore(const std::function<void()> &whileClosed);
     // The author page, modal over the About box or on its own.
     void showAuthorPage(bool modal);
     // The pop-up menu at a screen position.

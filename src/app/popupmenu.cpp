@@ -18,6 +18,7 @@ PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
     contactsAction = entry("menuadd", "地址(&A)", &MainWindow::showContactsPage);
     findJournalAction = entry("menufindjournal", "查找日记(&F)", &MainWindow::openFindJournal);
     findJournalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    backupAction = entry("menubackup", "备份(&B)…", &MainWindow::openBackups);
     addSeparator()->setObjectName(QStringLiteral("line1"));
     optionsAction = entry("menuoption", "选项(&O)", &MainWindow::openOptions);
     addSeparator()->setObjectName(QStringLiteral("line2"));

@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 #include <cstdlib>
 #include <limits>
@@ -41,6 +42,20 @@ bool Interaction::confirm(QWidget *parent, const QString &text, const QString &t
 
 void Interaction::inform(QWidget *parent, const QString &text, const QString &title) {
     QMessageBox::information(parent, shownTitle(title), text, QMessageBox::Ok);
+}
+
+int Interaction::choose(QWidget *parent, const QString &text, const QString &title,
+                        const QStringList &buttons) {
+    QMessageBox box(QMessageBox::Warning, shownTitle(title), text, QMessageBox::NoButton, parent);
+    QList<QPushButton *> pressed;
+    for (int i = 0; i < buttons.size(); ++i)
+        pressed << box.addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                     : QMessageBox::AcceptRole);
+    box.exec();
+    for (int i = 0; i < pressed.size(); ++i)
+        if (box.clickedButton() == pressed[i])
+            return i;
+    return int(buttons.size()) - 1;
 }
 
 namespace {

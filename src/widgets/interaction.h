@@ -29,6 +29,10 @@ public:
     virtual bool confirm(QWidget *parent, const QString &text, const QString &title);
     // OK only.
     virtual void inform(QWidget *parent, const QString &text, const QString &title);
+    // A message with buttons of these captions, the last one closing it; the
+    // index of the one pressed (the last when the box was closed otherwise).
+    virtual int choose(QWidget *parent, const QString &text, const QString &title,
+                       const QStringList &buttons);
     // Empty when the user cancelled.
     virtual std::optional<QFont> chooseFont(QWidget *parent, const QFont &initial);
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);

@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "backups/backupkeeper.h"
+
+#include <QDateTime>
+#include <QMetaObject>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Behind everything else for the processor and the disk: the user's own
+// work comes first.
+void yieldToEverything() {
+    sched_param none{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
+    setpriority(PRIO_PROCESS, id_t(gettid()), 19);
+    constexpr int IoprioWhoProcess = 1, IoprioClassIdle = 3, IoprioClassShift = 13;
+    syscall(SYS_ioprio_set, IoprioWhoProcess, gettid(), IoprioClassIdle << IoprioClassShift);
+}
+
+} // namespace
+
+BackupKeeper::BackupKeeper(const QString &notebook, const QString &folder, QObject *parent)
+    : QObject(parent), m_notebook(notebook), m_folder(folder) {
+    m_worker = std::thread([this] { run(); });
+}
+
+BackupKeeper::~BackupKeeper() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_jobs.clear();
+    }
+    m_wake.notify_all();
+    m_worker.join();
+}
+
+void BackupKeeper::run() {
+    yieldToEverything();
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+            if (m_stop)
+                return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        job();
+    }
+}
+
+void BackupKeeper::post(std::function<std::function<void()>()> work, bool counts) {
+    if (counts && m_working++ == 0)
+        Q_EMIT workingChanged(true);
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back([this, work = std::move(work), counts] {
+            std::function<void()> answer = work();
+            // Queued to this object: dropped should it be gone by then.
+            QMetaObject::invokeMethod(this, [this, answer = std::move(answer), counts] {
+                if (counts && --m_working == 0)
+                    Q_EMIT workingChanged(false);
+                answer();
+            });
+        });
+    }
+    m_wake.notify_one();
+}
+
+Snapshots::Outcome BackupKeeper::writeSnapshot(bool prune) {
+    Snapshots::Progress watch;
+    watch.stop = &m_stop;
+    int told = -1;
+    watch.percent = [this, &told](int percent) {
+        if (percent == told)
+            return;
+        told = percent;
+        QMetaObject::invokeMethod(this, [this, percent] { Q_EMIT progress(percent); });
+    };
+    return Snapshots::backUp(m_notebook, m_folder, watch, prune);
+}
+
+void BackupKeeper::snapshot(std::function<void(const Snapshots::Outcome &)> done, bool prune) {
+    post([this, done = std::move(done), prune]() -> std::function<void()> {
+        const Snapshots::Outcome out = writeSnapshot(prune);
+        return [this, out, done] {
+            if (out.noRoom && !m_roomTold) {
+                m_roomTold = true;
+                m_roomLine = out.result.message();
+            }
+            if (out.result)
+                m_roomLine.clear();
+            Q_EMIT snapshotsChanged();
+            if (done)
+                done(out);
+        };
+    });
+}
+
+void BackupKeeper::list(std::function<void(const std::vector<Listed> &)> done) {
+    post(
+        [this, done = std::move(done)]() -> std::function<void()> {
+            std::vector<Listed> rows;
+            for (const Snapshots::Snapshot &s : Snapshots::list(m_folder))
+                rows.push_back({s, NotebookCounts::ofFile(s.path)});
+            return [rows, done] { done(rows); };
+        },
+        false);
+}
+
+void BackupKeeper::merge(const QString &other,
+                         std::function<void(const NotebookMerge::Outcome &)> done) {
+    post([this, other, done = std::move(done)]() -> std::function<void()> {
+        const NotebookMerge::Outcome out = NotebookMerge::merge(m_notebook, other);
+        return [out, done] { done(out); };
+    });
+}
+
+void BackupKeeper::salvage(const QString &into,
+                           std::function<void(const NotebookMerge::Outcome &)> done) {
+    post([this, into, done = std::move(done)]() -> std::function<void()> {
+        const NotebookMerge::Outcome out = NotebookMerge::salvage(m_notebook, into);
+        return [out, done] { done(out); };
+    });
+}
