@@ -358,7 +358,7 @@ void CardReader::fill(QString &field, const QString &value, const char *caption)
 
 void CardReader::takeTelephone(const Property &p) {
     QString number = text(p);
-    if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+    if (number.size() > 4 && number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
         number = number.mid(4);
     const auto is = [&](const char *type) { return p.types.contains(type); };
     if (is("CELL") || is("MOBILE") || is("IPHONE"))
@@ -375,7 +375,7 @@ void CardReader::takeTelephone(const Property &p) {
 
 void CardReader::takeAddress(const Property &p) {
     const QStringList parts = components(rawText(p));
-    const auto part = [&](int i) { return i < parts.size() ? parts[i].trimmed() : QString(); };
+    const auto part = [&](int i) { return i < parts.size() ? parts[i] : QString(); };
     // Street first, as the program's one line holds it; then the larger places.
     QStringList place;
     for (int i : {2, 1, 0, 3, 4, 6})
