@@ -2,6 +2,7 @@
 #include "app/commandline.h"
 
 #include "app/applicationsetup.h"
+#include "app/transfercommand.h"
 
 #include <QCoreApplication>
 
@@ -12,7 +13,14 @@ namespace CommandLine {
 namespace {
 
 const std::vector<Command> &commands() {
-    static const std::vector<Command> all = {};
+    static const std::vector<Command> all = {
+        {"--export", "journal FILE.md|FILE.txt|FILE.html | contacts FILE.vcf [3.0]",
+         "把日记导出为 Markdown、文本或网页，或把地址簿导出为 vCard（4.0，或 3.0）",
+         TransferCommand::exportFiles},
+        {"--import", "journal FILE-or-FOLDER | contacts FILE.vcf",
+         "导入本程序导出的日记或按日期命名的日记文件夹，或导入 vCard 名片",
+         TransferCommand::importFiles},
+    };
     return all;
 }
 

@@ -97,6 +97,10 @@ public Q_SLOTS:
     void openAbout();
     // The journal page, and the window that searches it.
     void openFindJournal();
+    // The export and import dialogs, modal; the pages read their tables
+    // again after an import.
+    void openExport();
+    void openImport();
     void hideToTray();
     // Writes what was typed into the contact and photo fields, as leaving
     // the row would, and where the reader stopped; run whenever the program
@@ -131,6 +135,8 @@ private:
     void setWindowType(Qt::WindowType type);
     static void pressIfShown(QAbstractButton *button);
     void startMusicIfWanted();
+    void rereadJournal();
+    void rereadContacts();
     void buildControls();
     void buildHiddenPages();
     void buildButtons();

@@ -18,6 +18,8 @@ PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
     contactsAction = entry("menuadd", "地址(&A)", &MainWindow::showContactsPage);
     findJournalAction = entry("menufindjournal", "查找日记(&F)", &MainWindow::openFindJournal);
     findJournalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    exportAction = entry("menuexport", "导出(&E)…", &MainWindow::openExport);
+    importAction = entry("menuimport", "导入(&I)…", &MainWindow::openImport);
     addSeparator()->setObjectName(QStringLiteral("line1"));
     optionsAction = entry("menuoption", "选项(&O)", &MainWindow::openOptions);
     addSeparator()->setObjectName(QStringLiteral("line2"));

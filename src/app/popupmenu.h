@@ -6,7 +6,7 @@
 class MainWindow;
 
 // The main window's pop-up menu ("menufile"): the four pages, the journal
-// search, the options, the About box and the help page.
+// search, export and import, the options, the About box and the help page.
 class PopupMenu : public QMenu {
     Q_OBJECT
 public:
@@ -17,6 +17,8 @@ public:
     QAction *novelAction;
     QAction *contactsAction;
     QAction *findJournalAction;
+    QAction *exportAction;
+    QAction *importAction;
     QAction *optionsAction;
     QAction *aboutAction;
     QAction *helpAction;
