@@ -63,6 +63,8 @@ void ImportDialog::browse() {
 }
 
 void ImportDialog::preview() {
+    if (m_writer)
+        return; // the boxes lose focus as writing starts: nothing was chosen
     if (m_job.isRunning()) {
         m_readAgain = true; // the choice changed while the last one was read
         return;
@@ -70,7 +72,7 @@ void ImportDialog::preview() {
     m_plan.reset();
     importButton->setEnabled(false);
     const QString path = pathEdit->text().trimmed();
-    if (path.isEmpty() || m_writer)
+    if (path.isEmpty())
         return;
     if (!m_store || !m_store->isOpen()) {
         statusLabel->setText(QStringLiteral("日记本文件无法读取，不能导入。"));
