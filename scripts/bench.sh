@@ -11,5 +11,6 @@ cd "$(dirname "$0")/.."
 ./build/backup_bench 100000 1000000
 ./build/music_bench
 ./build/photo_bench 24 100 120
+./build/transfer_bench 100000 10000
 ./build/window_bench ./build/quillary ./build/floor 100000 7 60
 ./build/window_bench ./build/quillary ./build/floor 1000000 5 10

@@ -44,6 +44,8 @@ clang-format
 clang-tidy
 libclang-rt-14-dev
 pulseaudio
+python3-vobject
+python3-html5lib
 "
 
 case "${1:-test}" in

@@ -45,5 +45,7 @@ public:
         filtersOffered = filters;
         return fileAnswer;
     }
+    QString chooseSaveFile(QWidget *, const QString &) override { return fileAnswer; }
+    QString chooseFolder(QWidget *, const QString &) override { return fileAnswer; }
     void openUrl(const QUrl &url) override { opened.append(url); }
 };

@@ -11,7 +11,7 @@ command -v clang++ >/dev/null || { echo "clang missing, skipped"; exit 77; }
 [ -f "$work/CMakeCache.txt" ] ||
     cmake -S "$src/fuzz" -B "$work" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$work" --parallel "$(nproc)" >/dev/null
-for target in chapter settings facename fit store schema midi picture; do
+for target in chapter settings facename fit store schema midi picture vcard; do
     corpus="$work/corpus-$target"
     mkdir -p "$corpus"
     cp -n "$src/fuzz/corpus/$target/"* "$corpus/" 2>/dev/null || true

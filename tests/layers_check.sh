@@ -12,7 +12,7 @@ layer() {
     case $1 in
         core) echo 0 ;;
         widgets | music) echo 1 ;;
-        journal | contacts | photos | novels | options | about | backups) echo 2 ;;
+        journal | contacts | photos | novels | options | about | backups | transfer) echo 2 ;;
         app) echo 3 ;;
         *) echo "" ;;
     esac

@@ -103,9 +103,9 @@ private Q_SLOTS:
         QStringList entries;
         for (QAction *a : d->actions())
             entries << (a->isSeparator() ? QString("-") : a->text());
-        QCOMPARE(entries,
-                 QStringList({"日历(&D)", "照片(&P)", "小说(&S)", "地址(&A)", "查找日记(&F)",
-                              "备份(&B)…", "-", "选项(&O)", "-", "关于(&H)", "使用方法(&Q)"}));
+        QCOMPARE(entries, QStringList({"日历(&D)", "照片(&P)", "小说(&S)", "地址(&A)",
+                                       "查找日记(&F)", "备份(&B)…", "导出(&E)…", "导入(&I)…", "-",
+                                       "选项(&O)", "-", "关于(&H)", "使用方法(&Q)"}));
 
         QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/a.jpg', 'a')");
         QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/b.jpg', 'b')");

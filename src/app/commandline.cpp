@@ -3,6 +3,7 @@
 
 #include "app/applicationsetup.h"
 #include "app/backupcommand.h"
+#include "app/transfercommand.h"
 
 #include <QCoreApplication>
 
@@ -16,6 +17,12 @@ const std::vector<Command> &commands() {
     static const std::vector<Command> all = {
         {"--backup", "[FILE]", "把日记本备份到 FILE，或备份文件夹里（程序运行时也可以）",
          runBackupCommand},
+        {"--export", "journal FILE.md|FILE.txt|FILE.html | contacts FILE.vcf [3.0]",
+         "把日记导出为 Markdown、文本或网页，或把地址簿导出为 vCard（4.0，或 3.0）",
+         TransferCommand::exportFiles},
+        {"--import", "journal FILE-or-FOLDER | contacts FILE.vcf",
+         "导入本程序导出的日记或按日期命名的日记文件夹，或导入 vCard 名片",
+         TransferCommand::importFiles},
     };
     return all;
 }

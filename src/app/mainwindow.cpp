@@ -20,6 +20,8 @@
 #include "novels/novelpanel.h"
 #include "options/optionsdialog.h"
 #include "photos/photopanel.h"
+#include "transfer/exportdialog.h"
+#include "transfer/importdialog.h"
 #include "widgets/artwork.h"
 #include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
@@ -380,6 +382,32 @@ void MainWindow::reopenStore(const std::function<void()> &whileClosed) {
     if (photos && photos->isVisibleTo(this))
         photos->showFirstPhoto();
     m_store->whenChecked(this, [this](Store::Refusal why) { tellWhyReadOnly(why); });
+}
+
+void MainWindow::openExport() {
+    ExportDialog dialog(m_store, this);
+    dialog.exec();
+}
+
+void MainWindow::openImport() {
+    ImportDialog dialog(m_store, this);
+    connect(&dialog, &ImportDialog::journalImported, this, &MainWindow::rereadJournal);
+    connect(&dialog, &ImportDialog::contactsImported, this, &MainWindow::rereadContacts);
+    dialog.exec();
+}
+
+void MainWindow::rereadJournal() {
+    skipFailure(journalRecords->open(), "rereading the journal after an import");
+    journal->reloadList();
+}
+
+void MainWindow::rereadContacts() {
+    // What was typed into the contact on screen is kept, and so is the place.
+    savePendingEdits();
+    const qint64 shown = contactRecords->currentKey();
+    skipFailure(contactRecords->open(), "rereading the contacts after an import");
+    skipFailure(shown >= 0 ? contactRecords->moveToKey(shown) : contactRecords->moveFirst(),
+                "showing a contact after an import");
 }
 
 void MainWindow::openAbout() {

@@ -103,6 +103,10 @@ public Q_SLOTS:
     void openFindJournal();
     // The backup window.
     void openBackups();
+    // The export and import dialogs, modal; the pages read their tables
+    // again after an import.
+    void openExport();
+    void openImport();
     void hideToTray();
     // Writes what was typed into the contact and photo fields, as leaving
     // the row would, and where the reader stopped; run whenever the program
@@ -141,6 +145,8 @@ private:
     void setWindowType(Qt::WindowType type);
     static void pressIfShown(QAbstractButton *button);
     void startMusicIfWanted();
+    void rereadJournal();
+    void rereadContacts();
     void buildControls();
     void buildHiddenPages();
     void buildButtons();

@@ -19,6 +19,8 @@ PopupMenu::PopupMenu(MainWindow *window) : QMenu(QStringLiteral("XX"), window) {
     findJournalAction = entry("menufindjournal", "查找日记(&F)", &MainWindow::openFindJournal);
     findJournalAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     backupAction = entry("menubackup", "备份(&B)…", &MainWindow::openBackups);
+    exportAction = entry("menuexport", "导出(&E)…", &MainWindow::openExport);
+    importAction = entry("menuimport", "导入(&I)…", &MainWindow::openImport);
     addSeparator()->setObjectName(QStringLiteral("line1"));
     optionsAction = entry("menuoption", "选项(&O)", &MainWindow::openOptions);
     addSeparator()->setObjectName(QStringLiteral("line2"));

@@ -6,7 +6,8 @@
 class MainWindow;
 
 // The main window's pop-up menu ("menufile"): the four pages, the journal
-// search, the backups, the options, the About box and the help page.
+// search, the backups, export and import, the options, the About box and the
+// help page.
 class PopupMenu : public QMenu {
     Q_OBJECT
 public:
@@ -18,6 +19,8 @@ public:
     QAction *contactsAction;
     QAction *findJournalAction;
     QAction *backupAction;
+    QAction *exportAction;
+    QAction *importAction;
     QAction *optionsAction;
     QAction *aboutAction;
     QAction *helpAction;

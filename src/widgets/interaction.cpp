@@ -108,6 +108,25 @@ bool FileFilter::matches(const QString &fileName) const {
     return false;
 }
 
+QString Interaction::chooseSaveFile(QWidget *parent, const QString &suggested) {
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(suggested);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString Interaction::chooseFolder(QWidget *parent, const QString &start) {
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!start.isEmpty())
+        dialog.setDirectory(start);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
 QString Interaction::chooseOpenFile(QWidget *parent, const QList<FileFilter> &filters) {
     QFileDialog dialog(parent);
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -38,6 +38,10 @@ public:
     virtual std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial);
     // Empty when the user cancelled.
     virtual QString chooseOpenFile(QWidget *parent, const QList<FileFilter> &filters);
+    // A file to write, starting from suggested; empty when the user cancelled.
+    virtual QString chooseSaveFile(QWidget *parent, const QString &suggested);
+    // An existing folder, starting from start; empty when the user cancelled.
+    virtual QString chooseFolder(QWidget *parent, const QString &start);
     // Opens a document or link with the desktop's default program.
     virtual void openUrl(const QUrl &url);
 

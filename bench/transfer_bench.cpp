@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times exports and imports through the real dialogs: the journal to each
+// format and back into an empty notebook, the contacts to vCard and back,
+// and the longest the window's event loop waited meanwhile.
+// Usage: transfer_bench [entries] [contacts]     (defaults 100000 and 10000)
+
+#include "core/journalexport.h"
+#include "core/store.h"
+#include "generate.h"
+#include "transfer/exportdialog.h"
+#include "transfer/importdialog.h"
+#include "widgets/interaction.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+class AlwaysOk : public Interaction {
+public:
+    bool confirm(QWidget *, const QString &, const QString &) override { return true; }
+};
+
+// Runs the event loop until done says so; the seconds it took and the
+// longest gap between two ticks of a 1 ms timer (the loop's longest wait).
+std::pair<double, double> runLoop(const std::function<bool()> &done) {
+    QElapsedTimer clock, gap;
+    double longest = 0;
+    QTimer tick;
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, double(gap.nsecsElapsed()) / 1e6);
+        gap.restart();
+    });
+    clock.start();
+    gap.start();
+    tick.start();
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    return {double(clock.nsecsElapsed()) / 1e9, longest};
+}
+
+template <typename T> T *child(QWidget *dialog, const char *name) {
+    return dialog->findChild<T *>(QString::fromLatin1(name));
+}
+
+std::pair<double, double> exportThrough(Store &store, int what, int format, const QString &path) {
+    ExportDialog dialog(&store, nullptr);
+    child<QComboBox>(&dialog, "whatBox")->setCurrentIndex(what);
+    child<QComboBox>(&dialog, "formatBox")->setCurrentIndex(format);
+    child<QLineEdit>(&dialog, "pathEdit")->setText(path);
+    dialog.show();
+    auto *button = child<QPushButton>(&dialog, "exportButton");
+    QTimer::singleShot(0, button, &QPushButton::click);
+    bool started = false;
+    return runLoop([&] {
+        started = started || !button->isEnabled();
+        return started && button->isEnabled();
+    });
+}
+
+std::pair<double, double> importThrough(Store &store, int what, const QString &path) {
+    ImportDialog dialog(&store, nullptr);
+    child<QComboBox>(&dialog, "whatBox")->setCurrentIndex(what);
+    auto *edit = child<QLineEdit>(&dialog, "pathEdit");
+    edit->setText(path);
+    dialog.show();
+    auto *button = child<QPushButton>(&dialog, "importButton");
+    auto *status = child<QLabel>(&dialog, "statusLabel");
+    QTimer::singleShot(0, &dialog, &ImportDialog::preview);
+    bool pressed = false;
+    return runLoop([&] {
+        if (!pressed && button->isEnabled()) {
+            pressed = true;
+            button->click();
+        }
+        return status->text().startsWith(QStringLiteral("已导入")) ||
+               status->text().startsWith(QStringLiteral("没有"));
+    });
+}
+
+void report(const char *what, std::pair<double, double> run) {
+    std::printf("%-34s %7.2f s   longest wait %6.1f ms\n", what, run.first, run.second);
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int contacts = argc > 2 ? std::atoi(argv[2]) : 10000;
+    AlwaysOk ok;
+    Interaction::install(&ok);
+    QTemporaryDir dir;
+    Store source;
+    source.open(dir.filePath("source.db"));
+    Generate::journal(source, entries);
+    Generate::contacts(source, contacts);
+    std::printf("%d entries, %d contacts\n", entries, contacts);
+    const struct {
+        const char *name, *suffix;
+    } formats[] = {{"Markdown", "md"}, {"text", "txt"}, {"HTML", "html"}};
+    for (int f = 0; f < 3; ++f) {
+        const QString file = dir.filePath(QStringLiteral("j.") + formats[f].suffix);
+        report(qPrintable(QStringLiteral("journal export, %1").arg(formats[f].name)),
+               exportThrough(source, 0, f, file));
+        if (f == 2)
+            break;
+        Store target;
+        target.open(dir.filePath(QStringLiteral("target-%1.db").arg(f)));
+        report(qPrintable(QStringLiteral("journal import, %1").arg(formats[f].name)),
+               importThrough(target, 0, file));
+    }
+    report("contacts export, vCard 4.0", exportThrough(source, 1, 0, dir.filePath("c.vcf")));
+    Store target;
+    target.open(dir.filePath("contacts.db"));
+    report("contacts import, vCard 4.0", importThrough(target, 2, dir.filePath("c.vcf")));
+    Interaction::install(nullptr);
+    return 0;
+}

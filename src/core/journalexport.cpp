@@ -1,0 +1,373 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/journalexport.h"
+
+#include "core/journalindex.h"
+#include "core/statement.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSaveFile>
+#include <QUrl>
+#include <algorithm>
+
+namespace JournalExport {
+namespace {
+
+// Written out in pieces of about this many characters.
+constexpr qsizetype ChunkChars = 512 * 1024;
+
+QString monthOf(const QString &dates) {
+    return dates.left(4) + QStringLiteral("年") + dates.mid(4, 2) + QStringLiteral("月");
+}
+
+// What a machine reads back: the ISO day, or for a key that is no date the
+// key itself, percent-encoded so no character of it can end the marker.
+QString marker(const QString &dates) {
+    const QString iso = isoDate(dates);
+    return iso.isEmpty()
+               ? QStringLiteral("key=") + QString::fromLatin1(QUrl::toPercentEncoding(dates))
+               : iso;
+}
+
+// A fence longer than any run of backticks in the text, so no line of it
+// can close the block.
+QString fenceFor(const QString &text) {
+    qsizetype longest = 0, run = 0;
+    for (const QChar c : text) {
+        run = c == QLatin1Char('`') ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return QString(std::max<qsizetype>(3, longest + 1), QLatin1Char('`'));
+}
+
+// Shared walk over the entries: headings for new years, months and days,
+// then the entry itself.
+struct Sink {
+    QIODevice &out;
+    QString pending;
+    bool ok = true;
+    void flush() {
+        ok = ok && out.write(pending.toUtf8()) >= 0;
+        pending.clear();
+    }
+    Sink &operator<<(const QString &s) {
+        pending += s;
+        if (pending.size() > ChunkChars)
+            flush();
+        return *this;
+    }
+};
+
+struct Writer {
+    virtual ~Writer() = default;
+    virtual void begin(qsizetype total) = 0;
+    virtual void year(const QString &dates) = 0;
+    virtual void month(const QString &dates) = 0;
+    virtual void otherDays() = 0;
+    virtual void day(const QString &dates) = 0;
+    virtual void entry(const JournalEntry &entry) = 0;
+    virtual void end() = 0;
+};
+
+class MarkdownWriter : public Writer {
+public:
+    explicit MarkdownWriter(Sink &sink) : s(sink) {}
+    void begin(qsizetype total) override {
+        s << QStringLiteral("# 日记\n\n共 %1 篇。\n").arg(total);
+    }
+    void year(const QString &dates) override {
+        s << QStringLiteral("\n## %1年\n").arg(dates.left(4));
+    }
+    void month(const QString &dates) override {
+        s << QStringLiteral("\n### %1\n").arg(monthOf(dates));
+    }
+    void otherDays() override { s << QStringLiteral("\n## 其他日期\n"); }
+    void day(const QString &dates) override {
+        const QString caption = JournalIndex::dayCaption(dates);
+        s << QStringLiteral("\n#### %1\n")
+                 .arg(isoDate(dates).isEmpty() ? escaped(caption) : caption);
+    }
+    void entry(const JournalEntry &e) override {
+        const QString fence = fenceFor(e.things);
+        s << QStringLiteral("\n") << fence << QStringLiteral("text ") << marker(e.dates)
+          << QStringLiteral("\n") << e.things << QStringLiteral("\n") << fence
+          << QStringLiteral("\n");
+    }
+    void end() override {}
+
+private:
+    // A key shown in a heading: every punctuation mark taken literally.
+    static QString escaped(const QString &text) {
+        QString out;
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80 && c.isPunct())
+                out += QLatin1Char('\\');
+            out += c.isSpace() ? QChar(u' ') : c;
+        }
+        return out;
+    }
+    Sink &s;
+};
+
+class TextWriter : public Writer {
+public:
+    explicit TextWriter(Sink &sink) : s(sink) {}
+    void begin(qsizetype total) override { s << QStringLiteral("日记（共 %1 篇）\n").arg(total); }
+    void year(const QString &) override {}
+    void month(const QString &dates) override {
+        s << QStringLiteral("\n==== %1 ====\n").arg(monthOf(dates));
+    }
+    void otherDays() override { s << QStringLiteral("\n==== 其他日期 ====\n"); }
+    void day(const QString &) override {}
+    void entry(const JournalEntry &e) override {
+        QString caption = JournalIndex::dayCaption(e.dates);
+        if (isoDate(e.dates).isEmpty())
+            caption = QStringLiteral("日期");
+        // Every line of the text set in by two blanks: no line of it can
+        // pass for a heading, and the blank line after it ends the entry.
+        QString body = e.things;
+        body.replace(QLatin1Char('\n'), QLatin1String("\n  "));
+        s << QStringLiteral("\n") << caption << QStringLiteral(" [") << marker(e.dates)
+          << QStringLiteral("]\n  ") << body << QStringLiteral("\n");
+    }
+    void end() override {}
+
+private:
+    Sink &s;
+};
+
+class HtmlWriter : public Writer {
+public:
+    HtmlWriter(Sink &sink, const std::vector<JournalEntry> &entries)
+        : s(sink), m_entries(entries) {}
+    void begin(qsizetype total) override;
+    void year(const QString &dates) override {
+        closeSections();
+        s << QStringLiteral("<section id=\"y%1\">\n<h2>%1年</h2>\n").arg(dates.left(4));
+        m_openSections = 1;
+    }
+    void month(const QString &dates) override {
+        closeDay();
+        if (m_openSections == 2)
+            s << QStringLiteral("</section>\n");
+        s << QStringLiteral("<section id=\"m%1-%2\">\n<h3>%3</h3>\n")
+                 .arg(dates.left(4), dates.mid(4, 2), monthOf(dates));
+        m_openSections = 2;
+    }
+    void otherDays() override {
+        closeSections();
+        s << QStringLiteral("<section id=\"other\">\n<h2>其他日期</h2>\n");
+        m_openSections = 1;
+    }
+    void day(const QString &dates) override;
+    void entry(const JournalEntry &e) override {
+        s << QStringLiteral("<div class=\"entry\">") << e.things.toHtmlEscaped()
+          << QStringLiteral("</div>\n");
+    }
+    void end() override {
+        closeSections();
+        s << QStringLiteral("</main>\n</body>\n</html>\n");
+    }
+
+private:
+    void contents();
+    void closeDay() {
+        if (m_dayOpen)
+            s << QStringLiteral("</article>\n");
+        m_dayOpen = false;
+    }
+    void closeSections() {
+        closeDay();
+        for (; m_openSections > 0; --m_openSections)
+            s << QStringLiteral("</section>\n");
+    }
+    Sink &s;
+    const std::vector<JournalEntry> &m_entries;
+    int m_openSections = 0;
+    bool m_dayOpen = false;
+};
+
+const char *const PageStyle = R"(
+body { font-family: "宋体", SimSun, "Noto Serif CJK SC", "Noto Sans CJK SC", "WenQuanYi Zen Hei", serif;
+       font-size: 12pt; line-height: 1.6; max-width: 46em; margin: 2em auto; padding: 0 1em;
+       color: #222; background: #fff; }
+h1 { text-align: center; }
+h2 { border-bottom: 1px solid #c96; margin-top: 2em; }
+h4 { margin: 1.4em 0 0.4em; }
+.entry { white-space: pre-wrap; overflow-wrap: anywhere; margin: 0 0 0.8em; min-height: 1em; }
+.entry + .entry { border-top: 1px dashed #ccc; padding-top: 0.6em; }
+nav ul { list-style: none; padding-left: 1em; }
+nav a { color: #a52; text-decoration: none; }
+@media print {
+  body { margin: 0; max-width: none; }
+  nav { break-after: page; }
+  main > section { break-before: page; }
+  h2, h3, h4 { break-after: avoid; }
+  a { color: inherit; }
+}
+)";
+
+void HtmlWriter::begin(qsizetype total) {
+    s << QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+                        "<title>日记</title>\n<style>")
+      << QString::fromUtf8(PageStyle)
+      << QStringLiteral(
+             "</style>\n</head>\n<body>\n<h1>日记</h1>\n<p class=\"count\">共 %1 篇</p>\n")
+             .arg(total);
+    contents();
+    s << QStringLiteral("<main>\n");
+}
+
+// The table of contents: each year, and under it each month with its count.
+void HtmlWriter::contents() {
+    std::vector<std::pair<QString, int>> months; // yyyymm, entries
+    bool others = false;
+    for (const JournalEntry &e : m_entries) {
+        if (isoDate(e.dates).isEmpty()) {
+            others = true;
+            continue;
+        }
+        if (months.empty() || months.back().first != e.dates.left(6))
+            months.emplace_back(e.dates.left(6), 0);
+        ++months.back().second;
+    }
+    s << QStringLiteral("<nav id=\"contents\">\n<h2>目录</h2>\n<ul>\n");
+    QString year;
+    for (const auto &[month, count] : months) {
+        if (month.left(4) != year) {
+            if (!year.isEmpty())
+                s << QStringLiteral("</ul></li>\n");
+            year = month.left(4);
+            s << QStringLiteral("<li><a href=\"#y%1\">%1年</a>\n<ul>\n").arg(year);
+        }
+        s << QStringLiteral("<li><a href=\"#m%1-%2\">%3</a>（%4 篇）</li>\n")
+                 .arg(year, month.mid(4), monthOf(month))
+                 .arg(count);
+    }
+    if (!year.isEmpty())
+        s << QStringLiteral("</ul></li>\n");
+    if (others)
+        s << QStringLiteral("<li><a href=\"#other\">其他日期</a></li>\n");
+    s << QStringLiteral("</ul>\n</nav>\n");
+}
+
+void HtmlWriter::day(const QString &dates) {
+    closeDay();
+    const QString iso = isoDate(dates);
+    if (iso.isEmpty())
+        s << QStringLiteral("<article>\n<h4>%1</h4>\n").arg(dates.toHtmlEscaped());
+    else
+        s << QStringLiteral("<article id=\"d%1\">\n<h4><time datetime=\"%1\">%2</time></h4>\n")
+                 .arg(iso, JournalIndex::dayCaption(dates));
+    m_dayOpen = true;
+}
+
+bool walk(Writer &w, const std::vector<JournalEntry> &entries, const Progress &progress) {
+    w.begin(qsizetype(entries.size()));
+    const JournalEntry *previous = nullptr;
+    bool inOthers = false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const JournalEntry &e = entries[i];
+        const bool real = !isoDate(e.dates).isEmpty();
+        if (real && (!previous || previous->dates.left(4) != e.dates.left(4)))
+            w.year(e.dates);
+        if (real && (!previous || previous->dates.left(6) != e.dates.left(6)))
+            w.month(e.dates);
+        if (!real && !inOthers)
+            w.otherDays();
+        inOthers = !real;
+        if (!previous || previous->dates != e.dates)
+            w.day(e.dates);
+        w.entry(e);
+        previous = &e;
+        if (progress && i % 1000 == 999 && !progress(qsizetype(i + 1), qsizetype(entries.size())))
+            return false;
+    }
+    w.end();
+    return true;
+}
+
+} // namespace
+
+std::optional<Format> formatFor(const QString &path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("md") || suffix == QLatin1String("markdown"))
+        return Format::Markdown;
+    if (suffix == QLatin1String("txt"))
+        return Format::Text;
+    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
+        return Format::Html;
+    return std::nullopt;
+}
+
+QString isoDate(const QString &dates) {
+    if (dates.size() != 8)
+        return {};
+    const QDate day = QDate::fromString(dates, QStringLiteral("yyyyMMdd"));
+    return day.isValid() ? day.toString(Qt::ISODate) : QString();
+}
+
+std::optional<std::vector<JournalEntry>> readJournal(sqlite3 *db) {
+    Statement q(db, "SELECT dates, things FROM diary ORDER BY rowid");
+    if (!q.isValid())
+        return std::nullopt;
+    std::vector<JournalEntry> entries;
+    while (q.step())
+        entries.push_back(
+            {q.isNull(0) ? QString() : q.text(0), q.isNull(1) ? QString() : q.text(1)});
+    if (!q.done())
+        return std::nullopt;
+    return entries;
+}
+
+void sortOldestFirst(std::vector<JournalEntry> &entries) {
+    std::stable_sort(
+        entries.begin(), entries.end(), [](const JournalEntry &a, const JournalEntry &b) {
+            const bool realA = !isoDate(a.dates).isEmpty(), realB = !isoDate(b.dates).isEmpty();
+            if (realA != realB)
+                return realA;
+            return realA && a.dates < b.dates;
+        });
+}
+
+bool write(QIODevice &out, const std::vector<JournalEntry> &entries, Format format,
+           const Progress &progress) {
+    Sink sink{out, {}};
+    MarkdownWriter markdown(sink);
+    TextWriter text(sink);
+    HtmlWriter html(sink, entries);
+    Writer &writer = format == Format::Markdown ? static_cast<Writer &>(markdown)
+                     : format == Format::Text   ? static_cast<Writer &>(text)
+                                                : static_cast<Writer &>(html);
+    if (!walk(writer, entries, progress))
+        return false;
+    sink.flush();
+    return sink.ok;
+}
+
+Result exportTo(sqlite3 *db, const QString &path, Format format, qsizetype *count,
+                const Progress &progress) {
+    std::optional<std::vector<JournalEntry>> entries = readJournal(db);
+    if (!entries)
+        return Result::failure(Result::Code::Unavailable, QStringLiteral("日记本无法读取"));
+    sortOldestFirst(*entries);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Result::failure(Result::Code::Failed,
+                               QStringLiteral("不能写入 %1：%2").arg(path, file.errorString()));
+    if (!write(file, *entries, format, progress)) {
+        file.cancelWriting();
+        return Result::failure(Result::Code::Failed, file.error() == QFileDevice::NoError
+                                                         ? QStringLiteral("导出已取消")
+                                                         : file.errorString());
+    }
+    if (!file.commit())
+        return Result::failure(Result::Code::Failed,
+                               QStringLiteral("不能写入 %1：%2").arg(path, file.errorString()));
+    if (count)
+        *count = qsizetype(entries->size());
+    return {};
+}
+
+} // namespace JournalExport

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/importplan.h"
+#include "transfer/backgroundjob.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class Store;
+
+// The import dialog ("importdialog"): a file of the journal's own export, a
+// folder of daily notes, or a vCard file. The file is read and compared with
+// the notebook on a thread of its own and what will come in is shown first;
+// the rows are then written on the window's thread, a short transaction at a
+// time between its other events, and the result is shown.
+class ImportDialog : public QDialog {
+    Q_OBJECT
+public:
+    ImportDialog(Store *store, QWidget *owner);
+    ~ImportDialog() override;
+
+    // Writing is stopped between two transactions: whole rows only.
+    void done(int result) override;
+
+    // One transaction's time, well inside what the window may wait.
+    static constexpr int WriteBudgetMs = 25;
+
+Q_SIGNALS:
+    // Rows came in; the pages showing the table read it again.
+    void journalImported();
+    void contactsImported();
+
+public Q_SLOTS:
+    // Reads the chosen file or folder and says what would come in.
+    void preview();
+    void startImport();
+
+private:
+    ImportPlan::Kind kind() const;
+    void browse();
+    void planned();
+    void writeSome();
+    void finish(const Result &result);
+    void setBusy(bool busy);
+
+    QComboBox *whatBox;
+    QLineEdit *pathEdit;
+    QPushButton *browseButton;
+    QPushButton *importButton;
+    QPushButton *closeButton;
+    QProgressBar *progressBar;
+    QLabel *statusLabel;
+
+    Store *m_store;
+    BackgroundJob m_job;
+    std::shared_ptr<ImportPlan> m_plan;
+    std::unique_ptr<ImportWriter> m_writer;
+    QTimer m_writing;
+    bool m_readAgain = false;
+};
