@@ -329,10 +329,12 @@ void NovelPanel::importNovel(const QString &key) {
         const int at = int(std::max<qsizetype>(novel->chapters, count)) + 1;
         files.append({at, found.prologue});
     }
-    if (const Result written = NovelImport::write(folder, files); !written)
-        ask.inform(over,
-                   QStringLiteral("导入没有完成：%1。原有的章节没有改动。").arg(written.message()),
-                   title);
+    QStringList notes;
+    if (const Result written = NovelImport::write(folder, files, {}, &notes); !written)
+        notes.prepend(
+            QStringLiteral("导入没有完成：%1。原有的章节没有改动。").arg(written.message()));
+    if (!notes.isEmpty())
+        ask.inform(over, notes.join(QLatin1Char('\n')), title);
 }
 
 void NovelPanel::enlargeText() {
