@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "asuser.h"
+#include "core/chapterfile.h"
 #include "core/novelimport.h"
 
 #include <QDir>
@@ -98,6 +99,25 @@ private Q_SLOTS:
         QVERIFY(!NovelImport::read(file("binary.txt", QByteArray("ab\0cd", 5))).refusal.isEmpty());
         QVERIFY(!NovelImport::read(m_dir.path()).refusal.isEmpty());
         QVERIFY(!NovelImport::read(m_dir.filePath("missing.txt")).refusal.isEmpty());
+    }
+
+    // A file cut inside its last character is still the UTF-8 it was, and a
+    // chapter the reader could not open replaces nothing.
+    void cutTextsAndOversizedChaptersAreJudgedBeforeAnythingChanges() {
+        const QByteArray utf8 = QString("第一回 开始\n正文").toUtf8();
+        for (int cut = 1; cut <= 2; ++cut) {
+            QVERIFY(ChapterFile::decode(utf8.chopped(cut)).startsWith("第一回 开始\n正"));
+            const NovelImport::Text read = NovelImport::read(file("cut.txt", utf8.chopped(cut)));
+            QCOMPARE(NovelImport::split(read.text, false).numbered.size(), 1);
+        }
+        const QString folder = m_dir.filePath("other/lu");
+        QVERIFY(NovelImport::write(folder, {{1, "旧一"}}));
+        const QString huge(ChapterFile::MaxBytes / 3 + 1, QChar(0x4E00));
+        const Result refused = NovelImport::write(folder, {{1, "新一"}, {2, huge}});
+        QVERIFY(!refused);
+        QVERIFY(refused.message().contains("64 MB"));
+        QCOMPARE(entries(folder), QStringList({"1"}));
+        QCOMPARE(readBack(folder + "/1"), QString("旧一"));
     }
 
     // An import replaces an earlier one whole; one stopped halfway, or one

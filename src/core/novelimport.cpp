@@ -255,6 +255,19 @@ QStringList recover(const StoryFolder &story, const QString &novel) {
     return notes;
 }
 
+// The reader refuses a chapter file past its limit; such a chapter is no
+// chapter to replace readable ones with.
+Result fitsTheReader(int number, const QString &text) {
+    qint64 bytes = 0;
+    for (const QChar c : text) // a surrogate pair makes four
+        bytes += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
+    if (bytes <= ChapterFile::MaxBytes)
+        return {};
+    return failed(QStringLiteral("第 %1 个章节超过阅读时能打开的 %2 MB")
+                      .arg(number)
+                      .arg(ChapterFile::MaxBytes / (1024 * 1024)));
+}
+
 // The old set steps aside, the new one takes its place, the old one goes.
 Result place(const StoryFolder &story, const QString &fresh, const QString &novel,
              QStringList &notes) {
@@ -367,6 +380,9 @@ Chapters split(const QString &text, bool withPrologue) {
 
 Result write(const QString &folder, const QList<std::pair<int, QString>> &files,
              const std::function<bool(int)> &keepGoing, QStringList *notes) {
+    for (const auto &[number, text] : files)
+        if (const Result fits = fitsTheReader(number, text); !fits)
+            return fits;
     const QFileInfo target(folder);
     const QString name = target.fileName();
     if (!QDir().mkpath(target.path()))

@@ -41,7 +41,8 @@ Chapters split(const QString &text, bool withPrologue);
 // Writes the files (number, text) as UTF-8 into folder, replacing an
 // earlier set as a whole: they are written beside it first and take its
 // place only once all are written. keepGoing is asked after each file; false
-// abandons the import and leaves the folder as it was.
+// abandons the import and leaves the folder as it was. A chapter the reader
+// could not open is refused before anything is written.
 //
 // Only what the import wrote is ever deleted: a link in the folder's place
 // goes as a link, and a file there, or anything but chapters in the old
