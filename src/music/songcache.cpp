@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <limits>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +88,19 @@ bool readFrom(int fd, const std::function<void(QByteArrayView)> &take) {
     }
 }
 
+// Another copy holds the lock only for a moment, unless it hangs; nobody
+// waits on one that hangs.
+bool lockBriefly(int fd) {
+    for (int tries = 0; tries < 100; ++tries) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        ::usleep(10000);
+    }
+    return false;
+}
+
 QByteArray checksum(int fd) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     if (!readFrom(fd, [&](QByteArrayView bytes) { hash.addData(bytes); }))
@@ -152,13 +167,34 @@ std::unique_ptr<QTemporaryFile> SongCache::newPart(const QString &songPath) cons
         unused("song cache folder could not be made:", m_folder);
         return nullptr;
     }
-    // A name no other rendering, of this copy or another, uses.
+    // A name no other rendering, of this copy or another, uses; locked
+    // while it is written, so that only those of renderings that died go.
+    // The folder's lock keeps any other copy from looking in between.
+    const Audio folder(
+        ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const bool alone = lockBriefly(folder.fd());
     auto part = std::make_unique<QTemporaryFile>(entry(songPath, ".XXXXXX.part"));
-    if (part->open())
+    if (part->open() && ::flock(part->handle(), LOCK_EX | LOCK_NB) == 0) {
+        if (alone)
+            removeDeadParts();
         return part;
+    }
     unused("song cache could not make a file to render into:",
            part->fileTemplate() + " (" + part->errorString() + ')');
     return nullptr;
+}
+
+void SongCache::removeDeadParts() const {
+    const QDir folder(m_folder);
+    for (const QString &name :
+         folder.entryList({QStringLiteral("*.part")}, QDir::System | QDir::Files | QDir::Hidden)) {
+        const QString path = folder.filePath(name);
+        const Audio part(openRegular(path, std::numeric_limits<qint64>::max()));
+        if (part.isOpen() && ::flock(part.fd(), LOCK_EX | LOCK_NB) == 0) {
+            qCInfo(lcMusic).noquote() << "song cache removes what a rendering left:" << path;
+            QFile::remove(path);
+        }
+    }
 }
 
 SongCache::Audio SongCache::store(const QString &songPath, const QByteArray &song,

@@ -61,6 +61,9 @@ public:
 
 private:
     QString entry(const QString &songPath, const char *suffix) const;
+    // Renderings that died (killed, or the power gone) leave their files;
+    // one still being written holds a lock on its own.
+    void removeDeadParts() const;
 
     QString m_folder;
 };
