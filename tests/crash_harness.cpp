@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Kills the program with SIGKILL at random moments while it saves and
-// deletes journal entries, contacts and photos, and checks the store after
+// deletes journal entries, contacts and photos (and, in crash_files.cpp,
+// while it imports novels and renders songs), and checks the store after
 // every kill: it passes SQLite's integrity check, every save that had
 // returned is there exactly once, a delete that had returned took its row
 // and no other, and no row holds parts of another. Snapshots are written
@@ -21,6 +22,7 @@
 #include "core/searchtext.h"
 #include "core/snapshots.h"
 #include "core/store.h"
+#include "crash_files.h"
 #include "journal/journalpanel.h"
 #include "music/backgroundmusic.h"
 #include "pages.h"
@@ -320,6 +322,8 @@ bool indexAgrees(const QString &path, const QSet<QString> &saved, const QSet<QSt
 } // namespace
 
 int main(int argc, char *argv[]) {
+    if (const int status = CrashFiles::runChild(argc, argv); status >= 0)
+        return status;
     if (argc == 5 && qstrcmp(argv[1], "--typist") == 0) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
@@ -483,6 +487,7 @@ int main(int argc, char *argv[]) {
     const int typingKills = std::max(4, kills / 3);
     const int draftsLost = failures ? 0 : killWhileTyping(dir.path(), typingKills, rng, longestLag);
     failures += draftsLost;
+    failures += CrashFiles::killDuringFileWork(std::max(1, kills / 2), rng);
     if (failures) {
         dir.setAutoRemove(false);
         std::printf("store kept at %s\n", qPrintable(dbPath));

@@ -6,12 +6,17 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <fcntl.h>
+#include <future>
 #include <mutex>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 struct Audio {
@@ -268,6 +273,57 @@ private Q_SLOTS:
         }
         QVERIFY(log.says("song cache audio damaged or missing:", cache));
         QVERIFY(log.says("song cache key damaged:", cache));
+    }
+
+    // A FIFO at an entry's name is never waited on (the command, and so the
+    // end, would hang on it), a link at the name renderings were written
+    // under is never written through, and what a killed rendering left goes.
+    void foreignFilesInTheCacheAreNeitherWaitedOnNorWrittenThrough() {
+        const QString cache = m_dir.filePath("cache-foreign");
+        const QString tune = song("foreign.mid", 480 * 3);
+        QVERIFY(QDir().mkpath(cache));
+        for (const char *fifo : {"/foreign.key", "/foreign.flac"})
+            QCOMPARE(::mkfifo(QFile::encodeName(cache + fifo).constData(), 0600), 0);
+        QFile victim(m_dir.filePath("victim"));
+        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("the user's") == 10);
+        victim.close();
+        QVERIFY(QFile::link(victim.fileName(), cache + "/foreign.part"));
+        QFile dead(cache + "/foreign.x1Y2z3.part"); // of a rendering that was killed
+        QVERIFY(dead.open(QIODevice::WriteOnly) && dead.write("half") == 4);
+        dead.close();
+        FluidPlayer player(FluidPlayer::Output::Pulled, cache);
+        auto opened = std::async(std::launch::async, [&] { start(player, tune); });
+        if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            const int fd = ::open(QFile::encodeName(cache + "/foreign.key").constData(), O_RDWR);
+            ::close(fd); // lets the program go on, to fail rather than hang
+            opened.wait();
+            QFAIL("opening a song waited on a FIFO in the cache");
+        }
+        QVERIFY(goesOverToRendered(player));
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), QByteArray("the user's"));
+        QVERIFY(QFileInfo(cache + "/foreign.part").isSymLink());
+        QVERIFY(!dead.exists());
+    }
+
+    // Two copies of the program rendering one song into one cache each end
+    // with their own audio, and the entry left is whole.
+    void twoCopiesRenderingOneSongKeepEachOthersFiles() {
+        const QString cache = m_dir.filePath("cache-shared");
+        const QString tune = song("shared.mid", 480 * 8);
+        const qint64 live = liveLength(tune);
+        FluidPlayer first(FluidPlayer::Output::Pulled, cache);
+        FluidPlayer second(FluidPlayer::Output::Pulled, cache);
+        start(first, tune);
+        start(second, tune);
+        for (FluidPlayer *player : {&first, &second}) // each from its own rendering
+            QVERIFY(QTest::qWaitFor([&] { return player->length() > 0; }, 20000));
+        QCOMPARE(playToEnd(first), live);
+        QCOMPARE(playToEnd(second), live);
+        FluidPlayer third(FluidPlayer::Output::Pulled, cache);
+        start(third, tune);
+        QCOMPARE(third.length(), live);
+        QCOMPARE(QDir(cache).entryList(QDir::Files), QStringList({"shared.flac", "shared.key"}));
     }
 
     // Where nothing can be written, songs play live, and end, every time.

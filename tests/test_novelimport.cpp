@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "asuser.h"
+#include "core/chapterfile.h"
 #include "core/novelimport.h"
 
 #include <QDir>
@@ -100,6 +101,25 @@ private Q_SLOTS:
         QVERIFY(!NovelImport::read(m_dir.filePath("missing.txt")).refusal.isEmpty());
     }
 
+    // A file cut inside its last character is still the UTF-8 it was, and a
+    // chapter the reader could not open replaces nothing.
+    void cutTextsAndOversizedChaptersAreJudgedBeforeAnythingChanges() {
+        const QByteArray utf8 = QString("第一回 开始\n正文").toUtf8();
+        for (int cut = 1; cut <= 2; ++cut) {
+            QVERIFY(ChapterFile::decode(utf8.chopped(cut)).startsWith("第一回 开始\n正"));
+            const NovelImport::Text read = NovelImport::read(file("cut.txt", utf8.chopped(cut)));
+            QCOMPARE(NovelImport::split(read.text, false).numbered.size(), 1);
+        }
+        const QString folder = m_dir.filePath("other/lu");
+        QVERIFY(NovelImport::write(folder, {{1, "旧一"}}));
+        const QString huge(ChapterFile::MaxBytes / 3 + 1, QChar(0x4E00));
+        const Result refused = NovelImport::write(folder, {{1, "新一"}, {2, huge}});
+        QVERIFY(!refused);
+        QVERIFY(refused.message().contains("64 MB"));
+        QCOMPARE(entries(folder), QStringList({"1"}));
+        QCOMPARE(readBack(folder + "/1"), QString("旧一"));
+    }
+
     // An import replaces an earlier one whole; one stopped halfway, or one
     // that cannot be written, leaves it exactly as it was.
     void writingReplacesWholeOrNotAtAll() {
@@ -119,6 +139,73 @@ private Q_SLOTS:
         QCOMPARE(entries(folder), QStringList({"1", "2"}));
         QCOMPARE(readBack(folder + "/2"), QString("新二"));
         QCOMPARE(entries(m_dir.filePath("story")), QStringList({"xyj"})); // nothing left beside
+    }
+
+    // What lies in a novel's place in the story folder is the user's: a link
+    // there is replaced as a link, never followed, and a file or anything
+    // beside the chapters in an old folder is kept under another name.
+    void whatIsInTheNovelsPlaceIsNeverFollowedNorLost() {
+        QTemporaryDir home;
+        const QString own = home.filePath("mine"), story = home.filePath("story");
+        QVERIFY(QDir().mkpath(own + "/sub") && QDir().mkpath(story + "/xyj/sub"));
+        for (const char *name : {"mine/1", "mine/notes.txt", "mine/sub/a", "story/hlm",
+                                 "story/xyj/1", "story/xyj/readme", "story/xyj/sub/b"}) {
+            QFile f(home.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(name) > 0);
+        }
+        QVERIFY(QFile::link(own, story + "/she"));
+        for (const char *novel : {"she", "she", "hlm", "xyj"})
+            QVERIFY(NovelImport::write(story + '/' + novel, {{1, "新一"}}));
+        QCOMPARE(entries(own), QStringList({"1", "notes.txt", "sub"}));
+        QCOMPARE(entries(own + "/sub"), QStringList({"a"}));
+        for (const char *novel : {"she", "hlm", "xyj"}) {
+            QVERIFY(!QFileInfo(story + '/' + novel).isSymLink());
+            QCOMPARE(readBack(story + '/' + novel + "/1"), QString("新一"));
+        }
+        const QStringList kept = entries(story).filter(".kept");
+        QCOMPARE(kept, QStringList({"hlm.kept", "xyj.kept"}));
+        QCOMPARE(readBack(story + "/hlm.kept"), QString("story/hlm"));
+        QCOMPARE(entries(story + "/xyj.kept"), QStringList({"readme", "sub"}));
+    }
+
+    // An import killed or failed part way leaves the old set aside and its
+    // own folder behind; the next import puts back the one and removes the
+    // other, touching nothing a link there leads to, and says so.
+    void leftoversOfAnEarlierImportAreRecovered() {
+        QTemporaryDir home;
+        const QString story = home.filePath("story"), own = home.filePath("mine");
+        QVERIFY(QDir().mkpath(story + "/she.replaced") && QDir().mkpath(own));
+        QVERIFY(QDir().mkpath(story + "/she.importing-Ab12Cd"));
+        for (const char *name : {"story/she.replaced/1", "story/she.importing-Ab12Cd/1",
+                                 "story/she.importing-Ab12Cd/2.x1Y2z3", "mine/1"}) {
+            QFile f(home.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("旧一") > 0);
+        }
+        QVERIFY(QFile::link(own, story + "/she.importing-XyZ987"));
+        QStringList notes;
+        QVERIFY(!NovelImport::write(
+            story + "/she", {{1, "新一"}, {2, "新二"}}, [](int) { return false; }, &notes));
+        QCOMPARE(notes.size(), 2);
+        QCOMPARE(entries(story), QStringList({"she", "she.importing-XyZ987"}));
+        QCOMPARE(readBack(story + "/she/1"), QString("旧一"));
+        QCOMPARE(entries(own), QStringList({"1"}));
+        QVERIFY(NovelImport::recover(story + "/she").isEmpty());
+    }
+
+    void aReadOnlyNovelFolderDoesNotBlockTheNextImport() {
+        RUN_AS_ORDINARY_USER();
+        QTemporaryDir home;
+        const QString folder = home.filePath("story/xyj");
+        QVERIFY(NovelImport::write(folder, {{1, "旧一"}}));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        QStringList notes;
+        for (const char *text : {"新一", "再一"})
+            QVERIFY(NovelImport::write(folder, {{1, text}}, {}, &notes));
+        QCOMPARE(readBack(folder + "/1"), QString("再一"));
+        QCOMPARE(entries(home.filePath("story")), QStringList({"xyj", "xyj.kept"}));
+        QCOMPARE(readBack(folder + ".kept/1"), QString("旧一"));
+        QFile::setPermissions(folder + ".kept",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void aReadOnlyDataFolderTakesNothing() {

@@ -384,6 +384,26 @@ private Q_SLOTS:
         QDir(AppPaths::userChapterFolder("titanic")).removeRecursively();
     }
 
+    // An import cut short leaves the old chapters aside and its own folder
+    // behind: the next start puts them right, and says so on the novel page.
+    void aStartRecoversAnImportCutShort() {
+        const QString own = AppPaths::userChapterFolder("she");
+        writeOwnChapter(1, 3);
+        QVERIFY(QDir().rename(own, own + ".replaced"));
+        QVERIFY(QDir().mkpath(own + ".importing-Ab12Cd"));
+        FakeInteraction fake;
+        restart();
+        QVERIFY(QFileInfo(own + "/1").isFile());
+        QVERIFY(!QFileInfo::exists(own + ".replaced"));
+        QVERIFY(!QFileInfo::exists(own + ".importing-Ab12Cd"));
+        QVERIFY(fake.asked.isEmpty());
+        withCatalogue([](CatalogueDialog *b) { b->close(); });
+        QCOMPARE(fake.asked.size(), 1);
+        QVERIFY(fake.asked.first().text.startsWith("《射雕英雄传》："));
+        withCatalogue([](CatalogueDialog *b) { b->close(); });
+        QCOMPARE(fake.asked.size(), 1); // once
+    }
+
     // The real 西游记 as one GBK file: imported into its slot, its first and
     // hundredth chapters read.
     void importingTheRealJourneyToTheWest() {

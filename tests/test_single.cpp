@@ -2,6 +2,7 @@
 #include "app/singleinstance.h"
 
 #include "asuser.h"
+#include "fakeinteraction.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 // One program per user and store.
 class TestSingle : public QObject {
@@ -16,18 +18,47 @@ class TestSingle : public QObject {
 private Q_SLOTS:
     void secondStartShowsTheFirst() {
         QTemporaryDir dir;
-        SingleInstance first(dir.path());
-        QVERIFY(first.claim());
-        QSignalSpy shown(&first, &SingleInstance::showRequested);
+        QThread running; // the first copy's interface
+        auto *first = new SingleInstance(dir.path());
+        first->moveToThread(&running);
+        running.start();
+        bool claimed = false;
+        QMetaObject::invokeMethod(
+            first, [&] { claimed = first->claim(); }, Qt::BlockingQueuedConnection);
+        QVERIFY(claimed);
+        QSignalSpy shown(first, &SingleInstance::showRequested);
         {
             SingleInstance second(dir.path());
             QVERIFY(!second.claim());
+            QVERIFY(second.runningCopyAnswered());
         }
         QTRY_COMPARE(shown.count(), 1);
+        QMetaObject::invokeMethod(
+            first, [first] { delete first; }, Qt::BlockingQueuedConnection);
+        running.quit();
+        running.wait();
 
         QTemporaryDir other; // another store is another program
         SingleInstance elsewhere(other.path());
         QVERIFY(elsewhere.claim());
+    }
+
+    // A copy whose interface hangs still has its connections taken by the
+    // system: only an answer counts as shown, and the start that got none
+    // names the hung process to the user instead of ending unseen.
+    void aCopyThatNeverAnswersIsNamed() {
+        QTemporaryDir dir;
+        SingleInstance hung(dir.path());
+        QVERIFY(hung.claim()); // its events never run below
+        SingleInstance second(dir.path());
+        QVERIFY(!second.claim());
+        QVERIFY(!second.runningCopyAnswered());
+        QCOMPARE(second.unansweringProcess(), QCoreApplication::applicationPid());
+        FakeInteraction told;
+        QVERIFY(!second.replaceUnansweringCopy());
+        QCOMPARE(told.asked.size(), 1);
+        QVERIFY(
+            told.asked.first().text.contains(QString::number(QCoreApplication::applicationPid())));
     }
 
     void aLockLeftByADeadProcessIsTakenOver() {

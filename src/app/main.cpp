@@ -27,9 +27,9 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     // A second start shows the first one's window instead of opening the
-    // store a second time.
+    // store a second time; when that one hangs, the user hears of it.
     SingleInstance instance(AppPaths::dataDir());
-    if (!instance.claim())
+    if (!instance.claim() && !instance.replaceUnansweringCopy())
         return 0;
 
     Store store;

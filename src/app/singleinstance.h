@@ -20,6 +20,14 @@ public:
     // True for the first start; false when another copy runs and has been
     // asked to show itself. A lock whose owner does not answer is taken over.
     bool claim();
+    // After a false claim: whether the running copy answered, having shown
+    // its window. One that takes the request but never answers is hung.
+    bool runningCopyAnswered() const { return m_answered; }
+    // The process of a running copy that did not answer; 0 when unknown.
+    qint64 unansweringProcess() const { return m_answered ? 0 : m_owner; }
+    // After a false claim: a hung copy is named to the user, who may end it
+    // and run this one in its place. True when this start is to go on.
+    bool replaceUnansweringCopy();
 
 Q_SIGNALS:
     // Another start asked this one to come forward.
@@ -27,11 +35,15 @@ Q_SIGNALS:
 
 private:
     void listen();
-    // True when a running copy took the request to show its window.
-    bool askRunningCopyToShow();
+    bool takeOver(const QString &lockPath);
+    enum class Asked { NoOne, Answered, NoAnswer };
+    // Whether a copy listens, and answered the request to show its window.
+    Asked askRunningCopyToShow();
 
     QString m_folder;
     QString m_serverName;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    bool m_answered = false;
+    qint64 m_owner = 0;
 };

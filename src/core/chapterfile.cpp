@@ -10,7 +10,8 @@ namespace ChapterFile {
 
 namespace {
 // Stops at the first byte that cannot be UTF-8, which for GBK text comes
-// within the first few characters.
+// within the first few characters. A file cut short inside its last
+// character is still UTF-8.
 bool isUtf8(const QByteArray &bytes) {
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const auto *end = p + bytes.size();
@@ -33,8 +34,9 @@ bool isUtf8(const QByteArray &bytes) {
         } else {
             return false;
         }
-        if (end - p <= more)
-            return false;
+        if (end - p <= more) // cut inside the last character: the rest decides
+            return c >= 0xC2 && c <= 0xF4 &&
+                   std::all_of(p + 1, end, [](uchar b) { return (b & 0xC0) == 0x80; });
         for (int i = 1; i <= more; ++i) {
             if ((p[i] & 0xC0) != 0x80)
                 return false;

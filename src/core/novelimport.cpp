@@ -7,10 +7,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSaveFile>
-#include <QTemporaryDir>
 #include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <optional>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace NovelImport {
 
@@ -97,6 +103,218 @@ std::optional<Heading> headingOf(QStringView line) {
 Result failed(const QString &message) {
     return Result::failure(Result::Code::Failed, message);
 }
+
+QString reason() {
+    return qt_error_string(errno);
+}
+
+// The folder that holds the novels' folders, held open so that every step
+// below names entries inside it and nothing a link leads to.
+class StoryFolder {
+public:
+    explicit StoryFolder(const QString &path)
+        : m_path(path),
+          m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~StoryFolder() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    StoryFolder(const StoryFolder &) = delete;
+    StoryFolder &operator=(const StoryFolder &) = delete;
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    QString path() const { return m_path; }
+
+    enum class Kind { None, Link, Folder, Other };
+    Kind kind(const QString &name) const {
+        struct stat st {};
+        if (::fstatat(m_fd, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return Kind::None;
+        return S_ISLNK(st.st_mode) ? Kind::Link : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+    }
+    // Never over anything: what is there already stays.
+    bool move(const QString &from, const QString &to) const {
+        return ::renameat2(m_fd, QFile::encodeName(from).constData(), m_fd,
+                           QFile::encodeName(to).constData(), RENAME_NOREPLACE) == 0;
+    }
+    bool unlink(const QString &name) const {
+        return ::unlinkat(m_fd, QFile::encodeName(name).constData(), 0) == 0;
+    }
+    QStringList names() const {
+        QStringList found;
+        const int fd = ::dup(m_fd);
+        DIR *dir = fd < 0 ? nullptr : ::fdopendir(fd);
+        if (!dir) {
+            if (fd >= 0)
+                ::close(fd);
+            return found;
+        }
+        ::rewinddir(dir);
+        while (const dirent *e = ::readdir(dir))
+            found.append(QFile::decodeName(e->d_name));
+        ::closedir(dir);
+        return found;
+    }
+
+private:
+    QString m_path;
+    int m_fd;
+};
+
+// Files the import writes: chapters, named by their number, and the
+// temporary files they are saved through.
+bool isOwnFileName(const char *name) {
+    static const QRegularExpression own(QStringLiteral("^[0-9]+(\\.[A-Za-z0-9]{6})?$"));
+    return own.match(QString::fromLatin1(name)).hasMatch();
+}
+
+// Deletes the files the import writes from the folder and the folder with
+// them; false when it holds anything else, or cannot be emptied. Neither a
+// link at its name nor one inside it is followed.
+bool removeOwnFolder(const StoryFolder &story, const QString &name) {
+    const int fd = ::openat(story.fd(), QFile::encodeName(name).constData(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR *dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    while (const dirent *e = ::readdir(dir)) {
+        struct stat st {};
+        if (isOwnFileName(e->d_name) && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !S_ISDIR(st.st_mode))
+            ::unlinkat(fd, e->d_name, 0);
+    }
+    ::closedir(dir);
+    return ::unlinkat(story.fd(), QFile::encodeName(name).constData(), AT_REMOVEDIR) == 0;
+}
+
+// Moves what stands at name out of the way under a name of its own; that
+// name, or empty when it cannot be moved.
+QString keepAside(const StoryFolder &story, const QString &name, const QString &novel) {
+    for (int n = 1; n < 1000; ++n) {
+        const QString kept =
+            novel + QStringLiteral(".kept") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
+        if (story.move(name, kept))
+            return kept;
+        if (errno != EEXIST)
+            break;
+    }
+    return {};
+}
+
+// What stood in the novel's place, now at aside, goes: a link as a link, an
+// old set of chapters with its chapters; anything else is kept.
+void dispose(const StoryFolder &story, const QString &aside, const QString &novel,
+             QStringList &notes) {
+    const StoryFolder::Kind kind = story.kind(aside);
+    if (kind == StoryFolder::Kind::None)
+        return;
+    if (kind == StoryFolder::Kind::Link) {
+        if (story.unlink(aside))
+            notes.append(QStringLiteral("原来的 %1 是一个链接，已换成导入的章节；"
+                                        "链接指向的文件没有改动。")
+                             .arg(novel));
+        return;
+    }
+    if (kind == StoryFolder::Kind::Folder && removeOwnFolder(story, aside))
+        return;
+    const QString kept = keepAside(story, aside, novel);
+    const QString what = kind == StoryFolder::Kind::Folder
+                             ? QStringLiteral("原来的章节文件夹中还有别的文件（或无法删除）")
+                             : QStringLiteral("原来在 %1 位置上的不是文件夹").arg(novel);
+    notes.append(kept.isEmpty() ? QStringLiteral("%1，仍留在 %2。").arg(what, aside)
+                                : QStringLiteral("%1，已改名为 %2 保存。").arg(what, kept));
+}
+
+QString asideName(const QString &novel) {
+    return novel + QStringLiteral(".replaced");
+}
+
+// Leftovers of an import that failed or was killed: the old set moved aside
+// goes back when nothing took its place, or goes as after a replacement;
+// folders being written are removed.
+QStringList recover(const StoryFolder &story, const QString &novel) {
+    QStringList notes;
+    const QString aside = asideName(novel);
+    if (story.kind(aside) != StoryFolder::Kind::None) {
+        if (story.kind(novel) == StoryFolder::Kind::None && story.move(aside, novel))
+            notes.append(QStringLiteral("上次没有完成的导入之前的章节已经恢复。"));
+        else
+            dispose(story, aside, novel, notes);
+    }
+    int removed = 0;
+    const QString writing = novel + QStringLiteral(".importing-");
+    for (const QString &name : story.names())
+        if (name.startsWith(writing) && story.kind(name) == StoryFolder::Kind::Folder &&
+            removeOwnFolder(story, name))
+            ++removed;
+    if (removed)
+        notes.append(QStringLiteral("清除了中断的导入留下的 %1 个临时文件夹。").arg(removed));
+    return notes;
+}
+
+// The reader refuses a chapter file past its limit; such a chapter is no
+// chapter to replace readable ones with.
+Result fitsTheReader(int number, const QString &text) {
+    qint64 bytes = 0;
+    for (const QChar c : text) // a surrogate pair makes four
+        bytes += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
+    if (bytes <= ChapterFile::MaxBytes)
+        return {};
+    return failed(QStringLiteral("第 %1 个章节超过阅读时能打开的 %2 MB")
+                      .arg(number)
+                      .arg(ChapterFile::MaxBytes / (1024 * 1024)));
+}
+
+// The old set steps aside, the new one takes its place, the old one goes.
+Result place(const StoryFolder &story, const QString &fresh, const QString &novel,
+             QStringList &notes) {
+    const QString aside = asideName(novel);
+    const bool hadOld = story.kind(novel) != StoryFolder::Kind::None;
+    if (hadOld && !story.move(novel, aside))
+        return failed(QStringLiteral("无法替换 %1（%2）").arg(novel, reason()));
+    if (!story.move(fresh, novel)) {
+        const QString why = reason();
+        if (hadOld && !story.move(aside, novel))
+            notes.append(QStringLiteral("原来的章节暂时留在 %1，下次导入时会恢复。").arg(aside));
+        return failed(QStringLiteral("无法替换 %1（%2）").arg(novel, why));
+    }
+    dispose(story, aside, novel, notes);
+    return {};
+}
+
+Result writeAndPlace(const StoryFolder &story, const QString &novel,
+                     const QList<std::pair<int, QString>> &files,
+                     const std::function<bool(int)> &keepGoing, QStringList &notes) {
+    QByteArray made = QFile::encodeName(story.path() + QLatin1Char('/') + novel +
+                                        QStringLiteral(".importing-XXXXXX"));
+    if (!::mkdtemp(made.data()))
+        return failed(QStringLiteral("无法在 %1 中写入（%2）").arg(story.path(), reason()));
+    const QString fresh = QFileInfo(QFile::decodeName(made)).fileName();
+    const QDir into(QFile::decodeName(made));
+    int written = 0;
+    Result result;
+    for (const auto &[number, text] : files) {
+        QSaveFile file(into.filePath(QString::number(number)));
+        const QByteArray bytes = text.toUtf8();
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+            !file.commit()) {
+            result = failed(QStringLiteral("无法写入 %1").arg(file.fileName()));
+            break;
+        }
+        if (keepGoing && !keepGoing(++written)) {
+            result = Result::failure(Result::Code::NoRow, QStringLiteral("导入已取消"));
+            break;
+        }
+    }
+    if (result)
+        result = place(story, fresh, novel, notes);
+    if (!result)
+        removeOwnFolder(story, fresh);
+    return result;
+}
 } // namespace
 
 bool isHeading(QStringView line) {
@@ -161,37 +379,28 @@ Chapters split(const QString &text, bool withPrologue) {
 }
 
 Result write(const QString &folder, const QList<std::pair<int, QString>> &files,
-             const std::function<bool(int)> &keepGoing) {
+             const std::function<bool(int)> &keepGoing, QStringList *notes) {
+    for (const auto &[number, text] : files)
+        if (const Result fits = fitsTheReader(number, text); !fits)
+            return fits;
     const QFileInfo target(folder);
-    QDir parent = target.dir();
-    if (!QDir().mkpath(parent.path()))
-        return failed(QStringLiteral("无法建立文件夹 %1").arg(parent.path()));
-    QTemporaryDir fresh(parent.filePath(target.fileName() + QStringLiteral(".importing-XXXXXX")));
-    if (!fresh.isValid())
-        return failed(QStringLiteral("无法在 %1 中写入").arg(parent.path()));
-    int written = 0;
-    for (const auto &[number, text] : files) {
-        QSaveFile file(fresh.filePath(QString::number(number)));
-        const QByteArray bytes = text.toUtf8();
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-            return failed(QStringLiteral("无法写入 %1").arg(file.fileName()));
-        if (keepGoing && !keepGoing(++written))
-            return Result::failure(Result::Code::NoRow, QStringLiteral("导入已取消"));
-    }
-    // The old set steps aside, the new one takes its place, the old one goes.
-    const QString old = folder + QStringLiteral(".replaced");
-    QDir(old).removeRecursively();
-    const bool hadOld = target.exists();
-    if (hadOld && !parent.rename(target.fileName(), QFileInfo(old).fileName()))
-        return failed(QStringLiteral("无法替换 %1").arg(folder));
-    if (!parent.rename(QFileInfo(fresh.path()).fileName(), target.fileName())) {
-        if (hadOld)
-            parent.rename(QFileInfo(old).fileName(), target.fileName());
-        return failed(QStringLiteral("无法替换 %1").arg(folder));
-    }
-    fresh.setAutoRemove(false);
-    QDir(old).removeRecursively();
-    return {};
+    const QString name = target.fileName();
+    if (!QDir().mkpath(target.path()))
+        return failed(QStringLiteral("无法建立文件夹 %1").arg(target.path()));
+    const StoryFolder story(target.path());
+    if (!story.isOpen())
+        return failed(QStringLiteral("无法打开文件夹 %1").arg(target.path()));
+    QStringList said = recover(story, name);
+    const Result result = writeAndPlace(story, name, files, keepGoing, said);
+    if (notes)
+        *notes = said;
+    return result;
+}
+
+QStringList recover(const QString &folder) {
+    const QFileInfo target(folder);
+    const StoryFolder story(target.path());
+    return story.isOpen() ? recover(story, target.fileName()) : QStringList();
 }
 
 } // namespace NovelImport

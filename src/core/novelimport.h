@@ -41,8 +41,21 @@ Chapters split(const QString &text, bool withPrologue);
 // Writes the files (number, text) as UTF-8 into folder, replacing an
 // earlier set as a whole: they are written beside it first and take its
 // place only once all are written. keepGoing is asked after each file; false
-// abandons the import and leaves the folder as it was.
+// abandons the import and leaves the folder as it was. A chapter the reader
+// could not open is refused before anything is written.
+//
+// Only what the import wrote is ever deleted: a link in the folder's place
+// goes as a link, and a file there, or anything but chapters in the old
+// folder, is kept under the name <folder>.kept. Leftovers of an earlier
+// import are dealt with first, as recover() does. notes receives, in
+// Chinese, what was done beyond writing the chapters.
 Result write(const QString &folder, const QList<std::pair<int, QString>> &files,
-             const std::function<bool(int written)> &keepGoing = {});
+             const std::function<bool(int written)> &keepGoing = {}, QStringList *notes = nullptr);
+
+// Puts back the old chapters an import that failed had moved aside to
+// <folder>.replaced, or removes them when new ones took their place, and
+// removes the <folder>.importing-* folders of imports that were killed. What
+// was done, in Chinese; nothing when there was nothing to do.
+QStringList recover(const QString &folder);
 
 } // namespace NovelImport

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QTemporaryFile>
 #include <pthread.h>
 #include <sched.h>
 
@@ -157,8 +158,8 @@ void FluidPlayer::load(const QString &path, const QByteArray &song) {
     m_liveSong.clear();
     if (!engineReady())
         return;
-    const QString rendered = m_cache.find(path, song, m_soundFont);
-    if (!rendered.isEmpty() && m_midi->loadRendered(QFile::encodeName(rendered).constData()))
+    const SongCache::Audio rendered = m_cache.find(path, song, m_soundFont);
+    if (rendered.isOpen() && m_midi->loadRendered(QFile::encodeName(rendered.path()).constData()))
         return;
     if (!m_midi->loadLive(song, QFile::encodeName(m_soundFont).constData())) {
         qCInfo(lcMusic).noquote() << "song could not be played live:" << path;
@@ -179,26 +180,27 @@ void FluidPlayer::render(const QString &path, const QByteArray &song) {
     m_rendering = true;
     m_renderer = std::thread([this, path, song, soundFont = m_soundFont] {
         lowestPriority();
-        const QString part = m_cache.partFile(path);
-        const QByteArray partName = QFile::encodeName(part),
-                         fontName = QFile::encodeName(soundFont);
-        std::unique_ptr<MidiEngine> engine = part.isEmpty() ? nullptr : loadEngine();
-        QString audio;
+        std::unique_ptr<QTemporaryFile> part = m_cache.newPart(path);
+        // Written through the file made for it, whatever its name leads to.
+        const QByteArray partName =
+            part ? QFile::encodeName(SongCache::pathOf(part->handle())) : QByteArray();
+        const QByteArray fontName = QFile::encodeName(soundFont);
+        std::unique_ptr<MidiEngine> engine = part ? loadEngine() : nullptr;
+        auto audio = std::make_shared<SongCache::Audio>();
         if (engine &&
             engine->render(song, partName.constData(), fontName.constData(), false, &m_cancel).ok)
-            audio = m_cache.store(path, song, soundFont, part);
-        else if (!part.isEmpty())
-            QFile::remove(part);
+            *audio = m_cache.store(path, song, soundFont, *part);
+        part.reset(); // gone unless stored
         const bool cancelled = m_cancel;
-        if (audio.isEmpty() && !cancelled)
+        if (!audio->isOpen() && !cancelled)
             qCInfo(lcMusic).noquote() << "song could not be rendered, plays live:" << path;
         m_rendering = false;
         post(
             [this, path, song, audio, cancelled] {
-                if (audio.isEmpty() && !cancelled)
+                if (!audio->isOpen() && !cancelled)
                     m_noRender.insert(path); // live for the rest of the session
-                else if (!audio.isEmpty() && path == m_livePath && song == m_liveSong)
-                    m_midi->continueRendered(QFile::encodeName(audio).constData());
+                else if (audio->isOpen() && path == m_livePath && song == m_liveSong)
+                    m_midi->continueRendered(QFile::encodeName(audio->path()).constData());
             },
             false);
     });

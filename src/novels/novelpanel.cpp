@@ -51,6 +51,23 @@ bool isOwnChapter(const QString &key, int n) {
 }
 } // namespace
 
+namespace {
+// What imports cut short left in the user's chapter folders, put right at
+// start: what was done, novel by novel.
+QStringList recoverImports() {
+    QStringList notes;
+    for (const Catalogue::Category &category : Catalogue::categories())
+        for (const Catalogue::Novel &novel : category.novels) {
+            const QString folder = AppPaths::userChapterFolder(novel.folder);
+            if (folder.isEmpty())
+                return notes;
+            for (const QString &note : NovelImport::recover(folder))
+                notes.append(QStringLiteral("《%1》：%2").arg(novel.caption, note));
+        }
+    return notes;
+}
+} // namespace
+
 NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
     : PagePanel(window), scrollTimer(timer), catalogueDialog([this, window] {
           auto *b = new CatalogueDialog(window);
@@ -58,7 +75,8 @@ NovelPanel::NovelPanel(QWidget *window, QTimer *timer)
           connect(b, &CatalogueDialog::importRequested, this, &NovelPanel::importNovel);
           return b;
       }),
-      m_places(ReadingPlaces::defaultPath()), placeSettled(new QTimer(this)) {
+      m_places(ReadingPlaces::defaultPath()), placeSettled(new QTimer(this)),
+      m_recovered(recoverImports()) {
     frame = new PanelFrame(QStringLiteral("Frame4"), this);
     frame->setGeometry(12, 64, 776, 484);
     buildReadingPane();
@@ -174,6 +192,10 @@ void NovelPanel::openCatalogue() {
     m_shownChapter = 0;
     stopReading();
     paneText->setText(QString());
+    if (!m_recovered.isEmpty())
+        Interaction::current().inform(frame->window(),
+                                      std::exchange(m_recovered, {}).join(QLatin1Char('\n')),
+                                      QStringLiteral("导入小说文本"));
     catalogueDialog.get()->exec();
 }
 
@@ -329,10 +351,12 @@ void NovelPanel::importNovel(const QString &key) {
         const int at = int(std::max<qsizetype>(novel->chapters, count)) + 1;
         files.append({at, found.prologue});
     }
-    if (const Result written = NovelImport::write(folder, files); !written)
-        ask.inform(over,
-                   QStringLiteral("导入没有完成：%1。原有的章节没有改动。").arg(written.message()),
-                   title);
+    QStringList notes;
+    if (const Result written = NovelImport::write(folder, files, {}, &notes); !written)
+        notes.prepend(
+            QStringLiteral("导入没有完成：%1。原有的章节没有改动。").arg(written.message()));
+    if (!notes.isEmpty())
+        ask.inform(over, notes.join(QLatin1Char('\n')), title);
 }
 
 void NovelPanel::enlargeText() {

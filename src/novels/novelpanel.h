@@ -91,6 +91,9 @@ private:
     bool m_shownOwn = false;      // read from the user's own chapter folder
     qsizetype m_pendingPlace = 0; // where a chapter still being read is to open
     int m_markedRow = -1;
+    // What the start did with leftovers of imports cut short, said when the
+    // user first comes to the novels.
+    QStringList m_recovered;
 
     float m_top = 0;
     float m_height = RestingHeight;
