@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/journalindex.h"
 #include "core/recordset.h"
+#include "core/searchtext.h"
 #include "core/store.h"
 
 #include <QCryptographicHash>
@@ -297,6 +298,64 @@ private Q_SLOTS:
         const JournalIndex::Answer few = JournalIndex::search(store.nativeHandle(), "晴", 500);
         QVERIFY(size_t(few.count) <= JournalIndex::HitsSortedByDay);
         QCOMPARE(keys(few), keys(scanned(path, "晴")));
+    }
+
+    // A query holding a line break or a lone NUL is answered alike both
+    // ways; a pasted page is cut to what is searched for, and says so.
+    void oddAndHugeQueries() {
+        const QString path = m_dir.filePath("odd.db");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        fill(store, {{"20200101", "第一行 第二行"},
+                     {"20200102", "第一行\n第二行"},
+                     {"20200103", QString(100000, QChar(0x5929))}});
+        QTRY_VERIFY(indexReady(store));
+        const QString queries[] = {"\"第一行\n第二行\"", QString::fromUtf8("行\0第", 7),
+                                   QString(QChar(0)), "\"一行\r\n\"", "第二\u2029"};
+        for (const QString &query : queries) {
+            const JournalIndex::Answer indexed =
+                JournalIndex::search(store.nativeHandle(), query, 500);
+            QCOMPARE(keys(indexed), keys(scanned(path, query)));
+            QVERIFY(!indexed.cut);
+        }
+        QCOMPARE(keys(scanned(path, queries[0])), QList<qint64>{1});
+        const QString pasted(32767, QChar(0x5929));
+        const JournalIndex::Answer cut = JournalIndex::search(store.nativeHandle(), pasted, 500);
+        QVERIFY(cut.indexed && cut.cut);
+        QCOMPARE(keys(cut), QList<qint64>{3});
+        QCOMPARE(keys(scanned(path, pasted)), QList<qint64>{3});
+        const QString words = "a b c d e f g h i j";
+        QCOMPARE(SearchText::terms(words).size(), SearchText::MaxQueryWords);
+    }
+
+    // Entries deleted while an answer is read leave its count and its list
+    // of one moment.
+    void countAndListAgreeDuringDeletes() {
+        const QString path = m_dir.filePath("deletes.db");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        sqlite3 *db = store.nativeHandle();
+        QCOMPARE(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+        for (int i = 0; i < 3000; ++i)
+            sqlite3_exec(db, "INSERT INTO diary (dates, things) VALUES ('20200101', '同一句话')",
+                         nullptr, nullptr, nullptr);
+        QCOMPARE(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(indexReady(store), 20000);
+        sqlite3 *reader = nullptr;
+        sqlite3_open_v2(path.toUtf8().constData(), &reader, SQLITE_OPEN_READONLY, nullptr);
+        SearchText::registerTokenizer(reader);
+        int deletes = 0;
+        const JournalIndex::Answer a = JournalIndex::search(reader, "同一句", 5000, [&] {
+            if (deletes < 3)
+                deletes +=
+                    sqlite3_exec(db,
+                                 "DELETE FROM diary WHERE rowid IN (SELECT max(rowid) FROM diary)",
+                                 nullptr, nullptr, nullptr) == SQLITE_OK;
+            return false;
+        });
+        sqlite3_close(reader);
+        QVERIFY(deletes > 0 && a.indexed);
+        QCOMPARE(qint64(a.hits.size()), a.count);
     }
 
     // A store that may not be written is searched by reading it, unchanged.

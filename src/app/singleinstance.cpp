@@ -9,24 +9,64 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QSysInfo>
 #include <QThread>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+// A plain local socket: the network library and what it brings along would
+// be loaded by every start for this one word.
+namespace {
+bool address(const QByteArray &path, sockaddr_un &to) {
+    to = {};
+    to.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof(to.sun_path))
+        return false;
+    std::memcpy(to.sun_path, path.constData(), size_t(path.size()));
+    return true;
+}
+
+// Waits, within the three seconds a start allows, for the word a copy
+// writes back once its window came forward.
+bool answered(int fd, const QElapsedTimer &waited) {
+    QByteArray got;
+    while (got.size() < 6 && waited.elapsed() < 3000) {
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, int(3000 - waited.elapsed())) <= 0)
+            break;
+        char word[16];
+        const ssize_t n = ::read(fd, word, sizeof word);
+        if (n <= 0)
+            break;
+        got.append(word, int(n));
+    }
+    return got.startsWith("shown");
+}
+} // namespace
 
 SingleInstance::SingleInstance(const QString &folder, QObject *parent)
     : QObject(parent), m_folder(folder) {
     // Socket names are short; the folder's hash keeps users and stores apart.
     const QByteArray hash =
         QCryptographicHash::hash(QDir(folder).absolutePath().toUtf8(), QCryptographicHash::Sha1);
-    m_serverName = QStringLiteral("quillary-") + QString::fromLatin1(hash.toHex().left(16));
+    m_socketPath = QFile::encodeName(QDir::tempPath() + QStringLiteral("/quillary-") +
+                                     QString::fromLatin1(hash.toHex().left(16)));
 }
 
 SingleInstance::~SingleInstance() {
-    if (m_server)
-        m_server->close();
+    if (m_listener < 0)
+        return;
+    m_accepting->setEnabled(false);
+    ::close(m_listener);
+    ::unlink(m_socketPath.constData());
 }
 
 bool SingleInstance::claim() {
@@ -67,20 +107,24 @@ bool SingleInstance::takeOver(const QString &lockPath) {
 }
 
 SingleInstance::Asked SingleInstance::askRunningCopyToShow() {
+    sockaddr_un to;
+    if (!address(m_socketPath, to))
+        return Asked::NoOne;
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 3000) {
-        QLocalSocket socket;
-        socket.connectToServer(m_serverName);
-        if (socket.waitForConnected(200)) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0) {
             // A copy whose interface hangs still has its socket taken by the
             // system; only its answer says it came forward.
-            socket.write("show\n");
-            while (socket.bytesAvailable() < 6 && waited.elapsed() < 3000 &&
-                   socket.waitForReadyRead(int(3000 - waited.elapsed()))) {
-            }
-            return socket.readAll().startsWith("shown") ? Asked::Answered : Asked::NoAnswer;
+            const Asked asked = ::write(fd, "show\n", 5) == 5 && answered(fd, waited)
+                                    ? Asked::Answered
+                                    : Asked::NoAnswer;
+            ::close(fd);
+            return asked;
         }
+        if (fd >= 0)
+            ::close(fd);
         QThread::msleep(100);
     }
     return Asked::NoOne;
@@ -117,21 +161,40 @@ bool SingleInstance::replaceUnansweringCopy() {
 }
 
 void SingleInstance::listen() {
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(m_serverName); // a socket left by a crashed run
-    if (!m_server->listen(m_serverName))
+    sockaddr_un at;
+    if (!address(m_socketPath, at))
         return;
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().startsWith("show")) {
-                    Q_EMIT showRequested();
-                    socket->write("shown\n");
-                }
-                socket->disconnectFromServer();
-            });
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
+    ::unlink(m_socketPath.constData()); // a socket left by a crashed run
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&at), sizeof at) != 0 ||
+        ::chmod(m_socketPath.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 8) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_listener = fd;
+    m_accepting = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_accepting, &QSocketNotifier::activated, this, &SingleInstance::acceptRequests);
+}
+
+// Each caller writes one word and leaves; it is read once it has come.
+void SingleInstance::acceptRequests() {
+    int fd;
+    while ((fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+        auto *reading = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(reading, &QSocketNotifier::activated, this, [this, reading, fd] {
+            char word[16];
+            const ssize_t got = ::read(fd, word, sizeof word);
+            if (got < 0 && (errno == EAGAIN || errno == EINTR))
+                return;
+            if (got > 0 && QByteArray(word, int(got)).startsWith("show")) {
+                Q_EMIT showRequested();
+                [[maybe_unused]] const ssize_t told = ::write(fd, "shown\n", 6);
+            }
+            reading->setEnabled(false);
+            reading->deleteLater();
+            ::close(fd);
+        });
+    }
 }

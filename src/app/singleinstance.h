@@ -5,7 +5,7 @@
 #include <QObject>
 #include <memory>
 
-class QLocalServer;
+class QSocketNotifier;
 
 // One program per user: the first start holds a lock beside the store and
 // listens; a later start asks it to show its window and then ends, so two
@@ -35,15 +35,17 @@ Q_SIGNALS:
 
 private:
     void listen();
+    void acceptRequests();
     bool takeOver(const QString &lockPath);
     enum class Asked { NoOne, Answered, NoAnswer };
     // Whether a copy listens, and answered the request to show its window.
     Asked askRunningCopyToShow();
 
     QString m_folder;
-    QString m_serverName;
+    QByteArray m_socketPath;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer *m_server = nullptr;
+    int m_listener = -1;
+    QSocketNotifier *m_accepting = nullptr;
     bool m_answered = false;
     qint64 m_owner = 0;
 };

@@ -203,7 +203,10 @@ public:
         : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
           m_expression(utf8(SearchText::matchExpression(words))),
           m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
-          m_text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id))) {
+          // A snippet looks no further than this into a text of any length.
+          m_text(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
+                              .arg(Text, Diary, id)
+                              .arg(SearchText::SnippetReach))) {
         if (m_cancelled)
             sqlite3_progress_handler(db, 2000, &Search::interrupts, this);
     }
@@ -333,7 +336,7 @@ std::vector<Found> Search::byReadingEveryEntry(Answer &answer) {
     Statement rows(m_db,
                    utf8(QStringLiteral("SELECT %1, %2, %3 FROM %4").arg(m_id, Day, Text, Diary)));
     while (rows.step())
-        if (SearchText::containsAll(SearchText::fold(rows.text(2)), m_folded))
+        if (SearchText::containsAll(QStringView(rows.text(2)), m_folded))
             found.push_back({rows.integer(0), rows.text(1)});
     answer.cancelled = !rows.done();
     answer.count = qint64(found.size());
@@ -343,22 +346,38 @@ std::vector<Found> Search::byReadingEveryEntry(Answer &answer) {
 
 } // namespace
 
-Answer search(sqlite3 *db, const QString &query, int limit, const std::function<bool()> &cancelled,
-              Way way, const std::function<void(const Answer &)> &firstHits) {
-    Answer answer;
-    const QStringList words = SearchText::terms(query);
-    const QString id = diaryIdentity(db);
-    if (words.isEmpty() || id.isEmpty() || limit <= 0)
-        return answer;
+namespace {
+
+void answer(sqlite3 *db, const QString &id, const QStringList &words, int limit,
+            const std::function<bool()> &cancelled, Way way,
+            const std::function<void(const Answer &)> &firstHits, Answer &into) {
     Search run(db, id, words, cancelled);
     const std::vector<Found> found = way == Way::IndexWhenReady && run.indexReady()
-                                         ? run.byIndex(size_t(limit), firstHits, answer)
-                                         : run.byReadingEveryEntry(answer);
-    if (!answer.cancelled)
-        run.list(found, size_t(limit), answer);
+                                         ? run.byIndex(size_t(limit), firstHits, into)
+                                         : run.byReadingEveryEntry(into);
+    if (!into.cancelled)
+        run.list(found, size_t(limit), into);
     // Reading the hits' texts may have been cut short too.
-    answer.cancelled = answer.cancelled || run.stopped();
-    return answer;
+    into.cancelled = into.cancelled || run.stopped();
+}
+
+} // namespace
+
+Answer search(sqlite3 *db, const QString &query, int limit, const std::function<bool()> &cancelled,
+              Way way, const std::function<void(const Answer &)> &firstHits) {
+    Answer result;
+    const QStringList words = SearchText::terms(query, &result.cut);
+    if (words.isEmpty() || limit <= 0)
+        return result;
+    // Counted and listed from one moment of the store: an entry deleted
+    // between the two would be counted and not listed.
+    const bool snapshot = sqlite3_get_autocommit(db) != 0 && exec(db, "BEGIN");
+    const QString id = diaryIdentity(db);
+    if (!id.isEmpty())
+        answer(db, id, words, limit, cancelled, way, firstHits, result);
+    if (snapshot && !exec(db, "COMMIT"))
+        exec(db, "ROLLBACK");
+    return result;
 }
 
 } // namespace JournalIndex

@@ -59,6 +59,7 @@ struct Answer {
     bool indexed = false;  // answered by the index, not by reading every entry
     bool cancelled = false;
     bool complete = true; // false: the newest hits only, before the count
+    bool cut = false;     // the query was longer than is searched for, and was cut
 };
 // Every entry holding all the query's words. cancelled is asked now and
 // then; when it says yes the answer is incomplete and says so.

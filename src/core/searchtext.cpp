@@ -296,16 +296,31 @@ Folded fold(QStringView text, qsizetype limit) {
     return out;
 }
 
-QStringList terms(const QString &query) {
+QStringList terms(const QString &query, bool *cut) {
     QStringList words;
     QString word;
-    bool quoted = false;
+    bool quoted = false, dropped = false;
+    qsizetype kept = 0;
     const auto flush = [&] {
-        if (!word.trimmed().isEmpty())
+        if (word.trimmed().isEmpty()) {
+            word.clear();
+            return;
+        }
+        if (words.size() == MaxQueryWords || kept + word.size() > MaxQueryLength) {
+            dropped = true;
+            word.truncate(words.size() == MaxQueryWords ? 0 : MaxQueryLength - kept);
+            if (!word.isEmpty() && word.back().isHighSurrogate())
+                word.chop(1);
+        }
+        if (!word.trimmed().isEmpty()) {
+            kept += word.size();
             words << word;
+        }
         word.clear();
     };
     for (QChar c : query) {
+        if (isBreak(c.unicode()) || c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
         // Chinese text is full of other quotation marks, pasted with the
         // words around them: they are text to find.
         if (c == QLatin1Char('"')) {
@@ -318,6 +333,8 @@ QStringList terms(const QString &query) {
         }
     }
     flush();
+    if (cut)
+        *cut = dropped;
     return words;
 }
 
@@ -345,9 +362,53 @@ bool containsAll(const Folded &text, const std::vector<std::u32string> &words) {
                        [&](const std::u32string &w) { return find(text.chars, w) >= 0; });
 }
 
+// A slice ends where a fold run starts, so slices fold as the whole text
+// does; a text of nothing but marks is cut anyway, a little further on.
+static qsizetype sliceEnd(QStringView text, qsizetype from) {
+    constexpr qsizetype Slice = 1 << 16, Reach = 256;
+    qsizetype end = std::min(text.size(), from + Slice);
+    for (const qsizetype last = std::min(text.size(), end + Reach); end < last; ++end) {
+        const QChar c = text[end];
+        if (c.isLowSurrogate())
+            continue;
+        const char32_t code = c.isHighSurrogate() && end + 1 < text.size()
+                                  ? QChar::surrogateToUcs4(c, text[end + 1])
+                                  : char32_t(c.unicode());
+        if (startsRun(code))
+            break;
+    }
+    return end;
+}
+
+bool containsAll(QStringView text, const std::vector<std::u32string> &words) {
+    size_t longest = 0, missing = 0;
+    std::vector<bool> found(words.size());
+    for (size_t i = 0; i < words.size(); ++i) {
+        longest = std::max(longest, words[i].size());
+        found[i] = words[i].empty();
+        missing += found[i] ? 0 : 1;
+    }
+    // Each slice is searched with the end of the one before, so a word
+    // across the seam is found.
+    std::u32string window;
+    for (qsizetype at = 0; missing > 0 && at < text.size();) {
+        const qsizetype end = sliceEnd(text, at);
+        window += fold(text.mid(at, end - at)).chars;
+        for (size_t i = 0; i < words.size(); ++i)
+            if (!found[i] && find(window, words[i]) >= 0) {
+                found[i] = true;
+                --missing;
+            }
+        if (window.size() > longest)
+            window.erase(0, window.size() - longest);
+        at = end;
+    }
+    return missing == 0;
+}
+
 Snippet snippet(const QString &text, const std::vector<std::u32string> &words, int width) {
     // A hit far into a huge text is not worth folding the whole text for.
-    const Folded folded = fold(text, 200000);
+    const Folded folded = fold(text, SnippetReach);
     qsizetype hit = -1, hitEnd = -1;
     for (const std::u32string &w : words) {
         const qsizetype at = w.empty() ? -1 : find(folded.chars, w);

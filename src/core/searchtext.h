@@ -25,14 +25,26 @@ struct Folded {
 Folded fold(QStringView text, qsizetype limit = -1);
 
 // The words of a query: separated by blanks, a "quoted phrase" kept whole
-// with its blanks (ASCII quotes only); blank words are dropped.
-QStringList terms(const QString &query);
+// with its blanks (ASCII quotes only); blank words are dropped. Line breaks
+// and control characters are blanks, as the index sees them. A pasted page
+// would ask the index for thousands of pairs and every entry for as long a
+// search: at most MaxQueryWords words of MaxQueryLength characters together
+// are kept, and cut says whether anything was left out.
+constexpr qsizetype MaxQueryLength = 64;
+constexpr qsizetype MaxQueryWords = 8;
+QStringList terms(const QString &query, bool *cut = nullptr);
 std::vector<std::u32string> foldedTerms(const QStringList &terms);
 // An FTS5 expression that asks for every term, through the tokenizer below.
 QString matchExpression(const QStringList &terms);
 
 // Whether every term occurs in the folded text.
 bool containsAll(const Folded &text, const std::vector<std::u32string> &terms);
+// The same of a text folded a slice at a time, so that an entry of any
+// length costs little memory.
+bool containsAll(QStringView text, const std::vector<std::u32string> &terms);
+
+// How far into a text a snippet looks for its hit.
+constexpr qsizetype SnippetReach = 200000;
 
 // A line for the result list: about width characters of text around the
 // first occurrence of any term, line breaks as blanks; hitStart and

@@ -189,13 +189,18 @@ void FindJournalWindow::showAnswer(const QString &query, const JournalIndex::Ans
     const int current = m_shownFirst ? resultList->currentIndex().row() : 0;
     m_shownFirst = !answer.complete;
     m_hits->setHits(answer.hits);
+    QString line;
     if (!answer.complete)
-        countLabel->setText(QStringLiteral("正在查找…"));
+        line = QStringLiteral("正在查找…");
     else if (answer.count > qint64(answer.hits.size()))
-        countLabel->setText(
-            QStringLiteral("共 %1 篇，列出最新的 %2 篇").arg(answer.count).arg(answer.hits.size()));
+        line =
+            QStringLiteral("共 %1 篇，列出最新的 %2 篇").arg(answer.count).arg(answer.hits.size());
     else
-        countLabel->setText(QStringLiteral("共 %1 篇").arg(answer.count));
+        line = QStringLiteral("共 %1 篇").arg(answer.count);
+    // Found by its beginning only: the user should know.
+    if (answer.cut)
+        line += QStringLiteral("（查找词太长，只按开头的部分查找）");
+    countLabel->setText(line);
     if (m_hits->rowCount() > 0)
         resultList->setCurrentIndex(m_hits->index(std::clamp(current, 0, m_hits->rowCount() - 1)));
     if (std::exchange(m_chooseFirst, false))

@@ -4,7 +4,8 @@
 #include <QIcon>
 #include <QPixmap>
 
-// The program's own pictures, compiled in as SVG so they stay sharp at any scale.
+// The program's own pictures, compiled in as SVG so they stay sharp at any scale,
+// and drawn ahead at the sizes the first window shows.
 namespace Artwork {
 QIcon icon(const QString &name);
 // Rendered for the given logical size at the device pixel ratio.
