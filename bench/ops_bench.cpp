@@ -17,12 +17,12 @@
 #include "widgets/interaction.h"
 #include "widgets/picturebutton.h"
 
+#include "sql.h"
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QElapsedTimer>
 #include <QListView>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <algorithm>

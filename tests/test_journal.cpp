@@ -15,6 +15,7 @@
 #include "widgets/textwindow.h"
 #include "windowfixture.h"
 
+#include "sql.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
@@ -25,7 +26,6 @@
 #include <QListView>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -36,14 +36,14 @@ class TestJournal : public WindowFixture {
     JournalPage j;
 
     void insert(const QVariant &dates, const QVariant &things) {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.prepare("INSERT INTO diary (dates, things) VALUES (?, ?)");
         q.addBindValue(dates);
         q.addBindValue(things);
         QVERIFY(q.exec());
     }
     QStringList rows() {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.exec("SELECT dates || '|' || things FROM diary ORDER BY rowid");
         QStringList out;
         while (q.next())
@@ -248,11 +248,11 @@ private Q_SLOTS:
         FakeInteraction fake;
         insert("20021207", "precious");
         openWindow();
-        QSqlQuery(m_store->database()).exec("PRAGMA query_only=ON");
+        SqlQuery(m_store->nativeHandle()).exec("PRAGMA query_only=ON");
         j.calendar()->setSelectedDate(QDate(2003, 1, 1));
         j.editor()->setPlainText("not stored");
         j->saveEntry();
-        QSqlQuery(m_store->database()).exec("PRAGMA query_only=OFF");
+        SqlQuery(m_store->nativeHandle()).exec("PRAGMA query_only=OFF");
         QCOMPARE(rows(), QStringList({"20021207|precious"}));
         pickDay(2002, 12, 7);
         QCOMPARE(j.editor()->toPlainText(), QString("precious"));
@@ -463,7 +463,7 @@ private Q_SLOTS:
         const QString line = "xy" + QString::fromUtf8("a天😀").repeated(300000);
         insert("20050506", line);
         // Written elsewhere, its last character cut short.
-        QSqlQuery cut(m_store->database());
+        SqlQuery cut(m_store->nativeHandle());
         cut.prepare("INSERT INTO diary VALUES ('20050507', CAST(? AS TEXT))");
         cut.addBindValue(QByteArray(QString(400000, QChar(0x5929)).toUtf8() + "\xe5\xa4"));
         QVERIFY(cut.exec());
@@ -493,7 +493,7 @@ private Q_SLOTS:
         insert("20050501", controls);
         insert("20050502", QByteArray("\xff\xfe plain"));
         insert("20050503", 12345);
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         QVERIFY(q.exec("INSERT INTO diary VALUES ('20050504', CAST(x'00e4b8ad01' AS BLOB))"));
         openWindow();
         const QStringList shown = {"20050501 " + QString(controls).replace('\r', " \u21b5 "),

@@ -3,9 +3,9 @@
 #include "core/recordset.h"
 #include "core/store.h"
 
+#include "sql.h"
 #include <QCryptographicHash>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
@@ -211,7 +211,7 @@ private Q_SLOTS:
             Store store;
             QCOMPARE(store.open(path), Store::State::Open);
             QTRY_VERIFY(indexReady(store));
-            QSqlQuery q(store.database()); // knows the tokenizer
+            SqlQuery q(store.nativeHandle()); // knows the tokenizer
             if (legacy)
                 for (const char *sql :
                      {"DROP TABLE journal_search", "DROP TABLE journal_search_state",
@@ -221,16 +221,14 @@ private Q_SLOTS:
                     QVERIFY2(q.exec(sql), sql);
         }
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
-            db.setDatabaseName(path);
+            SqlFile db(path);
             QVERIFY(db.open());
-            QSqlQuery q(db);
+            SqlQuery q(db);
             for (int i = 0; i < 3000; ++i)
                 QVERIFY(
                     q.exec(QString("INSERT INTO diary VALUES ('20020101', '第%1篇 小心')").arg(i)));
             db.close();
         }
-        QSqlDatabase::removeDatabase("outside");
         Store store;
         QCOMPARE(store.open(path), Store::State::Open);
         QCOMPARE(JournalIndex::search(store.nativeHandle(), "第2999篇", 500).count, qint64(1));
@@ -250,7 +248,7 @@ private Q_SLOTS:
             QCOMPARE(store.open(path), Store::State::Open);
             fill(store, {{"20020101", "un cafe\u0301 noir"}});
             QTRY_VERIFY(indexReady(store));
-            QSqlQuery q(store.database());
+            SqlQuery q(store.nativeHandle());
             for (const char *sql :
                  {"INSERT INTO journal_search(journal_search, rowid, body) "
                   "VALUES ('delete', 1, 'un cafe\u0301 noir')",
@@ -276,7 +274,7 @@ private Q_SLOTS:
         {
             Store store;
             QCOMPARE(store.open(path), Store::State::Open);
-            QSqlQuery q(store.database());
+            SqlQuery q(store.nativeHandle());
             QVERIFY(q.exec("BEGIN"));
             const int entries = int(JournalIndex::HitsSortedByDay) * 5 / 4;
             for (int i = 0; i < entries; ++i)
@@ -303,15 +301,13 @@ private Q_SLOTS:
     void aReadOnlyStoreIsSearchedAsItIs() {
         const QString path = m_dir.filePath("foreign.db");
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
-            db.setDatabaseName(path);
+            SqlFile db(path);
             QVERIFY(db.open());
-            QSqlQuery q(db);
+            SqlQuery q(db);
             QVERIFY(q.exec("CREATE TABLE diary (dates TEXT, things TEXT, mood TEXT)"));
             QVERIFY(q.exec("INSERT INTO diary VALUES ('20020101', '下雨天', 'ok')"));
             db.close();
         }
-        QSqlDatabase::removeDatabase("foreign");
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray before = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);

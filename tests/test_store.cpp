@@ -6,14 +6,13 @@
 
 #include "asuser.h"
 
+#include "sql.h"
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -38,14 +37,12 @@ void writeFile(const QString &path, const QByteArray &bytes) {
 // Out of write-ahead mode, once the store's own connections are gone.
 void useRollbackJournal(const QString &path) {
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "journal mode");
-        db.setDatabaseName(path);
+        SqlFile db(path);
         QVERIFY(db.open());
-        QSqlQuery q(db);
+        SqlQuery q(db);
         QVERIFY(q.exec("PRAGMA journal_mode=DELETE") && q.next());
         QCOMPARE(q.value(0).toString(), QString("delete"));
     }
-    QSqlDatabase::removeDatabase("journal mode");
 }
 
 // A real database with a few journal rows, in the rollback journal mode.
@@ -53,7 +50,7 @@ QByteArray makeValidDatabase(const QString &path) {
     {
         Store store;
         store.open(path);
-        QSqlQuery q(store.database());
+        SqlQuery q(store.nativeHandle());
         for (int i = 0; i < 200; ++i)
             q.exec(QStringLiteral("INSERT INTO diary VALUES ('20020101', '%1')")
                        .arg(QString(500, QChar(0x4e00 + i))));
@@ -76,7 +73,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path));
         QVERIFY(!QFile::exists(path + ".new"));
 
-        QSqlQuery q(store.database());
+        SqlQuery q(store.nativeHandle());
         for (const QString &table : Store::tables()) {
             QVERIFY(q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)));
             QStringList names;
@@ -120,15 +117,13 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath("work.db");
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
-            db.setDatabaseName(path);
+            SqlFile db(path);
             QVERIFY(db.open());
-            QSqlQuery q(db);
+            SqlQuery q(db);
             for (const QString &sql : statements)
                 QVERIFY2(q.exec(sql), qPrintable(sql));
             db.close();
         }
-        QSqlDatabase::removeDatabase("outside");
         const QByteArray before = digest(path);
         {
             Store store;
@@ -148,7 +143,7 @@ private Q_SLOTS:
             QCOMPARE(saved.isOk(), ours);
             if (!ours)
                 QCOMPARE(saved.code(), Result::Code::ReadOnly);
-            QSqlQuery q(store.database());
+            SqlQuery q(store.nativeHandle());
             QVERIFY(q.exec("PRAGMA application_id") && q.next());
             QCOMPARE(q.value(0).toInt() == 0x5175696c, ours);
         }
@@ -180,7 +175,7 @@ private Q_SLOTS:
                 QVERIFY(contacts.append({{"name", QString("friend %1").arg(i)},
                                          {"introduce", QString(300, QChar('r'))}}));
             QVERIFY(diary.append({{"dates", "20020101"}, {"things", "kept"}}));
-            QSqlQuery q(store.database());
+            SqlQuery q(store.nativeHandle());
             QVERIFY(q.exec("SELECT rootpage FROM sqlite_master WHERE name = 'address'") &&
                     q.next());
             addressRoot = q.value(0).toInt();
@@ -301,10 +296,9 @@ private Q_SLOTS:
         makeValidDatabase(path);
         const QByteArray before = digest(path);
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
-            other.setDatabaseName(path);
+            SqlFile other(path);
             QVERIFY(other.open());
-            QSqlQuery q(other);
+            SqlQuery q(other);
             QVERIFY(q.exec("PRAGMA locking_mode=EXCLUSIVE"));
             QVERIFY(q.exec("BEGIN EXCLUSIVE"));
             QVERIFY(q.exec("SELECT count(*) FROM diary"));
@@ -316,7 +310,6 @@ private Q_SLOTS:
             q.exec("ROLLBACK");
             other.close();
         }
-        QSqlDatabase::removeDatabase("locker");
         QCOMPARE(digest(path), before);
     }
 
@@ -347,7 +340,7 @@ private Q_SLOTS:
             // Copied while open: the last rows live only in the log.
             Store live;
             live.open(dir.filePath("live.db"));
-            QSqlQuery q(live.database());
+            SqlQuery q(live.nativeHandle());
             QVERIFY(q.exec("PRAGMA wal_autocheckpoint=0"));
             RecordSet diary(&live, "diary");
             diary.open();

@@ -3,9 +3,9 @@
 
 #include <QHash>
 #include <QObject>
-#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <optional>
 #include <vector>
 
 #include "core/keylist.h"
@@ -86,10 +86,19 @@ private:
     // update() for a new row and for changes to a stored one.
     Result insertPending();
     Result updatePending();
-    QSqlQuery insertStatement() const;
-    QSqlQuery updateStatement(qint64 key) const;
+    // The statement and the values its marks take, in order.
+    struct Write {
+        QString sql;
+        QVariantList values;
+    };
+    Write insertStatement() const;
+    Write updateStatement(qint64 key) const;
+    // Runs it inside the store's write of row key (-1: a new one); the row
+    // it wrote, or nothing with why in error. gone: asked to change one row,
+    // it found none.
+    std::optional<qint64> run(const Write &write, qint64 key, QString &error, bool *gone = nullptr);
     Result rowAppended(qint64 rowid);
-    Result failed(const QSqlQuery &query, const char *doing) const;
+    Result failed(const QString &error, const char *doing) const;
     // The current row as stored, read when first asked for: moving past a
     // row of millions of characters costs nothing.
     const QHash<QString, QVariant> &storedRow() const;

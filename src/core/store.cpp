@@ -10,16 +10,11 @@
 #include "core/statement.h"
 #include "core/storeshape.h"
 
-#include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPromise>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QUrl>
-#include <QVariant>
 #include <chrono>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -30,8 +25,6 @@
 #endif
 
 namespace {
-
-QAtomicInt connectionCounter;
 
 struct TableDef {
     const char *name;
@@ -162,21 +155,21 @@ bool unchangedSinceChecked(const QString &path) {
 
 // A PRAGMA that sets how the connection works, and what SQLite said if it
 // would not.
-Result setPragma(const QSqlDatabase &db, const QString &setting) {
-    QSqlQuery q(db);
-    if (q.exec(QStringLiteral("PRAGMA ") + setting))
+Result setPragma(sqlite3 *db, const QString &setting) {
+    if (execute(db, (QStringLiteral("PRAGMA ") + setting).toUtf8().constData()))
         return {};
-    return Result::failure(Result::Code::Failed,
-                           QStringLiteral("PRAGMA %1: %2").arg(setting, q.lastError().text()));
+    return Result::failure(
+        Result::Code::Failed,
+        QStringLiteral("PRAGMA %1: %2").arg(setting, QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
 // SQLite answers with the mode the file is in after the switch: the old
 // one where it could not switch, without an error.
-Result useWriteAhead(const QSqlDatabase &db) {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next())
-        return Result::failure(Result::Code::Failed, q.lastError().text());
-    const QString mode = q.value(0).toString();
+Result useWriteAhead(sqlite3 *db) {
+    Statement q(db, "PRAGMA journal_mode=WAL");
+    if (!q.step())
+        return Result::failure(Result::Code::Failed, q.error());
+    const QString mode = q.text(0);
     if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
         return Result::failure(Result::Code::Failed, QStringLiteral("still in %1 mode").arg(mode));
     return {};
@@ -184,9 +177,7 @@ Result useWriteAhead(const QSqlDatabase &db) {
 
 } // namespace
 
-Store::Store()
-    : m_connection(
-          QStringLiteral("quillary-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+Store::Store() = default;
 
 Store::~Store() {
     close();
@@ -206,17 +197,6 @@ QStringList Store::fields(const QString &table) {
     return {};
 }
 
-QSqlDatabase Store::database() const {
-    return QSqlDatabase::database(m_connection, false);
-}
-
-sqlite3 *Store::nativeHandle() const {
-    const QVariant handle = database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.data());
-}
-
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
     if (m_checker.joinable()) {
@@ -231,13 +211,8 @@ void Store::close() {
     m_checkSettled = true;
     m_refusal = Refusal::None;
     m_identities.clear();
-    if (QSqlDatabase::contains(m_connection)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_connection);
-    }
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
     if (foundDamaged)
         removeNewSideFiles();
     if (sound) {
@@ -266,31 +241,23 @@ void Store::removeNewSideFiles() {
 }
 
 int Store::connect(const QString &path, const QString &uriQuery) {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    QString name = path;
-    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    QByteArray name = path.toUtf8();
     if (!uriQuery.isEmpty()) {
-        name = uriFor(path, uriQuery);
-        options += QStringLiteral(";QSQLITE_OPEN_URI");
+        name = uriFor(path, uriQuery).toUtf8();
+        flags |= SQLITE_OPEN_URI;
     }
-    db.setDatabaseName(name);
-    db.setConnectOptions(options);
-    const auto failed = [](const QSqlError &e) {
-        const int code = e.nativeErrorCode().toInt() & 0xff;
-        return code != SQLITE_OK ? code : SQLITE_ERROR;
-    };
-    if (!db.open())
-        return failed(db.lastError());
+    const auto failed = [](int rc) { return (rc & 0xff) != SQLITE_OK ? rc & 0xff : SQLITE_ERROR; };
+    if (const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr); rc != SQLITE_OK)
+        return failed(rc);
+    sqlite3_busy_timeout(m_db, 1000);
     // Fails on anything that is not a readable database, without writing to it.
-    QSqlQuery probe(db);
-    if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next()) {
-        if (sqlite3 *native = nativeHandle()) {
-            m_readOnly = sqlite3_db_readonly(native, "main") == 1;
-            SearchText::registerTokenizer(native);
-        }
-        return SQLITE_OK;
-    }
-    return failed(probe.lastError());
+    Statement probe(m_db, "SELECT count(*) FROM sqlite_master");
+    if (!probe.step())
+        return failed(probe.code());
+    m_readOnly = sqlite3_db_readonly(m_db, "main") == 1;
+    SearchText::registerTokenizer(m_db);
+    return SQLITE_OK;
 }
 
 QByteArray Store::readerUri() const {
@@ -330,13 +297,12 @@ std::optional<KeyRuns> Store::takePrefetchedKeys(const QString &table) {
 }
 
 qint64 Store::totalChanges() const {
-    sqlite3 *native = nativeHandle();
-    return native ? sqlite3_total_changes64(native) : -1;
+    return m_db ? sqlite3_total_changes64(m_db) : -1;
 }
 
 void Store::releaseMemory() {
     if (isOpen())
-        skipFailure(setPragma(database(), QStringLiteral("shrink_memory")),
+        skipFailure(setPragma(m_db, QStringLiteral("shrink_memory")),
                     "handing back the page cache");
 #if defined(__GLIBC__)
     malloc_trim(0);
@@ -378,7 +344,7 @@ bool Store::createFile(const QString &path) {
     bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
     // Opening it brings it over to write-ahead mode, should it not take now.
     if (made)
-        skipFailure(useWriteAhead(database()), "making the new store write-ahead");
+        skipFailure(useWriteAhead(m_db), "making the new store write-ahead");
     close();
     if (made)
         made = QFile::rename(fresh, path);
@@ -421,12 +387,12 @@ void Store::settleWriting(bool checked) {
         m_refusal = Refusal::WriteProtected;
         return;
     }
-    const StoreShape shape = StoreShape::read(nativeHandle());
+    const StoreShape shape = StoreShape::read(m_db);
     if (!shape.isOurs(ourTables())) {
         openReadOnly(Refusal::Foreign);
         return;
     }
-    skipFailure(setPragma(database(), QStringLiteral("synchronous=FULL")),
+    skipFailure(setPragma(m_db, QStringLiteral("synchronous=FULL")),
                 "asking for each save to reach the disk before it returns");
     if (!shape.needsUpgrade(ourTables(), ourIndexes(), JournalIndex::triggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
@@ -437,12 +403,12 @@ void Store::settleWriting(bool checked) {
     }
     // A store from before the mark, or missing pieces: it is written now, so
     // it is checked first. This happens once per store.
-    if (!pagesCheckOut(nativeHandle(), nullptr)) {
+    if (!pagesCheckOut(m_db, nullptr)) {
         openReadOnly(Refusal::Damaged);
         return;
     }
     // Left in its old mode it still works, and is brought over next time.
-    skipFailure(useWriteAhead(database()), "switching the store to write-ahead mode");
+    skipFailure(useWriteAhead(m_db), "switching the store to write-ahead mode");
     skipFailure(ensureSchema(), "bringing the store up to date");
     startWorker(true);
 }
@@ -521,10 +487,10 @@ void Store::settleCheck() {
     QFile::remove(checkedMark(m_path));
     // The record sets already refuse to write; this also stops any other
     // statement on the connection.
-    skipFailure(setPragma(database(), QStringLiteral("query_only=ON")),
+    skipFailure(setPragma(m_db, QStringLiteral("query_only=ON")),
                 "locking the damaged store against writes");
-    if (sqlite3 *native = nativeHandle())
-        sqlite3_db_config(native, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (m_db)
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
 bool Store::readyToWrite() {
@@ -544,63 +510,62 @@ void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
 }
 
 bool Store::ensureSchema() {
-    QSqlDatabase db = database();
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+    Statement v(m_db, "PRAGMA user_version");
+    if (!v.step())
         return false;
-    const int version = q.value(0).toInt();
+    const int version = int(v.integer(0));
+    const QByteArray ours = QByteArray::number(StoreShape::OurApplicationId);
     if (version > SchemaVersion) // written by a newer program: used as it is
-        return q.exec(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
+        return execute(m_db, "PRAGMA application_id=" + ours);
 
-    bool ok = db.transaction();
+    bool ok = execute(m_db, "BEGIN");
+    const auto run = [this, &ok](const QString &sql) { ok = ok && execute(m_db, sql.toUtf8()); };
     for (const auto &def : schema()) {
         const QString table = QString::fromLatin1(def.name);
         QStringList present;
-        QSqlQuery cols(db);
-        if (cols.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
-            while (cols.next())
-                present << cols.value(1).toString();
+        Statement cols(m_db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+        while (cols.step())
+            present << cols.text(1);
         if (present.isEmpty()) {
             QStringList columns;
             for (const auto &f : def.fields)
                 columns << quoted(f) + QStringLiteral(" TEXT");
-            ok = ok && q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                                  .arg(quoted(table), columns.join(QStringLiteral(", "))));
+            run(QStringLiteral("CREATE TABLE %1 (%2)")
+                    .arg(quoted(table), columns.join(QStringLiteral(", "))));
         } else {
             for (const auto &f : def.fields)
                 if (!present.contains(f, Qt::CaseInsensitive))
-                    ok = ok && q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
-                                          .arg(quoted(table), quoted(f)));
+                    run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                            .arg(quoted(table), quoted(f)));
         }
     }
     for (const auto &index : indexes)
-        ok = ok && q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
-                              .arg(QLatin1String(index.name), QLatin1String(index.table),
-                                   QLatin1String(index.field)));
-    ok = ok && JournalIndex::create(nativeHandle(), version < JournalIndex::FoldedWholeSince);
-    if (ok && version != SchemaVersion)
-        ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
-    if (ok)
-        ok = q.exec(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
-    if (ok)
-        return db.commit();
-    db.rollback();
+        run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
+                .arg(QLatin1String(index.name), QLatin1String(index.table),
+                     QLatin1String(index.field)));
+    ok = ok && JournalIndex::create(m_db, version < JournalIndex::FoldedWholeSince);
+    if (version != SchemaVersion)
+        run(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    run(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
+    if (ok && execute(m_db, "COMMIT"))
+        return true;
+    execute(m_db, "ROLLBACK");
     return false;
 }
 
 bool Store::writeRow(const QString &table, qint64 key,
                      const std::function<std::optional<qint64>()> &write) {
-    sqlite3 *db = nativeHandle();
+    sqlite3 *db = m_db;
     if (table != QLatin1String(JournalEntry::Table) || !db)
         return write().has_value();
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (!execute(db, "BEGIN IMMEDIATE")) {
+        m_lastError = QString::fromUtf8(sqlite3_errmsg(db));
         return false;
+    }
     const JournalIndex::State index = JournalIndex::state(db);
-    const QByteArray id = rowIdentity(table).toUtf8();
+    const QString id = rowIdentity(table);
     const auto textOf = [&](qint64 row) -> std::optional<QString> {
-        Statement q(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                            .arg(Text, Diary, QLatin1String(id))
-                            .toUtf8());
+        Statement q(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id));
         if (!q.bind(1, row).step())
             return std::nullopt;
         return q.isNull(0) ? QString() : q.text(0);
@@ -614,17 +579,19 @@ bool Store::writeRow(const QString &table, qint64 key,
         // The triggers mark every write as one from elsewhere; this one is
         // followed here. Should the index refuse, the entry is still saved
         // and the index built again later.
-        sqlite3_exec(db, "SAVEPOINT follow", nullptr, nullptr, nullptr);
+        execute(db, "SAVEPOINT follow");
         const bool followed = (*written > index.builtTo ||
                                JournalIndex::follow(db, *written, before, textOf(*written))) &&
                               Statement(db, "UPDATE journal_search_state SET stale = 0").run();
         if (!followed)
-            sqlite3_exec(db, "ROLLBACK TO follow", nullptr, nullptr, nullptr);
-        sqlite3_exec(db, "RELEASE follow", nullptr, nullptr, nullptr);
+            execute(db, "ROLLBACK TO follow");
+        execute(db, "RELEASE follow");
     }
-    if (ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+    if (ok && execute(db, "COMMIT"))
         return true;
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (ok)
+        m_lastError = QString::fromUtf8(sqlite3_errmsg(db));
+    execute(db, "ROLLBACK");
     return false;
 }
 
@@ -639,39 +606,27 @@ QString Store::rowIdentity(const QString &table) const {
 
 std::vector<Store::EntryHead> Store::journalHeads(qint64 first, qint64 last, int headBytes) const {
     std::vector<EntryHead> heads;
-    if (!isOpen())
-        return heads;
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
     const QString id = rowIdentity(Diary);
-    if (id.isEmpty())
+    if (!isOpen() || id.isEmpty())
         return heads;
-    q.prepare(QStringLiteral("SELECT %1, %2, substr(CAST(%3 AS BLOB), 1, ?) "
-                             "FROM %4 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
-                  .arg(id, Day, Text, Diary));
-    q.addBindValue(headBytes);
-    q.addBindValue(first);
-    q.addBindValue(last);
-    if (!q.exec()) {
-        qCInfo(lcStore) << "reading the entry list:" << q.lastError().text();
-        return heads;
-    }
-    while (q.next())
-        heads.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toByteArray()});
+    Statement q(m_db, QStringLiteral("SELECT %1, %2, substr(CAST(%3 AS BLOB), 1, ?) "
+                                     "FROM %4 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
+                          .arg(id, Day, Text, Diary));
+    q.bind(1, qint64(headBytes)).bind(2, first).bind(3, last);
+    while (q.step())
+        heads.push_back({q.integer(0), q.text(1), q.bytes(2)});
+    if (!q.done())
+        qCInfo(lcStore) << "reading the entry list:" << q.error();
     return heads;
 }
 
 std::optional<JournalEntry> Store::journalEntry(qint64 key) const {
-    if (!isOpen())
-        return std::nullopt;
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
     const QString id = rowIdentity(Diary);
-    if (id.isEmpty())
+    if (!isOpen() || id.isEmpty())
         return std::nullopt;
-    q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?").arg(Day, Text, Diary, id));
-    q.addBindValue(key);
-    if (!q.exec() || !q.next())
+    Statement q(m_db,
+                QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?").arg(Day, Text, Diary, id));
+    if (!q.bind(1, key).step())
         return std::nullopt;
-    return JournalEntry{q.value(0).toString(), q.value(1).toString()};
+    return JournalEntry{q.text(0), q.text(1)};
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QFuture>
-#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -66,13 +65,14 @@ public:
     // Calls done on context's thread with the refusal once the check begun at
     // open is over; soon after, when it already is.
     void whenChecked(QObject *context, std::function<void(Refusal)> done);
-    QSqlDatabase database() const;
     QString path() const { return m_path; }
     // Where a reader on a thread of its own opens the store: read-only, and
     // as a fixed file where this connection had to.
     QByteArray readerUri() const;
-    // SQLite's own connection, for the few reads that go around Qt's layer.
-    sqlite3 *nativeHandle() const;
+    // SQLite's own connection, on this object's thread.
+    sqlite3 *nativeHandle() const { return m_db; }
+    // What SQLite said of the last write that failed on this connection.
+    QString lastError() const { return m_lastError; }
     // The name of the table's row identity (see readRowKeys); empty when its
     // rows cannot be addressed safely.
     QString rowIdentity(const QString &table) const;
@@ -128,7 +128,8 @@ private:
     void startWorker(bool checked);
     void settleCheck();
 
-    QString m_connection;
+    sqlite3 *m_db = nullptr;
+    QString m_lastError;
     QString m_path;
     State m_state = State::Closed;
     bool m_readOnly = false;
