@@ -60,6 +60,32 @@ QByteArray makeValidDatabase(const QString &path) {
     f.open(QIODevice::ReadOnly);
     return f.readAll();
 }
+// A store whose contacts a failing disk damaged while it was in use: it
+// closed with a fresh mark, so the mark matches the damaged file. The
+// journal is whole.
+void damageUnderAMark(const QString &path) {
+    Store store;
+    QCOMPARE(store.open(path), Store::State::Open);
+    QObject context;
+    bool checked = false;
+    store.whenChecked(&context, [&](Store::Refusal) { checked = true; });
+    QTRY_VERIFY(checked);
+    RecordSet contacts(&store, "address"), diary(&store, "diary");
+    QVERIFY(contacts.open() && diary.open());
+    for (int i = 0; i < 300; ++i)
+        QVERIFY(contacts.append(
+            {{"name", QString("friend %1").arg(i)}, {"introduce", QString(300, QChar('r'))}}));
+    QVERIFY(diary.append({{"dates", "20020101"}, {"things", "kept"}}));
+    SqlQuery q(store.nativeHandle());
+    QVERIFY(q.exec("PRAGMA wal_checkpoint(TRUNCATE)"));
+    QVERIFY(q.exec("SELECT rootpage FROM sqlite_master WHERE name = 'address'") && q.next());
+    const int root = q.value(0).toInt();
+    QVERIFY(q.exec("PRAGMA page_size") && q.next());
+    const int pageSize = q.value(0).toInt();
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(qint64(root - 1) * pageSize));
+    f.write(QByteArray(pageSize, char(0x55)));
+}
 } // namespace
 
 class TestStore : public QObject {
@@ -239,6 +265,56 @@ private Q_SLOTS:
             // What checked out and was closed cleanly is not read whole again.
             QVERIFY(QFile::exists(path + "-checked"));
         }
+    }
+
+    // The first statement that meets damage the mark could not see makes
+    // the store read-only at once, drops the mark and says so.
+    void damageIsFoundByAnyStatement() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        damageUnderAMark(path);
+        QVERIFY(QFile::exists(path + "-checked"));
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QVERIFY(!store.isReadOnly());
+        QObject context;
+        bool told = false;
+        store.whenFoundDamaged(&context, [&] { told = true; });
+        RecordSet contacts(&store, "address"), diary(&store, "diary");
+        QVERIFY(diary.open());
+        if (contacts.open())
+            contacts.text("name");
+        QVERIFY(store.isReadOnly());
+        QCOMPARE(store.refusal(), Store::Refusal::Damaged);
+        QVERIFY(!QFile::exists(path + "-checked"));
+        QCOMPARE(diary.append({{"dates", "20020102"}, {"things", "into damage?"}}).code(),
+                 Result::Code::ReadOnly);
+        QTRY_VERIFY(told);
+        store.close();
+        QVERIFY(!QFile::exists(path + "-checked"));
+    }
+
+    // Whatever the mark says, every page is read again now and then, behind
+    // the window.
+    void theCheckRunsNowAndThen() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        damageUnderAMark(path);
+        int starts = 0;
+        for (; starts <= Store::FullCheckEveryStarts; ++starts) {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QObject context;
+            std::optional<Store::Refusal> told;
+            store.whenChecked(&context, [&](Store::Refusal r) { told = r; });
+            QTRY_VERIFY(told.has_value());
+            if (*told == Store::Refusal::Damaged) {
+                QVERIFY(store.isReadOnly());
+                break;
+            }
+        }
+        QVERIFY(starts <= Store::FullCheckEveryStarts);
+        QVERIFY(!QFile::exists(path + "-checked"));
     }
 
     // Anything that is not a sound database is left byte for byte as it was,

@@ -59,7 +59,7 @@ QString diaryIdentity(sqlite3 *db) {
 }
 
 bool exec(sqlite3 *db, const char *sql) {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return execute(db, sql);
 }
 
 // A store that may not be written keeps an index made with an older folding,

@@ -1,8 +1,66 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/statement.h"
 
+#include <map>
+#include <mutex>
+
+namespace {
+
+struct Watch {
+    const void *owner;
+    std::function<void()> found;
+};
+
+std::mutex watchesLock;
+// By the file's full name, so every connection to it, on any thread, finds it.
+std::map<QByteArray, Watch> &watches() {
+    static std::map<QByteArray, Watch> byFile;
+    return byFile;
+}
+
+QByteArray fileOf(sqlite3 *db) {
+    const char *name = db ? sqlite3_db_filename(db, "main") : nullptr;
+    return name ? QByteArray(name) : QByteArray();
+}
+
+} // namespace
+
+namespace Damage {
+
+void watch(const void *owner, sqlite3 *db, std::function<void()> found) {
+    const QByteArray file = fileOf(db);
+    if (file.isEmpty())
+        return;
+    const std::lock_guard lock(watchesLock);
+    watches()[file] = {owner, std::move(found)};
+}
+
+void unwatch(const void *owner) {
+    const std::lock_guard lock(watchesLock);
+    std::erase_if(watches(), [owner](const auto &entry) { return entry.second.owner == owner; });
+}
+
+int note(sqlite3 *db, int rc) {
+    if ((rc & 0xff) != SQLITE_CORRUPT && (rc & 0xff) != SQLITE_NOTADB)
+        return rc;
+    std::function<void()> found;
+    {
+        const std::lock_guard lock(watchesLock);
+        const auto it = watches().find(fileOf(db));
+        if (it == watches().end())
+            return rc;
+        found = std::move(it->second.found);
+        watches().erase(it);
+    }
+    if (found)
+        found();
+    return rc;
+}
+
+} // namespace Damage
+
 bool execute(sqlite3 *db, const char *sql) {
-    return db && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return db && Damage::note(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) == SQLITE_OK;
 }
 
 Statement &Statement::bind(int at, const QVariant &value) {

@@ -4,7 +4,19 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <sqlite3.h>
+
+// Where SQLite says a file's pages are damaged, whichever connection and
+// thread found it, the one that watches that file hears of it at once.
+namespace Damage {
+// found runs on the thread that met the damage, once per watch. Only one
+// watcher per file: a later watch of the same file replaces the earlier.
+void watch(const void *owner, sqlite3 *db, std::function<void()> found);
+void unwatch(const void *owner);
+// Passes rc through; tells the watcher of db's file when rc says damaged.
+int note(sqlite3 *db, int rc);
+} // namespace Damage
 
 // One statement outside a prepared one (BEGIN, COMMIT, a PRAGMA); true when
 // SQLite ran it.
@@ -18,7 +30,7 @@ class Statement {
 public:
     Statement(sqlite3 *db, const char *sql) : m_db(db) {
         if (db)
-            m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
+            m_rc = Damage::note(db, sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr));
     }
     Statement(sqlite3 *db, const QByteArray &sql) : Statement(db, sql.constData()) {}
     Statement(sqlite3 *db, const QString &sql) : Statement(db, sql.toUtf8()) {}
@@ -42,7 +54,7 @@ public:
     bool step() {
         if (!m_stmt)
             return false;
-        m_rc = sqlite3_step(m_stmt);
+        m_rc = Damage::note(m_db, sqlite3_step(m_stmt));
         return m_rc == SQLITE_ROW;
     }
     // Runs it to the end; true when it finished without an error.

@@ -10,15 +10,19 @@
 #include "core/statement.h"
 #include "core/storeshape.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPromise>
+#include <QThread>
 #include <QUrl>
 #include <chrono>
+#include <sched.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -68,18 +72,34 @@ std::map<QString, QStringList> ourTables() {
     return tables;
 }
 
-// SQLite's own page check, stopped early when stop is set. A store that
-// cannot be checked at all does not check out.
-bool pagesCheckOut(sqlite3 *db, std::atomic_bool *stop) {
+// SQLite's own page check, stopped early when stop is set: whether the
+// pages are sound, or nothing when it could not say.
+std::optional<bool> pagesAnswer(sqlite3 *db, std::atomic_bool *stop) {
     if (stop)
         sqlite3_progress_handler(
             db, 1000,
             [](void *flag) { return static_cast<std::atomic_bool *>(flag)->load() ? 1 : 0; }, stop);
-    bool healthy = false;
-    if (Statement check(db, "PRAGMA quick_check(1)"); check.step())
+    std::optional<bool> healthy;
+    Statement check(db, "PRAGMA quick_check(1)");
+    if (check.step())
         healthy = check.text(0) == QLatin1String("ok");
+    else if (check.code() == SQLITE_CORRUPT || check.code() == SQLITE_NOTADB)
+        healthy = false;
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
     return healthy;
+}
+
+// A store that cannot be checked at all does not check out.
+bool pagesCheckOut(sqlite3 *db, std::atomic_bool *stop) {
+    return pagesAnswer(db, stop).value_or(false);
+}
+
+// Behind everything else for the processor and the disk.
+void runAtIdlePriority() {
+    sched_param none{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
+    constexpr int IdleClass = 3, ClassShift = 13, WhoThread = 1;
+    syscall(SYS_ioprio_set, WhoThread, 0, IdleClass << ClassShift);
 }
 
 quint32 bigEndian(const QByteArray &b, int at, int bytes) {
@@ -143,14 +163,28 @@ QString uriFor(const QString &path, const QString &query) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
 }
 
+// The mark: the fingerprint, then when every page was last read and found
+// sound and how many starts trusted the fingerprint since.
+struct Mark {
+    bool matches = false;
+    qint64 fullCheckAt = 0;
+    int starts = 0;
+};
+
 // Whether the file is as it was when it last closed after its pages
 // checked out.
-bool unchangedSinceChecked(const QString &path) {
+Mark readMark(const QString &path) {
+    Mark m;
     QFile mark(checkedMark(path));
-    if (!mark.open(QIODevice::ReadOnly))
-        return false;
+    if (!mark.open(QIODevice::ReadOnly) || mark.size() > 4096)
+        return m;
     const QByteArray print = fingerprint(path);
-    return !print.isEmpty() && mark.read(print.size() + 1) == print;
+    const QList<QByteArray> lines = mark.readAll().split('\n');
+    m.matches = !print.isEmpty() && lines.first() == print;
+    const QList<QByteArray> since = lines.value(1).split(' ');
+    m.fullCheckAt = since.value(0).toLongLong();
+    m.starts = since.value(1).toInt();
+    return m;
 }
 
 // A PRAGMA that sets how the connection works, and what SQLite said if it
@@ -177,7 +211,7 @@ Result useWriteAhead(sqlite3 *db) {
 
 } // namespace
 
-Store::Store() = default;
+Store::Store() : m_owner(std::make_unique<QObject>()) {}
 
 Store::~Store() {
     close();
@@ -199,14 +233,25 @@ QStringList Store::fields(const QString &table) {
 
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
-    if (m_checker.joinable()) {
-        m_stopCheck->store(true);
-        m_checker.join();
-    }
+    for (std::thread *worker : {&m_checker, &m_idleChecker})
+        if (worker->joinable()) {
+            m_stopCheck->store(true);
+            worker->join();
+        }
+    Damage::unwatch(this);
+    ++m_generation;
+    if (m_damage->found && m_state == State::Open && m_refusal != Refusal::Damaged)
+        lockAsDamaged();
     const bool writable = m_state == State::Open && !m_readOnly;
     const bool sound = writable && m_refusal == Refusal::None && m_check.isFinished() &&
                        m_check.resultCount() > 0 && m_check.result();
     const bool foundDamaged = m_refusal == Refusal::Damaged;
+    if (m_idleCheckedAt && *m_idleCheckedAt > 0) {
+        m_fullCheckAt = *m_idleCheckedAt;
+        m_startsSinceFullCheck = 0;
+    }
+    m_idleCheckedAt.reset();
+    m_idleCheck = QFuture<bool>();
     m_check = QFuture<bool>();
     m_checkSettled = true;
     m_refusal = Refusal::None;
@@ -218,7 +263,9 @@ void Store::close() {
     if (sound) {
         QFile mark(checkedMark(m_path));
         const QByteArray print = fingerprint(m_path);
-        if (print.isEmpty() || !mark.open(QIODevice::WriteOnly) || mark.write(print) < 0)
+        const QByteArray since = '\n' + QByteArray::number(m_fullCheckAt) + ' ' +
+                                 QByteArray::number(m_startsSinceFullCheck);
+        if (print.isEmpty() || !mark.open(QIODevice::WriteOnly) || mark.write(print + since) < 0)
             mark.remove();
     } else if (writable) {
         QFile::remove(checkedMark(m_path));
@@ -226,6 +273,7 @@ void Store::close() {
     m_state = State::Closed;
     m_readOnly = false;
     m_immutable = false;
+    m_damage = std::make_shared<DamageFlag>();
 }
 
 // A store found damaged is closed without a checkpoint, so SQLite leaves its
@@ -314,7 +362,11 @@ Store::State Store::open(const QString &path) {
     m_path = path;
     if (path.isEmpty())
         return m_state;
-    const bool checked = unchangedSinceChecked(path);
+    const Mark mark = readMark(path);
+    const bool checked = mark.matches;
+    // Without a mark every page is read now, before the first write.
+    m_fullCheckAt = checked ? mark.fullCheckAt : QDateTime::currentSecsSinceEpoch();
+    m_startsSinceFullCheck = checked ? mark.starts + 1 : 0;
     m_sideFilesBefore = {QFileInfo::exists(path + QStringLiteral("-wal")),
                          QFileInfo::exists(path + QStringLiteral("-shm"))};
     const QFileInfo info(path);
@@ -333,6 +385,18 @@ Store::State Store::open(const QString &path) {
     }
     m_state = State::Open;
     settleWriting(checked);
+    if (m_state == State::Open && !m_readOnly) {
+        const int generation = m_generation;
+        const std::shared_ptr<DamageFlag> damage = m_damage;
+        QObject *owner = m_owner.get();
+        Damage::watch(this, m_db, [this, damage, owner, generation, mark = checkedMark(m_path)] {
+            damage->found = true;
+            QFile::remove(mark);
+            QMetaObject::invokeMethod(
+                owner, [this, generation] { damageFound(generation); }, Qt::QueuedConnection);
+        });
+        startIdleCheck();
+    }
     return m_state;
 }
 
@@ -482,6 +546,10 @@ void Store::settleCheck() {
     // Found damaged after it was opened for writing, before any write: this
     // connection now refuses to write, and leaves the pages as they are when
     // it closes.
+    lockAsDamaged();
+}
+
+void Store::lockAsDamaged() {
     m_refusal = Refusal::Damaged;
     m_readOnly = true;
     QFile::remove(checkedMark(m_path));
@@ -493,9 +561,67 @@ void Store::settleCheck() {
         sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
+void Store::damageFound(int generation) {
+    if (generation != m_generation || m_state != State::Open)
+        return;
+    if (m_refusal != Refusal::Damaged)
+        lockAsDamaged();
+    qCInfo(lcStore) << "the store's pages are damaged; it is read-only from now on";
+    for (const auto &[context, told] : m_damageListeners)
+        if (context)
+            QMetaObject::invokeMethod(context, told);
+}
+
+void Store::whenFoundDamaged(QObject *context, std::function<void()> told) {
+    std::erase_if(m_damageListeners, [](const auto &listener) { return !listener.first; });
+    m_damageListeners.emplace_back(context, std::move(told));
+}
+
 bool Store::readyToWrite() {
     settleCheck();
-    return isOpen() && !m_readOnly;
+    if (m_damage->found && m_refusal != Refusal::Damaged)
+        lockAsDamaged();
+    return isOpen() && !isReadOnly();
+}
+
+// However long the store has checked out unchanged at start, now and then
+// every page is read again: a disk can fail, or an image be put back, under
+// the same size, times and header.
+void Store::startIdleCheck() {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const bool due = m_startsSinceFullCheck >= FullCheckEveryStarts || now < m_fullCheckAt ||
+                     now - m_fullCheckAt >= qint64(FullCheckEveryDays) * 24 * 3600;
+    if (!m_checkSettled || !due || m_idleChecker.joinable())
+        return;
+    if (!m_stopCheck)
+        m_stopCheck = std::make_shared<std::atomic_bool>(false);
+    m_idleCheckedAt = std::make_shared<std::atomic<qint64>>(0);
+    QPromise<bool> promise;
+    m_idleCheck = promise.future();
+    const QByteArray uri = readerUri();
+    const std::shared_ptr<DamageFlag> damage = m_damage;
+    m_idleChecker =
+        std::thread([uri, stop = m_stopCheck, at = m_idleCheckedAt, damage,
+                     mark = checkedMark(m_path), promise = std::move(promise)]() mutable {
+            promise.start();
+            runAtIdlePriority();
+            sqlite3 *db = nullptr;
+            std::optional<bool> healthy;
+            if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                nullptr) == SQLITE_OK) {
+                sqlite3_busy_timeout(db, 1000);
+                healthy = pagesAnswer(db, stop.get());
+            }
+            sqlite3_close(db);
+            if (healthy == true)
+                *at = QDateTime::currentSecsSinceEpoch();
+            else if (healthy == false && !stop->load()) {
+                damage->found = true; // told through whenChecked
+                QFile::remove(mark);
+            }
+            promise.addResult(healthy != false);
+            promise.finish();
+        });
 }
 
 void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
@@ -503,10 +629,14 @@ void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
     QObject::connect(watcher, &QFutureWatcherBase::finished, context, [this, watcher, done] {
         watcher->deleteLater();
         settleCheck();
+        if (m_damage->found && m_refusal != Refusal::Damaged)
+            lockAsDamaged();
         done(m_refusal);
     });
     // A finished or absent check still answers through the event loop.
-    watcher->setFuture(m_checkSettled ? QtFuture::makeReadyFuture(true) : m_check);
+    watcher->setFuture(!m_checkSettled            ? m_check
+                       : m_idleChecker.joinable() ? m_idleCheck
+                                                  : QtFuture::makeReadyFuture(true));
 }
 
 bool Store::ensureSchema() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFuture>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -46,7 +47,7 @@ public:
     bool isOpen() const { return m_state == State::Open; }
     // Open for reading only (see refusal()). Every save then fails, and says
     // so to its caller.
-    bool isReadOnly() const { return m_readOnly; }
+    bool isReadOnly() const { return m_readOnly || m_damage->found; }
 
     // Why a file that is there is not written to.
     enum class Refusal {
@@ -57,14 +58,20 @@ public:
         Unreadable,     // not a database at all
     };
     // As far as known: a check still running has not found damage yet.
-    Refusal refusal() const { return m_refusal; }
+    Refusal refusal() const { return m_damage->found ? Refusal::Damaged : m_refusal; }
     // Before each write: waits for the check begun at open (it is usually
     // long done) and leaves a damaged store read-only. False when nothing may
     // be written.
     bool readyToWrite();
     // Calls done on context's thread with the refusal once the check begun at
-    // open is over; soon after, when it already is.
+    // open is over (or the one that runs now and then behind a mark, which no
+    // save waits for); soon after, when it already is.
     void whenChecked(QObject *context, std::function<void(Refusal)> done);
+    // Calls told on context's thread when a statement on any connection, or
+    // the check that still runs now and then behind a store that checked out
+    // before, finds its pages damaged after it was opened. The store is
+    // read-only by then and keeps no mark of a sound check.
+    void whenFoundDamaged(QObject *context, std::function<void()> told);
     QString path() const { return m_path; }
     // Where a reader on a thread of its own opens the store: read-only, and
     // as a fixed file where this connection had to.
@@ -113,6 +120,10 @@ public:
 
     // 2: the journal's search index; 3: the index folds whole texts.
     static constexpr int SchemaVersion = 3;
+    // However often the store checks out unchanged at start, its pages are
+    // read again in the background after this many starts or days.
+    static constexpr int FullCheckEveryStarts = 10;
+    static constexpr int FullCheckEveryDays = 7;
 
 private:
     // SQLite's primary result code: 0 when the store answers.
@@ -126,7 +137,11 @@ private:
     // Checks the pages on a worker unless that is done already, then builds
     // what the journal's search index lacks there.
     void startWorker(bool checked);
+    void startIdleCheck();
     void settleCheck();
+    // Read-only from now on, the check mark gone, nothing checkpointed at close.
+    void lockAsDamaged();
+    void damageFound(int generation);
 
     sqlite3 *m_db = nullptr;
     QString m_lastError;
@@ -142,6 +157,19 @@ private:
     bool m_checkSettled = true;
     std::thread m_checker;
     std::shared_ptr<std::atomic_bool> m_stopCheck;
+    std::thread m_idleChecker;
+    struct DamageFlag {
+        std::atomic_bool found = false;
+    };
+    std::shared_ptr<DamageFlag> m_damage = std::make_shared<DamageFlag>();
+    int m_generation = 0;             // of open(), so late news of a closed store is dropped
+    std::unique_ptr<QObject> m_owner; // on this object's thread, for news from others
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_damageListeners;
+    // The last time every page was read and found sound, and the starts since.
+    qint64 m_fullCheckAt = 0;
+    int m_startsSinceFullCheck = 0;
+    std::shared_ptr<std::atomic<qint64>> m_idleCheckedAt;
+    QFuture<bool> m_idleCheck; // true: sound, or stopped before it could say
     struct Prefetch {
         std::future<std::optional<KeyRuns>> keys;
         qint64 changesBefore;
