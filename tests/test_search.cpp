@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/journalindex.h"
 #include "core/recordset.h"
+#include "core/searchtext.h"
 #include "core/store.h"
 
 #include "sql.h"
@@ -45,6 +46,29 @@ class TestSearch : public QObject {
     }
 
 private Q_SLOTS:
+    // A long text behind short ones waits for an index batch of its own, so
+    // no batch holds the store much longer than its budget for it.
+    void aLongTextIsIndexedInABatchOfItsOwn() {
+        SqlFile db(m_dir.filePath("batches.db"));
+        QVERIFY(db.open() && SearchText::registerTokenizer(db));
+        SqlQuery q(db);
+        QVERIFY(q.exec("CREATE TABLE diary (dates TEXT, things TEXT)"));
+        QVERIFY(JournalIndex::create(db));
+        QVERIFY(q.exec("BEGIN"));
+        for (int i = 1; i <= 200; ++i)
+            QVERIFY(q.exec(QString("INSERT INTO diary VALUES ('20020101', '第%1篇')").arg(i)));
+        q.prepare("INSERT INTO diary VALUES ('20020102', ?)");
+        q.addBindValue(QString(1 << 20, QChar(0x5929)));
+        QVERIFY(q.exec());
+        QVERIFY(q.exec("INSERT INTO diary VALUES ('20020103', '后来')"));
+        QVERIFY(q.exec("COMMIT"));
+        while (JournalIndex::state(db).builtTo < 200 || JournalIndex::state(db).stale)
+            QCOMPARE(JournalIndex::buildSome(db, 40), JournalIndex::Step::More);
+        QCOMPARE(JournalIndex::state(db).builtTo, qint64(200));
+        QCOMPARE(JournalIndex::buildSome(db, 40), JournalIndex::Step::More);
+        QCOMPARE(JournalIndex::state(db).builtTo, qint64(201));
+        QCOMPARE(JournalIndex::buildSome(db, 40), JournalIndex::Step::Done);
+    }
     void matchingRules_data() {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QList<qint64>>("found"); // newest day first
