@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
+#include "core/journalindex.h"
 #include "core/recordset.h"
 #include "core/store.h"
 #include "fakeinteraction.h"
@@ -29,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 class TestJournal : public WindowFixture {
     Q_OBJECT
@@ -258,6 +260,50 @@ private Q_SLOTS:
         QCOMPARE(j.editor()->toPlainText(), QString("precious"));
         j->saveEntry();
         QCOMPARE(rows().size(), 2);
+    }
+
+    // A save waits, with a note, for a store another program holds a while;
+    // one that waits in vain says why, and the text stays in the editor.
+    void aSaveWaitsForABusyStore() {
+        FakeInteraction fake;
+        openWindow();
+        SqlFile other(m_store->path());
+        QVERIFY(other.open() && SqlQuery(other).exec("BEGIN IMMEDIATE"));
+        bool noted = false;
+        QTimer::singleShot(1500, this, [&] {
+            noted = m_diary->findChild<QLabel *>("savingNote")->isVisible();
+            SqlQuery(other).exec("COMMIT");
+        });
+        j.calendar()->setSelectedDate(QDate(2003, 1, 1));
+        j.editor()->setPlainText("waited for");
+        j->saveEntry();
+        QVERIFY(noted);
+        QVERIFY(!m_diary->findChild<QLabel *>("savingNote")->isVisible());
+        QCOMPARE(rows(), QStringList({"20030101|waited for"}));
+        QCOMPARE(fake.asked.size(), 1); // the question, and no complaint
+
+        QVERIFY(SqlQuery(other).exec("BEGIN IMMEDIATE"));
+        j.editor()->setPlainText("held too long");
+        j->saveEntry();
+        SqlQuery(other).exec("ROLLBACK");
+        QCOMPARE(rows().size(), 1);
+        QVERIFY(fake.asked.last().text.contains("其他程序占用"));
+        QCOMPARE(j.editor()->toPlainText(), QString("held too long"));
+    }
+
+    // A save of megabytes is written and indexed beside the window, whose
+    // events go on meanwhile.
+    void aLongSaveLeavesTheWindowGoing() {
+        FakeInteraction fake;
+        openWindow();
+        j.calendar()->setSelectedDate(QDate(2003, 1, 2));
+        j.editorText()->setText(QString(8 << 20, QChar(0x5929)));
+        qsizetype storedMeanwhile = -1;
+        QTimer::singleShot(0, this, [&] { storedMeanwhile = rows().size(); });
+        j->saveEntry();
+        QCOMPARE(storedMeanwhile, 0);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(JournalIndex::search(m_store->nativeHandle(), "天天", 10).count, qint64(1));
     }
 
     // The indexed lookups agree with a walk over the rows, duplicates,

@@ -6,7 +6,10 @@
 #include "core/statement.h"
 #include "core/store.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
+#include <thread>
 
 using Code = Result::Code;
 
@@ -331,6 +334,58 @@ Result RecordSet::append(const QHash<QString, QVariant> &fields) {
     if (!written)
         cancelUpdate();
     return written;
+}
+
+Result RecordSet::appendAside(const QHash<QString, QVariant> &fields,
+                              const std::function<void()> &waiting) {
+    if (!m_open)
+        return notOpen();
+    if (m_writing)
+        return Result::failure(Code::Failed, QStringLiteral("a row is still being written"));
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        if (!validField(it.key()))
+            return Result::failure(Code::NoField,
+                                   QStringLiteral("%1 has no field %2").arg(m_table, it.key()));
+    if (Result left = leaveRow(); !left)
+        return left;
+    if (!m_store->readyToWrite())
+        return refused(*m_store);
+    QStringList names, marks;
+    QVariantList values;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        names << quoted(it.key());
+        marks << QStringLiteral("?");
+        values << it.value();
+    }
+    const std::function<Store::Written()> write = m_store->appender(
+        m_table,
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quoted(m_table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+        values);
+    Store::Written outcome;
+    QEventLoop loop;
+    QTimer slow;
+    slow.setSingleShot(true);
+    if (waiting)
+        connect(&slow, &QTimer::timeout, this, waiting);
+    slow.start(WaitingAfterMs);
+    m_writing = true;
+    std::thread worker([&] {
+        outcome = write();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    m_writing = false;
+    if (outcome.key)
+        return rowAppended(*outcome.key);
+    const QString message = QStringLiteral("appending a row in %1: %2").arg(m_table, outcome.error);
+    qCInfo(lcStore).noquote() << message;
+    const bool busy = outcome.code == SQLITE_BUSY || outcome.code == SQLITE_LOCKED;
+    return Result::failure(busy                    ? Code::Busy
+                           : m_store->isReadOnly() ? Code::ReadOnly
+                                                   : Code::Failed,
+                           message);
 }
 
 void RecordSet::cancelUpdate() {

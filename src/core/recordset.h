@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -52,6 +53,14 @@ public:
     // Appends a row with these fields; a row that cannot be written is
     // abandoned and the cursor rests at the end.
     Result append(const QHash<QString, QVariant> &fields);
+    // append(), written on a worker thread through a connection of its own,
+    // which waits up to Store::WriteWaitMs for a store another program holds,
+    // while this thread's events go on. waiting is called if it is not over
+    // within WaitingAfterMs. Refused while another such write is under way.
+    Result appendAside(const QHash<QString, QVariant> &fields,
+                       const std::function<void()> &waiting = {});
+    static constexpr int WaitingAfterMs = 300;
+    bool isWriting() const { return m_writing; }
     // Drops the pending changes; an appended row that was never written is
     // abandoned and the cursor rests at the end.
     void cancelUpdate();
@@ -117,4 +126,5 @@ private:
     mutable QHash<QString, QVariant> m_row;
     mutable bool m_rowRead = false;
     QHash<QString, QVariant> m_pending;
+    bool m_writing = false;
 };

@@ -683,17 +683,22 @@ bool Store::ensureSchema() {
     return false;
 }
 
-bool Store::writeRow(const QString &table, qint64 key,
-                     const std::function<std::optional<qint64>()> &write) {
-    sqlite3 *db = m_db;
-    if (table != QLatin1String(JournalEntry::Table) || !db)
-        return write().has_value();
+namespace {
+
+// One write of the journal and of what follows from it (its search index),
+// as one transaction on db; id is the journal's row identity. What SQLite
+// said, when it refused, goes into failure.
+bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
+                  const std::function<std::optional<qint64>()> &write, Store::Written &failure) {
+    const auto refused = [&] {
+        failure.code = sqlite3_errcode(db) & 0xff;
+        failure.error = QString::fromUtf8(sqlite3_errmsg(db));
+    };
     if (!execute(db, "BEGIN IMMEDIATE")) {
-        m_lastError = QString::fromUtf8(sqlite3_errmsg(db));
+        refused();
         return false;
     }
     const JournalIndex::State index = JournalIndex::state(db);
-    const QString id = rowIdentity(table);
     const auto textOf = [&](qint64 row) -> std::optional<QString> {
         Statement q(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id));
         if (!q.bind(1, row).step())
@@ -720,9 +725,64 @@ bool Store::writeRow(const QString &table, qint64 key,
     if (ok && execute(db, "COMMIT"))
         return true;
     if (ok)
-        m_lastError = QString::fromUtf8(sqlite3_errmsg(db));
+        refused();
     execute(db, "ROLLBACK");
     return false;
+}
+
+} // namespace
+
+bool Store::writeRow(const QString &table, qint64 key,
+                     const std::function<std::optional<qint64>()> &write) {
+    if (table != QLatin1String(JournalEntry::Table) || !m_db)
+        return write().has_value();
+    Written failure;
+    const bool written = writeJournal(m_db, rowIdentity(table), key, write, failure);
+    if (!written)
+        m_lastError = failure.error;
+    return written;
+}
+
+std::function<Store::Written()> Store::appender(const QString &table, const QString &sql,
+                                                const QVariantList &values) const {
+    const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
+    const bool journal = table == QLatin1String(JournalEntry::Table);
+    // Set up as this connection is where it refuses writes.
+    Statement only(m_db, "PRAGMA query_only");
+    const bool queryOnly = only.step() && only.integer(0) != 0;
+    return [uri, journal, queryOnly, id = rowIdentity(table), sql, values] {
+        Written w;
+        sqlite3 *db = nullptr;
+        if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_busy_timeout(db, WriteWaitMs);
+            execute(db, queryOnly ? "PRAGMA query_only=ON" : "PRAGMA synchronous=FULL");
+            SearchText::registerTokenizer(db);
+            const auto insert = [&]() -> std::optional<qint64> {
+                Statement q(db, sql);
+                for (int i = 0; i < values.size(); ++i)
+                    q.bind(i + 1, values[i]);
+                if (!q.run()) {
+                    w.code = q.code();
+                    w.error = q.error();
+                    return std::nullopt;
+                }
+                return sqlite3_last_insert_rowid(db);
+            };
+            std::optional<qint64> key;
+            if (!journal)
+                key = insert();
+            else if (writeJournal(
+                         db, id, -1, [&] { return key = insert(); }, w) == false)
+                key.reset();
+            w.key = key;
+        } else {
+            w.code = sqlite3_errcode(db) & 0xff;
+            w.error = QString::fromUtf8(sqlite3_errmsg(db));
+        }
+        sqlite3_close(db);
+        return w;
+    };
 }
 
 QString Store::rowIdentity(const QString &table) const {

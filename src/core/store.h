@@ -110,6 +110,20 @@ public:
     bool writeRow(const QString &table, qint64 key,
                   const std::function<std::optional<qint64>()> &write);
 
+    // How long a write on a worker waits for a store another program, or
+    // this one's index build, holds.
+    static constexpr int WriteWaitMs = 5000;
+    struct Written {
+        std::optional<qint64> key; // the row written
+        int code = 0;              // else SQLite's primary result code
+        QString error;             // and what it said
+    };
+    // A write to run on any thread, through a connection of its own: appends
+    // a row to table by sql (an INSERT with a mark per value), and what
+    // follows from it in the same transaction, as writeRow() does.
+    std::function<Written()> appender(const QString &table, const QString &sql,
+                                      const QVariantList &values) const;
+
     // Hands back the page cache filled while the keys were read at start-up,
     // and the heap pages it leaves free, to the system.
     void releaseMemory();

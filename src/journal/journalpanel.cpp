@@ -17,6 +17,7 @@
 
 #include <QCalendarWidget>
 #include <QDate>
+#include <QLabel>
 #include <QListView>
 #include <QTextEdit>
 
@@ -50,6 +51,12 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records)
     setShowToday(true);
     setUpEntryList();
     editorText = new TextWindow(editor);
+    m_waitNote = new QLabel(QStringLiteral("正在保存日记，请稍候…"), editorFrame);
+    m_waitNote->setObjectName(QStringLiteral("savingNote"));
+    m_waitNote->setStyleSheet(QStringLiteral("background: #fff8c0; padding: 2px;"));
+    m_waitNote->adjustSize();
+    m_waitNote->move(editor->geometry().bottomLeft() - QPoint(-4, m_waitNote->height() + 4));
+    m_waitNote->hide();
     m_reading.setInterval(0);
     connectControls();
 }
@@ -247,6 +254,8 @@ void JournalPanel::showEntryOfSelectedDay() {
 }
 
 void JournalPanel::saveEntry() {
+    if (m_records->isWriting())
+        return; // the save under way goes on
     const QString key = calendarKey();
     if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
                                         QStringLiteral("save")))
@@ -254,8 +263,12 @@ void JournalPanel::saveEntry() {
     // Only a row that really is new may receive the key and the text.
     while (m_unreadText) // all of a long entry, however little has been read
         readMoreText();
-    if (const Result saved = m_records->append(JournalEntry{key, editorText->text()}.toRow());
-        !saved)
+    // Written beside the window, which goes on meanwhile: a long text, or a
+    // store another program holds, keeps nothing else waiting.
+    const Result saved = m_records->appendAside(JournalEntry{key, editorText->text()}.toRow(),
+                                                [this] { m_waitNote->show(); });
+    m_waitNote->hide();
+    if (!saved)
         tellNotSaved(saved);
     reloadList();
 }
@@ -269,6 +282,10 @@ void JournalPanel::tellNotSaved(const Result &why) {
     case Result::Code::Unavailable:
         reason = QStringLiteral("日记本文件无法读取。");
         break;
+    case Result::Code::Busy:
+        reason = QStringLiteral("日记本一直被其他程序占用，等了%1秒仍无法写入。请稍后再保存。")
+                     .arg(Store::WriteWaitMs / 1000);
+        break;
     default:
         reason = QStringLiteral("写入日记本时出错（%1）。").arg(why.message());
     }
@@ -278,6 +295,8 @@ void JournalPanel::tellNotSaved(const Result &why) {
 }
 
 void JournalPanel::deleteEntry() {
+    if (m_records->isWriting())
+        return;
     const QString key = calendarKey();
     if (!m_records->moveFirst() || m_records->eof())
         return;
