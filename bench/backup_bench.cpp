@@ -11,6 +11,7 @@
 #include "core/notebookmerge.h"
 #include "core/recordset.h"
 #include "core/snapshots.h"
+#include "core/statement.h"
 #include "core/store.h"
 #include "generate.h"
 #include "music/backgroundmusic.h"
@@ -20,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -97,7 +97,7 @@ void benchSize(int entries) {
         Generate::journal(store, entries);
         Generate::contacts(store, 2000);
         Generate::indexJournal(store);
-        QSqlQuery(store.database()).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        execute(store.nativeHandle(), "PRAGMA wal_checkpoint(TRUNCATE)");
     }
     std::printf("%d entries, store %.0f MB\n", entries, megabytes(QFileInfo(path).size()));
     Store store;

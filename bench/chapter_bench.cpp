@@ -19,6 +19,7 @@
 #include "silentplayer.h"
 #include "widgets/textwindow.h"
 
+#include "sql.h"
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDir>
@@ -26,7 +27,6 @@
 #include <QFile>
 #include <QListWidget>
 #include <QScrollBar>
-#include <QSqlQuery>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -223,7 +223,7 @@ int main(int argc, char *argv[]) {
     BackgroundMusic::setPlayerFactory([] { return std::make_unique<SilentPlayer>(); });
     Store store;
     store.open(home.filePath(QStringLiteral("work.db")));
-    QSqlQuery insert(store.database());
+    SqlQuery insert(store.nativeHandle());
     insert.prepare(QStringLiteral("INSERT INTO diary VALUES (?, ?)"));
     for (const int millions : {1, 20}) {
         insert.bindValue(0, QStringLiteral("2024010%1").arg(millions == 1 ? 1 : 2));

@@ -4,11 +4,11 @@
 #include "core/journalindex.h"
 #include "core/store.h"
 
+#include "sql.h"
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QSqlQuery>
 
 namespace Generate {
 
@@ -31,9 +31,9 @@ QString entryText(QRandomGenerator &rng) {
 
 void journal(Store &store, int entries) {
     QRandomGenerator rng(42);
-    QSqlDatabase db = store.database();
-    db.transaction();
-    QSqlQuery q(db);
+    sqlite3 *db = store.nativeHandle();
+    execute(db, "BEGIN");
+    SqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO diary (dates, things) VALUES (?, ?)"));
     QDate day(1990, 1, 1);
     for (int i = 0; i < entries;) {
@@ -45,7 +45,7 @@ void journal(Store &store, int entries) {
         }
         day = day.addDays(1);
     }
-    db.commit();
+    execute(db, "COMMIT");
 }
 
 double indexJournal(Store &store) {
@@ -57,9 +57,9 @@ double indexJournal(Store &store) {
 }
 
 void contacts(Store &store, int count) {
-    QSqlDatabase db = store.database();
-    db.transaction();
-    QSqlQuery q(db);
+    sqlite3 *db = store.nativeHandle();
+    execute(db, "BEGIN");
+    SqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO address (name, nickname, oicq, email, mobilephone, "
                              "homeaddress, introduce, qqpic) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
     for (int i = 0; i < count; ++i) {
@@ -73,14 +73,14 @@ void contacts(Store &store, int count) {
         q.addBindValue(QStringLiteral("%1.bmp").arg(1 + i % 85));
         q.exec();
     }
-    db.commit();
+    execute(db, "COMMIT");
 }
 
 void photos(Store &store, int count, const QString &folder) {
     QDir().mkpath(folder);
-    QSqlDatabase db = store.database();
-    db.transaction();
-    QSqlQuery q(db);
+    sqlite3 *db = store.nativeHandle();
+    execute(db, "BEGIN");
+    SqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO photo (photopath, introduceph) VALUES (?, ?)"));
     // A handful of real pictures, each used by many rows, as albums repeat places.
     const int distinct = std::min(count, 50);
@@ -95,7 +95,7 @@ void photos(Store &store, int count, const QString &folder) {
         q.addBindValue(QStringLiteral("第%1张照片").arg(i));
         q.exec();
     }
-    db.commit();
+    execute(db, "COMMIT");
 }
 
 } // namespace Generate

@@ -19,13 +19,13 @@
 #include "widgets/interaction.h"
 #include "widgets/picturebutton.h"
 
+#include "sql.h"
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QListView>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QThread>

@@ -13,11 +13,11 @@
 #include "silentplayer.h"
 #include "widgets/picturebutton.h"
 
+#include "sql.h"
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
@@ -72,7 +72,7 @@ int main(int argc, char *argv[]) {
 
     Store store;
     store.open(dir.filePath("work.db"));
-    QSqlQuery q(store.database());
+    SqlQuery q(store.nativeHandle());
     for (int i = 0; i <= steps; ++i) {
         q.prepare("INSERT INTO photo (photopath, introduceph) VALUES (?, ?)");
         q.addBindValue(files[i % files.size()]);

@@ -12,6 +12,7 @@
 #include "generate.h"
 #include "journal/findjournalwindow.h"
 
+#include "sql.h"
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -47,7 +47,7 @@ void benchSize(int entries, int runs) {
     Generate::journal(store, entries);
     qint64 textBytes = 0;
     {
-        QSqlQuery q(store.database());
+        SqlQuery q(store.nativeHandle());
         q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
         q.exec(QStringLiteral("SELECT sum(length(CAST(things AS BLOB))) FROM diary"));
         q.next();
@@ -55,7 +55,7 @@ void benchSize(int entries, int runs) {
     }
     const qint64 before = QFileInfo(path).size();
     const double indexing = Generate::indexJournal(store);
-    QSqlQuery(store.database()).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    SqlQuery(store.nativeHandle()).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     const qint64 after = QFileInfo(path).size();
     std::printf("%d entries: generated in %.1f s, indexed in %.1f s; text %.1f MB, store %.1f -> "
                 "%.1f MB, growth %.2f x the text\n",

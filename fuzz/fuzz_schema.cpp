@@ -6,9 +6,9 @@
 #include "core/recordset.h"
 #include "core/store.h"
 
+#include "sql.h"
 #include <QCoreApplication>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <cstdlib>
 
@@ -16,7 +16,7 @@ namespace {
 QTemporaryDir *folder = nullptr;
 
 int count(Store &store, const QString &table) {
-    QSqlQuery q(store.database());
+    SqlQuery q(store.nativeHandle());
     return q.exec(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table)) && q.next()
                ? q.value(0).toInt()
                : -1;
@@ -24,7 +24,7 @@ int count(Store &store, const QString &table) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-    static QCoreApplication app(*argc, *argv); // the SQL driver is a plugin
+    static QCoreApplication app(*argc, *argv);
     folder = new QTemporaryDir;
     return 0;
 }
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         Store maker;
         if (maker.open(path) != Store::State::Open)
             return 0;
-        QSqlQuery q(maker.database());
+        SqlQuery q(maker.nativeHandle());
         q.exec(QStringLiteral("DROP TABLE %1").arg(table));
         const QString key =
             withoutRowid ? QStringLiteral(", PRIMARY KEY(%1)").arg(columns.first()) : QString();

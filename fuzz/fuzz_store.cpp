@@ -13,7 +13,7 @@ QTemporaryDir *folder = nullptr;
 }
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-    static QCoreApplication app(*argc, *argv); // the SQL driver is a plugin
+    static QCoreApplication app(*argc, *argv);
     folder = new QTemporaryDir;
     return 0;
 }

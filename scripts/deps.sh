@@ -15,7 +15,6 @@ qt6-base-dev
 libsqlite3-dev
 qt6-svg-dev
 libqt6svg6
-libqt6sql6-sqlite
 qt6-qpa-plugins
 qt6-translations-l10n
 libgl-dev

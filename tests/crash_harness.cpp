@@ -30,6 +30,7 @@
 #include "silentplayer.h"
 #include "widgets/interaction.h"
 
+#include "sql.h"
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDate>
@@ -45,7 +46,6 @@
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSet>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QThread>
@@ -417,8 +417,8 @@ int main(int argc, char *argv[]) {
             ++failures;
             break;
         }
-        QSqlDatabase db = store.database();
-        QSqlQuery q(db);
+        sqlite3 *db = store.nativeHandle();
+        SqlQuery q(db);
         if (!q.exec("PRAGMA integrity_check") || !q.next() || q.value(0).toString() != "ok") {
             std::printf("kill %d: integrity check failed\n", k);
             ++failures;
@@ -426,7 +426,7 @@ int main(int argc, char *argv[]) {
         // How often each save's mark is stored, read in one pass per table.
         QHash<QString, int> stored;
         auto tally = [&](const char *sql) {
-            QSqlQuery rows(db);
+            SqlQuery rows(db);
             rows.setForwardOnly(true);
             rows.exec(QString::fromUtf8(sql));
             while (rows.next())

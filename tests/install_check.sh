@@ -85,7 +85,7 @@ fi
 # Linked libraries with the versions dpkg-shlibdeps found, and by hand what
 # is only loaded at run time.
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in 'libc6 (>=' 'libqt6widgets6 (>=' 'libqt6sql6 (>=' 'libfluidsynth3 (>=' libqt6sql6-sqlite \
+for dep in 'libc6 (>=' 'libqt6widgets6 (>=' 'libsqlite3-0 (>=' 'libfluidsynth3 (>=' \
            qt6-qpa-plugins fluid-soundfont-gm fonts-wqy-zenhei qt6-translations-l10n; do
     case "$depends" in *"$dep"*) ;; *) fail "Depends lacks $dep: $depends" ;; esac
 done

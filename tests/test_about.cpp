@@ -20,12 +20,12 @@
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
 
+#include "sql.h"
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,8 +107,8 @@ private Q_SLOTS:
                                        "查找日记(&F)", "备份(&B)…", "导出(&E)…", "导入(&I)…", "-",
                                        "选项(&O)", "-", "关于(&H)", "使用方法(&Q)"}));
 
-        QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/a.jpg', 'a')");
-        QSqlQuery(m_store->database()).exec("INSERT INTO photo VALUES ('/x/b.jpg', 'b')");
+        SqlQuery(m_store->nativeHandle()).exec("INSERT INTO photo VALUES ('/x/a.jpg', 'a')");
+        SqlQuery(m_store->nativeHandle()).exec("INSERT INTO photo VALUES ('/x/b.jpg', 'b')");
         m_diary->photoRecords->open();
         m_diary->photoRecords->moveNext();
         d->photoAction->trigger();

@@ -3,9 +3,9 @@
 #include "core/recordset.h"
 #include "core/store.h"
 
+#include "sql.h"
 #include <QApplication>
 #include <QLineEdit>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,7 +18,7 @@ class TestBoundField : public QObject {
     Store m_store;
 
     QString stored(const QString &field, int row) {
-        QSqlQuery q(m_store.database());
+        SqlQuery q(m_store.nativeHandle());
         q.exec(QStringLiteral("SELECT %1 FROM photo ORDER BY rowid LIMIT 1 OFFSET %2")
                    .arg(field)
                    .arg(row));
@@ -28,7 +28,7 @@ class TestBoundField : public QObject {
 private Q_SLOTS:
     void init() {
         QCOMPARE(m_store.open(m_dir.filePath("work.db")), Store::State::Open);
-        QSqlQuery q(m_store.database());
+        SqlQuery q(m_store.nativeHandle());
         q.exec("DELETE FROM photo");
         q.exec("INSERT INTO photo VALUES ('/p/1.jpg', 'one')");
         q.exec("INSERT INTO photo VALUES ('/p/2.jpg', NULL)");

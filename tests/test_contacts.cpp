@@ -13,6 +13,7 @@
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
 
+#include "sql.h"
 #include <QClipboard>
 #include <QComboBox>
 #include <QInputMethodEvent>
@@ -21,7 +22,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -40,14 +40,14 @@ class TestContacts : public WindowFixture {
     ContactsPage c;
 
     void insert(const QVariant &name, const QVariant &face = QVariant()) {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.prepare("INSERT INTO address (name, qqpic) VALUES (?, ?)");
         q.addBindValue(name);
         q.addBindValue(face);
         QVERIFY(q.exec());
     }
     QStringList stored(const QString &field) {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.exec(
             QStringLiteral("SELECT ifnull(%1, '<null>') FROM address ORDER BY rowid").arg(field));
         QStringList out;
@@ -258,7 +258,7 @@ private Q_SLOTS:
 
     // A locked field refuses every way of input; unlocked, it takes them all.
     void lockedFieldsRefuseInputMethodsAndPaste() {
-        QSqlQuery(m_store->database())
+        SqlQuery(m_store->nativeHandle())
             .exec("INSERT INTO address (name, introduce) VALUES ('n', 'r')");
         openWindow();
         QLineEdit *name = c.field(0);
@@ -289,7 +289,7 @@ private Q_SLOTS:
     }
 
     void typingLimitsLockingAndSelectOnClick() {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.exec("INSERT INTO address (name, homeaddress, introduce, qqpic) VALUES "
                "('a name that is far too long', 'addr', 'remark text', '1.bmp')");
         openWindow();

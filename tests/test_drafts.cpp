@@ -3,9 +3,10 @@
 #include "core/journalmonth.h"
 #include "core/store.h"
 
+#include "sql.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,7 +66,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         Store store;
         QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
-        QSqlQuery q(store.database());
+        SqlQuery q(store.nativeHandle());
         for (const char *day : {"20261201", "20261209", "20261209", "20261231", "20261209xyz",
                                 "202612", "20270101", "20261130"})
             QVERIFY(q.exec(QString("INSERT INTO diary VALUES ('%1', 't')").arg(day)));

@@ -2,6 +2,7 @@
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "core/drafts.h"
+#include "core/journalindex.h"
 #include "core/recordset.h"
 #include "core/store.h"
 #include "fakeinteraction.h"
@@ -17,6 +18,7 @@
 #include "widgets/textwindow.h"
 #include "windowfixture.h"
 
+#include "sql.h"
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
@@ -27,10 +29,10 @@
 #include <QListView>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 class TestJournal : public WindowFixture {
     Q_OBJECT
@@ -38,14 +40,14 @@ class TestJournal : public WindowFixture {
     JournalPage j;
 
     void insert(const QVariant &dates, const QVariant &things) {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.prepare("INSERT INTO diary (dates, things) VALUES (?, ?)");
         q.addBindValue(dates);
         q.addBindValue(things);
         QVERIFY(q.exec());
     }
     QStringList rows() {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.exec("SELECT dates || '|' || things FROM diary ORDER BY rowid");
         QStringList out;
         while (q.next())
@@ -261,16 +263,60 @@ private Q_SLOTS:
         FakeInteraction fake;
         insert("20021207", "precious");
         openWindow();
-        QSqlQuery(m_store->database()).exec("PRAGMA query_only=ON");
+        SqlQuery(m_store->nativeHandle()).exec("PRAGMA query_only=ON");
         j.calendar()->setSelectedDate(QDate(2003, 1, 1));
         j.editor()->setPlainText("not stored");
         j->saveEntry();
-        QSqlQuery(m_store->database()).exec("PRAGMA query_only=OFF");
+        SqlQuery(m_store->nativeHandle()).exec("PRAGMA query_only=OFF");
         QCOMPARE(rows(), QStringList({"20021207|precious"}));
         pickDay(2002, 12, 7);
         QCOMPARE(j.editor()->toPlainText(), QString("precious"));
         j->saveEntry();
         QCOMPARE(rows().size(), 2);
+    }
+
+    // A save waits, with a note, for a store another program holds a while;
+    // one that waits in vain says why, and the text stays in the editor.
+    void aSaveWaitsForABusyStore() {
+        FakeInteraction fake;
+        openWindow();
+        SqlFile other(m_store->path());
+        QVERIFY(other.open() && SqlQuery(other).exec("BEGIN IMMEDIATE"));
+        bool noted = false;
+        QTimer::singleShot(1500, this, [&] {
+            noted = m_diary->findChild<QLabel *>("savingNote")->isVisible();
+            SqlQuery(other).exec("COMMIT");
+        });
+        j.calendar()->setSelectedDate(QDate(2003, 1, 1));
+        j.editor()->setPlainText("waited for");
+        j->saveEntry();
+        QVERIFY(noted);
+        QVERIFY(!m_diary->findChild<QLabel *>("savingNote")->isVisible());
+        QCOMPARE(rows(), QStringList({"20030101|waited for"}));
+        QCOMPARE(fake.asked.size(), 1); // the question, and no complaint
+
+        QVERIFY(SqlQuery(other).exec("BEGIN IMMEDIATE"));
+        j.editor()->setPlainText("held too long");
+        j->saveEntry();
+        SqlQuery(other).exec("ROLLBACK");
+        QCOMPARE(rows().size(), 1);
+        QVERIFY(fake.asked.last().text.contains("其他程序占用"));
+        QCOMPARE(j.editor()->toPlainText(), QString("held too long"));
+    }
+
+    // A save of megabytes is written and indexed beside the window, whose
+    // events go on meanwhile.
+    void aLongSaveLeavesTheWindowGoing() {
+        FakeInteraction fake;
+        openWindow();
+        j.calendar()->setSelectedDate(QDate(2003, 1, 2));
+        j.editorText()->setText(QString(8 << 20, QChar(0x5929)));
+        qsizetype storedMeanwhile = -1;
+        QTimer::singleShot(0, this, [&] { storedMeanwhile = rows().size(); });
+        j->saveEntry();
+        QCOMPARE(storedMeanwhile, 0);
+        QCOMPARE(rows().size(), 1);
+        QCOMPARE(JournalIndex::search(m_store->nativeHandle(), "天天", 10).count, qint64(1));
     }
 
     // The indexed lookups agree with a walk over the rows, duplicates,
@@ -476,7 +522,7 @@ private Q_SLOTS:
         const QString line = "xy" + QString::fromUtf8("a天😀").repeated(300000);
         insert("20050506", line);
         // Written elsewhere, its last character cut short.
-        QSqlQuery cut(m_store->database());
+        SqlQuery cut(m_store->nativeHandle());
         cut.prepare("INSERT INTO diary VALUES ('20050507', CAST(? AS TEXT))");
         cut.addBindValue(QByteArray(QString(400000, QChar(0x5929)).toUtf8() + "\xe5\xa4"));
         QVERIFY(cut.exec());
@@ -506,7 +552,7 @@ private Q_SLOTS:
         insert("20050501", controls);
         insert("20050502", QByteArray("\xff\xfe plain"));
         insert("20050503", 12345);
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         QVERIFY(q.exec("INSERT INTO diary VALUES ('20050504', CAST(x'00e4b8ad01' AS BLOB))"));
         openWindow();
         const QStringList shown = {"20050501 " + QString(controls).replace('\r', " \u21b5 "),
@@ -565,7 +611,7 @@ private Q_SLOTS:
     void draftsOutliveRefusedSavesAndRestarts() {
         FakeInteraction fake;
         openWindow();
-        QSqlQuery(m_store->database()).exec("PRAGMA query_only=ON");
+        execute(m_store->nativeHandle(), "PRAGMA query_only=ON");
         QTest::keyClicks(j.editor(), "written today");
         j->saveEntry();
         QCOMPARE(fake.asked.size(), 2); // the question and the refusal

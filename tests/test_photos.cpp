@@ -12,10 +12,10 @@
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
 
+#include "sql.h"
 #include <QDataStream>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,14 +32,14 @@ class TestPhotos : public WindowFixture {
         return path;
     }
     void insert(const QVariant &path, const QVariant &description) {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.prepare("INSERT INTO photo VALUES (?, ?)");
         q.addBindValue(path);
         q.addBindValue(description);
         QVERIFY(q.exec());
     }
     QStringList rows() {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.exec("SELECT ifnull(photopath, '<null>') || '|' || ifnull(introduceph, '<null>') "
                "FROM photo ORDER BY rowid");
         QStringList out;
@@ -126,7 +126,7 @@ private Q_SLOTS:
 
         // One photo: each button disables itself at once.
         m_diary.reset();
-        QSqlQuery(m_store->database()).exec("DELETE FROM photo WHERE rowid > 1");
+        SqlQuery(m_store->nativeHandle()).exec("DELETE FROM photo WHERE rowid > 1");
         openWindow();
         p->showNextPhoto();
         QVERIFY(!p.nextPhotoButton()->isEnabled() && p.previousPhotoButton()->isEnabled());

@@ -3,7 +3,7 @@
 #include "core/recordset.h"
 #include "core/store.h"
 
-#include <QSqlQuery>
+#include "sql.h"
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -78,7 +78,7 @@ private Q_SLOTS:
         rs.cancelUpdate();
         // A row appended elsewhere and deleted under the cursor is gone.
         QVERIFY(rs.append(JournalEntry{"20020101", "a"}.toRow()));
-        QSqlQuery(store.database()).exec("DELETE FROM diary");
+        SqlQuery(store.nativeHandle()).exec("DELETE FROM diary");
         QVERIFY(rs.setField("things", "b"));
         QCOMPARE(rs.update().code(), Result::Code::NoRow);
 

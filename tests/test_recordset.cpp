@@ -2,9 +2,9 @@
 #include "core/recordset.h"
 #include "core/store.h"
 
+#include "sql.h"
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -19,7 +19,7 @@ class TestRecordSet : public QObject {
 
     // Rows of a table as stored, "name" fields in rowid order.
     QStringList storedNames() {
-        QSqlQuery q(m_store.database());
+        SqlQuery q(m_store.nativeHandle());
         q.exec("SELECT name FROM address ORDER BY rowid");
         QStringList out;
         while (q.next())
@@ -28,7 +28,7 @@ class TestRecordSet : public QObject {
     }
 
     void seed(const QStringList &names) {
-        QSqlQuery q(m_store.database());
+        SqlQuery q(m_store.nativeHandle());
         q.exec("DELETE FROM address");
         for (const QString &n : names) {
             q.prepare("INSERT INTO address (name) VALUES (?)");
@@ -201,7 +201,7 @@ private Q_SLOTS:
         seed({"a", "b", "c"});
         RecordSet rs(&m_store, "address");
         QVERIFY(rs.open());
-        QVERIFY(QSqlQuery(m_store.database()).exec("DELETE FROM address WHERE name = 'c'"));
+        QVERIFY(SqlQuery(m_store.nativeHandle()).exec("DELETE FROM address WHERE name = 'c'"));
         QSignalSpy moved(&rs, &RecordSet::currentChanged);
         QVERIFY(rs.append({{"name", "d"}}));
         QVERIFY(moved.count() > 0);
@@ -296,7 +296,7 @@ private Q_SLOTS:
         seed({"a"});
         RecordSet rs(&m_store, "address");
         rs.open();
-        QSqlQuery q(m_store.database());
+        SqlQuery q(m_store.nativeHandle());
         QVERIFY(q.exec("PRAGMA page_count") && q.next());
         const int pages = q.value(0).toInt();
         QVERIFY(q.exec(QStringLiteral("PRAGMA max_page_count=%1").arg(pages)));
@@ -320,7 +320,7 @@ private Q_SLOTS:
     // and are thrown away once this connection has written meanwhile.
     void prefetchedKeysMatchOrAreDropped() {
         seed({"a", "b", "c", "d"});
-        QSqlQuery q(m_store.database());
+        SqlQuery q(m_store.nativeHandle());
         QVERIFY(q.exec("DELETE FROM address WHERE name = 'b'"));
         RecordSet plain(&m_store, "address");
         QVERIFY(plain.open());
@@ -337,7 +337,7 @@ private Q_SLOTS:
     }
 
     void nullAndOddValuesReadAsText() {
-        QSqlQuery q(m_store.database());
+        SqlQuery q(m_store.nativeHandle());
         q.exec("INSERT INTO address (name, nickname) VALUES (NULL, 42)");
         RecordSet rs(&m_store, "address");
         rs.open();
@@ -350,7 +350,7 @@ private Q_SLOTS:
     // alias is taken is left alone.
     void aColumnNamedRowidReachesOneRow() {
         {
-            QSqlQuery q(m_store.database());
+            SqlQuery q(m_store.nativeHandle());
             QVERIFY(q.exec("DROP TABLE diary"));
             QVERIFY(q.exec("CREATE TABLE diary (rowid INTEGER, dates TEXT, things TEXT)"));
             for (int i = 0; i < 5; ++i)
@@ -365,7 +365,7 @@ private Q_SLOTS:
         m_store.close();
         QCOMPARE(m_store.open(path), Store::State::Open);
         auto count = [&](const char *sql) {
-            QSqlQuery q(m_store.database());
+            SqlQuery q(m_store.nativeHandle());
             return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
         };
         RecordSet diary(&m_store, "diary");

@@ -21,6 +21,7 @@
 #include "widgets/picturebutton.h"
 #include "windowfixture.h"
 
+#include "sql.h"
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -29,7 +30,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -124,7 +124,7 @@ private Q_SLOTS:
     // button asks for them first, in the window's colour of the moment.
     void deferredStartCompletesOnceInEitherOrder() {
         for (const char *day : {"20020101", "20020102"})
-            QVERIFY(QSqlQuery(m_store->database())
+            QVERIFY(SqlQuery(m_store->nativeHandle())
                         .exec(QString("INSERT INTO diary VALUES ('%1', 'x')").arg(day)));
         std::unique_ptr<MainWindow> early(SplashWindow::start(m_store.get()));
         QVERIFY(!early->isComplete() && !early->optionsDialog.existing());
@@ -203,7 +203,7 @@ private Q_SLOTS:
     }
 
     void photoPageMovesToTheFirstPhoto() {
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         q.exec("INSERT INTO photo VALUES ('/nowhere/a.jpg', 'a')");
         q.exec("INSERT INTO photo VALUES ('/nowhere/b.jpg', 'b')");
         MainWindow diary(m_store.get());
@@ -258,7 +258,7 @@ private Q_SLOTS:
         QTimer::singleShot(0, &diary, [&] { diary.close(); });
         QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // a close that ends nothing
         QCOMPARE(QCoreApplication::exec(), 0);
-        QSqlQuery q(m_store->database());
+        SqlQuery q(m_store->nativeHandle());
         QVERIFY(q.exec("SELECT name FROM address") && q.next());
         QCOMPARE(q.value(0).toString(), QString("typed, not saved"));
         const std::optional<Drafts::Draft> draft =
@@ -468,13 +468,11 @@ private Q_SLOTS:
     void aReadOnlyStoreSaysSoOnce() {
         const QString foreign = m_dir.filePath("other.db");
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
-            db.setDatabaseName(foreign);
+            SqlFile db(foreign);
             QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec("CREATE TABLE songs (title)"));
+            QVERIFY(SqlQuery(db).exec("CREATE TABLE songs (title)"));
             db.close();
         }
-        QSqlDatabase::removeDatabase("other");
         Store other;
         QCOMPARE(other.open(foreign), Store::State::Open);
         for (Store *store : {m_store.get(), &other}) {

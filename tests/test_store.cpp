@@ -6,14 +6,13 @@
 
 #include "asuser.h"
 
+#include "sql.h"
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -38,14 +37,12 @@ void writeFile(const QString &path, const QByteArray &bytes) {
 // Out of write-ahead mode, once the store's own connections are gone.
 void useRollbackJournal(const QString &path) {
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "journal mode");
-        db.setDatabaseName(path);
+        SqlFile db(path);
         QVERIFY(db.open());
-        QSqlQuery q(db);
+        SqlQuery q(db);
         QVERIFY(q.exec("PRAGMA journal_mode=DELETE") && q.next());
         QCOMPARE(q.value(0).toString(), QString("delete"));
     }
-    QSqlDatabase::removeDatabase("journal mode");
 }
 
 // A real database with a few journal rows, in the rollback journal mode.
@@ -53,7 +50,7 @@ QByteArray makeValidDatabase(const QString &path) {
     {
         Store store;
         store.open(path);
-        QSqlQuery q(store.database());
+        SqlQuery q(store.nativeHandle());
         for (int i = 0; i < 200; ++i)
             q.exec(QStringLiteral("INSERT INTO diary VALUES ('20020101', '%1')")
                        .arg(QString(500, QChar(0x4e00 + i))));
@@ -62,6 +59,32 @@ QByteArray makeValidDatabase(const QString &path) {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
+}
+// A store whose contacts a failing disk damaged while it was in use: it
+// closed with a fresh mark, so the mark matches the damaged file. The
+// journal is whole.
+void damageUnderAMark(const QString &path) {
+    Store store;
+    QCOMPARE(store.open(path), Store::State::Open);
+    QObject context;
+    bool checked = false;
+    store.whenChecked(&context, [&](Store::Refusal) { checked = true; });
+    QTRY_VERIFY(checked);
+    RecordSet contacts(&store, "address"), diary(&store, "diary");
+    QVERIFY(contacts.open() && diary.open());
+    for (int i = 0; i < 300; ++i)
+        QVERIFY(contacts.append(
+            {{"name", QString("friend %1").arg(i)}, {"introduce", QString(300, QChar('r'))}}));
+    QVERIFY(diary.append({{"dates", "20020101"}, {"things", "kept"}}));
+    SqlQuery q(store.nativeHandle());
+    QVERIFY(q.exec("PRAGMA wal_checkpoint(TRUNCATE)"));
+    QVERIFY(q.exec("SELECT rootpage FROM sqlite_master WHERE name = 'address'") && q.next());
+    const int root = q.value(0).toInt();
+    QVERIFY(q.exec("PRAGMA page_size") && q.next());
+    const int pageSize = q.value(0).toInt();
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(qint64(root - 1) * pageSize));
+    f.write(QByteArray(pageSize, char(0x55)));
 }
 } // namespace
 
@@ -76,7 +99,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path));
         QVERIFY(!QFile::exists(path + ".new"));
 
-        QSqlQuery q(store.database());
+        SqlQuery q(store.nativeHandle());
         for (const QString &table : Store::tables()) {
             QVERIFY(q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)));
             QStringList names;
@@ -120,15 +143,13 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath("work.db");
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "outside");
-            db.setDatabaseName(path);
+            SqlFile db(path);
             QVERIFY(db.open());
-            QSqlQuery q(db);
+            SqlQuery q(db);
             for (const QString &sql : statements)
                 QVERIFY2(q.exec(sql), qPrintable(sql));
             db.close();
         }
-        QSqlDatabase::removeDatabase("outside");
         const QByteArray before = digest(path);
         {
             Store store;
@@ -148,7 +169,7 @@ private Q_SLOTS:
             QCOMPARE(saved.isOk(), ours);
             if (!ours)
                 QCOMPARE(saved.code(), Result::Code::ReadOnly);
-            QSqlQuery q(store.database());
+            SqlQuery q(store.nativeHandle());
             QVERIFY(q.exec("PRAGMA application_id") && q.next());
             QCOMPARE(q.value(0).toInt() == 0x5175696c, ours);
         }
@@ -180,7 +201,7 @@ private Q_SLOTS:
                 QVERIFY(contacts.append({{"name", QString("friend %1").arg(i)},
                                          {"introduce", QString(300, QChar('r'))}}));
             QVERIFY(diary.append({{"dates", "20020101"}, {"things", "kept"}}));
-            QSqlQuery q(store.database());
+            SqlQuery q(store.nativeHandle());
             QVERIFY(q.exec("SELECT rootpage FROM sqlite_master WHERE name = 'address'") &&
                     q.next());
             addressRoot = q.value(0).toInt();
@@ -246,6 +267,56 @@ private Q_SLOTS:
         }
     }
 
+    // The first statement that meets damage the mark could not see makes
+    // the store read-only at once, drops the mark and says so.
+    void damageIsFoundByAnyStatement() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        damageUnderAMark(path);
+        QVERIFY(QFile::exists(path + "-checked"));
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QVERIFY(!store.isReadOnly());
+        QObject context;
+        bool told = false;
+        store.whenFoundDamaged(&context, [&] { told = true; });
+        RecordSet contacts(&store, "address"), diary(&store, "diary");
+        QVERIFY(diary.open());
+        if (contacts.open())
+            contacts.text("name");
+        QVERIFY(store.isReadOnly());
+        QCOMPARE(store.refusal(), Store::Refusal::Damaged);
+        QVERIFY(!QFile::exists(path + "-checked"));
+        QCOMPARE(diary.append({{"dates", "20020102"}, {"things", "into damage?"}}).code(),
+                 Result::Code::ReadOnly);
+        QTRY_VERIFY(told);
+        store.close();
+        QVERIFY(!QFile::exists(path + "-checked"));
+    }
+
+    // Whatever the mark says, every page is read again now and then, behind
+    // the window.
+    void theCheckRunsNowAndThen() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        damageUnderAMark(path);
+        int starts = 0;
+        for (; starts <= Store::FullCheckEveryStarts; ++starts) {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QObject context;
+            std::optional<Store::Refusal> told;
+            store.whenChecked(&context, [&](Store::Refusal r) { told = r; });
+            QTRY_VERIFY(told.has_value());
+            if (*told == Store::Refusal::Damaged) {
+                QVERIFY(store.isReadOnly());
+                break;
+            }
+        }
+        QVERIFY(starts <= Store::FullCheckEveryStarts);
+        QVERIFY(!QFile::exists(path + "-checked"));
+    }
+
     // Anything that is not a sound database is left byte for byte as it was,
     // and the program gets empty record sets instead of a new store.
     void leavesDamagedFilesAlone_data() {
@@ -301,10 +372,9 @@ private Q_SLOTS:
         makeValidDatabase(path);
         const QByteArray before = digest(path);
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
-            other.setDatabaseName(path);
+            SqlFile other(path);
             QVERIFY(other.open());
-            QSqlQuery q(other);
+            SqlQuery q(other);
             QVERIFY(q.exec("PRAGMA locking_mode=EXCLUSIVE"));
             QVERIFY(q.exec("BEGIN EXCLUSIVE"));
             QVERIFY(q.exec("SELECT count(*) FROM diary"));
@@ -316,7 +386,6 @@ private Q_SLOTS:
             q.exec("ROLLBACK");
             other.close();
         }
-        QSqlDatabase::removeDatabase("locker");
         QCOMPARE(digest(path), before);
     }
 
@@ -347,7 +416,7 @@ private Q_SLOTS:
             // Copied while open: the last rows live only in the log.
             Store live;
             live.open(dir.filePath("live.db"));
-            QSqlQuery q(live.database());
+            SqlQuery q(live.nativeHandle());
             QVERIFY(q.exec("PRAGMA wal_autocheckpoint=0"));
             RecordSet diary(&live, "diary");
             diary.open();

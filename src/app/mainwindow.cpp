@@ -507,8 +507,10 @@ void MainWindow::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    if (m_store)
+    if (m_store) {
         m_store->whenChecked(this, [this](Store::Refusal why) { tellWhyReadOnly(why); });
+        m_store->whenFoundDamaged(this, [this] { tellWhyReadOnly(Store::Refusal::Damaged); });
+    }
     if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
         move(placement(screen->availableGeometry(), size()));
 }
@@ -516,6 +518,9 @@ void MainWindow::showEvent(QShowEvent *event) {
 void MainWindow::tellWhyReadOnly(Store::Refusal why) {
     using R = Store::Refusal;
     const char *reason = nullptr;
+    if (why == m_told)
+        return;
+    m_told = why;
     switch (why) {
     case R::None:
         return;

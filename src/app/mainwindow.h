@@ -167,4 +167,5 @@ private:
     QPoint m_dragOriginGlobal;
     QPoint m_dragOriginWindow;
     bool m_placed = false;
+    Store::Refusal m_told = Store::Refusal::None; // said once, however often it is found
 };

@@ -59,7 +59,7 @@ QString diaryIdentity(sqlite3 *db) {
 }
 
 bool exec(sqlite3 *db, const char *sql) {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return execute(db, sql);
 }
 
 // A store that may not be written keeps an index made with an older folding,
@@ -119,6 +119,47 @@ bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
     return true;
 }
 
+namespace {
+
+// Indexes the rows past from, in key order, for about budgetMs; last is the
+// last row indexed. A text that would carry the batch past its budget, at
+// the pace of those before it, waits for a batch of its own: no text makes
+// the batch hold the store longer than itself. False when SQLite refused.
+bool indexRows(sqlite3 *db, const QString &id, qint64 from, int budgetMs, qint64 &last, bool &all) {
+    // Sizes first: a long text is read only when its turn comes.
+    Statement rows(db, utf8(QStringLiteral("SELECT %1, length(CAST(%2 AS BLOB)) FROM %3 "
+                                           "WHERE %1 > ? ORDER BY %1")
+                                .arg(id, Text, Diary)));
+    rows.bind(1, from);
+    Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
+    Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
+    QElapsedTimer clock;
+    clock.start();
+    qint64 bytes = 0;
+    last = from;
+    while (rows.step()) {
+        const qint64 size = rows.integer(1);
+        const qint64 pace = std::max<qint64>(bytes / std::max<qint64>(clock.elapsed(), 1), 1);
+        if (last > from && clock.elapsed() + size / pace >= budgetMs) {
+            all = false;
+            return true;
+        }
+        last = rows.integer(0);
+        bytes += size;
+        text.reset();
+        add.reset();
+        // A NULL text has no tokens, yet is indexed as an empty body so
+        // that a later write can take it out again.
+        if (!text.bind(1, last).step() ||
+            !add.bind(1, last).bind(2, text.isNull(0) ? QByteArray("") : utf8(text.text(0))).run())
+            return false;
+    }
+    all = rows.done();
+    return all;
+}
+
+} // namespace
+
 Step buildSome(sqlite3 *db, int budgetMs) {
     const QString id = diaryIdentity(db);
     if (id.isEmpty() || !exec(db, "BEGIN IMMEDIATE"))
@@ -136,23 +177,8 @@ Step buildSome(sqlite3 *db, int budgetMs) {
     }
     bool done = s.builtTo == Everything;
     if (ok && !done) {
-        Statement rows(db, utf8(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 > ? ORDER BY %1")
-                                    .arg(id, Text, Diary)));
-        rows.bind(1, s.builtTo);
-        Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
-        QElapsedTimer clock;
-        clock.start();
         qint64 last = s.builtTo;
-        while (ok && clock.elapsed() < budgetMs && rows.step()) {
-            last = rows.integer(0);
-            add.reset();
-            // A NULL text has no tokens, yet is indexed as an empty body so
-            // that a later write can take it out again.
-            ok = add.bind(1, last)
-                     .bind(2, rows.isNull(1) ? QByteArray("") : utf8(rows.text(1)))
-                     .run();
-        }
-        done = ok && rows.done();
+        ok = indexRows(db, id, s.builtTo, budgetMs, last, done);
         Statement mark(db, "UPDATE journal_search_state SET built_to = ?");
         ok = ok && mark.bind(1, done ? Everything : last).run();
     }

@@ -3,12 +3,13 @@
 
 #include "core/rowkeys.h"
 #include "core/sqlname.h"
+#include "core/statement.h"
 #include "core/store.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlRecord>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
+#include <thread>
 
 using Code = Result::Code;
 
@@ -30,9 +31,10 @@ Result refused(const Store &store) {
 RecordSet::RecordSet(Store *store, const QString &table, QObject *parent)
     : QObject(parent), m_store(store), m_table(table), m_fields(Store::fields(table)) {}
 
-Result RecordSet::failed(const QSqlQuery &query, const char *doing) const {
+Result RecordSet::failed(const QString &error, const char *doing) const {
     const QString message =
-        QStringLiteral("%1 in %2: %3").arg(QLatin1String(doing), m_table, query.lastError().text());
+        QStringLiteral("%1 in %2: %3")
+            .arg(QLatin1String(doing), m_table, error.isEmpty() ? m_store->lastError() : error);
     qCInfo(lcStore).noquote() << message;
     return Result::failure(m_store->isReadOnly() ? Code::ReadOnly : Code::Failed, message);
 }
@@ -97,15 +99,12 @@ const QHash<QString, QVariant> &RecordSet::storedRow() const {
     if (m_rowRead || m_state != State::Row)
         return m_row;
     m_rowRead = true;
-    QSqlQuery q(m_store->database());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
-    q.addBindValue(m_keys[m_pos]);
-    if (!q.exec() || !q.next())
+    Statement q(m_store->nativeHandle(),
+                QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
+    if (!q.bind(1, m_keys[m_pos]).step())
         return m_row;
-    const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
-        m_row.insert(rec.fieldName(i), q.value(i));
+    for (int i = 0; i < q.columnCount(); ++i)
+        m_row.insert(q.columnName(i), q.value(i));
     return m_row;
 }
 
@@ -211,34 +210,45 @@ Result RecordSet::update() {
     return updatePending();
 }
 
-QSqlQuery RecordSet::insertStatement() const {
+RecordSet::Write RecordSet::insertStatement() const {
     QStringList names, marks;
-    QVariantList values;
+    Write w;
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
         names << quoted(it.key());
         marks << QStringLiteral("?");
-        values << it.value();
+        w.values << it.value();
     }
-    QSqlQuery q(m_store->database());
-    q.prepare(names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
-                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                    .arg(quoted(m_table), names.join(QLatin1Char(',')),
-                                         marks.join(QLatin1Char(','))));
-    for (const QVariant &value : values)
-        q.addBindValue(value);
-    return q;
+    w.sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                  .arg(quoted(m_table), names.join(QLatin1Char(',')),
+                                       marks.join(QLatin1Char(',')));
+    return w;
+}
+
+std::optional<qint64> RecordSet::run(const Write &write, qint64 key, QString &error, bool *gone) {
+    sqlite3 *db = m_store->nativeHandle();
+    std::optional<qint64> written;
+    const bool ok = m_store->writeRow(m_table, key, [&]() -> std::optional<qint64> {
+        Statement q(db, write.sql);
+        for (int i = 0; i < write.values.size(); ++i)
+            q.bind(i + 1, write.values[i]);
+        if (!q.run()) {
+            error = q.error();
+            return std::nullopt;
+        }
+        if (gone && (*gone = sqlite3_changes(db) != 1))
+            return std::nullopt;
+        return written = key >= 0 ? key : sqlite3_last_insert_rowid(db);
+    });
+    return ok ? written : std::nullopt;
 }
 
 Result RecordSet::insertPending() {
-    QSqlQuery q = insertStatement();
-    qint64 rowid = -1;
-    if (!m_store->writeRow(m_table, -1, [&]() -> std::optional<qint64> {
-            if (!q.exec())
-                return std::nullopt;
-            return rowid = q.lastInsertId().toLongLong();
-        }))
-        return failed(q, "appending a row");
-    return rowAppended(rowid);
+    QString error;
+    const std::optional<qint64> rowid = run(insertStatement(), -1, error);
+    if (!rowid)
+        return failed(error, "appending a row");
+    return rowAppended(*rowid);
 }
 
 Result RecordSet::rowAppended(qint64 rowid) {
@@ -257,38 +267,29 @@ Result RecordSet::rowAppended(qint64 rowid) {
     return {};
 }
 
-QSqlQuery RecordSet::updateStatement(qint64 key) const {
+RecordSet::Write RecordSet::updateStatement(qint64 key) const {
     QStringList sets;
-    QVariantList values;
+    Write w;
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
         sets << quoted(it.key()) + QStringLiteral(" = ?");
-        values << it.value();
+        w.values << it.value();
     }
-    QSqlQuery q(m_store->database());
-    q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                  .arg(quoted(m_table), sets.join(QLatin1Char(',')), m_id));
-    for (const QVariant &value : values)
-        q.addBindValue(value);
-    q.addBindValue(key);
-    return q;
+    w.sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                .arg(quoted(m_table), sets.join(QLatin1Char(',')), m_id);
+    w.values << key;
+    return w;
 }
 
 Result RecordSet::updatePending() {
     const qint64 key = m_keys[size_t(m_pos)];
-    QSqlQuery q = updateStatement(key);
+    QString error;
     bool gone = false;
-    if (!m_store->writeRow(m_table, key,
-                           [&]() -> std::optional<qint64> {
-                               if (!q.exec())
-                                   return std::nullopt;
-                               gone = q.numRowsAffected() != 1;
-                               return gone ? std::nullopt : std::optional<qint64>(key);
-                           }) &&
-        !gone)
-        return failed(q, "updating a row");
-    if (gone)
-        return Result::failure(Code::NoRow,
-                               QStringLiteral("row %1 of %2 is gone").arg(key).arg(m_table));
+    if (!run(updateStatement(key), key, error, &gone)) {
+        if (gone)
+            return Result::failure(Code::NoRow,
+                                   QStringLiteral("row %1 of %2 is gone").arg(key).arg(m_table));
+        return failed(error, "updating a row");
+    }
     m_pending.clear();
     forgetStoredRow();
     return {};
@@ -308,16 +309,11 @@ Result RecordSet::deleteCurrent() {
         return noRow();
     if (!m_store->readyToWrite())
         return refused(*m_store);
-    QSqlQuery q(m_store->database());
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id));
     const qint64 key = m_keys[size_t(m_pos)];
-    q.addBindValue(key);
-    if (!m_store->writeRow(m_table, key, [&]() -> std::optional<qint64> {
-            if (!q.exec())
-                return std::nullopt;
-            return key;
-        }))
-        return failed(q, "deleting a row");
+    QString error;
+    if (!run({QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id), {key}}, key,
+             error))
+        return failed(error, "deleting a row");
     m_keys.erase(m_pos);
     m_state = State::Deleted;
     m_pending.clear();
@@ -338,6 +334,58 @@ Result RecordSet::append(const QHash<QString, QVariant> &fields) {
     if (!written)
         cancelUpdate();
     return written;
+}
+
+Result RecordSet::appendAside(const QHash<QString, QVariant> &fields,
+                              const std::function<void()> &waiting) {
+    if (!m_open)
+        return notOpen();
+    if (m_writing)
+        return Result::failure(Code::Failed, QStringLiteral("a row is still being written"));
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        if (!validField(it.key()))
+            return Result::failure(Code::NoField,
+                                   QStringLiteral("%1 has no field %2").arg(m_table, it.key()));
+    if (Result left = leaveRow(); !left)
+        return left;
+    if (!m_store->readyToWrite())
+        return refused(*m_store);
+    QStringList names, marks;
+    QVariantList values;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        names << quoted(it.key());
+        marks << QStringLiteral("?");
+        values << it.value();
+    }
+    const std::function<Store::Written()> write = m_store->appender(
+        m_table,
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quoted(m_table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+        values);
+    Store::Written outcome;
+    QEventLoop loop;
+    QTimer slow;
+    slow.setSingleShot(true);
+    if (waiting)
+        connect(&slow, &QTimer::timeout, this, waiting);
+    slow.start(WaitingAfterMs);
+    m_writing = true;
+    std::thread worker([&] {
+        outcome = write();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    m_writing = false;
+    if (outcome.key)
+        return rowAppended(*outcome.key);
+    const QString message = QStringLiteral("appending a row in %1: %2").arg(m_table, outcome.error);
+    qCInfo(lcStore).noquote() << message;
+    const bool busy = outcome.code == SQLITE_BUSY || outcome.code == SQLITE_LOCKED;
+    return Result::failure(busy                    ? Code::Busy
+                           : m_store->isReadOnly() ? Code::ReadOnly
+                                                   : Code::Failed,
+                           message);
 }
 
 void RecordSet::cancelUpdate() {
@@ -385,40 +433,28 @@ QHash<QString, QVariant> RecordSet::currentRow() const {
 qint64 RecordSet::findFirst(const QString &fieldName, const QVariant &value) const {
     if (!m_open || !validField(fieldName))
         return -1;
-    QSqlQuery q(m_store->database());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %3 FROM %1 WHERE %2 = ? ORDER BY %3 LIMIT 1")
-                  .arg(quoted(m_table), quoted(fieldName), m_id));
-    q.addBindValue(value);
-    if (!q.exec() || !q.next())
-        return -1;
-    return q.value(0).toLongLong();
+    Statement q(m_store->nativeHandle(),
+                QStringLiteral("SELECT %3 FROM %1 WHERE %2 = ? ORDER BY %3 LIMIT 1")
+                    .arg(quoted(m_table), quoted(fieldName), m_id));
+    return q.bind(1, value).step() ? q.integer(0) : -1;
 }
 
 qint64 RecordSet::findFirstWithPrefix(const QString &fieldName, const QString &prefix) const {
     if (!m_open || !validField(fieldName) || prefix.isEmpty())
         return -1;
-    QSqlQuery q(m_store->database());
-    q.setForwardOnly(true);
     const QChar last = prefix.back();
     if (last.unicode() < 0x7f) {
         // [prefix, prefix with its last character raised) holds exactly the
         // values that begin with prefix, and the index can walk that range.
         QString upper = prefix;
         upper.back() = QChar(last.unicode() + 1);
-        q.prepare(QStringLiteral("SELECT %3 FROM %1 WHERE %2 >= ? AND %2 < ? "
-                                 "ORDER BY %3 LIMIT 1")
-                      .arg(quoted(m_table), quoted(fieldName), m_id));
-        q.addBindValue(prefix);
-        q.addBindValue(upper);
-    } else {
-        q.prepare(QStringLiteral("SELECT %3 FROM %1 WHERE substr(%2, 1, ?) = ? "
-                                 "ORDER BY %3 LIMIT 1")
-                      .arg(quoted(m_table), quoted(fieldName), m_id));
-        q.addBindValue(prefix.size());
-        q.addBindValue(prefix);
+        Statement q(m_store->nativeHandle(), QStringLiteral("SELECT %3 FROM %1 WHERE %2 >= ? AND "
+                                                            "%2 < ? ORDER BY %3 LIMIT 1")
+                                                 .arg(quoted(m_table), quoted(fieldName), m_id));
+        return q.bind(1, prefix.toUtf8()).bind(2, upper.toUtf8()).step() ? q.integer(0) : -1;
     }
-    if (!q.exec() || !q.next())
-        return -1;
-    return q.value(0).toLongLong();
+    Statement q(m_store->nativeHandle(),
+                QStringLiteral("SELECT %3 FROM %1 WHERE substr(%2, 1, ?) = ? ORDER BY %3 LIMIT 1")
+                    .arg(quoted(m_table), quoted(fieldName), m_id));
+    return q.bind(1, qint64(prefix.size())).bind(2, prefix.toUtf8()).step() ? q.integer(0) : -1;
 }

@@ -3,9 +3,10 @@
 
 #include <QHash>
 #include <QObject>
-#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/keylist.h"
@@ -52,6 +53,14 @@ public:
     // Appends a row with these fields; a row that cannot be written is
     // abandoned and the cursor rests at the end.
     Result append(const QHash<QString, QVariant> &fields);
+    // append(), written on a worker thread through a connection of its own,
+    // which waits up to Store::WriteWaitMs for a store another program holds,
+    // while this thread's events go on. waiting is called if it is not over
+    // within WaitingAfterMs. Refused while another such write is under way.
+    Result appendAside(const QHash<QString, QVariant> &fields,
+                       const std::function<void()> &waiting = {});
+    static constexpr int WaitingAfterMs = 300;
+    bool isWriting() const { return m_writing; }
     // Drops the pending changes; an appended row that was never written is
     // abandoned and the cursor rests at the end.
     void cancelUpdate();
@@ -86,10 +95,19 @@ private:
     // update() for a new row and for changes to a stored one.
     Result insertPending();
     Result updatePending();
-    QSqlQuery insertStatement() const;
-    QSqlQuery updateStatement(qint64 key) const;
+    // The statement and the values its marks take, in order.
+    struct Write {
+        QString sql;
+        QVariantList values;
+    };
+    Write insertStatement() const;
+    Write updateStatement(qint64 key) const;
+    // Runs it inside the store's write of row key (-1: a new one); the row
+    // it wrote, or nothing with why in error. gone: asked to change one row,
+    // it found none.
+    std::optional<qint64> run(const Write &write, qint64 key, QString &error, bool *gone = nullptr);
     Result rowAppended(qint64 rowid);
-    Result failed(const QSqlQuery &query, const char *doing) const;
+    Result failed(const QString &error, const char *doing) const;
     // The current row as stored, read when first asked for: moving past a
     // row of millions of characters costs nothing.
     const QHash<QString, QVariant> &storedRow() const;
@@ -108,4 +126,5 @@ private:
     mutable QHash<QString, QVariant> m_row;
     mutable bool m_rowRead = false;
     QHash<QString, QVariant> m_pending;
+    bool m_writing = false;
 };

@@ -20,6 +20,7 @@ public:
         ReadOnly,    // the store may not be written
         Unavailable, // no store: closed, or a file that is not ours to touch
         Failed,      // the database or the file system refused
+        Busy,        // another program held the store longer than a write waits
     };
 
     Result() = default;

@@ -2,6 +2,7 @@
 #include "core/rowkeys.h"
 
 #include "core/sqlname.h"
+#include "core/statement.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -18,7 +19,7 @@ bool select(sqlite3 *db, const QByteArray &sql, KeyRuns &keys) {
         found.add(sqlite3_column_int64(stmt, 0));
     sqlite3_finalize(stmt);
     keys = found.finish();
-    return rc == SQLITE_DONE;
+    return Damage::note(db, rc) == SQLITE_DONE;
 }
 } // namespace
 

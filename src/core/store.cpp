@@ -10,28 +10,25 @@
 #include "core/statement.h"
 #include "core/storeshape.h"
 
-#include <QAtomicInt>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QPromise>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
+#include <QThread>
 #include <QUrl>
-#include <QVariant>
 #include <chrono>
+#include <sched.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
 namespace {
-
-QAtomicInt connectionCounter;
 
 struct TableDef {
     const char *name;
@@ -75,18 +72,34 @@ std::map<QString, QStringList> ourTables() {
     return tables;
 }
 
-// SQLite's own page check, stopped early when stop is set. A store that
-// cannot be checked at all does not check out.
-bool pagesCheckOut(sqlite3 *db, std::atomic_bool *stop) {
+// SQLite's own page check, stopped early when stop is set: whether the
+// pages are sound, or nothing when it could not say.
+std::optional<bool> pagesAnswer(sqlite3 *db, std::atomic_bool *stop) {
     if (stop)
         sqlite3_progress_handler(
             db, 1000,
             [](void *flag) { return static_cast<std::atomic_bool *>(flag)->load() ? 1 : 0; }, stop);
-    bool healthy = false;
-    if (Statement check(db, "PRAGMA quick_check(1)"); check.step())
+    std::optional<bool> healthy;
+    Statement check(db, "PRAGMA quick_check(1)");
+    if (check.step())
         healthy = check.text(0) == QLatin1String("ok");
+    else if (check.code() == SQLITE_CORRUPT || check.code() == SQLITE_NOTADB)
+        healthy = false;
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
     return healthy;
+}
+
+// A store that cannot be checked at all does not check out.
+bool pagesCheckOut(sqlite3 *db, std::atomic_bool *stop) {
+    return pagesAnswer(db, stop).value_or(false);
+}
+
+// Behind everything else for the processor and the disk.
+void runAtIdlePriority() {
+    sched_param none{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
+    constexpr int IdleClass = 3, ClassShift = 13, WhoThread = 1;
+    syscall(SYS_ioprio_set, WhoThread, 0, IdleClass << ClassShift);
 }
 
 quint32 bigEndian(const QByteArray &b, int at, int bytes) {
@@ -150,33 +163,47 @@ QString uriFor(const QString &path, const QString &query) {
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QLatin1Char('?') + query;
 }
 
+// The mark: the fingerprint, then when every page was last read and found
+// sound and how many starts trusted the fingerprint since.
+struct Mark {
+    bool matches = false;
+    qint64 fullCheckAt = 0;
+    int starts = 0;
+};
+
 // Whether the file is as it was when it last closed after its pages
 // checked out.
-bool unchangedSinceChecked(const QString &path) {
+Mark readMark(const QString &path) {
+    Mark m;
     QFile mark(checkedMark(path));
-    if (!mark.open(QIODevice::ReadOnly))
-        return false;
+    if (!mark.open(QIODevice::ReadOnly) || mark.size() > 4096)
+        return m;
     const QByteArray print = fingerprint(path);
-    return !print.isEmpty() && mark.read(print.size() + 1) == print;
+    const QList<QByteArray> lines = mark.readAll().split('\n');
+    m.matches = !print.isEmpty() && lines.first() == print;
+    const QList<QByteArray> since = lines.value(1).split(' ');
+    m.fullCheckAt = since.value(0).toLongLong();
+    m.starts = since.value(1).toInt();
+    return m;
 }
 
 // A PRAGMA that sets how the connection works, and what SQLite said if it
 // would not.
-Result setPragma(const QSqlDatabase &db, const QString &setting) {
-    QSqlQuery q(db);
-    if (q.exec(QStringLiteral("PRAGMA ") + setting))
+Result setPragma(sqlite3 *db, const QString &setting) {
+    if (execute(db, (QStringLiteral("PRAGMA ") + setting).toUtf8().constData()))
         return {};
-    return Result::failure(Result::Code::Failed,
-                           QStringLiteral("PRAGMA %1: %2").arg(setting, q.lastError().text()));
+    return Result::failure(
+        Result::Code::Failed,
+        QStringLiteral("PRAGMA %1: %2").arg(setting, QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
 // SQLite answers with the mode the file is in after the switch: the old
 // one where it could not switch, without an error.
-Result useWriteAhead(const QSqlDatabase &db) {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next())
-        return Result::failure(Result::Code::Failed, q.lastError().text());
-    const QString mode = q.value(0).toString();
+Result useWriteAhead(sqlite3 *db) {
+    Statement q(db, "PRAGMA journal_mode=WAL");
+    if (!q.step())
+        return Result::failure(Result::Code::Failed, q.error());
+    const QString mode = q.text(0);
     if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
         return Result::failure(Result::Code::Failed, QStringLiteral("still in %1 mode").arg(mode));
     return {};
@@ -184,9 +211,7 @@ Result useWriteAhead(const QSqlDatabase &db) {
 
 } // namespace
 
-Store::Store()
-    : m_connection(
-          QStringLiteral("quillary-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+Store::Store() : m_owner(std::make_unique<QObject>()) {}
 
 Store::~Store() {
     close();
@@ -206,44 +231,41 @@ QStringList Store::fields(const QString &table) {
     return {};
 }
 
-QSqlDatabase Store::database() const {
-    return QSqlDatabase::database(m_connection, false);
-}
-
-sqlite3 *Store::nativeHandle() const {
-    const QVariant handle = database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.data());
-}
-
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
-    if (m_checker.joinable()) {
-        m_stopCheck->store(true);
-        m_checker.join();
-    }
+    for (std::thread *worker : {&m_checker, &m_idleChecker})
+        if (worker->joinable()) {
+            m_stopCheck->store(true);
+            worker->join();
+        }
+    Damage::unwatch(this);
+    ++m_generation;
+    if (m_damage->found && m_state == State::Open && m_refusal != Refusal::Damaged)
+        lockAsDamaged();
     const bool writable = m_state == State::Open && !m_readOnly;
     const bool sound = writable && m_refusal == Refusal::None && m_check.isFinished() &&
                        m_check.resultCount() > 0 && m_check.result();
     const bool foundDamaged = m_refusal == Refusal::Damaged;
+    if (m_idleCheckedAt && *m_idleCheckedAt > 0) {
+        m_fullCheckAt = *m_idleCheckedAt;
+        m_startsSinceFullCheck = 0;
+    }
+    m_idleCheckedAt.reset();
+    m_idleCheck = QFuture<bool>();
     m_check = QFuture<bool>();
     m_checkSettled = true;
     m_refusal = Refusal::None;
     m_identities.clear();
-    if (QSqlDatabase::contains(m_connection)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_connection);
-    }
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
     if (foundDamaged)
         removeNewSideFiles();
     if (sound) {
         QFile mark(checkedMark(m_path));
         const QByteArray print = fingerprint(m_path);
-        if (print.isEmpty() || !mark.open(QIODevice::WriteOnly) || mark.write(print) < 0)
+        const QByteArray since = '\n' + QByteArray::number(m_fullCheckAt) + ' ' +
+                                 QByteArray::number(m_startsSinceFullCheck);
+        if (print.isEmpty() || !mark.open(QIODevice::WriteOnly) || mark.write(print + since) < 0)
             mark.remove();
     } else if (writable) {
         QFile::remove(checkedMark(m_path));
@@ -251,6 +273,7 @@ void Store::close() {
     m_state = State::Closed;
     m_readOnly = false;
     m_immutable = false;
+    m_damage = std::make_shared<DamageFlag>();
 }
 
 // A store found damaged is closed without a checkpoint, so SQLite leaves its
@@ -266,31 +289,23 @@ void Store::removeNewSideFiles() {
 }
 
 int Store::connect(const QString &path, const QString &uriQuery) {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    QString name = path;
-    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    QByteArray name = path.toUtf8();
     if (!uriQuery.isEmpty()) {
-        name = uriFor(path, uriQuery);
-        options += QStringLiteral(";QSQLITE_OPEN_URI");
+        name = uriFor(path, uriQuery).toUtf8();
+        flags |= SQLITE_OPEN_URI;
     }
-    db.setDatabaseName(name);
-    db.setConnectOptions(options);
-    const auto failed = [](const QSqlError &e) {
-        const int code = e.nativeErrorCode().toInt() & 0xff;
-        return code != SQLITE_OK ? code : SQLITE_ERROR;
-    };
-    if (!db.open())
-        return failed(db.lastError());
+    const auto failed = [](int rc) { return (rc & 0xff) != SQLITE_OK ? rc & 0xff : SQLITE_ERROR; };
+    if (const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr); rc != SQLITE_OK)
+        return failed(rc);
+    sqlite3_busy_timeout(m_db, 1000);
     // Fails on anything that is not a readable database, without writing to it.
-    QSqlQuery probe(db);
-    if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && probe.next()) {
-        if (sqlite3 *native = nativeHandle()) {
-            m_readOnly = sqlite3_db_readonly(native, "main") == 1;
-            SearchText::registerTokenizer(native);
-        }
-        return SQLITE_OK;
-    }
-    return failed(probe.lastError());
+    Statement probe(m_db, "SELECT count(*) FROM sqlite_master");
+    if (!probe.step())
+        return failed(probe.code());
+    m_readOnly = sqlite3_db_readonly(m_db, "main") == 1;
+    SearchText::registerTokenizer(m_db);
+    return SQLITE_OK;
 }
 
 QByteArray Store::readerUri() const {
@@ -330,13 +345,12 @@ std::optional<KeyRuns> Store::takePrefetchedKeys(const QString &table) {
 }
 
 qint64 Store::totalChanges() const {
-    sqlite3 *native = nativeHandle();
-    return native ? sqlite3_total_changes64(native) : -1;
+    return m_db ? sqlite3_total_changes64(m_db) : -1;
 }
 
 void Store::releaseMemory() {
     if (isOpen())
-        skipFailure(setPragma(database(), QStringLiteral("shrink_memory")),
+        skipFailure(setPragma(m_db, QStringLiteral("shrink_memory")),
                     "handing back the page cache");
 #if defined(__GLIBC__)
     malloc_trim(0);
@@ -348,7 +362,11 @@ Store::State Store::open(const QString &path) {
     m_path = path;
     if (path.isEmpty())
         return m_state;
-    const bool checked = unchangedSinceChecked(path);
+    const Mark mark = readMark(path);
+    const bool checked = mark.matches;
+    // Without a mark every page is read now, before the first write.
+    m_fullCheckAt = checked ? mark.fullCheckAt : QDateTime::currentSecsSinceEpoch();
+    m_startsSinceFullCheck = checked ? mark.starts + 1 : 0;
     m_sideFilesBefore = {QFileInfo::exists(path + QStringLiteral("-wal")),
                          QFileInfo::exists(path + QStringLiteral("-shm"))};
     const QFileInfo info(path);
@@ -367,6 +385,18 @@ Store::State Store::open(const QString &path) {
     }
     m_state = State::Open;
     settleWriting(checked);
+    if (m_state == State::Open && !m_readOnly) {
+        const int generation = m_generation;
+        const std::shared_ptr<DamageFlag> damage = m_damage;
+        QObject *owner = m_owner.get();
+        Damage::watch(this, m_db, [this, damage, owner, generation, mark = checkedMark(m_path)] {
+            damage->found = true;
+            QFile::remove(mark);
+            QMetaObject::invokeMethod(
+                owner, [this, generation] { damageFound(generation); }, Qt::QueuedConnection);
+        });
+        startIdleCheck();
+    }
     return m_state;
 }
 
@@ -378,7 +408,7 @@ bool Store::createFile(const QString &path) {
     bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
     // Opening it brings it over to write-ahead mode, should it not take now.
     if (made)
-        skipFailure(useWriteAhead(database()), "making the new store write-ahead");
+        skipFailure(useWriteAhead(m_db), "making the new store write-ahead");
     close();
     if (made)
         made = QFile::rename(fresh, path);
@@ -421,12 +451,12 @@ void Store::settleWriting(bool checked) {
         m_refusal = Refusal::WriteProtected;
         return;
     }
-    const StoreShape shape = StoreShape::read(nativeHandle());
+    const StoreShape shape = StoreShape::read(m_db);
     if (!shape.isOurs(ourTables())) {
         openReadOnly(Refusal::Foreign);
         return;
     }
-    skipFailure(setPragma(database(), QStringLiteral("synchronous=FULL")),
+    skipFailure(setPragma(m_db, QStringLiteral("synchronous=FULL")),
                 "asking for each save to reach the disk before it returns");
     if (!shape.needsUpgrade(ourTables(), ourIndexes(), JournalIndex::triggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
@@ -437,12 +467,12 @@ void Store::settleWriting(bool checked) {
     }
     // A store from before the mark, or missing pieces: it is written now, so
     // it is checked first. This happens once per store.
-    if (!pagesCheckOut(nativeHandle(), nullptr)) {
+    if (!pagesCheckOut(m_db, nullptr)) {
         openReadOnly(Refusal::Damaged);
         return;
     }
     // Left in its old mode it still works, and is brought over next time.
-    skipFailure(useWriteAhead(database()), "switching the store to write-ahead mode");
+    skipFailure(useWriteAhead(m_db), "switching the store to write-ahead mode");
     skipFailure(ensureSchema(), "bringing the store up to date");
     startWorker(true);
 }
@@ -516,20 +546,82 @@ void Store::settleCheck() {
     // Found damaged after it was opened for writing, before any write: this
     // connection now refuses to write, and leaves the pages as they are when
     // it closes.
+    lockAsDamaged();
+}
+
+void Store::lockAsDamaged() {
     m_refusal = Refusal::Damaged;
     m_readOnly = true;
     QFile::remove(checkedMark(m_path));
     // The record sets already refuse to write; this also stops any other
     // statement on the connection.
-    skipFailure(setPragma(database(), QStringLiteral("query_only=ON")),
+    skipFailure(setPragma(m_db, QStringLiteral("query_only=ON")),
                 "locking the damaged store against writes");
-    if (sqlite3 *native = nativeHandle())
-        sqlite3_db_config(native, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (m_db)
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
+void Store::damageFound(int generation) {
+    if (generation != m_generation || m_state != State::Open)
+        return;
+    if (m_refusal != Refusal::Damaged)
+        lockAsDamaged();
+    qCInfo(lcStore) << "the store's pages are damaged; it is read-only from now on";
+    for (const auto &[context, told] : m_damageListeners)
+        if (context)
+            QMetaObject::invokeMethod(context, told);
+}
+
+void Store::whenFoundDamaged(QObject *context, std::function<void()> told) {
+    std::erase_if(m_damageListeners, [](const auto &listener) { return !listener.first; });
+    m_damageListeners.emplace_back(context, std::move(told));
 }
 
 bool Store::readyToWrite() {
     settleCheck();
-    return isOpen() && !m_readOnly;
+    if (m_damage->found && m_refusal != Refusal::Damaged)
+        lockAsDamaged();
+    return isOpen() && !isReadOnly();
+}
+
+// However long the store has checked out unchanged at start, now and then
+// every page is read again: a disk can fail, or an image be put back, under
+// the same size, times and header.
+void Store::startIdleCheck() {
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const bool due = m_startsSinceFullCheck >= FullCheckEveryStarts || now < m_fullCheckAt ||
+                     now - m_fullCheckAt >= qint64(FullCheckEveryDays) * 24 * 3600;
+    if (!m_checkSettled || !due || m_idleChecker.joinable())
+        return;
+    if (!m_stopCheck)
+        m_stopCheck = std::make_shared<std::atomic_bool>(false);
+    m_idleCheckedAt = std::make_shared<std::atomic<qint64>>(0);
+    QPromise<bool> promise;
+    m_idleCheck = promise.future();
+    const QByteArray uri = readerUri();
+    const std::shared_ptr<DamageFlag> damage = m_damage;
+    m_idleChecker =
+        std::thread([uri, stop = m_stopCheck, at = m_idleCheckedAt, damage,
+                     mark = checkedMark(m_path), promise = std::move(promise)]() mutable {
+            promise.start();
+            runAtIdlePriority();
+            sqlite3 *db = nullptr;
+            std::optional<bool> healthy;
+            if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                nullptr) == SQLITE_OK) {
+                sqlite3_busy_timeout(db, 1000);
+                healthy = pagesAnswer(db, stop.get());
+            }
+            sqlite3_close(db);
+            if (healthy == true)
+                *at = QDateTime::currentSecsSinceEpoch();
+            else if (healthy == false && !stop->load()) {
+                damage->found = true; // told through whenChecked
+                QFile::remove(mark);
+            }
+            promise.addResult(healthy != false);
+            promise.finish();
+        });
 }
 
 void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
@@ -537,74 +629,81 @@ void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
     QObject::connect(watcher, &QFutureWatcherBase::finished, context, [this, watcher, done] {
         watcher->deleteLater();
         settleCheck();
+        if (m_damage->found && m_refusal != Refusal::Damaged)
+            lockAsDamaged();
         done(m_refusal);
     });
     // A finished or absent check still answers through the event loop.
-    watcher->setFuture(m_checkSettled ? QtFuture::makeReadyFuture(true) : m_check);
+    watcher->setFuture(!m_checkSettled            ? m_check
+                       : m_idleChecker.joinable() ? m_idleCheck
+                                                  : QtFuture::makeReadyFuture(true));
 }
 
 bool Store::ensureSchema() {
-    QSqlDatabase db = database();
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+    Statement v(m_db, "PRAGMA user_version");
+    if (!v.step())
         return false;
-    const int version = q.value(0).toInt();
+    const int version = int(v.integer(0));
+    const QByteArray ours = QByteArray::number(StoreShape::OurApplicationId);
     if (version > SchemaVersion) // written by a newer program: used as it is
-        return q.exec(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
+        return execute(m_db, "PRAGMA application_id=" + ours);
 
-    bool ok = db.transaction();
+    bool ok = execute(m_db, "BEGIN");
+    const auto run = [this, &ok](const QString &sql) { ok = ok && execute(m_db, sql.toUtf8()); };
     for (const auto &def : schema()) {
         const QString table = QString::fromLatin1(def.name);
         QStringList present;
-        QSqlQuery cols(db);
-        if (cols.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
-            while (cols.next())
-                present << cols.value(1).toString();
+        Statement cols(m_db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+        while (cols.step())
+            present << cols.text(1);
         if (present.isEmpty()) {
             QStringList columns;
             for (const auto &f : def.fields)
                 columns << quoted(f) + QStringLiteral(" TEXT");
-            ok = ok && q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                                  .arg(quoted(table), columns.join(QStringLiteral(", "))));
+            run(QStringLiteral("CREATE TABLE %1 (%2)")
+                    .arg(quoted(table), columns.join(QStringLiteral(", "))));
         } else {
             for (const auto &f : def.fields)
                 if (!present.contains(f, Qt::CaseInsensitive))
-                    ok = ok && q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
-                                          .arg(quoted(table), quoted(f)));
+                    run(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 TEXT")
+                            .arg(quoted(table), quoted(f)));
         }
     }
     for (const auto &index : indexes)
-        ok = ok && q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
-                              .arg(QLatin1String(index.name), QLatin1String(index.table),
-                                   QLatin1String(index.field)));
-    ok = ok && JournalIndex::create(nativeHandle(), version < JournalIndex::FoldedWholeSince);
-    if (ok && version != SchemaVersion)
-        ok = q.exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
-    if (ok)
-        ok = q.exec(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
-    if (ok)
-        return db.commit();
-    db.rollback();
+        run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
+                .arg(QLatin1String(index.name), QLatin1String(index.table),
+                     QLatin1String(index.field)));
+    ok = ok && JournalIndex::create(m_db, version < JournalIndex::FoldedWholeSince);
+    if (version != SchemaVersion)
+        run(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    run(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
+    if (ok && execute(m_db, "COMMIT"))
+        return true;
+    execute(m_db, "ROLLBACK");
     return false;
 }
 
-bool Store::writeRow(const QString &table, qint64 key,
-                     const std::function<std::optional<qint64>()> &write) {
-    sqlite3 *db = nativeHandle();
-    if (table != QLatin1String(JournalEntry::Table) || !db)
-        return write().has_value();
+namespace {
+
+// One write of the journal and of what follows from it (its search index),
+// as one transaction on db; id is the journal's row identity. What SQLite
+// said, when it refused, goes into failure.
+bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
+                  const std::function<std::optional<qint64>()> &write, Store::Written &failure) {
+    const auto refused = [&] {
+        failure.code = sqlite3_errcode(db) & 0xff;
+        failure.error = QString::fromUtf8(sqlite3_errmsg(db));
+    };
     // Inside a caller's transaction (an import writes many rows in one), the
     // row is a savepoint of it.
     const bool outer = sqlite3_get_autocommit(db) != 0;
-    if (sqlite3_exec(db, outer ? "BEGIN IMMEDIATE" : "SAVEPOINT row", nullptr, nullptr, nullptr) !=
-        SQLITE_OK)
+    if (!execute(db, outer ? "BEGIN IMMEDIATE" : "SAVEPOINT row")) {
+        refused();
         return false;
+    }
     const JournalIndex::State index = JournalIndex::state(db);
-    const QByteArray id = rowIdentity(table).toUtf8();
     const auto textOf = [&](qint64 row) -> std::optional<QString> {
-        Statement q(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                            .arg(Text, Diary, QLatin1String(id))
-                            .toUtf8());
+        Statement q(db, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id));
         if (!q.bind(1, row).step())
             return std::nullopt;
         return q.isNull(0) ? QString() : q.text(0);
@@ -618,20 +717,75 @@ bool Store::writeRow(const QString &table, qint64 key,
         // The triggers mark every write as one from elsewhere; this one is
         // followed here. Should the index refuse, the entry is still saved
         // and the index built again later.
-        sqlite3_exec(db, "SAVEPOINT follow", nullptr, nullptr, nullptr);
+        execute(db, "SAVEPOINT follow");
         const bool followed = (*written > index.builtTo ||
                                JournalIndex::follow(db, *written, before, textOf(*written))) &&
                               Statement(db, "UPDATE journal_search_state SET stale = 0").run();
         if (!followed)
-            sqlite3_exec(db, "ROLLBACK TO follow", nullptr, nullptr, nullptr);
-        sqlite3_exec(db, "RELEASE follow", nullptr, nullptr, nullptr);
+            execute(db, "ROLLBACK TO follow");
+        execute(db, "RELEASE follow");
     }
-    if (ok &&
-        sqlite3_exec(db, outer ? "COMMIT" : "RELEASE row", nullptr, nullptr, nullptr) == SQLITE_OK)
+    if (ok && execute(db, outer ? "COMMIT" : "RELEASE row"))
         return true;
-    sqlite3_exec(db, outer ? "ROLLBACK" : "ROLLBACK TO row; RELEASE row", nullptr, nullptr,
-                 nullptr);
+    if (ok)
+        refused();
+    execute(db, outer ? "ROLLBACK" : "ROLLBACK TO row; RELEASE row");
     return false;
+}
+
+} // namespace
+
+bool Store::writeRow(const QString &table, qint64 key,
+                     const std::function<std::optional<qint64>()> &write) {
+    if (table != QLatin1String(JournalEntry::Table) || !m_db)
+        return write().has_value();
+    Written failure;
+    const bool written = writeJournal(m_db, rowIdentity(table), key, write, failure);
+    if (!written)
+        m_lastError = failure.error;
+    return written;
+}
+
+std::function<Store::Written()> Store::appender(const QString &table, const QString &sql,
+                                                const QVariantList &values) const {
+    const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
+    const bool journal = table == QLatin1String(JournalEntry::Table);
+    // Set up as this connection is where it refuses writes.
+    Statement only(m_db, "PRAGMA query_only");
+    const bool queryOnly = only.step() && only.integer(0) != 0;
+    return [uri, journal, queryOnly, id = rowIdentity(table), sql, values] {
+        Written w;
+        sqlite3 *db = nullptr;
+        if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_busy_timeout(db, WriteWaitMs);
+            execute(db, queryOnly ? "PRAGMA query_only=ON" : "PRAGMA synchronous=FULL");
+            SearchText::registerTokenizer(db);
+            const auto insert = [&]() -> std::optional<qint64> {
+                Statement q(db, sql);
+                for (int i = 0; i < values.size(); ++i)
+                    q.bind(i + 1, values[i]);
+                if (!q.run()) {
+                    w.code = q.code();
+                    w.error = q.error();
+                    return std::nullopt;
+                }
+                return sqlite3_last_insert_rowid(db);
+            };
+            std::optional<qint64> key;
+            if (!journal)
+                key = insert();
+            else if (writeJournal(
+                         db, id, -1, [&] { return key = insert(); }, w) == false)
+                key.reset();
+            w.key = key;
+        } else {
+            w.code = sqlite3_errcode(db) & 0xff;
+            w.error = QString::fromUtf8(sqlite3_errmsg(db));
+        }
+        sqlite3_close(db);
+        return w;
+    };
 }
 
 QString Store::rowIdentity(const QString &table) const {
@@ -645,39 +799,27 @@ QString Store::rowIdentity(const QString &table) const {
 
 std::vector<Store::EntryHead> Store::journalHeads(qint64 first, qint64 last, int headBytes) const {
     std::vector<EntryHead> heads;
-    if (!isOpen())
-        return heads;
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
     const QString id = rowIdentity(Diary);
-    if (id.isEmpty())
+    if (!isOpen() || id.isEmpty())
         return heads;
-    q.prepare(QStringLiteral("SELECT %1, %2, substr(CAST(%3 AS BLOB), 1, ?) "
-                             "FROM %4 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
-                  .arg(id, Day, Text, Diary));
-    q.addBindValue(headBytes);
-    q.addBindValue(first);
-    q.addBindValue(last);
-    if (!q.exec()) {
-        qCInfo(lcStore) << "reading the entry list:" << q.lastError().text();
-        return heads;
-    }
-    while (q.next())
-        heads.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toByteArray()});
+    Statement q(m_db, QStringLiteral("SELECT %1, %2, substr(CAST(%3 AS BLOB), 1, ?) "
+                                     "FROM %4 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
+                          .arg(id, Day, Text, Diary));
+    q.bind(1, qint64(headBytes)).bind(2, first).bind(3, last);
+    while (q.step())
+        heads.push_back({q.integer(0), q.text(1), q.bytes(2)});
+    if (!q.done())
+        qCInfo(lcStore) << "reading the entry list:" << q.error();
     return heads;
 }
 
 std::optional<JournalEntry> Store::journalEntry(qint64 key) const {
-    if (!isOpen())
-        return std::nullopt;
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
     const QString id = rowIdentity(Diary);
-    if (id.isEmpty())
+    if (!isOpen() || id.isEmpty())
         return std::nullopt;
-    q.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?").arg(Day, Text, Diary, id));
-    q.addBindValue(key);
-    if (!q.exec() || !q.next())
+    Statement q(m_db,
+                QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = ?").arg(Day, Text, Diary, id));
+    if (!q.bind(1, key).step())
         return std::nullopt;
-    return JournalEntry{q.value(0).toString(), q.value(1).toString()};
+    return JournalEntry{q.text(0), q.text(1)};
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <QFuture>
-#include <QSqlDatabase>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -47,7 +47,7 @@ public:
     bool isOpen() const { return m_state == State::Open; }
     // Open for reading only (see refusal()). Every save then fails, and says
     // so to its caller.
-    bool isReadOnly() const { return m_readOnly; }
+    bool isReadOnly() const { return m_readOnly || m_damage->found; }
 
     // Why a file that is there is not written to.
     enum class Refusal {
@@ -58,21 +58,28 @@ public:
         Unreadable,     // not a database at all
     };
     // As far as known: a check still running has not found damage yet.
-    Refusal refusal() const { return m_refusal; }
+    Refusal refusal() const { return m_damage->found ? Refusal::Damaged : m_refusal; }
     // Before each write: waits for the check begun at open (it is usually
     // long done) and leaves a damaged store read-only. False when nothing may
     // be written.
     bool readyToWrite();
     // Calls done on context's thread with the refusal once the check begun at
-    // open is over; soon after, when it already is.
+    // open is over (or the one that runs now and then behind a mark, which no
+    // save waits for); soon after, when it already is.
     void whenChecked(QObject *context, std::function<void(Refusal)> done);
-    QSqlDatabase database() const;
+    // Calls told on context's thread when a statement on any connection, or
+    // the check that still runs now and then behind a store that checked out
+    // before, finds its pages damaged after it was opened. The store is
+    // read-only by then and keeps no mark of a sound check.
+    void whenFoundDamaged(QObject *context, std::function<void()> told);
     QString path() const { return m_path; }
     // Where a reader on a thread of its own opens the store: read-only, and
     // as a fixed file where this connection had to.
     QByteArray readerUri() const;
-    // SQLite's own connection, for the few reads that go around Qt's layer.
-    sqlite3 *nativeHandle() const;
+    // SQLite's own connection, on this object's thread.
+    sqlite3 *nativeHandle() const { return m_db; }
+    // What SQLite said of the last write that failed on this connection.
+    QString lastError() const { return m_lastError; }
     // The name of the table's row identity (see readRowKeys); empty when its
     // rows cannot be addressed safely.
     QString rowIdentity(const QString &table) const;
@@ -103,6 +110,20 @@ public:
     bool writeRow(const QString &table, qint64 key,
                   const std::function<std::optional<qint64>()> &write);
 
+    // How long a write on a worker waits for a store another program, or
+    // this one's index build, holds.
+    static constexpr int WriteWaitMs = 5000;
+    struct Written {
+        std::optional<qint64> key; // the row written
+        int code = 0;              // else SQLite's primary result code
+        QString error;             // and what it said
+    };
+    // A write to run on any thread, through a connection of its own: appends
+    // a row to table by sql (an INSERT with a mark per value), and what
+    // follows from it in the same transaction, as writeRow() does.
+    std::function<Written()> appender(const QString &table, const QString &sql,
+                                      const QVariantList &values) const;
+
     // Hands back the page cache filled while the keys were read at start-up,
     // and the heap pages it leaves free, to the system.
     void releaseMemory();
@@ -113,6 +134,10 @@ public:
 
     // 2: the journal's search index; 3: the index folds whole texts.
     static constexpr int SchemaVersion = 3;
+    // However often the store checks out unchanged at start, its pages are
+    // read again in the background after this many starts or days.
+    static constexpr int FullCheckEveryStarts = 10;
+    static constexpr int FullCheckEveryDays = 7;
 
 private:
     // SQLite's primary result code: 0 when the store answers.
@@ -126,9 +151,14 @@ private:
     // Checks the pages on a worker unless that is done already, then builds
     // what the journal's search index lacks there.
     void startWorker(bool checked);
+    void startIdleCheck();
     void settleCheck();
+    // Read-only from now on, the check mark gone, nothing checkpointed at close.
+    void lockAsDamaged();
+    void damageFound(int generation);
 
-    QString m_connection;
+    sqlite3 *m_db = nullptr;
+    QString m_lastError;
     QString m_path;
     State m_state = State::Closed;
     bool m_readOnly = false;
@@ -141,6 +171,19 @@ private:
     bool m_checkSettled = true;
     std::thread m_checker;
     std::shared_ptr<std::atomic_bool> m_stopCheck;
+    std::thread m_idleChecker;
+    struct DamageFlag {
+        std::atomic_bool found = false;
+    };
+    std::shared_ptr<DamageFlag> m_damage = std::make_shared<DamageFlag>();
+    int m_generation = 0;             // of open(), so late news of a closed store is dropped
+    std::unique_ptr<QObject> m_owner; // on this object's thread, for news from others
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_damageListeners;
+    // The last time every page was read and found sound, and the starts since.
+    qint64 m_fullCheckAt = 0;
+    int m_startsSinceFullCheck = 0;
+    std::shared_ptr<std::atomic<qint64>> m_idleCheckedAt;
+    QFuture<bool> m_idleCheck; // true: sound, or stopped before it could say
     struct Prefetch {
         std::future<std::optional<KeyRuns>> keys;
         qint64 changesBefore;

@@ -63,7 +63,8 @@ StoredText::~StoredText() {
 std::optional<QString> StoredText::read(int maxBytes) {
     const int size = std::min(maxBytes, m_size - m_offset);
     QByteArray bytes(size, Qt::Uninitialized);
-    if (size > 0 && sqlite3_blob_read(m_blob, bytes.data(), size, m_offset) != SQLITE_OK)
+    if (size > 0 &&
+        Damage::note(m_db, sqlite3_blob_read(m_blob, bytes.data(), size, m_offset)) != SQLITE_OK)
         return std::nullopt;
     m_offset += size;
     QString text = m_decoder.decode(bytes);

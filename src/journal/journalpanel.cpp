@@ -20,6 +20,7 @@
 
 #include <QCalendarWidget>
 #include <QDate>
+#include <QLabel>
 #include <QListView>
 #include <QTextEdit>
 
@@ -72,6 +73,12 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records, Drafts *drafts)
     m_draftBar = new DraftBar(editorFrame);
     m_draftPause.setSingleShot(true);
     m_draftPause.setInterval(DraftPauseMs);
+    m_waitNote = new QLabel(QStringLiteral("正在保存日记，请稍候…"), editorFrame);
+    m_waitNote->setObjectName(QStringLiteral("savingNote"));
+    m_waitNote->setStyleSheet(QStringLiteral("background: #fff8c0; padding: 2px;"));
+    m_waitNote->adjustSize();
+    m_waitNote->move(editor->geometry().bottomLeft() - QPoint(-4, m_waitNote->height() + 4));
+    m_waitNote->hide();
     m_reading.setInterval(0);
     connectControls();
 }
@@ -403,6 +410,8 @@ void JournalPanel::showDayEntry() {
 }
 
 void JournalPanel::saveEntry() {
+    if (m_records->isWriting())
+        return; // the save under way goes on
     const QString key = calendarKey();
     if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
                                         QStringLiteral("save")))
@@ -410,8 +419,13 @@ void JournalPanel::saveEntry() {
     // Only a row that really is new may receive the key and the text.
     while (m_unreadText) // all of a long entry, however little has been read
         readMoreText();
+    // Written beside the window, which goes on meanwhile: a long text, or a
+    // store another program holds, keeps nothing else waiting.
     const QString text = editorText->text();
-    if (const Result saved = m_records->append(JournalEntry{key, text}.toRow()); !saved) {
+    const Result saved =
+        m_records->appendAside(JournalEntry{key, text}.toRow(), [this] { m_waitNote->show(); });
+    m_waitNote->hide();
+    if (!saved) {
         tellNotSaved(saved); // the draft stays
     } else if (m_drafts) {
         m_draftPause.stop();
@@ -433,6 +447,10 @@ void JournalPanel::tellNotSaved(const Result &why) {
     case Result::Code::Unavailable:
         reason = QStringLiteral("日记本文件无法读取。");
         break;
+    case Result::Code::Busy:
+        reason = QStringLiteral("日记本一直被其他程序占用，等了%1秒仍无法写入。请稍后再保存。")
+                     .arg(Store::WriteWaitMs / 1000);
+        break;
     default:
         reason = QStringLiteral("写入日记本时出错（%1）。").arg(why.message());
     }
@@ -450,6 +468,8 @@ qint64 JournalPanel::entryToDelete(const QString &day) {
 }
 
 void JournalPanel::deleteEntry() {
+    if (m_records->isWriting())
+        return;
     const QString key = calendarKey();
     if (!m_records->moveFirst() || m_records->eof())
         return;

@@ -16,6 +16,7 @@ class EntryListModel;
 class LabelButton;
 class PanelFrame;
 class QCalendarWidget;
+class QLabel;
 class QListView;
 class QModelIndex;
 class QTextEdit;
@@ -123,6 +124,7 @@ private:
     EntryListModel *entries;
     QTextEdit *editor;
     TextWindow *editorText; // what the editor shows and what a save stores
+    QLabel *m_waitNote;     // while a save waits for a busy store
 
     LabelButton *fontButton;
     LabelButton *growFontButton;
