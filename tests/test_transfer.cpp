@@ -288,8 +288,16 @@ private Q_SLOTS:
         while (!writer.finished())
             QVERIFY(writer.writeSome(5));
         QCOMPARE(JournalExport::readJournal(store.nativeHandle()), entries);
-        // The search index followed the rows in.
+        // The rows were handed to the search index's build, which takes only them.
+        QVERIFY(!JournalIndex::state(store.nativeHandle()).complete());
         QCOMPARE(JournalIndex::search(store.nativeHandle(), "超出基本平面", 10).count, 1);
+        while (JournalIndex::buildSome(store.nativeHandle(), 40) == JournalIndex::Step::More) {
+        }
+        QVERIFY(JournalIndex::state(store.nativeHandle()).complete());
+        const JournalIndex::Answer found =
+            JournalIndex::search(store.nativeHandle(), "超出基本平面", 10);
+        QVERIFY(found.indexed);
+        QCOMPARE(found.count, 1);
         // Again: everything is there already.
         plan =
             ImportPlan::make(store.nativeHandle(), ImportPlan::Kind::Journal, dir.filePath("j.md"));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/importwriter.h"
 
+#include "core/journalindex.h"
+#include "core/records.h"
 #include "core/recordset.h"
 #include "core/sqlname.h"
 #include "core/statement.h"
@@ -78,18 +80,27 @@ Result ImportWriter::writeSome(int budgetMs) {
     sqlite3 *db = m_store->nativeHandle();
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return sqlFailure(db);
+    const bool journal = m_table == QLatin1String(JournalEntry::Table);
+    const JournalIndex::State index = journal ? JournalIndex::state(db) : JournalIndex::State();
     const qsizetype last = std::min(total(), m_written + MostRows);
     qsizetype next = m_written;
+    qint64 firstKey = -1;
     Result result;
     while (next < last && result) {
         QHash<QString, QVariant> row;
         for (int i = 0; i < m_fields.size(); ++i)
             row.insert(m_fields[i], m_rows[size_t(next)].value(i));
         result = m_records->append(row);
+        if (firstKey < 0)
+            firstKey = m_records->currentKey();
         ++next;
         if (clock.elapsed() >= budgetMs)
             break;
     }
+    // Should the index refuse, the rows are still kept and it is built again.
+    if (result && journal)
+        skipFailure(JournalIndex::leaveToBuild(db, index, firstKey, m_records->currentKey()),
+                    "handing imported entries to the search index");
     if (result && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
         m_written = next;
         return {};

@@ -302,10 +302,20 @@ std::optional<Format> formatFor(const QString &path) {
 }
 
 QString isoDate(const QString &dates) {
+    // Called for every entry, several times: no date parsing by format.
     if (dates.size() != 8)
         return {};
-    const QDate day = QDate::fromString(dates, QStringLiteral("yyyyMMdd"));
-    return day.isValid() ? day.toString(Qt::ISODate) : QString();
+    int parts[3] = {0, 0, 0};
+    for (int i = 0; i < 8; ++i) {
+        const char16_t c = dates[i].unicode();
+        if (c < u'0' || c > u'9')
+            return {};
+        int &part = parts[i < 4 ? 0 : i < 6 ? 1 : 2];
+        part = part * 10 + (c - u'0');
+    }
+    if (!QDate::isValid(parts[0], parts[1], parts[2]) || parts[0] == 0)
+        return {};
+    return dates.left(4) + QLatin1Char('-') + dates.mid(4, 2) + QLatin1Char('-') + dates.mid(6, 2);
 }
 
 std::optional<std::vector<JournalEntry>> readJournal(sqlite3 *db) {
@@ -322,13 +332,20 @@ std::optional<std::vector<JournalEntry>> readJournal(sqlite3 *db) {
 }
 
 void sortOldestFirst(std::vector<JournalEntry> &entries) {
-    std::stable_sort(
-        entries.begin(), entries.end(), [](const JournalEntry &a, const JournalEntry &b) {
-            const bool realA = !isoDate(a.dates).isEmpty(), realB = !isoDate(b.dates).isEmpty();
-            if (realA != realB)
-                return realA;
-            return realA && a.dates < b.dates;
-        });
+    std::vector<std::pair<bool, size_t>> order; // a real day?, place
+    order.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        order.emplace_back(!isoDate(entries[i].dates).isEmpty(), i);
+    std::stable_sort(order.begin(), order.end(), [&entries](const auto &a, const auto &b) {
+        if (a.first != b.first)
+            return a.first;
+        return a.first && entries[a.second].dates < entries[b.second].dates;
+    });
+    std::vector<JournalEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const auto &[real, at] : order)
+        sorted.push_back(std::move(entries[at]));
+    entries = std::move(sorted);
 }
 
 bool write(QIODevice &out, const std::vector<JournalEntry> &entries, Format format,

@@ -593,11 +593,12 @@ bool Store::writeRow(const QString &table, qint64 key,
     sqlite3 *db = nativeHandle();
     if (table != QLatin1String(JournalEntry::Table) || !db)
         return write().has_value();
-    // Inside a caller's transaction (an import writes many rows in one), the
-    // row is a savepoint of it.
-    const bool outer = sqlite3_get_autocommit(db) != 0;
-    if (sqlite3_exec(db, outer ? "BEGIN IMMEDIATE" : "SAVEPOINT row", nullptr, nullptr, nullptr) !=
-        SQLITE_OK)
+    // Inside a caller's transaction (an import writes many rows in one) the
+    // caller hands its rows to the search index's build at once
+    // (JournalIndex::leaveToBuild); until then the triggers mark it stale.
+    if (sqlite3_get_autocommit(db) == 0)
+        return write().has_value();
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
     const JournalIndex::State index = JournalIndex::state(db);
     const QByteArray id = rowIdentity(table).toUtf8();
@@ -626,11 +627,9 @@ bool Store::writeRow(const QString &table, qint64 key,
             sqlite3_exec(db, "ROLLBACK TO follow", nullptr, nullptr, nullptr);
         sqlite3_exec(db, "RELEASE follow", nullptr, nullptr, nullptr);
     }
-    if (ok &&
-        sqlite3_exec(db, outer ? "COMMIT" : "RELEASE row", nullptr, nullptr, nullptr) == SQLITE_OK)
+    if (ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
         return true;
-    sqlite3_exec(db, outer ? "ROLLBACK" : "ROLLBACK TO row; RELEASE row", nullptr, nullptr,
-                 nullptr);
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     return false;
 }
 
