@@ -61,7 +61,10 @@ std::vector<bool> ImportWriter::storedAlready(sqlite3 *db, const QString &table,
 ImportWriter::ImportWriter(Store *store, const QString &table, std::vector<Row> rows)
     : m_store(store), m_table(table), m_fields(Store::fields(table)), m_rows(std::move(rows)) {}
 
-ImportWriter::~ImportWriter() = default;
+ImportWriter::~ImportWriter() {
+    if (m_autoCheckpoint >= 0)
+        sqlite3_wal_autocheckpoint(m_store->nativeHandle(), m_autoCheckpoint);
+}
 
 Result ImportWriter::start() {
     if (!m_store || !m_store->isOpen())
@@ -69,7 +72,14 @@ Result ImportWriter::start() {
     if (!m_store->readyToWrite())
         return Result::failure(Result::Code::ReadOnly, QStringLiteral("the store is read-only"));
     m_records = std::make_unique<RecordSet>(m_store, m_table);
-    return m_records->open();
+    if (Result opened = m_records->open(); !opened)
+        return opened;
+    Statement pages(m_store->nativeHandle(), "PRAGMA wal_autocheckpoint");
+    if (pages.step()) {
+        m_autoCheckpoint = int(pages.integer(0));
+        sqlite3_wal_autocheckpoint(m_store->nativeHandle(), 0);
+    }
+    return {};
 }
 
 Result ImportWriter::writeSome(int budgetMs) {

@@ -156,23 +156,28 @@ void ImportDialog::finish(const Result &result) {
     statusLabel->setText(text);
     const ImportPlan::Kind kind = m_plan->kind;
     m_plan.reset();
-    if (count > 0 && kind == ImportPlan::Kind::Journal) {
-        buildSearchIndex();
+    if (count > 0)
+        afterWriting(kind == ImportPlan::Kind::Journal);
+    if (count > 0 && kind == ImportPlan::Kind::Journal)
         Q_EMIT journalImported();
-    } else if (count > 0)
+    else if (count > 0)
         Q_EMIT contactsImported();
 }
 
-void ImportDialog::buildSearchIndex() {
+void ImportDialog::afterWriting(bool journal) {
     const QByteArray uri = QUrl::fromLocalFile(m_store->path()).toEncoded() + "?mode=rw";
-    m_indexing.start([uri](BackgroundJob::Control &control) {
+    m_indexing.start([uri, journal](BackgroundJob::Control &control) {
         sqlite3 *db = nullptr;
         if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
                             nullptr) == SQLITE_OK &&
             SearchText::registerTokenizer(db)) {
             sqlite3_busy_timeout(db, 1000);
+            // The log the import grew is copied into the file here, not by
+            // the window's next save.
+            sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
             // Short batches, so a save on the window's connection never waits long.
-            while (!control.stop && JournalIndex::buildSome(db, 40) == JournalIndex::Step::More) {
+            while (journal && !control.stop &&
+                   JournalIndex::buildSome(db, 40) == JournalIndex::Step::More) {
             }
         }
         sqlite3_close(db);

@@ -49,9 +49,10 @@ private:
     void writeSome();
     void finish(const Result &result);
     void setBusy(bool busy);
-    // Indexes the imported entries for the search while the dialog is open;
-    // what is left when it closes is indexed at the next start.
-    void buildSearchIndex();
+    // On a connection of its own: copies the log the import grew into the
+    // file, and indexes imported entries for the search while the dialog is
+    // open (what is left when it closes is indexed at the next start).
+    void afterWriting(bool journal);
 
     QComboBox *whatBox;
     QLineEdit *pathEdit;
