@@ -215,6 +215,15 @@ private Q_SLOTS:
         QCOMPARE(rfc.icq, "555");
         QVERIFY(rfc.introduce.contains("2875 Laurier Suite D2-630 Quebec QC Canada G1V 2M2"));
 
+        // Ten megabytes in one folded value, and in one line with no colon.
+        const QByteArray note(10 << 20, 'a');
+        const VCard::Reading huge =
+            VCard::read("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\n" + VCard::fold("NOTE:" + note) +
+                        "\r\nEND:VCARD\r\nBEGIN:VCARD\r\n" + note + "\r\nEND:VCARD\r\n");
+        QCOMPARE(huge.contacts.size(), size_t(1));
+        QCOMPARE(huge.contacts[0].introduce.size(), note.size());
+        QCOMPARE(huge.badCards, 1);
+
         QVERIFY(!VCard::read("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n").isVCard);
         QTemporaryDir dir;
         save(dir.filePath("x.vcf"), "名字,电话\n张三,138\n");
@@ -288,8 +297,16 @@ private Q_SLOTS:
         while (!writer.finished())
             QVERIFY(writer.writeSome(5));
         QCOMPARE(JournalExport::readJournal(store.nativeHandle()), entries);
-        // The search index followed the rows in.
+        // The rows were handed to the search index's build, which takes only them.
+        QVERIFY(!JournalIndex::state(store.nativeHandle()).complete());
         QCOMPARE(JournalIndex::search(store.nativeHandle(), "超出基本平面", 10).count, 1);
+        while (JournalIndex::buildSome(store.nativeHandle(), 40) == JournalIndex::Step::More) {
+        }
+        QVERIFY(JournalIndex::state(store.nativeHandle()).complete());
+        const JournalIndex::Answer found =
+            JournalIndex::search(store.nativeHandle(), "超出基本平面", 10);
+        QVERIFY(found.indexed);
+        QCOMPARE(found.count, 1);
         // Again: everything is there already.
         plan =
             ImportPlan::make(store.nativeHandle(), ImportPlan::Kind::Journal, dir.filePath("j.md"));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/importwriter.h"
 
+#include "core/journalindex.h"
+#include "core/records.h"
 #include "core/recordset.h"
 #include "core/sqlname.h"
 #include "core/statement.h"
@@ -59,7 +61,10 @@ std::vector<bool> ImportWriter::storedAlready(sqlite3 *db, const QString &table,
 ImportWriter::ImportWriter(Store *store, const QString &table, std::vector<Row> rows)
     : m_store(store), m_table(table), m_fields(Store::fields(table)), m_rows(std::move(rows)) {}
 
-ImportWriter::~ImportWriter() = default;
+ImportWriter::~ImportWriter() {
+    if (m_autoCheckpoint >= 0)
+        sqlite3_wal_autocheckpoint(m_store->nativeHandle(), m_autoCheckpoint);
+}
 
 Result ImportWriter::start() {
     if (!m_store || !m_store->isOpen())
@@ -67,7 +72,14 @@ Result ImportWriter::start() {
     if (!m_store->readyToWrite())
         return Result::failure(Result::Code::ReadOnly, QStringLiteral("the store is read-only"));
     m_records = std::make_unique<RecordSet>(m_store, m_table);
-    return m_records->open();
+    if (Result opened = m_records->open(); !opened)
+        return opened;
+    Statement pages(m_store->nativeHandle(), "PRAGMA wal_autocheckpoint");
+    if (pages.step()) {
+        m_autoCheckpoint = int(pages.integer(0));
+        sqlite3_wal_autocheckpoint(m_store->nativeHandle(), 0);
+    }
+    return {};
 }
 
 Result ImportWriter::writeSome(int budgetMs) {
@@ -78,18 +90,27 @@ Result ImportWriter::writeSome(int budgetMs) {
     sqlite3 *db = m_store->nativeHandle();
     if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
         return sqlFailure(db);
+    const bool journal = m_table == QLatin1String(JournalEntry::Table);
+    const JournalIndex::State index = journal ? JournalIndex::state(db) : JournalIndex::State();
     const qsizetype last = std::min(total(), m_written + MostRows);
     qsizetype next = m_written;
+    qint64 firstKey = -1;
     Result result;
     while (next < last && result) {
         QHash<QString, QVariant> row;
         for (int i = 0; i < m_fields.size(); ++i)
             row.insert(m_fields[i], m_rows[size_t(next)].value(i));
         result = m_records->append(row);
+        if (firstKey < 0)
+            firstKey = m_records->currentKey();
         ++next;
         if (clock.elapsed() >= budgetMs)
             break;
     }
+    // Should the index refuse, the rows are still kept and it is built again.
+    if (result && journal)
+        skipFailure(JournalIndex::leaveToBuild(db, index, firstKey, m_records->currentKey()),
+                    "handing imported entries to the search index");
     if (result && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
         m_written = next;
         return {};

@@ -38,7 +38,9 @@ public:
     ImportWriter(const ImportWriter &) = delete;
     ImportWriter &operator=(const ImportWriter &) = delete;
 
-    // Refuses a store that may not be written.
+    // Refuses a store that may not be written. Until the writer goes, the
+    // store's connection leaves copying the log into the file (a checkpoint,
+    // which would hold a window's thread for long) to someone else.
     Result start();
     // One transaction: up to MostRows rows, fewer when budgetMs has passed.
     Result writeSome(int budgetMs);
@@ -58,6 +60,7 @@ private:
     std::vector<Row> m_rows;
     qsizetype m_written = 0;
     std::unique_ptr<RecordSet> m_records;
+    int m_autoCheckpoint = -1; // the connection's own, given back at the end
 };
 
 // A failed write in words for the person who asked for it.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/journalexport.h"
 
-#include "core/journalindex.h"
 #include "core/statement.h"
 
 #include <QDate>
@@ -16,6 +15,14 @@ namespace {
 
 // Written out in pieces of about this many characters.
 constexpr qsizetype ChunkChars = 512 * 1024;
+
+// "2024年01月26日" for a key that is a date; the key itself otherwise.
+QString caption(const QString &dates) {
+    if (isoDate(dates).isEmpty())
+        return dates;
+    return dates.left(4) + QStringLiteral("年") + dates.mid(4, 2) + QStringLiteral("月") +
+           dates.mid(6, 2) + QStringLiteral("日");
+}
 
 QString monthOf(const QString &dates) {
     return dates.left(4) + QStringLiteral("年") + dates.mid(4, 2) + QStringLiteral("月");
@@ -84,9 +91,8 @@ public:
     }
     void otherDays() override { s << QStringLiteral("\n## 其他日期\n"); }
     void day(const QString &dates) override {
-        const QString caption = JournalIndex::dayCaption(dates);
-        s << QStringLiteral("\n#### %1\n")
-                 .arg(isoDate(dates).isEmpty() ? escaped(caption) : caption);
+        const QString shown = caption(dates);
+        s << QStringLiteral("\n#### %1\n").arg(isoDate(dates).isEmpty() ? escaped(shown) : shown);
     }
     void entry(const JournalEntry &e) override {
         const QString fence = fenceFor(e.things);
@@ -121,14 +127,13 @@ public:
     void otherDays() override { s << QStringLiteral("\n==== 其他日期 ====\n"); }
     void day(const QString &) override {}
     void entry(const JournalEntry &e) override {
-        QString caption = JournalIndex::dayCaption(e.dates);
-        if (isoDate(e.dates).isEmpty())
-            caption = QStringLiteral("日期");
+        const QString shown =
+            isoDate(e.dates).isEmpty() ? QStringLiteral("日期") : caption(e.dates);
         // Every line of the text set in by two blanks: no line of it can
         // pass for a heading, and the blank line after it ends the entry.
         QString body = e.things;
         body.replace(QLatin1Char('\n'), QLatin1String("\n  "));
-        s << QStringLiteral("\n") << caption << QStringLiteral(" [") << marker(e.dates)
+        s << QStringLiteral("\n") << shown << QStringLiteral(" [") << marker(e.dates)
           << QStringLiteral("]\n  ") << body << QStringLiteral("\n");
     }
     void end() override {}
@@ -259,7 +264,7 @@ void HtmlWriter::day(const QString &dates) {
         s << QStringLiteral("<article>\n<h4>%1</h4>\n").arg(dates.toHtmlEscaped());
     else
         s << QStringLiteral("<article id=\"d%1\">\n<h4><time datetime=\"%1\">%2</time></h4>\n")
-                 .arg(iso, JournalIndex::dayCaption(dates));
+                 .arg(iso, caption(dates));
     m_dayOpen = true;
 }
 
@@ -302,10 +307,20 @@ std::optional<Format> formatFor(const QString &path) {
 }
 
 QString isoDate(const QString &dates) {
+    // Called for every entry, several times: no date parsing by format.
     if (dates.size() != 8)
         return {};
-    const QDate day = QDate::fromString(dates, QStringLiteral("yyyyMMdd"));
-    return day.isValid() ? day.toString(Qt::ISODate) : QString();
+    int parts[3] = {0, 0, 0};
+    for (int i = 0; i < 8; ++i) {
+        const char16_t c = dates[i].unicode();
+        if (c < u'0' || c > u'9')
+            return {};
+        int &part = parts[i < 4 ? 0 : i < 6 ? 1 : 2];
+        part = part * 10 + (c - u'0');
+    }
+    if (!QDate::isValid(parts[0], parts[1], parts[2]) || parts[0] == 0)
+        return {};
+    return dates.left(4) + QLatin1Char('-') + dates.mid(4, 2) + QLatin1Char('-') + dates.mid(6, 2);
 }
 
 std::optional<std::vector<JournalEntry>> readJournal(sqlite3 *db) {
@@ -322,13 +337,20 @@ std::optional<std::vector<JournalEntry>> readJournal(sqlite3 *db) {
 }
 
 void sortOldestFirst(std::vector<JournalEntry> &entries) {
-    std::stable_sort(
-        entries.begin(), entries.end(), [](const JournalEntry &a, const JournalEntry &b) {
-            const bool realA = !isoDate(a.dates).isEmpty(), realB = !isoDate(b.dates).isEmpty();
-            if (realA != realB)
-                return realA;
-            return realA && a.dates < b.dates;
-        });
+    std::vector<std::pair<bool, size_t>> order; // a real day?, place
+    order.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        order.emplace_back(!isoDate(entries[i].dates).isEmpty(), i);
+    std::stable_sort(order.begin(), order.end(), [&entries](const auto &a, const auto &b) {
+        if (a.first != b.first)
+            return a.first;
+        return a.first && entries[a.second].dates < entries[b.second].dates;
+    });
+    std::vector<JournalEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const auto &[real, at] : order)
+        sorted.push_back(std::move(entries[at]));
+    entries = std::move(sorted);
 }
 
 bool write(QIODevice &out, const std::vector<JournalEntry> &entries, Format format,

@@ -119,6 +119,13 @@ bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
     return true;
 }
 
+bool leaveToBuild(sqlite3 *db, const State &before, qint64 first, qint64 last) {
+    if (!before.present || before.stale || first > last)
+        return true; // built again from the start anyway
+    Statement mark(db, "UPDATE journal_search_state SET built_to = ?, stale = 0");
+    return mark.bind(1, std::min(before.builtTo, first - 1)).run();
+}
+
 namespace {
 
 // Indexes the rows past from, in key order, for about budgetMs; last is the

@@ -44,6 +44,14 @@ State state(sqlite3 *db);
 bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
             const std::optional<QString> &after);
 
+// Inside a write transaction, after the rows first..last were appended to
+// the journal without being followed (an import): hands them to the
+// background build, which indexes every row past built_to, and takes back
+// the stale mark their triggers set, so the rows already indexed stay so.
+// Indexing them as they come in would cost ten times their writing. before
+// is the state as the transaction began.
+bool leaveToBuild(sqlite3 *db, const State &before, qint64 first, qint64 last);
+
 // One batch of the background build, a transaction of about budgetMs.
 enum class Step { More, Done, Failed };
 Step buildSome(sqlite3 *db, int budgetMs);

@@ -694,10 +694,12 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
         failure.code = sqlite3_errcode(db) & 0xff;
         failure.error = QString::fromUtf8(sqlite3_errmsg(db));
     };
-    // Inside a caller's transaction (an import writes many rows in one), the
-    // row is a savepoint of it.
-    const bool outer = sqlite3_get_autocommit(db) != 0;
-    if (!execute(db, outer ? "BEGIN IMMEDIATE" : "SAVEPOINT row")) {
+    // Inside a caller's transaction (an import writes many rows in one) the
+    // caller hands its rows to the search index's build at once
+    // (JournalIndex::leaveToBuild); until then the triggers mark it stale.
+    if (sqlite3_get_autocommit(db) == 0)
+        return write().has_value();
+    if (!execute(db, "BEGIN IMMEDIATE")) {
         refused();
         return false;
     }
@@ -725,11 +727,11 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
             execute(db, "ROLLBACK TO follow");
         execute(db, "RELEASE follow");
     }
-    if (ok && execute(db, outer ? "COMMIT" : "RELEASE row"))
+    if (ok && execute(db, "COMMIT"))
         return true;
     if (ok)
         refused();
-    execute(db, outer ? "ROLLBACK" : "ROLLBACK TO row; RELEASE row");
+    execute(db, "ROLLBACK");
     return false;
 }
 

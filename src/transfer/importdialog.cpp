@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer/importdialog.h"
 
+#include "core/journalindex.h"
+#include "core/searchtext.h"
 #include "core/store.h"
 #include "ui_importdialog.h"
 #include "widgets/interaction.h"
 
 #include <QDir>
+#include <QUrl>
+#include <sqlite3.h>
 
 namespace {
 enum Choice { JournalFile, JournalFolder, Cards };
@@ -152,10 +156,32 @@ void ImportDialog::finish(const Result &result) {
     statusLabel->setText(text);
     const ImportPlan::Kind kind = m_plan->kind;
     m_plan.reset();
+    if (count > 0)
+        afterWriting(kind == ImportPlan::Kind::Journal);
     if (count > 0 && kind == ImportPlan::Kind::Journal)
         Q_EMIT journalImported();
     else if (count > 0)
         Q_EMIT contactsImported();
+}
+
+void ImportDialog::afterWriting(bool journal) {
+    const QByteArray uri = QUrl::fromLocalFile(m_store->path()).toEncoded() + "?mode=rw";
+    m_indexing.start([uri, journal](BackgroundJob::Control &control) {
+        sqlite3 *db = nullptr;
+        if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
+                            nullptr) == SQLITE_OK &&
+            SearchText::registerTokenizer(db)) {
+            sqlite3_busy_timeout(db, 1000);
+            // The log the import grew is copied into the file here, not by
+            // the window's next save.
+            sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            // Short batches, so a save on the window's connection never waits long.
+            while (journal && !control.stop &&
+                   JournalIndex::buildSome(db, 40) == JournalIndex::Step::More) {
+            }
+        }
+        sqlite3_close(db);
+    });
 }
 
 void ImportDialog::done(int result) {

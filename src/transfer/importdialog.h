@@ -49,6 +49,10 @@ private:
     void writeSome();
     void finish(const Result &result);
     void setBusy(bool busy);
+    // On a connection of its own: copies the log the import grew into the
+    // file, and indexes imported entries for the search while the dialog is
+    // open (what is left when it closes is indexed at the next start).
+    void afterWriting(bool journal);
 
     QComboBox *whatBox;
     QLineEdit *pathEdit;
@@ -60,6 +64,7 @@ private:
 
     Store *m_store;
     BackgroundJob m_job;
+    BackgroundJob m_indexing;
     std::shared_ptr<ImportPlan> m_plan;
     std::unique_ptr<ImportWriter> m_writer;
     QTimer m_writing;
