@@ -25,30 +25,33 @@ void yieldToEverything() {
 
 BackupKeeper::BackupKeeper(const QString &notebook, const QString &folder, QObject *parent)
     : QObject(parent), m_notebook(notebook), m_folder(folder) {
-    m_worker = std::thread([this] { run(); });
+    for (Lane *lane : {&m_writing, &m_reading})
+        lane->thread = std::thread([this, lane] { run(*lane); });
 }
 
 BackupKeeper::~BackupKeeper() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-        m_jobs.clear();
+    m_stop = true;
+    for (Lane *lane : {&m_writing, &m_reading}) {
+        {
+            std::lock_guard lock(lane->mutex);
+            lane->jobs.clear();
+        }
+        lane->wake.notify_all();
+        lane->thread.join();
     }
-    m_wake.notify_all();
-    m_worker.join();
 }
 
-void BackupKeeper::run() {
+void BackupKeeper::run(Lane &lane) {
     yieldToEverything();
     for (;;) {
         std::function<void()> job;
         {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+            std::unique_lock lock(lane.mutex);
+            lane.wake.wait(lock, [this, &lane] { return m_stop || !lane.jobs.empty(); });
             if (m_stop)
                 return;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+            job = std::move(lane.jobs.front());
+            lane.jobs.pop_front();
         }
         job();
     }
@@ -57,9 +60,10 @@ void BackupKeeper::run() {
 void BackupKeeper::post(std::function<std::function<void()>()> work, bool counts) {
     if (counts && m_working++ == 0)
         Q_EMIT workingChanged(true);
+    Lane &lane = counts ? m_writing : m_reading;
     {
-        std::lock_guard lock(m_mutex);
-        m_jobs.push_back([this, work = std::move(work), counts] {
+        std::lock_guard lock(lane.mutex);
+        lane.jobs.push_back([this, work = std::move(work), counts] {
             std::function<void()> answer = work();
             // Queued to this object: dropped should it be gone by then.
             QMetaObject::invokeMethod(this, [this, answer = std::move(answer), counts] {
@@ -69,7 +73,7 @@ void BackupKeeper::post(std::function<std::function<void()>()> work, bool counts
             });
         });
     }
-    m_wake.notify_one();
+    lane.wake.notify_one();
 }
 
 Snapshots::Outcome BackupKeeper::writeSnapshot(bool prune) {

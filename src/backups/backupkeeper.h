@@ -52,17 +52,23 @@ Q_SIGNALS:
     void snapshotsChanged();
 
 private:
-    // Runs work on the worker, then its answer here.
+    // One worker and its queue. Writing and reading have one each, so the
+    // list is read while a long snapshot is still being written.
+    struct Lane {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::function<void()>> jobs;
+        std::thread thread;
+    };
+    // Runs work on a worker (the writing one when it counts as work), then
+    // its answer here.
     void post(std::function<std::function<void()>()> work, bool counts = true);
-    void run();
+    void run(Lane &lane);
     Snapshots::Outcome writeSnapshot(bool prune);
 
     QString m_notebook, m_folder, m_roomLine;
     bool m_roomTold = false;
     int m_working = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
     std::atomic_bool m_stop{false};
-    std::thread m_worker;
+    Lane m_writing, m_reading;
 };
