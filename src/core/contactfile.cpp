@@ -44,6 +44,13 @@ QByteArray facePicture(const QString &faceName) {
 
 QString faceOf(const QByteArray &picture) {
     static std::vector<QImage> faces;
+    // A file of our own cards holds the same few pictures again and again.
+    static QHash<QByteArray, QString> known;
+    {
+        const QMutexLocker lock(&facesLock);
+        if (const auto found = known.constFind(picture); found != known.cend())
+            return *found;
+    }
     QImage image = QImage::fromData(picture);
     if (image.isNull())
         return {};
@@ -52,10 +59,13 @@ QString faceOf(const QByteArray &picture) {
     if (faces.empty())
         for (int n = 1; n <= Faces; ++n)
             faces.push_back(faceImage(QStringLiteral("%1.bmp").arg(n)));
-    for (int n = 1; n <= Faces; ++n)
+    QString name;
+    for (int n = 1; n <= Faces && name.isEmpty(); ++n)
         if (!faces[size_t(n - 1)].isNull() && faces[size_t(n - 1)] == image)
-            return QStringLiteral("%1.bmp").arg(n);
-    return {};
+            name = QStringLiteral("%1.bmp").arg(n);
+    if (known.size() < 4 * Faces)
+        known.insert(picture, name);
+    return name;
 }
 
 std::optional<std::vector<Contact>> readContacts(sqlite3 *db) {
