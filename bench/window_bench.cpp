@@ -30,7 +30,20 @@ struct Sample {
     double ms = -1;
     long rssKb = 0;
     long peakKb = 0;
+    QStringList libraries; // mapped when the window first showed
 };
+
+QStringList mappedLibraries(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/maps").arg(pid));
+    QStringList names;
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (const qsizetype at = line.indexOf('/'); at >= 0 && line.contains(".so"))
+                names << QFileInfo(QString::fromLocal8Bit(line.mid(at))).fileName();
+    names.removeDuplicates();
+    names.sort();
+    return names;
+}
 
 QString windowName(xcb_connection_t *c, xcb_window_t w) {
     const auto cookie =
@@ -113,8 +126,10 @@ public:
             while (xcb_generic_event_t *e = xcb_poll_for_event(m_x)) {
                 if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
                     const auto *map = reinterpret_cast<xcb_map_notify_event_t *>(e);
-                    if (s.ms < 0 && windowName(m_x, map->window) == QLatin1String("Quillary"))
+                    if (s.ms < 0 && windowName(m_x, map->window) == QLatin1String("Quillary")) {
                         s.ms = double(t.nsecsElapsed()) / 1e6;
+                        s.libraries = mappedLibraries(app.processId());
+                    }
                 }
                 free(e);
             }
@@ -247,6 +262,12 @@ int main(int argc, char *argv[]) {
     setMusic(ini, "0");
     h.run(program, emptyHome.path(), 0); // warm the caches once
     h.run(floor, emptyHome.path(), 0);
+    const Sample chinese = h.run(floor, emptyHome.path(), 0, nullptr, nullptr, {"chinese"});
+    const Sample program0 = h.run(program, emptyHome.path(), 0);
+    QStringList own;
+    for (const QString &name : program0.libraries)
+        if (!chinese.libraries.contains(name))
+            own << name;
     std::vector<double> floorMs, emptyMs, bigMs, musicMs;
     std::vector<double> floorRss, emptyRss, bigRss, musicRss, chineseMs;
     for (int i = 0; i < runs; ++i) {
@@ -315,6 +336,8 @@ int main(int argc, char *argv[]) {
     std::printf("%-46s %10ld %8.2f   %.2f x music off\n",
                 "  peak while the first song renders (KiB)", first.peakKb,
                 double(first.peakKb) / median(floorRss), double(first.peakKb) / median(bigRss));
+    std::printf("libraries mapped at the first frame beyond the Chinese floor's (%lld): %s\n",
+                qint64(own.size()), qPrintable(own.join(QLatin1Char(' '))));
     std::printf("music: %s; the first song %s\n",
                 sink ? "played into a PulseAudio null sink" : "no PulseAudio, so nothing played",
                 rendered ? "was rendered into the cache" : "was not rendered");

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QIconEngine>
+#include <QImageReader>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPixmapCache>
@@ -65,8 +66,14 @@ private:
     // icon draws here if it fills the size one way and fits the other.
     bool load(QPixmap &pm, const QSize &size) const {
         const int side = qMax(size.width(), size.height());
-        if (!pm.load(QStringLiteral(":/art/%1-%2.png").arg(m_name).arg(side)))
+        // Told it is PNG, the reader asks no image plugin whose file it is,
+        // which would load them all, vector reader included.
+        QImageReader reader(QStringLiteral(":/art/%1-%2.png").arg(m_name).arg(side), "png");
+        reader.setAutoDetectImageFormat(false);
+        const QImage image = reader.read();
+        if (image.isNull())
             return false;
+        pm = QPixmap::fromImage(image);
         const QSize got = pm.size();
         return got.width() <= size.width() && got.height() <= size.height() &&
                (got.width() == size.width() || got.height() == size.height());
