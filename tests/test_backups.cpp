@@ -77,6 +77,23 @@ private Q_SLOTS:
                  QDir::toNativeSeparators(m_dir.filePath("backups")));
     }
 
+    // A start copies the notebook only when it changed since the newest
+    // sound copy: starting again and again costs no copy.
+    void aStartCopiesOnlyAChangedNotebook() {
+        const QString folder = m_dir.filePath("backups");
+        addEntries(m_diary->journalRecords, "entry ", 2);
+        QTest::qWait(1100); // a copy's name tells its second, no finer
+        m_diary->backups->startSchedule();
+        QTRY_COMPARE(Snapshots::list(folder).size(), size_t(1));
+        QTRY_VERIFY(!m_diary->backups->keeper()->isWorking());
+        m_diary->backups->startSchedule();
+        QTest::qWait(300);
+        QCOMPARE(Snapshots::list(folder).size(), size_t(1));
+        addEntries(m_diary->journalRecords, "later ", 1);
+        m_diary->backups->startSchedule();
+        QTRY_COMPARE(Snapshots::list(folder).size(), size_t(2));
+    }
+
     // Restoring first snapshots the notebook as it is, typed fields
     // included, then shows the restored one; the editor keeps its text.
     void restoreRoundTrip() {

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "backups/backupkeeper.h"
 #include "backups/backupswindow.h"
+#include "core/snapshots.h"
 #include "core/store.h"
 #include "widgets/interaction.h"
 
@@ -51,8 +52,22 @@ void BackupCoordinator::startSchedule() {
     if (!m_store || m_store->path().isEmpty() || !QFileInfo::exists(m_store->path()))
         return;
     m_fingerprintAtSnapshot = storeFingerprint();
-    keeper()->snapshot();
+    // When nothing was written since the newest sound copy was taken, that
+    // copy already is the state before this session: a start then copies no
+    // notebook, however large.
+    const Snapshots::Snapshot newest =
+        Snapshots::newestVerified(Snapshots::folderFor(m_store->path()));
+    if (!newest.time.isValid() || writtenSince(newest.time))
+        keeper()->snapshot();
     m_timer->start();
+}
+
+// The file's time moves with every write that reached it, and the log's
+// with every write not yet moved into the file.
+bool BackupCoordinator::writtenSince(const QDateTime &time) const {
+    const QFileInfo file(m_store->path());
+    const QFileInfo log(m_store->path() + QStringLiteral("-wal"));
+    return file.lastModified() >= time || (log.size() > 0 && log.lastModified() >= time);
 }
 
 // The store file and its log change with every write, checkpoints included.

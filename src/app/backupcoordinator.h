@@ -47,6 +47,7 @@ public Q_SLOTS:
 private:
     void tell(const QString &line, bool boxToo);
     QByteArray storeFingerprint() const;
+    bool writtenSince(const QDateTime &time) const;
 
     MainWindow *m_window;
     Store *m_store;
