@@ -293,7 +293,8 @@ private Q_SLOTS:
         dead.close();
         FluidPlayer player(FluidPlayer::Output::Pulled, cache);
         auto opened = std::async(std::launch::async, [&] { start(player, tune); });
-        if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // A FIFO would hold it for ever; a busy machine only for a while.
+        if (opened.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
             const int fd = ::open(QFile::encodeName(cache + "/foreign.key").constData(), O_RDWR);
             ::close(fd); // lets the program go on, to fail rather than hang
             opened.wait();
@@ -379,7 +380,7 @@ private Q_SLOTS:
         player->setFileName(shortSongs[0]);
         BackgroundMusic::start(*player, 0);
         for (int restarts = 0; restarts < 20; ++restarts) {
-            QVERIFY(QTest::qWaitFor([&] { return player->position() == player->length(); }));
+            QVERIFY(QTest::qWaitFor([&] { return player->position() == player->length(); }, 20000));
             BackgroundMusic::start(*player, 0);
         }
         player.reset(); // quitting while it plays
