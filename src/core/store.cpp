@@ -799,17 +799,49 @@ QString Store::rowIdentity(const QString &table) const {
     return m_identities[table] = ::rowIdentity(nativeHandle(), table);
 }
 
+namespace {
+// The first bytes of a row's text, read through a blob handle kept open from
+// row to row: the column read as such is read whole, all the megabytes of a
+// long entry for one line of the list.
+QByteArray headOf(sqlite3 *db, sqlite3_blob *&blob, const QString &id, qint64 row, int bytes) {
+    const int opened =
+        blob ? sqlite3_blob_reopen(blob, row)
+             : sqlite3_blob_open(db, "main", Diary.data(), Text.data(), row, 0, &blob);
+    QByteArray head;
+    if (opened == SQLITE_OK) {
+        head.resize(std::min(bytes, sqlite3_blob_bytes(blob)));
+        if (sqlite3_blob_read(blob, head.data(), int(head.size()), 0) == SQLITE_OK)
+            return head;
+    }
+    sqlite3_blob_close(blob); // an aborted handle is of no further use
+    blob = nullptr;
+    Statement q(db, QStringLiteral("SELECT substr(CAST(%1 AS BLOB), 1, ?) FROM %2 WHERE %3 = ?")
+                        .arg(Text, Diary, id));
+    return q.bind(1, qint64(bytes)).bind(2, row).step() ? q.bytes(0) : QByteArray();
+}
+} // namespace
+
 std::vector<Store::EntryHead> Store::journalHeads(qint64 first, qint64 last, int headBytes) const {
     std::vector<EntryHead> heads;
     const QString id = rowIdentity(Diary);
     if (!isOpen() || id.isEmpty())
         return heads;
-    Statement q(m_db, QStringLiteral("SELECT %1, %2, substr(CAST(%3 AS BLOB), 1, ?) "
+    // Texts and blobs come through headOf(); what else a program put there
+    // is short.
+    Statement q(m_db, QStringLiteral("SELECT %1, %2, typeof(%3) IN ('text', 'blob'), "
+                                     "CASE WHEN typeof(%3) IN ('text', 'blob') THEN NULL "
+                                     "ELSE substr(CAST(%3 AS BLOB), 1, ?) END "
                                      "FROM %4 WHERE %1 BETWEEN ? AND ? ORDER BY %1")
                           .arg(id, Day, Text, Diary));
     q.bind(1, qint64(headBytes)).bind(2, first).bind(3, last);
-    while (q.step())
-        heads.push_back({q.integer(0), q.text(1), q.bytes(2)});
+    sqlite3_blob *blob = nullptr;
+    while (q.step()) {
+        EntryHead head{q.integer(0), q.text(1), q.bytes(3)};
+        if (q.integer(2) != 0 && headBytes > 0)
+            head.thingsHead = headOf(m_db, blob, id, head.key, headBytes);
+        heads.push_back(std::move(head));
+    }
+    sqlite3_blob_close(blob);
     if (!q.done())
         qCInfo(lcStore) << "reading the entry list:" << q.error();
     return heads;
