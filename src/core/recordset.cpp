@@ -338,30 +338,34 @@ Result RecordSet::append(const QHash<QString, QVariant> &fields) {
 
 Result RecordSet::appendAside(const QHash<QString, QVariant> &fields,
                               const std::function<void()> &waiting) {
+    return appendAside(
+        fields.keys(), [values = fields.values()] { return values; }, waiting);
+}
+
+Result RecordSet::appendAside(const QStringList &names, std::function<QVariantList()> values,
+                              const std::function<void()> &waiting) {
     if (!m_open)
         return notOpen();
     if (m_writing)
         return Result::failure(Code::Failed, QStringLiteral("a row is still being written"));
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        if (!validField(it.key()))
+    for (const QString &name : names)
+        if (!validField(name))
             return Result::failure(Code::NoField,
-                                   QStringLiteral("%1 has no field %2").arg(m_table, it.key()));
+                                   QStringLiteral("%1 has no field %2").arg(m_table, name));
     if (Result left = leaveRow(); !left)
         return left;
     if (!m_store->readyToWrite())
         return refused(*m_store);
-    QStringList names, marks;
-    QVariantList values;
-    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
-        names << quoted(it.key());
+    QStringList quotedNames, marks;
+    for (const QString &name : names) {
+        quotedNames << quoted(name);
         marks << QStringLiteral("?");
-        values << it.value();
     }
-    const std::function<Store::Written()> write = m_store->appender(
+    std::function<Store::Written()> write = m_store->appender(
         m_table,
         QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(quoted(m_table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-        values);
+            .arg(quoted(m_table), quotedNames.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+        std::move(values));
     Store::Written outcome;
     QEventLoop loop;
     QTimer slow;
@@ -372,6 +376,7 @@ Result RecordSet::appendAside(const QHash<QString, QVariant> &fields,
     m_writing = true;
     std::thread worker([&] {
         outcome = write();
+        write = nullptr; // what it held goes here, not on the window's thread
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();

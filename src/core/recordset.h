@@ -59,6 +59,10 @@ public:
     // within WaitingAfterMs. Refused while another such write is under way.
     Result appendAside(const QHash<QString, QVariant> &fields,
                        const std::function<void()> &waiting = {});
+    // The same with the values of these fields made on the worker, in their
+    // order: a long text is put together, converted and let go there.
+    Result appendAside(const QStringList &names, std::function<QVariantList()> values,
+                       const std::function<void()> &waiting = {});
     static constexpr int WaitingAfterMs = 300;
     bool isWriting() const { return m_writing; }
     // Drops the pending changes; an appended row that was never written is

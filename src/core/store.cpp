@@ -750,12 +750,17 @@ bool Store::writeRow(const QString &table, qint64 key,
 
 std::function<Store::Written()> Store::appender(const QString &table, const QString &sql,
                                                 const QVariantList &values) const {
+    return appender(table, sql, [values] { return values; });
+}
+
+std::function<Store::Written()> Store::appender(const QString &table, const QString &sql,
+                                                std::function<QVariantList()> values) const {
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
     const bool journal = table == QLatin1String(JournalEntry::Table);
     // Set up as this connection is where it refuses writes.
     Statement only(m_db, "PRAGMA query_only");
     const bool queryOnly = only.step() && only.integer(0) != 0;
-    return [uri, journal, queryOnly, id = rowIdentity(table), sql, values] {
+    return [uri, journal, queryOnly, id = rowIdentity(table), sql, values = std::move(values)] {
         Written w;
         sqlite3 *db = nullptr;
         if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
@@ -765,8 +770,9 @@ std::function<Store::Written()> Store::appender(const QString &table, const QStr
             SearchText::registerTokenizer(db);
             const auto insert = [&]() -> std::optional<qint64> {
                 Statement q(db, sql);
-                for (int i = 0; i < values.size(); ++i)
-                    q.bind(i + 1, values[i]);
+                const QVariantList made = values();
+                for (int i = 0; i < made.size(); ++i)
+                    q.bind(i + 1, made[i]);
                 if (!q.run()) {
                     w.code = q.code();
                     w.error = q.error();

@@ -123,6 +123,9 @@ public:
     // follows from it in the same transaction, as writeRow() does.
     std::function<Written()> appender(const QString &table, const QString &sql,
                                       const QVariantList &values) const;
+    // The same with the values made on the write's thread, when it runs.
+    std::function<Written()> appender(const QString &table, const QString &sql,
+                                      std::function<QVariantList()> values) const;
 
     // Hands back the page cache filled while the keys were read at start-up,
     // and the heap pages it leaves free, to the system.

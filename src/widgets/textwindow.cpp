@@ -505,8 +505,23 @@ void TextWindow::appendText(QString more) {
 }
 
 QString TextWindow::text() const {
+    return pieces().joined();
+}
+
+TextWindow::Pieces TextWindow::pieces() const {
     const QTextDocument *doc = m_editor->document();
-    return m_before + blockText(doc->begin(), doc->end()) + afterText();
+    return {m_before, blockText(doc->begin(), doc->end()), m_after, m_afterAt};
+}
+
+QString TextWindow::Pieces::joined() && {
+    const QStringView rest = QStringView(after).mid(afterAt);
+    if (before.isEmpty() && rest.isEmpty())
+        return std::move(shown);
+    QString whole;
+    whole.reserve(before.size() + shown.size() + rest.size());
+    whole.append(before).append(shown).append(rest);
+    *this = {};
+    return whole;
 }
 
 // A soft break joins two blocks without a character of the text between them.

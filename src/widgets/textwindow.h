@@ -37,6 +37,14 @@ public:
     void appendText(QString more);
     // The whole text as the user has it now: soft breaks joined, line ends '\n'.
     QString text() const;
+    // text() in pieces, put together by joined() on any thread: a long text
+    // need not be copied on the window's.
+    struct Pieces {
+        QString before, shown, after;
+        qsizetype afterAt = 0;
+        QString joined() &&;
+    };
+    Pieces pieces() const;
     // Whether all of the text is in the editor's document.
     bool holdsEverything() const { return m_before.isEmpty() && afterText().isEmpty(); }
     // The length of text() without building it.
