@@ -84,6 +84,22 @@ private Q_SLOTS:
     void init() { openStore(); }
     void cleanup() { closeAll(); }
 
+    // First, before anything here reads a picture (the journal's calendar
+    // does): a face is read as the bitmap it is, without loading the image
+    // plugins to ask them about it.
+    void facesLoadNoImagePlugin() {
+        insert("乙", "5.bmp");
+        RecordSet contacts(m_store.get(), "address");
+        QVERIFY(contacts.open() && contacts.moveFirst());
+        QWidget window;
+        ContactsPanel panel(&window, &contacts);
+        panel.loadFaces();
+        QCOMPARE(panel.shownFace(), QString("5.bmp"));
+        QFile maps("/proc/self/maps");
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QVERIFY(!maps.readAll().contains("/imageformats/"));
+    }
+
     void facesAreDistinctAndOnDisk() {
         QSet<QByteArray> seen;
         for (int n = 1; n <= FaceArt::Count; ++n) {

@@ -134,7 +134,9 @@ bool ContactsPanel::showFace(const QString &faceName) {
     const QString path = AppPaths::faceFile(faceName);
     if (path.isEmpty())
         return false;
-    QImageReader reader(path);
+    // Faces are bitmaps: asking every image plugin would load each of them.
+    QImageReader reader(path, "bmp");
+    reader.setAutoDetectImageFormat(false);
     reader.setAllocationLimit(16); // MB: a face is tiny
     const QImage image = reader.read();
     if (image.isNull())
