@@ -319,6 +319,35 @@ private Q_SLOTS:
         QCOMPARE(JournalIndex::search(m_store->nativeHandle(), "天天", 10).count, qint64(1));
     }
 
+    // A save of megabytes stores exactly the text, whatever part of it the
+    // editor holds; a key typed into it meanwhile stays a draft, and a save
+    // clicked meanwhile is written next. The list and the calendar show both.
+    void savesClickedDuringALongSaveFollowIt() {
+        FakeInteraction fake;
+        openWindow();
+        pickDay(2003, 1, 2);
+        const QString big = "a\r\n" + QString(6 << 20, QChar(0x5929)) + "\n😀b";
+        j.editorText()->setText(big);
+        j.editorText()->showOffset(big.size() / 2);
+        qsizetype storedMeanwhile = -1;
+        QTimer::singleShot(0, this, [&] {
+            storedMeanwhile = rows().size();
+            QTest::keyClicks(j.editor(), "z");
+            pickDay(2003, 1, 3);
+            j.editorText()->setText("second");
+            j->saveEntry();
+        });
+        j->saveEntry();
+        QCOMPARE(storedMeanwhile, 0);
+        const QString saved = QString(big).replace("\r\n", "\n");
+        QCOMPARE(rows(), QStringList({"20030102|" + saved, "20030103|second"}));
+        QCOMPARE(j.entries()->rowCount(), 2);
+        QCOMPARE(dayFormat(2003, 1, 2).fontWeight(), QFont::Bold);
+        QCOMPARE(dayFormat(2003, 1, 3).fontWeight(), QFont::Bold);
+        QCOMPARE(storedDraft("20030102")->size(), saved.size() + 1);
+        QVERIFY(!storedDraft("20030103"));
+    }
+
     // The indexed lookups agree with a walk over the rows, duplicates,
     // short keys and NULLs included.
     void lookupsEqualTheWalk() {

@@ -247,6 +247,7 @@ void JournalPanel::resetEmphasis() {
 void JournalPanel::setEditorText(const QString &text) {
     m_unreadText.reset();
     m_reading.stop();
+    ++m_editorVersion;
     m_shownText = unifiedLineEnds(text);
     editorText->setText(text);
 }
@@ -255,6 +256,9 @@ void JournalPanel::setEditorText(const QString &text) {
 // as often while it goes on: one copy of the text per pause, not per key.
 void JournalPanel::typed() {
     m_typed = true;
+    ++m_editorVersion;
+    if (m_saving)
+        m_typedAt[m_draftDay] = m_editorVersion;
     if (!m_draftPause.isActive())
         m_draftPause.start();
 }
@@ -314,6 +318,7 @@ void JournalPanel::restoreDraft() {
         return;
     m_unreadText.reset();
     m_reading.stop();
+    ++m_editorVersion;
     editorText->setText(draft->text);
     m_lastKept = draft->text;
     m_typed = false;
@@ -410,8 +415,6 @@ void JournalPanel::showDayEntry() {
 }
 
 void JournalPanel::saveEntry() {
-    if (m_records->isWriting())
-        return; // the save under way goes on
     const QString key = calendarKey();
     if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
                                         QStringLiteral("save")))
@@ -419,23 +422,51 @@ void JournalPanel::saveEntry() {
     // Only a row that really is new may receive the key and the text.
     while (m_unreadText) // all of a long entry, however little has been read
         readMoreText();
-    // Written beside the window, which goes on meanwhile: a long text, or a
-    // store another program holds, keeps nothing else waiting.
-    const QString text = editorText->text();
-    const Result saved =
-        m_records->appendAside(JournalEntry{key, text}.toRow(), [this] { m_waitNote->show(); });
-    m_waitNote->hide();
-    if (!saved) {
-        tellNotSaved(saved); // the draft stays
-    } else if (m_drafts) {
-        m_draftPause.stop();
-        m_typed = false;
-        m_drafts->remove(key);
-        m_shownText = text;
-        m_lastKept.reset();
-        m_draftBar->hide();
+    m_saves.push_back({key, editorText->pieces(), m_editorVersion});
+    if (m_saving)
+        return; // the save under way writes this one next
+    m_saving = true;
+    while (!m_saves.empty()) {
+        Save next = std::move(m_saves.front());
+        m_saves.pop_front();
+        writeEntry(std::move(next));
     }
+    m_saving = false;
+    m_typedAt.clear();
     reloadList();
+}
+
+// A long text is put together and converted on the worker, and let go there:
+// the window's thread only hands over what it holds.
+void JournalPanel::writeEntry(Save save) {
+    auto whole = std::make_shared<QString>();
+    const Result saved = m_records->appendAside(
+        {QLatin1String(JournalEntry::DayField), QLatin1String(JournalEntry::TextField)},
+        [day = save.day, text = std::move(save.text), whole]() mutable {
+            *whole = std::move(text).joined();
+            return QVariantList{day, *whole};
+        },
+        [this] { m_waitNote->show(); });
+    m_waitNote->hide();
+    if (!saved)
+        return tellNotSaved(saved); // the draft stays
+    entrySaved(save, std::move(*whole));
+}
+
+// The day's draft goes unless a key was typed on that day since the click;
+// the editor is known to show the saved text if nothing changed it since.
+void JournalPanel::entrySaved(const Save &save, QString text) {
+    if (!m_drafts)
+        return;
+    if (m_typedAt.value(save.day) <= save.shown)
+        m_drafts->remove(save.day);
+    if (m_editorVersion != save.shown)
+        return;
+    m_draftPause.stop();
+    m_typed = false;
+    m_shownText = std::move(text);
+    m_lastKept.reset();
+    m_draftBar->hide();
 }
 
 void JournalPanel::tellNotSaved(const Result &why) {

@@ -3,12 +3,15 @@
 
 #include <QColor>
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QTimer>
+#include <deque>
 #include <memory>
 #include <optional>
 
 #include "widgets/pagepanel.h"
+#include "widgets/textwindow.h"
 
 class DraftBar;
 class Drafts;
@@ -24,7 +27,6 @@ class QWidget;
 class RecordSet;
 class Result;
 class StoredText;
-class TextWindow;
 
 namespace Ui {
 class JournalPanel;
@@ -105,6 +107,16 @@ private:
     void refreshMarks();
     // The record to delete: the one shown, or the day's first.
     qint64 entryToDelete(const QString &day);
+    // A click on save: the day and the text as they were then.
+    struct Save {
+        QString day;
+        TextWindow::Pieces text;
+        quint64 shown; // m_editorVersion at the click
+    };
+    // Writes one beside the window, whose events (another save's click
+    // among them) go on meanwhile.
+    void writeEntry(Save save);
+    void entrySaved(const Save &save, QString text);
     // A save the store refused, said with its reason.
     void tellNotSaved(const Result &why);
     std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
@@ -148,6 +160,13 @@ private:
     QString m_shownText;               // the day's text as the journal holds it
     std::optional<QString> m_lastKept; // the draft handed over last; none: what is shown
     bool m_typed = false;
+    // Saves clicked while one is written follow it, in their order.
+    std::deque<Save> m_saves;
+    bool m_saving = false;
+    // Goes up with each change of the editor's text, typed or shown; and
+    // the value of each day's last key, while saves are under way.
+    quint64 m_editorVersion = 0;
+    QHash<QString, quint64> m_typedAt;
     qint64 m_shownKey = -1; // the record shown through the list or a search
     QList<QDate> m_marked;
     quint32 m_draftDays = 0; // in the month shown
