@@ -52,6 +52,8 @@ public:
     qsizetype total() const { return qsizetype(m_rows.size()); }
 
     static constexpr int MostRows = 1000;
+    // Rows written between two looks at the clock.
+    static constexpr qsizetype RowsBetweenLooks = 50;
 
 private:
     Store *m_store;
