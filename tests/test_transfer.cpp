@@ -8,6 +8,7 @@
 #include "core/journalexport.h"
 #include "core/journalimport.h"
 #include "core/journalindex.h"
+#include "core/statement.h"
 #include "core/store.h"
 #include "core/vcard.h"
 
@@ -246,6 +247,31 @@ private Q_SLOTS:
         QCOMPARE(JournalImport::fromMarkdown(QString(md).replace("\n", "\r\n")), entries);
         QCOMPARE(JournalImport::fromText(QString(txt).replace("\n", "\r\n")), entries);
         QCOMPARE(JournalImport::fromMarkdown(md.left(md.size() - 5)), std::nullopt); // cut short
+    }
+
+    // A file written from the store holds what its entries read as, in each
+    // format: the texts go out as stored, bytes that are not UTF-8 as read.
+    void exportWritesTheStoreAsItsEntriesRead() {
+        QTemporaryDir dir;
+        Store store;
+        QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
+        sqlite3 *db = store.nativeHandle();
+        for (const JournalEntry &e : awkwardJournal())
+            QVERIFY(Statement(db, "INSERT INTO diary (dates, things) VALUES (?, ?)")
+                        .bind(1, e.dates.toUtf8())
+                        .bind(2, e.things.toUtf8())
+                        .run());
+        QVERIFY(execute(db, "INSERT INTO diary (dates, things) VALUES "
+                            "('20240127', CAST(X'41FF42C3' AS TEXT)), ('20240128', NULL)"));
+        std::vector<JournalEntry> entries = *JournalExport::readJournal(db);
+        JournalExport::sortOldestFirst(entries);
+        for (auto format : {JournalExport::Format::Markdown, JournalExport::Format::Text,
+                            JournalExport::Format::Html}) {
+            QVERIFY(JournalExport::exportTo(db, dir.filePath("j"), format));
+            QFile file(dir.filePath("j"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), written(entries, format));
+        }
     }
 
     void journalPageIsReadByAnHtmlParser() {
