@@ -247,6 +247,10 @@ private Q_SLOTS:
         QCOMPARE(JournalImport::fromMarkdown(QString(md).replace("\n", "\r\n")), entries);
         QCOMPARE(JournalImport::fromText(QString(txt).replace("\n", "\r\n")), entries);
         QCOMPARE(JournalImport::fromMarkdown(md.left(md.size() - 5)), std::nullopt); // cut short
+        // A day that is none, as a hand may write it, marks no entry.
+        QCOMPARE(JournalImport::fromMarkdown("```text 2024-02-30\na\n```\n```text 2024-02-29\nb\n"
+                                             "```\n```text 2024-0a-01\nc\n```\n"),
+                 (std::vector<JournalEntry>{{"20240229", "b"}}));
     }
 
     // A file written from the store holds what its entries read as, in each
@@ -348,6 +352,14 @@ private Q_SLOTS:
         QCOMPARE(plan.rows.size(), size_t(2));
         QCOMPARE(plan.rows[0], QStringList({"20230503", "晴"}));
         QCOMPARE(plan.rows[1], QStringList({"20230504", "# 五月四日\n\n晴。\n"}));
+        // A note chosen by itself reads as it does in its folder.
+        for (const char *note : {"notes/2023-05-03.txt", "notes/2023/2023-05-04.md"}) {
+            const QStringList row = plan.rows[QByteArray(note).endsWith("md") ? 1 : 0];
+            QCOMPARE(ImportPlan::make(store.nativeHandle(), ImportPlan::Kind::Journal,
+                                      dir.filePath(note))
+                         .rows,
+                     std::vector<QStringList>{row});
+        }
 
         Contact c = awkward();
         save(dir.filePath("c.vcf"), VCard::write(c, VCard::Version::V40) + "BEGIN:VCARD\r\n");
