@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QSet>
 #include <QVariant>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
@@ -111,6 +112,9 @@ Result ImportWriter::writeSome(int budgetMs) {
         skipFailure(JournalIndex::leaveToBuild(db, index, firstKey, m_records->currentKey()),
                     "handing imported entries to the search index");
     if (result && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        // Let go as they are written: a large import is not freed all at once
+        // at its end, holding the window.
+        std::fill(m_rows.begin() + m_written, m_rows.begin() + next, Row());
         m_written = next;
         return {};
     }

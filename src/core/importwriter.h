@@ -33,6 +33,7 @@ public:
     static std::vector<bool> storedAlready(sqlite3 *db, const QString &table,
                                            const std::vector<Row> &rows);
 
+    // Each row is let go once it is written.
     ImportWriter(Store *store, const QString &table, std::vector<Row> rows);
     ~ImportWriter();
     ImportWriter(const ImportWriter &) = delete;
