@@ -382,7 +382,7 @@ Result RecordSet::appendRows(const QStringList &names, std::span<const QStringLi
             m_keys.push_back(last);
     }
     const Result kept = rowsAppended(last, reread);
-    return stopped && kept ? failed(error, "appending rows") : kept;
+    return stopped && kept ? failed(error, "appending a row") : kept;
 }
 
 Result RecordSet::rowsAppended(qint64 last, bool reread) {
