@@ -195,6 +195,40 @@ private Q_SLOTS:
         QCOMPARE(rs.text("name"), QString("n3"));
     }
 
+    // Rows appended at once land as one by one would: after what was pending
+    // on the current row, in order, a null text as NULL, with one signal;
+    // a key handed out again still keeps the set in order, and the row
+    // refused ends it with the rows before it kept.
+    void appendRowsActsAsAppendEach() {
+        seed({"a", "b", "c"});
+        RecordSet rs(&m_store, "address");
+        QVERIFY(rs.open());
+        QVERIFY(rs.moveFirst());
+        QVERIFY(rs.setField("name", "A"));
+        QSignalSpy moved(&rs, &RecordSet::currentChanged);
+        const std::vector<QStringList> rows{{"d", "x"}, {"e", QString()}};
+        QVERIFY(rs.appendRows({"name", "nickname"}, rows));
+        QCOMPARE(moved.count(), 1);
+        QCOMPARE(rs.currentKey(), qint64(5));
+        QCOMPARE(rs.text("nickname"), QString());
+        QCOMPARE(storedNames(), QStringList({"A", "b", "c", "d", "e"}));
+        SqlQuery q(m_store.nativeHandle());
+        QVERIFY(q.exec("SELECT count(*) FROM address WHERE nickname IS NULL") && q.next());
+        QCOMPARE(q.value(0).toInt(), 4);
+
+        QVERIFY(q.exec("DELETE FROM address WHERE name = 'e'"));
+        QVERIFY(rs.appendRows({"name"}, std::vector<QStringList>{{"f"}, {"g"}}));
+        QCOMPARE(*rs.keys(), KeyRuns(std::vector<qint64>{1, 2, 3, 4, 5, 6}));
+        QCOMPARE(rs.text("name"), QString("g"));
+
+        QVERIFY(!rs.appendRows({"name", "nosuch"}, rows));
+        QVERIFY(q.exec("CREATE TRIGGER no_h BEFORE INSERT ON address WHEN NEW.name = 'h' "
+                       "BEGIN SELECT RAISE(ABORT, 'no h'); END"));
+        QVERIFY(!rs.appendRows({"name"}, std::vector<QStringList>{{"i"}, {"h"}, {"j"}}));
+        QCOMPARE(rs.text("name"), QString("i"));
+        QCOMPARE(storedNames(), QStringList({"A", "b", "c", "d", "f", "g", "i"}));
+    }
+
     // With the last row deleted elsewhere, SQLite hands its key out again:
     // the appended row takes that place once, and the set stays in order.
     void appendReusingAKeyDeletedElsewhere() {

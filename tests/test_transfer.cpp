@@ -8,6 +8,7 @@
 #include "core/journalexport.h"
 #include "core/journalimport.h"
 #include "core/journalindex.h"
+#include "core/statement.h"
 #include "core/store.h"
 #include "core/vcard.h"
 
@@ -246,6 +247,35 @@ private Q_SLOTS:
         QCOMPARE(JournalImport::fromMarkdown(QString(md).replace("\n", "\r\n")), entries);
         QCOMPARE(JournalImport::fromText(QString(txt).replace("\n", "\r\n")), entries);
         QCOMPARE(JournalImport::fromMarkdown(md.left(md.size() - 5)), std::nullopt); // cut short
+        // A day that is none, as a hand may write it, marks no entry.
+        QCOMPARE(JournalImport::fromMarkdown("```text 2024-02-30\na\n```\n```text 2024-02-29\nb\n"
+                                             "```\n```text 2024-0a-01\nc\n```\n"),
+                 (std::vector<JournalEntry>{{"20240229", "b"}}));
+    }
+
+    // A file written from the store holds what its entries read as, in each
+    // format: the texts go out as stored, bytes that are not UTF-8 as read.
+    void exportWritesTheStoreAsItsEntriesRead() {
+        QTemporaryDir dir;
+        Store store;
+        QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
+        sqlite3 *db = store.nativeHandle();
+        for (const JournalEntry &e : awkwardJournal())
+            QVERIFY(Statement(db, "INSERT INTO diary (dates, things) VALUES (?, ?)")
+                        .bind(1, e.dates.toUtf8())
+                        .bind(2, e.things.toUtf8())
+                        .run());
+        QVERIFY(execute(db, "INSERT INTO diary (dates, things) VALUES "
+                            "('20240127', CAST(X'41FF42C3' AS TEXT)), ('20240128', NULL)"));
+        std::vector<JournalEntry> entries = *JournalExport::readJournal(db);
+        JournalExport::sortOldestFirst(entries);
+        for (auto format : {JournalExport::Format::Markdown, JournalExport::Format::Text,
+                            JournalExport::Format::Html}) {
+            QVERIFY(JournalExport::exportTo(db, dir.filePath("j"), format));
+            QFile file(dir.filePath("j"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), written(entries, format));
+        }
     }
 
     void journalPageIsReadByAnHtmlParser() {
@@ -322,6 +352,14 @@ private Q_SLOTS:
         QCOMPARE(plan.rows.size(), size_t(2));
         QCOMPARE(plan.rows[0], QStringList({"20230503", "晴"}));
         QCOMPARE(plan.rows[1], QStringList({"20230504", "# 五月四日\n\n晴。\n"}));
+        // A note chosen by itself reads as it does in its folder.
+        for (const char *note : {"notes/2023-05-03.txt", "notes/2023/2023-05-04.md"}) {
+            const QStringList row = plan.rows[QByteArray(note).endsWith("md") ? 1 : 0];
+            QCOMPARE(ImportPlan::make(store.nativeHandle(), ImportPlan::Kind::Journal,
+                                      dir.filePath(note))
+                         .rows,
+                     std::vector<QStringList>{row});
+        }
 
         Contact c = awkward();
         save(dir.filePath("c.vcf"), VCard::write(c, VCard::Version::V40) + "BEGIN:VCARD\r\n");

@@ -9,9 +9,9 @@
 #include "core/store.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QSet>
 #include <QVariant>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace {
@@ -97,13 +97,13 @@ Result ImportWriter::writeSome(int budgetMs) {
     qint64 firstKey = -1;
     Result result;
     while (next < last && result) {
-        QHash<QString, QVariant> row;
-        for (int i = 0; i < m_fields.size(); ++i)
-            row.insert(m_fields[i], m_rows[size_t(next)].value(i));
-        result = m_records->append(row);
+        // The first row alone, so the key the transaction began with is known.
+        const qsizetype count = std::min(last - next, firstKey < 0 ? 1 : RowsBetweenLooks);
+        result =
+            m_records->appendRows(m_fields, std::span(m_rows).subspan(size_t(next), size_t(count)));
         if (firstKey < 0)
             firstKey = m_records->currentKey();
-        ++next;
+        next += count;
         if (clock.elapsed() >= budgetMs)
             break;
     }
@@ -112,6 +112,9 @@ Result ImportWriter::writeSome(int budgetMs) {
         skipFailure(JournalIndex::leaveToBuild(db, index, firstKey, m_records->currentKey()),
                     "handing imported entries to the search index");
     if (result && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        // Let go as they are written: a large import is not freed all at once
+        // at its end, holding the window.
+        std::fill(m_rows.begin() + m_written, m_rows.begin() + next, Row());
         m_written = next;
         return {};
     }

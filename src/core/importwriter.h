@@ -33,6 +33,7 @@ public:
     static std::vector<bool> storedAlready(sqlite3 *db, const QString &table,
                                            const std::vector<Row> &rows);
 
+    // Each row is let go once it is written.
     ImportWriter(Store *store, const QString &table, std::vector<Row> rows);
     ~ImportWriter();
     ImportWriter(const ImportWriter &) = delete;
@@ -52,6 +53,8 @@ public:
     qsizetype total() const { return qsizetype(m_rows.size()); }
 
     static constexpr int MostRows = 1000;
+    // Rows written between two looks at the clock.
+    static constexpr qsizetype RowsBetweenLooks = 50;
 
 private:
     Store *m_store;

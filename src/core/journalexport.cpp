@@ -9,12 +9,13 @@
 #include <QSaveFile>
 #include <QUrl>
 #include <algorithm>
+#include <functional>
 
 namespace JournalExport {
 namespace {
 
-// Written out in pieces of about this many characters.
-constexpr qsizetype ChunkChars = 512 * 1024;
+// Written out in pieces of about this many bytes.
+constexpr qsizetype ChunkBytes = 1024 * 1024;
 
 // "2024年01月26日" for a key that is a date; the key itself otherwise.
 QString caption(const QString &dates) {
@@ -37,33 +38,82 @@ QString marker(const QString &dates) {
                : iso;
 }
 
+// An entry as it goes out: its text as the UTF-8 the store holds, which is
+// written as it is, never turned into UTF-16 and back.
+struct Row {
+    QString dates, iso; // iso: empty for a key that is no date
+    QByteArray text;
+};
+
+Row rowOf(const QString &dates, QByteArray text) {
+    // Bytes that are not UTF-8 go out as a reader of the store would see them.
+    if (!text.isValidUtf8())
+        text = QString::fromUtf8(text).toUtf8();
+    return {dates, isoDate(dates), std::move(text)};
+}
+
 // A fence longer than any run of backticks in the text, so no line of it
 // can close the block.
-QString fenceFor(const QString &text) {
+QByteArray fenceFor(const QByteArray &text) {
     qsizetype longest = 0, run = 0;
-    for (const QChar c : text) {
-        run = c == QLatin1Char('`') ? run + 1 : 0;
+    for (const char c : text) {
+        run = c == '`' ? run + 1 : 0;
         longest = std::max(longest, run);
     }
-    return QString(std::max<qsizetype>(3, longest + 1), QLatin1Char('`'));
+    return QByteArray(std::max<qsizetype>(3, longest + 1), '`');
+}
+
+QByteArray htmlEscaped(const QByteArray &text) {
+    QByteArray out;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char *entity = c == '<'   ? "&lt;"
+                             : c == '>' ? "&gt;"
+                             : c == '&' ? "&amp;"
+                             : c == '"' ? "&quot;"
+                                        : nullptr;
+        if (!entity)
+            continue;
+        if (out.isEmpty())
+            out.reserve(text.size() + text.size() / 8);
+        out.append(text.constData() + from, i - from).append(entity);
+        from = i + 1;
+    }
+    if (from == 0)
+        return text; // shared, not copied
+    return out.append(text.constData() + from, text.size() - from);
+}
+
+// Every line after the first set in by two blanks.
+QByteArray indented(const QByteArray &text) {
+    QByteArray out;
+    out.reserve(text.size() + 2 * text.count('\n'));
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', from)) {
+        out.append(text.constData() + from, at + 1 - from).append("  ");
+        from = at + 1;
+    }
+    return out.append(text.constData() + from, text.size() - from);
 }
 
 // Shared walk over the entries: headings for new years, months and days,
 // then the entry itself.
 struct Sink {
     QIODevice &out;
-    QString pending;
+    QByteArray pending;
     bool ok = true;
     void flush() {
-        ok = ok && out.write(pending.toUtf8()) >= 0;
-        pending.clear();
+        ok = ok && out.write(pending) >= 0;
+        pending.truncate(0); // its room is kept for the next piece
     }
-    Sink &operator<<(const QString &s) {
+    Sink &operator<<(const QByteArray &s) {
         pending += s;
-        if (pending.size() > ChunkChars)
+        if (pending.size() > ChunkBytes)
             flush();
         return *this;
     }
+    Sink &operator<<(const QString &s) { return *this << s.toUtf8(); }
 };
 
 struct Writer {
@@ -73,7 +123,7 @@ struct Writer {
     virtual void month(const QString &dates) = 0;
     virtual void otherDays() = 0;
     virtual void day(const QString &dates) = 0;
-    virtual void entry(const JournalEntry &entry) = 0;
+    virtual void entry(const Row &entry) = 0;
     virtual void end() = 0;
 };
 
@@ -94,11 +144,10 @@ public:
         const QString shown = caption(dates);
         s << QStringLiteral("\n#### %1\n").arg(isoDate(dates).isEmpty() ? escaped(shown) : shown);
     }
-    void entry(const JournalEntry &e) override {
-        const QString fence = fenceFor(e.things);
-        s << QStringLiteral("\n") << fence << QStringLiteral("text ") << marker(e.dates)
-          << QStringLiteral("\n") << e.things << QStringLiteral("\n") << fence
-          << QStringLiteral("\n");
+    void entry(const Row &e) override {
+        const QByteArray fence = fenceFor(e.text);
+        s << "\n" + fence + "text " + (e.iso.isEmpty() ? marker(e.dates) : e.iso).toUtf8() + '\n'
+          << e.text << "\n" + fence + '\n';
     }
     void end() override {}
 
@@ -126,15 +175,12 @@ public:
     }
     void otherDays() override { s << QStringLiteral("\n==== 其他日期 ====\n"); }
     void day(const QString &) override {}
-    void entry(const JournalEntry &e) override {
-        const QString shown =
-            isoDate(e.dates).isEmpty() ? QStringLiteral("日期") : caption(e.dates);
+    void entry(const Row &e) override {
+        const QString shown = e.iso.isEmpty() ? QStringLiteral("日期") : caption(e.dates);
         // Every line of the text set in by two blanks: no line of it can
         // pass for a heading, and the blank line after it ends the entry.
-        QString body = e.things;
-        body.replace(QLatin1Char('\n'), QLatin1String("\n  "));
-        s << QStringLiteral("\n") << shown << QStringLiteral(" [") << marker(e.dates)
-          << QStringLiteral("]\n  ") << body << QStringLiteral("\n");
+        s << QStringLiteral("\n%1 [%2]\n  ").arg(shown, e.iso.isEmpty() ? marker(e.dates) : e.iso)
+          << indented(e.text) << QByteArrayLiteral("\n");
     }
     void end() override {}
 
@@ -144,8 +190,7 @@ private:
 
 class HtmlWriter : public Writer {
 public:
-    HtmlWriter(Sink &sink, const std::vector<JournalEntry> &entries)
-        : s(sink), m_entries(entries) {}
+    HtmlWriter(Sink &sink, const std::vector<Row> &entries) : s(sink), m_entries(entries) {}
     void begin(qsizetype total) override;
     void year(const QString &dates) override {
         closeSections();
@@ -166,9 +211,9 @@ public:
         m_openSections = 1;
     }
     void day(const QString &dates) override;
-    void entry(const JournalEntry &e) override {
-        s << QStringLiteral("<div class=\"entry\">") << e.things.toHtmlEscaped()
-          << QStringLiteral("</div>\n");
+    void entry(const Row &e) override {
+        s << QByteArrayLiteral("<div class=\"entry\">") << htmlEscaped(e.text)
+          << QByteArrayLiteral("</div>\n");
     }
     void end() override {
         closeSections();
@@ -188,7 +233,7 @@ private:
             s << QStringLiteral("</section>\n");
     }
     Sink &s;
-    const std::vector<JournalEntry> &m_entries;
+    const std::vector<Row> &m_entries;
     int m_openSections = 0;
     bool m_dayOpen = false;
 };
@@ -228,8 +273,8 @@ void HtmlWriter::begin(qsizetype total) {
 void HtmlWriter::contents() {
     std::vector<std::pair<QString, int>> months; // yyyymm, entries
     bool others = false;
-    for (const JournalEntry &e : m_entries) {
-        if (isoDate(e.dates).isEmpty()) {
+    for (const Row &e : m_entries) {
+        if (e.iso.isEmpty()) {
             others = true;
             continue;
         }
@@ -268,13 +313,13 @@ void HtmlWriter::day(const QString &dates) {
     m_dayOpen = true;
 }
 
-bool walk(Writer &w, const std::vector<JournalEntry> &entries, const Progress &progress) {
+bool walk(Writer &w, const std::vector<Row> &entries, const Progress &progress) {
     w.begin(qsizetype(entries.size()));
-    const JournalEntry *previous = nullptr;
+    const Row *previous = nullptr;
     bool inOthers = false;
     for (size_t i = 0; i < entries.size(); ++i) {
-        const JournalEntry &e = entries[i];
-        const bool real = !isoDate(e.dates).isEmpty();
+        const Row &e = entries[i];
+        const bool real = !e.iso.isEmpty();
         if (real && (!previous || previous->dates.left(4) != e.dates.left(4)))
             w.year(e.dates);
         if (real && (!previous || previous->dates.left(6) != e.dates.left(6)))
@@ -323,6 +368,58 @@ QString isoDate(const QString &dates) {
     return dates.left(4) + QLatin1Char('-') + dates.mid(4, 2) + QLatin1Char('-') + dates.mid(6, 2);
 }
 
+namespace {
+
+// Real days by day, each day's entries in the order given; the others after
+// them, in the order given.
+template <typename Entry>
+void sortByDay(std::vector<Entry> &entries, const std::function<bool(const Entry &)> &real) {
+    std::vector<std::pair<bool, size_t>> order; // a real day?, place
+    order.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        order.emplace_back(real(entries[i]), i);
+    std::stable_sort(order.begin(), order.end(), [&entries](const auto &a, const auto &b) {
+        if (a.first != b.first)
+            return a.first;
+        return a.first && entries[a.second].dates < entries[b.second].dates;
+    });
+    std::vector<Entry> sorted;
+    sorted.reserve(entries.size());
+    for (const auto &[isReal, at] : order)
+        sorted.push_back(std::move(entries[at]));
+    entries = std::move(sorted);
+}
+
+std::optional<std::vector<Row>> readRows(sqlite3 *db) {
+    Statement q(db, "SELECT dates, things FROM diary ORDER BY rowid");
+    if (!q.isValid())
+        return std::nullopt;
+    std::vector<Row> rows;
+    while (q.step())
+        rows.push_back(rowOf(q.isNull(0) ? QString() : q.text(0), q.bytes(1)));
+    if (!q.done())
+        return std::nullopt;
+    sortByDay<Row>(rows, [](const Row &r) { return !r.iso.isEmpty(); });
+    return rows;
+}
+
+bool writeRows(QIODevice &out, const std::vector<Row> &rows, Format format,
+               const Progress &progress) {
+    Sink sink{out, {}};
+    MarkdownWriter markdown(sink);
+    TextWriter text(sink);
+    HtmlWriter html(sink, rows);
+    Writer &writer = format == Format::Markdown ? static_cast<Writer &>(markdown)
+                     : format == Format::Text   ? static_cast<Writer &>(text)
+                                                : static_cast<Writer &>(html);
+    if (!walk(writer, rows, progress))
+        return false;
+    sink.flush();
+    return sink.ok;
+}
+
+} // namespace
+
 std::optional<std::vector<JournalEntry>> readJournal(sqlite3 *db) {
     Statement q(db, "SELECT dates, things FROM diary ORDER BY rowid");
     if (!q.isValid())
@@ -337,48 +434,29 @@ std::optional<std::vector<JournalEntry>> readJournal(sqlite3 *db) {
 }
 
 void sortOldestFirst(std::vector<JournalEntry> &entries) {
-    std::vector<std::pair<bool, size_t>> order; // a real day?, place
-    order.reserve(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i)
-        order.emplace_back(!isoDate(entries[i].dates).isEmpty(), i);
-    std::stable_sort(order.begin(), order.end(), [&entries](const auto &a, const auto &b) {
-        if (a.first != b.first)
-            return a.first;
-        return a.first && entries[a.second].dates < entries[b.second].dates;
-    });
-    std::vector<JournalEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const auto &[real, at] : order)
-        sorted.push_back(std::move(entries[at]));
-    entries = std::move(sorted);
+    sortByDay<JournalEntry>(entries,
+                            [](const JournalEntry &e) { return !isoDate(e.dates).isEmpty(); });
 }
 
 bool write(QIODevice &out, const std::vector<JournalEntry> &entries, Format format,
            const Progress &progress) {
-    Sink sink{out, {}};
-    MarkdownWriter markdown(sink);
-    TextWriter text(sink);
-    HtmlWriter html(sink, entries);
-    Writer &writer = format == Format::Markdown ? static_cast<Writer &>(markdown)
-                     : format == Format::Text   ? static_cast<Writer &>(text)
-                                                : static_cast<Writer &>(html);
-    if (!walk(writer, entries, progress))
-        return false;
-    sink.flush();
-    return sink.ok;
+    std::vector<Row> rows;
+    rows.reserve(entries.size());
+    for (const JournalEntry &e : entries)
+        rows.push_back(rowOf(e.dates, e.things.toUtf8()));
+    return writeRows(out, rows, format, progress);
 }
 
 Result exportTo(sqlite3 *db, const QString &path, Format format, qsizetype *count,
                 const Progress &progress) {
-    std::optional<std::vector<JournalEntry>> entries = readJournal(db);
-    if (!entries)
+    const std::optional<std::vector<Row>> rows = readRows(db);
+    if (!rows)
         return Result::failure(Result::Code::Unavailable, QStringLiteral("日记本无法读取"));
-    sortOldestFirst(*entries);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Result::failure(Result::Code::Failed,
                                QStringLiteral("不能写入 %1：%2").arg(path, file.errorString()));
-    if (!write(file, *entries, format, progress)) {
+    if (!writeRows(file, *rows, format, progress)) {
         file.cancelWriting();
         return Result::failure(Result::Code::Failed, file.error() == QFileDevice::NoError
                                                          ? QStringLiteral("导出已取消")
@@ -388,7 +466,7 @@ Result exportTo(sqlite3 *db, const QString &path, Format format, qsizetype *coun
         return Result::failure(Result::Code::Failed,
                                QStringLiteral("不能写入 %1：%2").arg(path, file.errorString()));
     if (count)
-        *count = qsizetype(entries->size());
+        *count = qsizetype(rows->size());
     return {};
 }
 

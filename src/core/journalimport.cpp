@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QStringDecoder>
 #include <algorithm>
 
 namespace JournalImport {
@@ -16,11 +17,35 @@ namespace {
 
 // An exported journal of this size is far beyond any kept by hand.
 constexpr qint64 MostBytes = 1024LL * 1024 * 1024;
+// Where the digits of a marker's day "2024-01-26" are.
+constexpr qsizetype DigitsAt[] = {0, 1, 2, 3, 5, 6, 8, 9};
+// Bytes decoded at a time while a file is taken for UTF-8.
+constexpr qsizetype DecodedPiece = 1024 * 1024;
+
+// An export is UTF-8: read as such in one pass, stopping at the first piece
+// that says otherwise, to be decided as any text file is.
+QString decoded(const QByteArray &bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text;
+    for (qsizetype at = 0; at < bytes.size() && !utf8.hasError(); at += DecodedPiece)
+        text += utf8.decode(
+            QByteArrayView(bytes).sliced(at, std::min(DecodedPiece, bytes.size() - at)));
+    return utf8.hasError() ? ChapterFile::decode(bytes) : text;
+}
 
 // The day key a marker written by the export stands for.
 std::optional<QString> keyOf(QStringView marker) {
     if (marker.startsWith(QLatin1String("key=")))
         return QString::fromUtf8(QByteArray::fromPercentEncoding(marker.mid(4).toLatin1()));
+    // As the export writes it, a day is read without parsing by format.
+    const auto digit = [&](qsizetype i) { return marker[i] >= u'0' && marker[i] <= u'9'; };
+    if (marker.size() == 10 && marker[4] == u'-' && marker[7] == u'-' &&
+        std::all_of(DigitsAt, DigitsAt + 8, digit)) {
+        const QString key = marker.first(4) + marker.sliced(5, 2) + marker.sliced(8, 2);
+        if (!QDate::isValid(key.first(4).toInt(), key.sliced(4, 2).toInt(), key.sliced(6).toInt()))
+            return std::nullopt;
+        return key;
+    }
     const QDate day = QDate::fromString(marker.toString(), Qt::ISODate);
     if (marker.size() != 10 || !day.isValid())
         return std::nullopt;
@@ -96,7 +121,7 @@ Reading readFile(const QString &path) {
     const std::optional<QByteArray> bytes = readBytes(path, reading.refusal);
     if (!bytes)
         return reading;
-    const QString text = ChapterFile::decode(*bytes);
+    const QString text = decoded(*bytes);
     const QFileInfo info(path);
     if (const QString key = dayOfNote(info.fileName()); !key.isEmpty()) {
         reading.entries.push_back({key, text});

@@ -336,6 +336,68 @@ Result RecordSet::append(const QHash<QString, QVariant> &fields) {
     return written;
 }
 
+Result RecordSet::appendRows(const QStringList &names, std::span<const QStringList> rows) {
+    if (!m_open)
+        return notOpen();
+    for (const QString &name : names)
+        if (!validField(name))
+            return Result::failure(Code::NoField,
+                                   QStringLiteral("%1 has no field %2").arg(m_table, name));
+    if (Result left = leaveRow(); !left)
+        return left;
+    if (rows.empty())
+        return {};
+    if (!m_store->readyToWrite())
+        return refused(*m_store);
+    QStringList columns, marks;
+    for (const QString &name : names) {
+        columns << quoted(name);
+        marks << QStringLiteral("?");
+    }
+    sqlite3 *db = m_store->nativeHandle();
+    Statement q(db, names.isEmpty()
+                        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                              .arg(quoted(m_table), columns.join(QLatin1Char(',')),
+                                   marks.join(QLatin1Char(','))));
+    QString error;
+    qint64 last = -1;
+    bool reread = false, stopped = false;
+    for (const QStringList &row : rows) {
+        const bool written = m_store->writeRow(m_table, -1, [&]() -> std::optional<qint64> {
+            q.reset();
+            for (int i = 0; i < names.size(); ++i)
+                q.bind(i + 1, QVariant(row.value(i)));
+            if (!q.run()) {
+                error = q.error();
+                return std::nullopt;
+            }
+            return sqlite3_last_insert_rowid(db);
+        });
+        if ((stopped = !written))
+            break;
+        last = sqlite3_last_insert_rowid(db);
+        reread = reread || (!m_keys.empty() && last <= m_keys.back());
+        if (!reread)
+            m_keys.push_back(last);
+    }
+    const Result kept = rowsAppended(last, reread);
+    return stopped && kept ? failed(error, "appending a row") : kept;
+}
+
+Result RecordSet::rowsAppended(qint64 last, bool reread) {
+    if (reread) {
+        if (Result again = open(); !again)
+            return again;
+        return last >= 0 ? moveToKey(last) : moveLast();
+    }
+    if (last < 0)
+        setState(State::Eof, qsizetype(m_keys.size()));
+    else
+        setState(State::Row, qsizetype(m_keys.size()) - 1);
+    return {};
+}
+
 Result RecordSet::appendAside(const QHash<QString, QVariant> &fields,
                               const std::function<void()> &waiting) {
     return appendAside(

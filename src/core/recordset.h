@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "core/keylist.h"
@@ -53,6 +54,12 @@ public:
     // Appends a row with these fields; a row that cannot be written is
     // abandoned and the cursor rests at the end.
     Result append(const QHash<QString, QVariant> &fields);
+    // Many rows appended as append() would write each, through one prepared
+    // statement: each row holds the texts of names, in that order (a null
+    // text is stored as NULL). The cursor rests on the last row written and
+    // currentChanged is told once. The first row refused ends it; the rows
+    // before it stay.
+    Result appendRows(const QStringList &names, std::span<const QStringList> rows);
     // append(), written on a worker thread through a connection of its own,
     // which waits up to Store::WriteWaitMs for a store another program holds,
     // while this thread's events go on. waiting is called if it is not over
@@ -111,6 +118,9 @@ private:
     // it found none.
     std::optional<qint64> run(const Write &write, qint64 key, QString &error, bool *gone = nullptr);
     Result rowAppended(qint64 rowid);
+    // Rows written by appendRows() up to and including last; reread: their
+    // keys did not all follow the ones held.
+    Result rowsAppended(qint64 last, bool reread);
     Result failed(const QString &error, const char *doing) const;
     // The current row as stored, read when first asked for: moving past a
     // row of millions of characters costs nothing.

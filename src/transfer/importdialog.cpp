@@ -126,6 +126,7 @@ void ImportDialog::startImport() {
         m_writer.reset();
         return;
     }
+    m_plan->rows = {}; // the writer's now, to let go of as they go in
     setBusy(true);
     importButton->setEnabled(false);
     progressBar->setMaximum(int(m_writer->total()));
