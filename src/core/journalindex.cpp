@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <iterator>
 #include <sqlite3.h>
 
 namespace JournalIndex {
@@ -222,9 +223,21 @@ bool newestFirst(const Found &a, const Found &b) {
 constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen);
 
 // In rowid order, which FTS5 keeps without a sort: the many-hits step
-// finds keys among them by halving.
+// finds keys among them by halving, and the candidates of rare tokens are
+// met by merging.
 constexpr const char *MatchingKeys =
-    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid";
+    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid LIMIT ?";
+
+// A token of the query in at most this many entries is rare: the entries
+// holding every rare token are the only candidates, and reading each
+// candidate's text costs less than asking the index for the whole phrase
+// of common pairs around it. Counting a token stops here, so a common one
+// costs no more than a rare one.
+constexpr qint64 RareToken = 3000;
+// Candidates this few are read without counting the tokens left.
+constexpr size_t FewCandidates = 100;
+// A candidate's text longer than this is not read but asked of the index.
+constexpr qsizetype ReadAtMost = 1 << 16;
 
 // What every way of answering shares: the journal's row identity, the
 // query's words, and the caller's cancel, which SQLite is also made to ask
@@ -236,6 +249,10 @@ public:
         : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
           m_expression(utf8(SearchText::matchExpression(words))),
           m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
+          m_oneRow(db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?"),
+          m_head(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
+                              .arg(Text, Diary, id)
+                              .arg(ReadAtMost + 1))),
           // A snippet looks no further than this into a text of any length.
           m_text(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
                               .arg(Text, Diary, id)
@@ -263,7 +280,10 @@ public:
 private:
     static int interrupts(void *search) { return static_cast<Search *>(search)->stopped() ? 1 : 0; }
     void showFirstScreen(const std::function<void(const Answer &)> &firstHits);
-    std::vector<qint64> matchingKeys();
+    std::vector<qint64> matchingKeys(const QByteArray &expression, qint64 most);
+    std::optional<std::vector<qint64>> fewCandidates(bool &exact);
+    bool holdsAll(qint64 key);
+    std::vector<qint64> confirmed(const std::vector<qint64> &candidates);
     std::vector<Found> sortedByDay(const std::vector<qint64> &keys);
     bool newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
                      std::vector<Found> &found);
@@ -274,6 +294,8 @@ private:
     QByteArray m_expression;
     const std::function<bool()> *m_cancelled;
     Statement m_match;
+    Statement m_oneRow;
+    Statement m_head;
     Statement m_text;
 };
 
@@ -301,17 +323,32 @@ bool Search::newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted
     return days.done() || found.size() >= wanted;
 }
 
+// Whether an entry holds every word: its text is read, as reading every
+// entry would, unless it is long, when the index is asked of that row alone.
+bool Search::holdsAll(qint64 key) {
+    m_head.reset();
+    if (!m_head.bind(1, key).step())
+        return false;
+    const QString text = m_head.text(0);
+    if (text.size() <= ReadAtMost)
+        return SearchText::containsAll(QStringView(text), m_folded);
+    m_oneRow.reset();
+    return m_oneRow.bind(1, m_expression).bind(2, key).step();
+}
+
+std::vector<qint64> Search::confirmed(const std::vector<qint64> &candidates) {
+    std::vector<qint64> keys;
+    for (qint64 key : candidates)
+        if (holdsAll(key))
+            keys.push_back(key);
+    return keys;
+}
+
 // Where most entries match, counting them all takes longest: the newest few
-// are asked for one by one and shown first.
+// are read one by one and shown first.
 void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHits) {
-    Statement one(m_db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?");
     std::vector<Found> newest;
-    newestAmong(
-        [&](qint64 key) {
-            one.reset();
-            return one.bind(1, m_expression).bind(2, key).step();
-        },
-        FirstScreen, FirstScreenReads, newest);
+    newestAmong([&](qint64 key) { return holdsAll(key); }, FirstScreen, FirstScreenReads, newest);
     if (newest.size() < FirstScreen || stopped())
         return;
     Answer first;
@@ -321,12 +358,50 @@ void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHit
     firstHits(first);
 }
 
-std::vector<qint64> Search::matchingKeys() {
+std::vector<qint64> Search::matchingKeys(const QByteArray &expression, qint64 most) {
     std::vector<qint64> keys;
-    m_match.bind(1, m_expression);
+    m_match.reset();
+    m_match.bind(1, expression).bind(2, most);
     while (m_match.step())
         keys.push_back(m_match.integer(0));
     return keys;
+}
+
+// The entries holding every rare token of the query, none when a token is
+// in no entry; nothing when every token is common. exact: they are the
+// answer itself, every word being one token and each counted to its end.
+std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
+    QList<QByteArray> tokens;
+    exact = true;
+    for (const std::u32string &word : m_folded) {
+        const QList<QByteArray> own = SearchText::termTokens(word);
+        exact = exact && own.size() == 1 && word.size() <= 2;
+        for (const QByteArray &token : own)
+            if (!tokens.contains(token))
+                tokens << token;
+    }
+    std::optional<std::vector<qint64>> found;
+    for (qsizetype i = 0; i < tokens.size() && !stopped(); ++i) {
+        std::vector<qint64> keys = matchingKeys(tokens[i], RareToken + 1);
+        if (keys.empty() && m_match.done())
+            return keys;
+        if (!m_match.done() || qint64(keys.size()) > RareToken) {
+            exact = false;
+            continue;
+        }
+        if (found) {
+            std::vector<qint64> both;
+            std::set_intersection(found->begin(), found->end(), keys.begin(), keys.end(),
+                                  std::back_inserter(both));
+            keys.swap(both);
+        }
+        found = std::move(keys);
+        if (found->size() <= FewCandidates && i + 1 < tokens.size()) {
+            exact = false;
+            break;
+        }
+    }
+    return stopped() ? std::nullopt : found;
 }
 
 std::vector<Found> Search::sortedByDay(const std::vector<qint64> &keys) {
@@ -348,8 +423,13 @@ std::vector<Found> Search::byIndex(size_t limit,
     answer.indexed = true;
     if (firstHits)
         showFirstScreen(firstHits);
-    const std::vector<qint64> keys = matchingKeys();
-    answer.cancelled = !m_match.done() && stopped();
+    bool exact = false;
+    std::vector<qint64> keys;
+    if (std::optional<std::vector<qint64>> few = fewCandidates(exact))
+        keys = exact ? std::move(*few) : confirmed(*few);
+    else if (!stopped())
+        keys = matchingKeys(m_expression, std::numeric_limits<qint64>::max());
+    answer.cancelled = stopped();
     answer.count = qint64(keys.size());
     if (answer.cancelled)
         return {};

@@ -357,6 +357,23 @@ QString matchExpression(const QStringList &words) {
     return parts.join(QStringLiteral(" AND "));
 }
 
+QList<QByteArray> termTokens(const std::u32string &folded) {
+    QList<QByteArray> tokens;
+    const size_t size = folded.size() == 1 ? 1 : 2;
+    for (size_t i = 0; i + size <= folded.size(); ++i) {
+        const std::u32string token = folded.substr(i, size);
+        const QString text = QString::fromStdU32String(token);
+        const bool none = size == 1 ? isBlank(token[0]) || token[0] == U'\n'
+                                    : token[0] == U'\n' || token[1] == U'\n';
+        if (none || fold(text).chars != token)
+            continue;
+        QByteArray expression = '"' + text.toUtf8().replace('"', "\"\"") + '"';
+        if (!tokens.contains(expression))
+            tokens << expression;
+    }
+    return tokens;
+}
+
 bool containsAll(const Folded &text, const std::vector<std::u32string> &words) {
     return std::all_of(words.begin(), words.end(),
                        [&](const std::u32string &w) { return find(text.chars, w) >= 0; });
