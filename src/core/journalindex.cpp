@@ -250,8 +250,8 @@ public:
           m_expression(utf8(SearchText::matchExpression(words))),
           m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
           m_oneRow(db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?"),
-          m_head(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
-                              .arg(Text, Diary, id)
+          m_head(db, utf8(QStringLiteral("SELECT substr(%1, 1, %5), %4 FROM %2 WHERE %3 = ?")
+                              .arg(Text, Diary, id, Day)
                               .arg(ReadAtMost + 1))),
           // A snippet looks no further than this into a text of any length.
           m_text(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
@@ -268,6 +268,7 @@ public:
     Search &operator=(const Search &) = delete;
 
     bool stopped() const { return m_cancelled && (*m_cancelled)(); }
+    bool shownFirst() const { return m_shownFirst; }
     // Without the tokenizer on this connection the index cannot be asked.
     bool indexReady() const {
         return m_match.isValid() && state(m_db).complete() && foldedAsNow(m_db);
@@ -275,7 +276,7 @@ public:
     std::vector<Found> byIndex(size_t limit, const std::function<void(const Answer &)> &firstHits,
                                Answer &answer);
     std::vector<Found> byReadingEveryEntry(Answer &answer);
-    void list(const std::vector<Found> &found, size_t limit, Answer &into);
+    size_t list(const std::vector<Found> &found, size_t from, size_t limit, Answer &into);
 
 private:
     static int interrupts(void *search) { return static_cast<Search *>(search)->stopped() ? 1 : 0; }
@@ -283,7 +284,7 @@ private:
     std::vector<qint64> matchingKeys(const QByteArray &expression, qint64 most);
     std::optional<std::vector<qint64>> fewCandidates(bool &exact);
     bool holdsAll(qint64 key);
-    std::vector<qint64> confirmed(const std::vector<qint64> &candidates);
+    std::vector<Found> confirmed(const std::vector<qint64> &candidates);
     std::vector<Found> sortedByDay(const std::vector<qint64> &keys);
     bool newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
                      std::vector<Found> &found);
@@ -297,17 +298,19 @@ private:
     Statement m_oneRow;
     Statement m_head;
     Statement m_text;
+    bool m_shownFirst = false;
 };
 
-// The hits with the words around each, in the order found.
-void Search::list(const std::vector<Found> &found, size_t limit, Answer &into) {
-    for (const Found &f : found) {
-        if (into.hits.size() == limit)
-            break;
+// The hits with the words around each, in the order found, from found[from]
+// on; returns where the next list would begin.
+size_t Search::list(const std::vector<Found> &found, size_t from, size_t limit, Answer &into) {
+    for (; from < found.size() && into.hits.size() < limit; ++from) {
+        const Found &f = found[from];
         m_text.reset();
         if (m_text.bind(1, f.key).step())
             into.hits.push_back({f.key, f.dates, SearchText::snippet(m_text.text(0), m_folded)});
     }
+    return from;
 }
 
 // The days' own index, newest first, asking of each entry whether it is a
@@ -336,12 +339,14 @@ bool Search::holdsAll(qint64 key) {
     return m_oneRow.bind(1, m_expression).bind(2, key).step();
 }
 
-std::vector<qint64> Search::confirmed(const std::vector<qint64> &candidates) {
-    std::vector<qint64> keys;
+// The candidates that are hits, newest first: the day is read with the text.
+std::vector<Found> Search::confirmed(const std::vector<qint64> &candidates) {
+    std::vector<Found> found;
     for (qint64 key : candidates)
         if (holdsAll(key))
-            keys.push_back(key);
-    return keys;
+            found.push_back({key, m_head.text(1)});
+    std::sort(found.begin(), found.end(), newestFirst);
+    return found;
 }
 
 // Where most entries match, counting them all takes longest: the newest few
@@ -354,7 +359,8 @@ void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHit
     Answer first;
     first.indexed = true;
     first.complete = false;
-    list(newest, FirstScreen, first);
+    list(newest, 0, FirstScreen, first);
+    m_shownFirst = true;
     firstHits(first);
 }
 
@@ -424,9 +430,16 @@ std::vector<Found> Search::byIndex(size_t limit,
     if (firstHits)
         showFirstScreen(firstHits);
     bool exact = false;
+    std::optional<std::vector<qint64>> few = fewCandidates(exact);
+    if (few && !exact) {
+        std::vector<Found> found = confirmed(*few);
+        answer.count = qint64(found.size());
+        answer.cancelled = stopped();
+        return found;
+    }
     std::vector<qint64> keys;
-    if (std::optional<std::vector<qint64>> few = fewCandidates(exact))
-        keys = exact ? std::move(*few) : confirmed(*few);
+    if (few)
+        keys = std::move(*few);
     else if (!stopped())
         keys = matchingKeys(m_expression, std::numeric_limits<qint64>::max());
     answer.cancelled = stopped();
@@ -468,8 +481,19 @@ void answer(sqlite3 *db, const QString &id, const QStringList &words, int limit,
     const std::vector<Found> found = way == Way::IndexWhenReady && run.indexReady()
                                          ? run.byIndex(size_t(limit), firstHits, into)
                                          : run.byReadingEveryEntry(into);
+    size_t listed = 0;
+    // Snippets for hundreds of hits take a while: the newest come first.
+    if (firstHits && !run.shownFirst() && !into.cancelled && found.size() > FirstScreen &&
+        size_t(limit) > FirstScreen) {
+        Answer first;
+        first.indexed = into.indexed;
+        first.complete = false;
+        listed = run.list(found, 0, FirstScreen, first);
+        into.hits = first.hits;
+        firstHits(first);
+    }
     if (!into.cancelled)
-        run.list(found, size_t(limit), into);
+        run.list(found, listed, size_t(limit), into);
     // Reading the hits' texts may have been cut short too.
     into.cancelled = into.cancelled || run.stopped();
 }
