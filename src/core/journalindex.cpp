@@ -219,8 +219,10 @@ bool newestFirst(const Found &a, const Found &b) {
 }
 
 // The newest entries the first screen's hits are looked for among, one by
-// one, before the whole answer is counted.
-constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen);
+// one, before the whole answer is counted: at least the first, and up to
+// the most while hits come often enough to fill the screen by then.
+constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen),
+                 FirstScreenReadsAtMost = 20 * qint64(FirstScreen);
 
 // In rowid order, which FTS5 keeps without a sort: the many-hits step
 // finds keys among them by halving, and the candidates of rare tokens are
@@ -238,6 +240,15 @@ constexpr qint64 RareToken = 3000;
 constexpr size_t FewCandidates = 100;
 // A candidate's text longer than this is not read but asked of the index.
 constexpr qsizetype ReadAtMost = 1 << 16;
+static_assert(RareToken <= qint64(HitsSortedByDay));
+// Past this many candidates, the first screen is looked for walking the
+// days' index, at most this far, before every candidate is read.
+constexpr size_t ManyCandidates = 500;
+constexpr qint64 FirstScreenWalk = 20000;
+// Where most of the newest entries match, the newest hits are read from the
+// newest entries, at most this many for each hit wanted, while the index
+// only counts them all.
+constexpr qint64 ReadsForEachHit = 4;
 
 // What every way of answering shares: the journal's row identity, the
 // query's words, and the caller's cancel, which SQLite is also made to ask
@@ -281,6 +292,11 @@ public:
 private:
     static int interrupts(void *search) { return static_cast<Search *>(search)->stopped() ? 1 : 0; }
     void showFirstScreen(const std::function<void(const Answer &)> &firstHits);
+    void showFirstAmong(const std::vector<qint64> &candidates, bool exact,
+                        const std::function<void(const Answer &)> &firstHits);
+    void show(const std::vector<Found> &newest,
+              const std::function<void(const Answer &)> &firstHits);
+    bool mostEntries(size_t limit, Answer &answer, std::vector<Found> &found);
     std::vector<qint64> matchingKeys(const QByteArray &expression, qint64 most);
     std::optional<std::vector<qint64>> fewCandidates(bool &exact);
     bool holdsAll(qint64 key);
@@ -299,6 +315,7 @@ private:
     Statement m_head;
     Statement m_text;
     bool m_shownFirst = false;
+    bool m_dense = false; // most of the newest entries read were hits
 };
 
 // The hits with the words around each, in the order found, from found[from]
@@ -353,7 +370,39 @@ std::vector<Found> Search::confirmed(const std::vector<qint64> &candidates) {
 // are read one by one and shown first.
 void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHits) {
     std::vector<Found> newest;
-    newestAmong([&](qint64 key) { return holdsAll(key); }, FirstScreen, FirstScreenReads, newest);
+    qint64 read = 0;
+    newestAmong(
+        [&](qint64 key) {
+            const auto hits = qint64(newest.size());
+            if (read >= FirstScreenReads &&
+                hits * FirstScreenReadsAtMost < qint64(FirstScreen) * read)
+                return false;
+            ++read;
+            return holdsAll(key);
+        },
+        FirstScreen, FirstScreenReadsAtMost, newest);
+    show(newest, firstHits);
+    m_dense = qint64(newest.size()) * ReadsForEachHit >= read;
+}
+
+// Among many candidates, the newest are met walking the days' index long
+// before every candidate is read.
+void Search::showFirstAmong(const std::vector<qint64> &candidates, bool exact,
+                            const std::function<void(const Answer &)> &firstHits) {
+    if (candidates.size() <= ManyCandidates)
+        return;
+    std::vector<Found> newest;
+    newestAmong(
+        [&](qint64 key) {
+            return std::binary_search(candidates.begin(), candidates.end(), key) &&
+                   (exact || holdsAll(key));
+        },
+        FirstScreen, FirstScreenWalk, newest);
+    show(newest, firstHits);
+}
+
+void Search::show(const std::vector<Found> &newest,
+                  const std::function<void(const Answer &)> &firstHits) {
     if (newest.size() < FirstScreen || stopped())
         return;
     Answer first;
@@ -362,6 +411,20 @@ void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHit
     list(newest, 0, FirstScreen, first);
     m_shownFirst = true;
     firstHits(first);
+}
+
+// Most entries match: the index counts them, which costs less than handing
+// each one out, and the newest are read from the newest entries. False when
+// they were not met soon enough.
+bool Search::mostEntries(size_t limit, Answer &answer, std::vector<Found> &found) {
+    Statement count(m_db, "SELECT count(*) FROM journal_search WHERE journal_search MATCH ?");
+    if (!count.bind(1, m_expression).step())
+        return false;
+    answer.count = count.integer(0);
+    const size_t wanted = std::min(limit, size_t(answer.count));
+    return newestAmong([&](qint64 key) { return holdsAll(key); }, wanted,
+                       ReadsForEachHit * qint64(wanted), found) ||
+           stopped();
 }
 
 std::vector<qint64> Search::matchingKeys(const QByteArray &expression, qint64 most) {
@@ -431,6 +494,8 @@ std::vector<Found> Search::byIndex(size_t limit,
         showFirstScreen(firstHits);
     bool exact = false;
     std::optional<std::vector<qint64>> few = fewCandidates(exact);
+    if (few && firstHits && !m_shownFirst)
+        showFirstAmong(*few, exact, firstHits);
     if (few && !exact) {
         std::vector<Found> found = confirmed(*few);
         answer.count = qint64(found.size());
@@ -438,6 +503,10 @@ std::vector<Found> Search::byIndex(size_t limit,
         return found;
     }
     std::vector<qint64> keys;
+    if (std::vector<Found> found; !few && m_dense && mostEntries(limit, answer, found)) {
+        answer.cancelled = stopped();
+        return found;
+    }
     if (few)
         keys = std::move(*few);
     else if (!stopped())
@@ -446,8 +515,11 @@ std::vector<Found> Search::byIndex(size_t limit,
     answer.count = qint64(keys.size());
     if (answer.cancelled)
         return {};
-    if (keys.size() <= HitsSortedByDay)
+    if (keys.size() <= HitsSortedByDay) {
+        if (firstHits && !m_shownFirst)
+            showFirstAmong(keys, true, firstHits);
         return sortedByDay(keys);
+    }
     // Many hits: the days' own index meets them soon.
     std::vector<Found> found;
     answer.cancelled =
