@@ -359,9 +359,9 @@ bool Search::holdsAll(qint64 key) {
 // The candidates that are hits, newest first: the day is read with the text.
 std::vector<Found> Search::confirmed(const std::vector<qint64> &candidates) {
     std::vector<Found> found;
-    for (qint64 key : candidates)
-        if (holdsAll(key))
-            found.push_back({key, m_head.text(1)});
+    for (auto key = candidates.begin(); key != candidates.end() && !stopped(); ++key)
+        if (holdsAll(*key))
+            found.push_back({*key, m_head.text(1)});
     std::sort(found.begin(), found.end(), newestFirst);
     return found;
 }
@@ -515,11 +515,10 @@ std::vector<Found> Search::byIndex(size_t limit,
     answer.count = qint64(keys.size());
     if (answer.cancelled)
         return {};
-    if (keys.size() <= HitsSortedByDay) {
-        if (firstHits && !m_shownFirst)
-            showFirstAmong(keys, true, firstHits);
+    if (firstHits && !m_shownFirst)
+        showFirstAmong(keys, true, firstHits);
+    if (keys.size() <= HitsSortedByDay)
         return sortedByDay(keys);
-    }
     // Many hits: the days' own index meets them soon.
     std::vector<Found> found;
     answer.cancelled =
