@@ -438,13 +438,15 @@ std::vector<qint64> Search::matchingKeys(const QByteArray &expression, qint64 mo
 
 // The entries holding every rare token of the query, none when a token is
 // in no entry; nothing when every token is common. exact: they are the
-// answer itself, every word being one token and each counted to its end.
+// answer itself. Where every token was counted to its end, each is rare and
+// the whole query costs the index little: it is asked rather than every
+// candidate read.
 std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     QList<QByteArray> tokens;
-    exact = true;
+    bool oneTokenEach = true, everyOneCounted = true;
     for (const std::u32string &word : m_folded) {
         const QList<QByteArray> own = SearchText::termTokens(word);
-        exact = exact && own.size() == 1 && word.size() <= 2;
+        oneTokenEach = oneTokenEach && own.size() == 1 && word.size() <= 2;
         for (const QByteArray &token : own)
             if (!tokens.contains(token))
                 tokens << token;
@@ -452,10 +454,12 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     std::optional<std::vector<qint64>> found;
     for (qsizetype i = 0; i < tokens.size() && !stopped(); ++i) {
         std::vector<qint64> keys = matchingKeys(tokens[i], RareToken + 1);
-        if (keys.empty() && m_match.done())
+        if (keys.empty() && m_match.done()) {
+            exact = true;
             return keys;
+        }
         if (!m_match.done() || qint64(keys.size()) > RareToken) {
-            exact = false;
+            everyOneCounted = false;
             continue;
         }
         if (found) {
@@ -466,10 +470,13 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
         }
         found = std::move(keys);
         if (found->size() <= FewCandidates && i + 1 < tokens.size()) {
-            exact = false;
+            everyOneCounted = false;
             break;
         }
     }
+    exact = everyOneCounted;
+    if (found && everyOneCounted && !oneTokenEach)
+        found = matchingKeys(m_expression, std::numeric_limits<qint64>::max());
     return stopped() ? std::nullopt : found;
 }
 
