@@ -335,13 +335,15 @@ private Q_SLOTS:
             for (int i = 0; i < 3700; ++i)
                 QVERIFY(q.exec(QString("INSERT INTO diary VALUES ('%1', '%2')")
                                    .arg(i % 6 == 0 ? 19990101 + i % 28 : 20000101 + (i * 7919) % 97)
-                                   .arg(i % 6 == 0 ? "晴天又晴，又下雨" : "又是雨天")));
+                                   .arg(i % 6 != 0    ? "又是雨天"
+                                        : i % 12 == 0 ? "雨天又晴"
+                                                      : "天又下雨，又晴")));
             QVERIFY(q.exec("COMMIT"));
         }
         Store store;
         QCOMPARE(store.open(path), Store::State::Open);
         QTRY_VERIFY_WITH_TIMEOUT(indexReady(store), 60000);
-        for (const char *query : {"雨天", "晴天", "天又晴", "天又下", "雨 晴", "雪天"}) {
+        for (const char *query : {"雨天", "又晴", "雨 天又晴", "天又下", "雪天"}) {
             std::optional<JournalIndex::Answer> early;
             const JournalIndex::Answer a = JournalIndex::search(
                 store.nativeHandle(), query, 500, {}, JournalIndex::Way::IndexWhenReady,
