@@ -373,6 +373,7 @@ void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHit
     qint64 read = 0;
     newestAmong(
         [&](qint64 key) {
+            // Hits this rare would not fill the screen by the most reads.
             const auto hits = qint64(newest.size());
             if (read >= FirstScreenReads &&
                 hits * FirstScreenReadsAtMost < qint64(FirstScreen) * read)
@@ -501,9 +502,9 @@ std::vector<Found> Search::byIndex(size_t limit,
         showFirstScreen(firstHits);
     bool exact = false;
     std::optional<std::vector<qint64>> few = fewCandidates(exact);
-    if (few && firstHits && !m_shownFirst)
-        showFirstAmong(*few, exact, firstHits);
     if (few && !exact) {
+        if (firstHits && !m_shownFirst)
+            showFirstAmong(*few, false, firstHits);
         std::vector<Found> found = confirmed(*few);
         answer.count = qint64(found.size());
         answer.cancelled = stopped();
