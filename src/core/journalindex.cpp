@@ -242,9 +242,11 @@ constexpr size_t FewCandidates = 100;
 constexpr qsizetype ReadAtMost = 1 << 16;
 static_assert(RareToken <= qint64(HitsSortedByDay));
 // Past this many candidates, the first screen is looked for walking the
-// days' index, at most this far, before every candidate is read.
+// days' index before every candidate is read or its day looked up; a step
+// of the walk costs a small part of either, and it goes at most this many
+// steps for each candidate.
 constexpr size_t ManyCandidates = 500;
-constexpr qint64 FirstScreenWalk = 20000;
+constexpr qint64 WalkForEachCandidate = 32;
 // Where most of the newest entries match, the newest hits are read from the
 // newest entries, at most this many for each hit wanted, while the index
 // only counts them all.
@@ -398,7 +400,7 @@ void Search::showFirstAmong(const std::vector<qint64> &candidates, bool exact,
             return std::binary_search(candidates.begin(), candidates.end(), key) &&
                    (exact || holdsAll(key));
         },
-        FirstScreen, FirstScreenWalk, newest);
+        FirstScreen, WalkForEachCandidate * qint64(candidates.size()), newest);
     show(newest, firstHits);
 }
 
