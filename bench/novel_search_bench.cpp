@@ -4,8 +4,10 @@
 // decades), asked a fixed set of 50 queries through the call the search
 // window's worker makes. Reports each query's first hits and whole answer,
 // the slowest, and the memory the worst pasted query takes.
-// Usage: novel_search_bench [entries] [runs]     (defaults 1000000 and 5)
-// Exits 77 where the shared data is missing.
+// Usage: novel_search_bench [entries] [runs] [store]   (defaults 1000000 and 5)
+// A store named is kept: the next run with it asks the same journal again
+// instead of writing and indexing it for minutes. Exits 77 where the shared
+// data is missing.
 
 #include "core/journalindex.h"
 #include "core/searchtext.h"
@@ -135,20 +137,7 @@ Timing measure(sqlite3 *reader, const char *query, int runs) {
     return {QString::fromUtf8(query), median(first), median(whole), count};
 }
 
-} // namespace
-
-int main(int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
-    const int entries = argc > 1 ? std::max(1, atoi(argv[1])) : 1000000;
-    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
-    const QString text = novels();
-    if (text.size() < 100000) {
-        std::printf("novel_search_bench: the novels in the shared data are missing\n");
-        return 77;
-    }
-    QTemporaryDir dir;
-    Store store;
-    store.open(dir.filePath("work.db"));
+void build(Store &store, const QString &text, int entries) {
     QElapsedTimer t;
     t.start();
     write(store, text, entries);
@@ -164,6 +153,30 @@ int main(int argc, char *argv[]) {
         std::printf("the index could not be built: every query reads every entry\n");
     std::printf("%d entries from %lld characters of novels: written in %.1f s, indexed in %.1f s\n",
                 entries, qint64(text.size()), written, indexed);
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const int entries = argc > 1 ? std::max(1, atoi(argv[1])) : 1000000;
+    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
+    const QString text = novels();
+    if (text.size() < 100000) {
+        std::printf("novel_search_bench: the novels in the shared data are missing\n");
+        return 77;
+    }
+    QTemporaryDir dir;
+    const QString path = argc > 3 ? QString::fromLocal8Bit(argv[3]) : dir.filePath("work.db");
+    const bool kept = argc > 3 && QFile::exists(path);
+    Store store;
+    store.open(path);
+    if (!kept)
+        build(store, text, entries);
+    else if (!JournalIndex::state(store.nativeHandle()).complete())
+        std::printf("the kept store has no complete index: every query reads every entry\n");
+    else
+        std::printf("the journal kept in %s\n", qPrintable(path));
 
     sqlite3 *reader = nullptr;
     sqlite3_open_v2(store.readerUri().constData(), &reader, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,

@@ -321,6 +321,43 @@ private Q_SLOTS:
         QCOMPARE(keys(few), keys(scanned(path, "晴")));
     }
 
+    // A token in thousands of entries is only counted by the index, and
+    // entries holding the rare ones are read to confirm them; the newest
+    // hits come first. Every way answers what reading every entry does.
+    void largeJournalsAnswerAsReadingDoes() {
+        const QString path = m_dir.filePath("large.db");
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            SqlQuery q(store.nativeHandle());
+            QVERIFY(q.exec("BEGIN"));
+            // The rare texts are the oldest: the first screen is not among the newest.
+            for (int i = 0; i < 3700; ++i)
+                QVERIFY(q.exec(QString("INSERT INTO diary VALUES ('%1', '%2')")
+                                   .arg(i % 6 == 0 ? 19990101 + i % 28 : 20000101 + (i * 7919) % 97)
+                                   .arg(i % 6 != 0    ? "又是雨天"
+                                        : i % 12 == 0 ? "雨天又晴"
+                                                      : "天又下雨，又晴")));
+            QVERIFY(q.exec("COMMIT"));
+        }
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QTRY_VERIFY_WITH_TIMEOUT(indexReady(store), 60000);
+        for (const char *query : {"雨天", "又晴", "雨 天又晴", "天又下", "雪天"}) {
+            std::optional<JournalIndex::Answer> early;
+            const JournalIndex::Answer a = JournalIndex::search(
+                store.nativeHandle(), query, 500, {}, JournalIndex::Way::IndexWhenReady,
+                [&](const JournalIndex::Answer &newest) { early = newest; });
+            const JournalIndex::Answer read = scanned(path, query);
+            QVERIFY(a.indexed && a.complete);
+            QCOMPARE(a.count, read.count);
+            QCOMPARE(keys(a), keys(read));
+            QCOMPARE(early.has_value(), read.count > qint64(JournalIndex::FirstScreen));
+            if (early)
+                QCOMPARE(keys(*early), keys(a).mid(0, qsizetype(JournalIndex::FirstScreen)));
+        }
+    }
+
     // A query holding a line break or a lone NUL is answered alike both
     // ways; a pasted page is cut to what is searched for, and says so.
     void oddAndHugeQueries() {

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <iterator>
 #include <sqlite3.h>
 
 namespace JournalIndex {
@@ -218,13 +219,38 @@ bool newestFirst(const Found &a, const Found &b) {
 }
 
 // The newest entries the first screen's hits are looked for among, one by
-// one, before the whole answer is counted.
-constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen);
+// one, before the whole answer is counted: at least the first, and up to
+// the most while hits come often enough to fill the screen by then.
+constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen),
+                 FirstScreenReadsAtMost = 20 * qint64(FirstScreen);
 
 // In rowid order, which FTS5 keeps without a sort: the many-hits step
-// finds keys among them by halving.
+// finds keys among them by halving, and the candidates of rare tokens are
+// met by merging.
 constexpr const char *MatchingKeys =
-    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid";
+    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid LIMIT ?";
+
+// A token of the query in at most this many entries is rare: the entries
+// holding every rare token are the only candidates, and reading each
+// candidate's text costs less than asking the index for the whole phrase
+// of common pairs around it. Counting a token stops here, so a common one
+// costs no more than a rare one.
+constexpr qint64 RareToken = 3000;
+// Candidates this few are read without counting the tokens left.
+constexpr size_t FewCandidates = 100;
+// A candidate's text longer than this is not read but asked of the index.
+constexpr qsizetype ReadAtMost = 1 << 16;
+static_assert(RareToken <= qint64(HitsSortedByDay));
+// Past this many candidates, the first screen is looked for walking the
+// days' index before every candidate is read or its day looked up; a step
+// of the walk costs a small part of either, and it goes at most this many
+// steps for each candidate.
+constexpr size_t ManyCandidates = 500;
+constexpr qint64 WalkForEachCandidate = 32;
+// Where most of the newest entries match, the newest hits are read from the
+// newest entries, at most this many for each hit wanted, while the index
+// only counts them all.
+constexpr qint64 ReadsForEachHit = 4;
 
 // What every way of answering shares: the journal's row identity, the
 // query's words, and the caller's cancel, which SQLite is also made to ask
@@ -236,6 +262,10 @@ public:
         : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
           m_expression(utf8(SearchText::matchExpression(words))),
           m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
+          m_oneRow(db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?"),
+          m_head(db, utf8(QStringLiteral("SELECT substr(%1, 1, %5), %4 FROM %2 WHERE %3 = ?")
+                              .arg(Text, Diary, id, Day)
+                              .arg(ReadAtMost + 1))),
           // A snippet looks no further than this into a text of any length.
           m_text(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
                               .arg(Text, Diary, id)
@@ -251,6 +281,7 @@ public:
     Search &operator=(const Search &) = delete;
 
     bool stopped() const { return m_cancelled && (*m_cancelled)(); }
+    bool shownFirst() const { return m_shownFirst; }
     // Without the tokenizer on this connection the index cannot be asked.
     bool indexReady() const {
         return m_match.isValid() && state(m_db).complete() && foldedAsNow(m_db);
@@ -258,12 +289,20 @@ public:
     std::vector<Found> byIndex(size_t limit, const std::function<void(const Answer &)> &firstHits,
                                Answer &answer);
     std::vector<Found> byReadingEveryEntry(Answer &answer);
-    void list(const std::vector<Found> &found, size_t limit, Answer &into);
+    size_t list(const std::vector<Found> &found, size_t from, size_t limit, Answer &into);
 
 private:
     static int interrupts(void *search) { return static_cast<Search *>(search)->stopped() ? 1 : 0; }
     void showFirstScreen(const std::function<void(const Answer &)> &firstHits);
-    std::vector<qint64> matchingKeys();
+    void showFirstAmong(const std::vector<qint64> &candidates, bool exact,
+                        const std::function<void(const Answer &)> &firstHits);
+    void show(const std::vector<Found> &newest,
+              const std::function<void(const Answer &)> &firstHits);
+    bool mostEntries(size_t limit, Answer &answer, std::vector<Found> &found);
+    std::vector<qint64> matchingKeys(const QByteArray &expression, qint64 most);
+    std::optional<std::vector<qint64>> fewCandidates(bool &exact);
+    bool holdsAll(qint64 key);
+    std::vector<Found> confirmed(const std::vector<qint64> &candidates);
     std::vector<Found> sortedByDay(const std::vector<qint64> &keys);
     bool newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
                      std::vector<Found> &found);
@@ -274,18 +313,23 @@ private:
     QByteArray m_expression;
     const std::function<bool()> *m_cancelled;
     Statement m_match;
+    Statement m_oneRow;
+    Statement m_head;
     Statement m_text;
+    bool m_shownFirst = false;
+    bool m_dense = false; // most of the newest entries read were hits
 };
 
-// The hits with the words around each, in the order found.
-void Search::list(const std::vector<Found> &found, size_t limit, Answer &into) {
-    for (const Found &f : found) {
-        if (into.hits.size() == limit)
-            break;
+// The hits with the words around each, in the order found, from found[from]
+// on; returns where the next list would begin.
+size_t Search::list(const std::vector<Found> &found, size_t from, size_t limit, Answer &into) {
+    for (; from < found.size() && into.hits.size() < limit; ++from) {
+        const Found &f = found[from];
         m_text.reset();
         if (m_text.bind(1, f.key).step())
             into.hits.push_back({f.key, f.dates, SearchText::snippet(m_text.text(0), m_folded)});
     }
+    return from;
 }
 
 // The days' own index, newest first, asking of each entry whether it is a
@@ -301,32 +345,142 @@ bool Search::newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted
     return days.done() || found.size() >= wanted;
 }
 
+// Whether an entry holds every word: its text is read, as reading every
+// entry would, unless it is long, when the index is asked of that row alone.
+bool Search::holdsAll(qint64 key) {
+    m_head.reset();
+    if (!m_head.bind(1, key).step())
+        return false;
+    const QString text = m_head.text(0);
+    if (text.size() <= ReadAtMost)
+        return SearchText::containsAll(QStringView(text), m_folded);
+    m_oneRow.reset();
+    return m_oneRow.bind(1, m_expression).bind(2, key).step();
+}
+
+// The candidates that are hits, newest first: the day is read with the text.
+std::vector<Found> Search::confirmed(const std::vector<qint64> &candidates) {
+    std::vector<Found> found;
+    for (auto key = candidates.begin(); key != candidates.end() && !stopped(); ++key)
+        if (holdsAll(*key))
+            found.push_back({*key, m_head.text(1)});
+    std::sort(found.begin(), found.end(), newestFirst);
+    return found;
+}
+
 // Where most entries match, counting them all takes longest: the newest few
-// are asked for one by one and shown first.
+// are read one by one and shown first.
 void Search::showFirstScreen(const std::function<void(const Answer &)> &firstHits) {
-    Statement one(m_db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?");
+    std::vector<Found> newest;
+    qint64 read = 0;
+    newestAmong(
+        [&](qint64 key) {
+            // Hits this rare would not fill the screen by the most reads.
+            const auto hits = qint64(newest.size());
+            if (read >= FirstScreenReads &&
+                hits * FirstScreenReadsAtMost < qint64(FirstScreen) * read)
+                return false;
+            ++read;
+            return holdsAll(key);
+        },
+        FirstScreen, FirstScreenReadsAtMost, newest);
+    show(newest, firstHits);
+    m_dense = qint64(newest.size()) * ReadsForEachHit >= read;
+}
+
+// Among many candidates, the newest are met walking the days' index long
+// before every candidate is read.
+void Search::showFirstAmong(const std::vector<qint64> &candidates, bool exact,
+                            const std::function<void(const Answer &)> &firstHits) {
+    if (candidates.size() <= ManyCandidates)
+        return;
     std::vector<Found> newest;
     newestAmong(
         [&](qint64 key) {
-            one.reset();
-            return one.bind(1, m_expression).bind(2, key).step();
+            return std::binary_search(candidates.begin(), candidates.end(), key) &&
+                   (exact || holdsAll(key));
         },
-        FirstScreen, FirstScreenReads, newest);
+        FirstScreen, WalkForEachCandidate * qint64(candidates.size()), newest);
+    show(newest, firstHits);
+}
+
+void Search::show(const std::vector<Found> &newest,
+                  const std::function<void(const Answer &)> &firstHits) {
     if (newest.size() < FirstScreen || stopped())
         return;
     Answer first;
     first.indexed = true;
     first.complete = false;
-    list(newest, FirstScreen, first);
+    list(newest, 0, FirstScreen, first);
+    m_shownFirst = true;
     firstHits(first);
 }
 
-std::vector<qint64> Search::matchingKeys() {
+// Most entries match: the index counts them, which costs less than handing
+// each one out, and the newest are read from the newest entries. False when
+// they were not met soon enough.
+bool Search::mostEntries(size_t limit, Answer &answer, std::vector<Found> &found) {
+    Statement count(m_db, "SELECT count(*) FROM journal_search WHERE journal_search MATCH ?");
+    if (!count.bind(1, m_expression).step())
+        return false;
+    answer.count = count.integer(0);
+    const size_t wanted = std::min(limit, size_t(answer.count));
+    return newestAmong([&](qint64 key) { return holdsAll(key); }, wanted,
+                       ReadsForEachHit * qint64(wanted), found) ||
+           stopped();
+}
+
+std::vector<qint64> Search::matchingKeys(const QByteArray &expression, qint64 most) {
     std::vector<qint64> keys;
-    m_match.bind(1, m_expression);
+    m_match.reset();
+    m_match.bind(1, expression).bind(2, most);
     while (m_match.step())
         keys.push_back(m_match.integer(0));
     return keys;
+}
+
+// The entries holding every rare token of the query, none when a token is
+// in no entry; nothing when every token is common. exact: they are the
+// answer itself. Where every token was counted to its end, each is rare and
+// the whole query costs the index little: it is asked rather than every
+// candidate read.
+std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
+    QList<QByteArray> tokens;
+    bool oneTokenEach = true, everyOneCounted = true;
+    for (const std::u32string &word : m_folded) {
+        const QList<QByteArray> own = SearchText::termTokens(word);
+        oneTokenEach = oneTokenEach && own.size() == 1 && word.size() <= 2;
+        for (const QByteArray &token : own)
+            if (!tokens.contains(token))
+                tokens << token;
+    }
+    std::optional<std::vector<qint64>> found;
+    for (qsizetype i = 0; i < tokens.size() && !stopped(); ++i) {
+        std::vector<qint64> keys = matchingKeys(tokens[i], RareToken + 1);
+        if (keys.empty() && m_match.done()) {
+            exact = true;
+            return keys;
+        }
+        if (!m_match.done() || qint64(keys.size()) > RareToken) {
+            everyOneCounted = false;
+            continue;
+        }
+        if (found) {
+            std::vector<qint64> both;
+            std::set_intersection(found->begin(), found->end(), keys.begin(), keys.end(),
+                                  std::back_inserter(both));
+            keys.swap(both);
+        }
+        found = std::move(keys);
+        if (found->size() <= FewCandidates && i + 1 < tokens.size()) {
+            everyOneCounted = false;
+            break;
+        }
+    }
+    exact = everyOneCounted;
+    if (found && everyOneCounted && !oneTokenEach)
+        found = matchingKeys(m_expression, std::numeric_limits<qint64>::max());
+    return stopped() ? std::nullopt : found;
 }
 
 std::vector<Found> Search::sortedByDay(const std::vector<qint64> &keys) {
@@ -348,11 +502,31 @@ std::vector<Found> Search::byIndex(size_t limit,
     answer.indexed = true;
     if (firstHits)
         showFirstScreen(firstHits);
-    const std::vector<qint64> keys = matchingKeys();
-    answer.cancelled = !m_match.done() && stopped();
+    bool exact = false;
+    std::optional<std::vector<qint64>> few = fewCandidates(exact);
+    if (few && !exact) {
+        if (firstHits && !m_shownFirst)
+            showFirstAmong(*few, false, firstHits);
+        std::vector<Found> found = confirmed(*few);
+        answer.count = qint64(found.size());
+        answer.cancelled = stopped();
+        return found;
+    }
+    std::vector<qint64> keys;
+    if (std::vector<Found> found; !few && m_dense && mostEntries(limit, answer, found)) {
+        answer.cancelled = stopped();
+        return found;
+    }
+    if (few)
+        keys = std::move(*few);
+    else if (!stopped())
+        keys = matchingKeys(m_expression, std::numeric_limits<qint64>::max());
+    answer.cancelled = stopped();
     answer.count = qint64(keys.size());
     if (answer.cancelled)
         return {};
+    if (firstHits && !m_shownFirst)
+        showFirstAmong(keys, true, firstHits);
     if (keys.size() <= HitsSortedByDay)
         return sortedByDay(keys);
     // Many hits: the days' own index meets them soon.
@@ -388,8 +562,19 @@ void answer(sqlite3 *db, const QString &id, const QStringList &words, int limit,
     const std::vector<Found> found = way == Way::IndexWhenReady && run.indexReady()
                                          ? run.byIndex(size_t(limit), firstHits, into)
                                          : run.byReadingEveryEntry(into);
+    size_t listed = 0;
+    // Snippets for hundreds of hits take a while: the newest come first.
+    if (firstHits && !run.shownFirst() && !into.cancelled && found.size() > FirstScreen &&
+        size_t(limit) > FirstScreen) {
+        Answer first;
+        first.indexed = into.indexed;
+        first.complete = false;
+        listed = run.list(found, 0, FirstScreen, first);
+        into.hits = first.hits;
+        firstHits(first);
+    }
     if (!into.cancelled)
-        run.list(found, size_t(limit), into);
+        run.list(found, listed, size_t(limit), into);
     // Reading the hits' texts may have been cut short too.
     into.cancelled = into.cancelled || run.stopped();
 }

@@ -2,6 +2,7 @@
 #include "core/searchtext.h"
 
 #include <algorithm>
+#include <atomic>
 #include <sqlite3.h>
 
 namespace SearchText {
@@ -37,13 +38,13 @@ char32_t foldPlain(char32_t c) {
 }
 
 // The folding of one character alone.
-void foldInto(char32_t c, std::u32string &out) {
+void foldAlone(char32_t c, std::u32string &out) {
     if (isPlain(c)) {
         out.push_back(foldPlain(c));
         return;
     }
     if (c >= 0xff01 && c <= 0xff5e) { // full-width ASCII
-        foldInto(c - 0xfee0, out);
+        foldAlone(c - 0xfee0, out);
         return;
     }
     if (c == 0x3000) {
@@ -57,7 +58,7 @@ void foldInto(char32_t c, std::u32string &out) {
 // or with what c decomposes to, so text folded run by run, from one such
 // character to the next, is folded as the whole text would be. Marks,
 // Hangul vowels and finals, and what decomposes to them join the run before.
-bool startsRun(char32_t c) {
+bool startsRunSlowly(char32_t c) {
     if (c < 0x300 || isIdeograph(c) || (c >= 0xff01 && c <= 0xff5e))
         return true;
     if (QChar::combiningClass(c) != 0 || (c >= 0x1160 && c <= 0x11ff) ||
@@ -76,9 +77,46 @@ bool startsRun(char32_t c) {
     const QString parts = QChar::decomposition(c);
     if (parts.isEmpty())
         return true;
-    return startsRun(parts.size() > 1 && parts[0].isHighSurrogate()
-                         ? QChar::surrogateToUcs4(parts[0], parts[1])
-                         : parts[0].unicode());
+    return startsRunSlowly(parts.size() > 1 && parts[0].isHighSurrogate()
+                               ? QChar::surrogateToUcs4(parts[0], parts[1])
+                               : parts[0].unicode());
+}
+
+// Of each character of the Basic Multilingual Plane, once met: whether a run
+// starts at it and, where it folds alone to one character, that character.
+// Punctuation fills every page of Chinese text, and normalising it each time
+// cost more than the rest of folding. Racing threads write the same value.
+constexpr quint32 Known = 1u << 31, Starts = 1u << 30, FoldsToOne = 1u << 29;
+quint32 memo(char32_t c) {
+    static std::atomic<quint32> entries[0x10000];
+    quint32 e = entries[c].load(std::memory_order_relaxed);
+    if (e == 0) {
+        e = Known | (startsRunSlowly(c) ? Starts : 0);
+        std::u32string folded;
+        foldAlone(c, folded);
+        if (folded.size() == 1)
+            e |= FoldsToOne | quint32(folded[0]);
+        entries[c].store(e, std::memory_order_relaxed);
+    }
+    return e;
+}
+
+bool startsRun(char32_t c) {
+    if (c < 0x300 || isIdeograph(c))
+        return true;
+    return c < 0x10000 ? (memo(c) & Starts) != 0 : startsRunSlowly(c);
+}
+
+void foldInto(char32_t c, std::u32string &out) {
+    if (isPlain(c)) {
+        out.push_back(foldPlain(c));
+        return;
+    }
+    const quint32 e = c < 0x10000 ? memo(c) : 0;
+    if ((e & FoldsToOne) != 0)
+        out.push_back(char32_t(e & 0x1fffff));
+    else
+        foldAlone(c, out);
 }
 
 // One source character and where it begins and ends.
@@ -355,6 +393,23 @@ QString matchExpression(const QStringList &words) {
         parts << QLatin1Char('"') + w + QLatin1Char('"');
     }
     return parts.join(QStringLiteral(" AND "));
+}
+
+QList<QByteArray> termTokens(const std::u32string &folded) {
+    QList<QByteArray> tokens;
+    const size_t size = folded.size() == 1 ? 1 : 2;
+    for (size_t i = 0; i + size <= folded.size(); ++i) {
+        const std::u32string token = folded.substr(i, size);
+        const QString text = QString::fromStdU32String(token);
+        const bool none = size == 1 ? isBlank(token[0]) || token[0] == U'\n'
+                                    : token[0] == U'\n' || token[1] == U'\n';
+        if (none || fold(text).chars != token)
+            continue;
+        QByteArray expression = '"' + text.toUtf8().replace('"', "\"\"") + '"';
+        if (!tokens.contains(expression))
+            tokens << expression;
+    }
+    return tokens;
 }
 
 bool containsAll(const Folded &text, const std::vector<std::u32string> &words) {

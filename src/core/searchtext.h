@@ -36,6 +36,12 @@ QStringList terms(const QString &query, bool *cut = nullptr);
 std::vector<std::u32string> foldedTerms(const QStringList &terms);
 // An FTS5 expression that asks for every term, through the tokenizer below.
 QString matchExpression(const QStringList &terms);
+// The tokens a folded term is a phrase of (itself when one character, else
+// its pairs), each an FTS5 expression of its own, without repeats. A pair
+// that folds to something else when folded again would not ask for what
+// the text holds, and is left out: every entry holding the term holds each
+// token given.
+QList<QByteArray> termTokens(const std::u32string &folded);
 
 // Whether every term occurs in the folded text.
 bool containsAll(const Folded &text, const std::vector<std::u32string> &terms);
