@@ -73,12 +73,6 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records, Drafts *drafts)
     m_draftBar = new DraftBar(editorFrame);
     m_draftPause.setSingleShot(true);
     m_draftPause.setInterval(DraftPauseMs);
-    m_waitNote = new QLabel(QStringLiteral("正在保存日记，请稍候…"), editorFrame);
-    m_waitNote->setObjectName(QStringLiteral("savingNote"));
-    m_waitNote->setStyleSheet(QStringLiteral("background: #fff8c0; padding: 2px;"));
-    m_waitNote->adjustSize();
-    m_waitNote->move(editor->geometry().bottomLeft() - QPoint(-4, m_waitNote->height() + 4));
-    m_waitNote->hide();
     m_reading.setInterval(0);
     connectControls();
 }
@@ -409,6 +403,19 @@ void JournalPanel::showDayEntry() {
     }
 }
 
+// Made when a save first has to wait: measuring its text loads a font the
+// window's first sight does without.
+QLabel *JournalPanel::waitNote() {
+    if (m_waitNote)
+        return m_waitNote;
+    m_waitNote = new QLabel(QStringLiteral("正在保存日记，请稍候…"), editorFrame);
+    m_waitNote->setObjectName(QStringLiteral("savingNote"));
+    m_waitNote->setStyleSheet(QStringLiteral("background: #fff8c0; padding: 2px;"));
+    m_waitNote->adjustSize();
+    m_waitNote->move(editor->geometry().bottomLeft() - QPoint(-4, m_waitNote->height() + 4));
+    return m_waitNote;
+}
+
 void JournalPanel::saveEntry() {
     if (m_records->isWriting())
         return; // the save under way goes on
@@ -423,8 +430,9 @@ void JournalPanel::saveEntry() {
     // store another program holds, keeps nothing else waiting.
     const QString text = editorText->text();
     const Result saved =
-        m_records->appendAside(JournalEntry{key, text}.toRow(), [this] { m_waitNote->show(); });
-    m_waitNote->hide();
+        m_records->appendAside(JournalEntry{key, text}.toRow(), [this] { waitNote()->show(); });
+    if (m_waitNote)
+        m_waitNote->hide();
     if (!saved) {
         tellNotSaved(saved); // the draft stays
     } else if (m_drafts) {
