@@ -19,6 +19,7 @@
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
 #include "widgets/picturebutton.h"
+#include "widgets/splashpicture.h"
 #include "windowfixture.h"
 
 #include "sql.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -109,6 +111,20 @@ private Q_SLOTS:
             if (!b->toolTip().isEmpty())
                 QCOMPARE(b->accessibleName(), b->toolTip());
         }
+    }
+
+    // The splash the build drew is the one the window would draw itself,
+    // pixel for pixel; without it the window draws that one.
+    void splashDrawnAheadIsTheLiveOne() {
+        QImage live(SplashPicture::Size, QImage::Format_RGB32);
+        QPainter p(&live);
+        SplashPicture::draw(p, QApplication::font());
+        p.end();
+        const QImage ahead = SplashPicture::drawnAhead(1.0);
+        QVERIFY(ahead.isNull() || ahead == live);
+        QVERIFY(SplashPicture::drawnAhead(2.0).isNull());
+        SplashWindow splash;
+        QCOMPARE(splash.grab().toImage().convertToFormat(QImage::Format_RGB32), live);
     }
 
     void splashOpensTheMainWindowAndGoes() {

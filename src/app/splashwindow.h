@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 class MainWindow;
@@ -17,4 +18,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_picture; // drawn ahead, when it fits the screen
 };

@@ -94,6 +94,55 @@ bool pagesCheckOut(sqlite3 *db, std::atomic_bool *stop) {
     return pagesAnswer(db, stop).value_or(false);
 }
 
+// Heap pages left free by a connection that closed go back to the system.
+void trimHeap() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+// Every page read once, through a connection of its own: a small page cache
+// and no mapping, closed when done, so a check of any size leaves the
+// process as large as it was.
+std::optional<bool> pagesAnswerApart(const QByteArray &uri, int flags, std::atomic_bool *stop) {
+    sqlite3 *db = nullptr;
+    std::optional<bool> healthy;
+    if (sqlite3_open_v2(uri.constData(), &db, flags | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 1000);
+        execute(db, "PRAGMA mmap_size=0");
+        execute(db, "PRAGMA cache_size=-64");
+        healthy = pagesAnswer(db, stop);
+    }
+    sqlite3_close(db);
+    trimHeap();
+    return healthy;
+}
+
+// What the journal's search index lacks, built in short batches, so a save
+// never waits long for this connection; a batch that found the store busy
+// is tried again a little later.
+void buildJournalIndex(const QByteArray &uri, const std::atomic_bool &stop) {
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(uri.constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 1000);
+        if (SearchText::registerTokenizer(db) && JournalIndex::state(db).present)
+            for (int retries = 20; !stop.load() && retries > 0;) {
+                const JournalIndex::Step step = JournalIndex::buildSome(db, 40);
+                if (step == JournalIndex::Step::Done)
+                    break;
+                if (step == JournalIndex::Step::Failed)
+                    --retries;
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(step == JournalIndex::Step::Failed ? 200 : 5));
+            }
+    }
+    sqlite3_close(db);
+    trimHeap();
+}
+
 // Behind everything else for the processor and the disk.
 void runAtIdlePriority() {
     sched_param none{};
@@ -352,9 +401,7 @@ void Store::releaseMemory() {
     if (isOpen())
         skipFailure(setPragma(m_db, QStringLiteral("shrink_memory")),
                     "handing back the page cache");
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
+    trimHeap();
 }
 
 Store::State Store::open(const QString &path) {
@@ -503,36 +550,18 @@ void Store::startWorker(bool checked) {
     m_checkSettled = checked;
     m_stopCheck = std::make_shared<std::atomic_bool>(false);
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
-    m_checker = std::thread([uri, checked, stop = m_stopCheck,
-                             promise = std::move(promise)]() mutable {
-        promise.start();
-        // Behind the window in the queue for the processor.
-        setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
-        sqlite3 *db = nullptr;
-        bool healthy = checked;
-        if (sqlite3_open_v2(uri.constData(), &db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                            nullptr) == SQLITE_OK) {
-            sqlite3_busy_timeout(db, 1000);
-            if (!checked)
-                healthy = pagesCheckOut(db, stop.get());
-        }
-        promise.addResult(healthy);
-        promise.finish();
-        // Short batches, so a save never waits long for this connection; a
-        // batch that found the store busy is tried again a little later.
-        if (healthy && db && SearchText::registerTokenizer(db) && JournalIndex::state(db).present)
-            for (int retries = 20; !stop->load() && retries > 0;) {
-                const JournalIndex::Step step = JournalIndex::buildSome(db, 40);
-                if (step == JournalIndex::Step::Done)
-                    break;
-                if (step == JournalIndex::Step::Failed)
-                    --retries;
-                std::this_thread::sleep_for(
-                    std::chrono::milliseconds(step == JournalIndex::Step::Failed ? 200 : 5));
-            }
-        sqlite3_close(db);
-    });
+    m_checker =
+        std::thread([uri, checked, stop = m_stopCheck, promise = std::move(promise)]() mutable {
+            promise.start();
+            // Behind the window in the queue for the processor.
+            setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
+            const bool healthy =
+                checked || pagesAnswerApart(uri, SQLITE_OPEN_READWRITE, stop.get()).value_or(false);
+            promise.addResult(healthy);
+            promise.finish();
+            if (healthy)
+                buildJournalIndex(uri, *stop);
+        });
 }
 
 void Store::settleCheck() {
@@ -600,28 +629,21 @@ void Store::startIdleCheck() {
     m_idleCheck = promise.future();
     const QByteArray uri = readerUri();
     const std::shared_ptr<DamageFlag> damage = m_damage;
-    m_idleChecker =
-        std::thread([uri, stop = m_stopCheck, at = m_idleCheckedAt, damage,
-                     mark = checkedMark(m_path), promise = std::move(promise)]() mutable {
-            promise.start();
-            runAtIdlePriority();
-            sqlite3 *db = nullptr;
-            std::optional<bool> healthy;
-            if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                                nullptr) == SQLITE_OK) {
-                sqlite3_busy_timeout(db, 1000);
-                healthy = pagesAnswer(db, stop.get());
-            }
-            sqlite3_close(db);
-            if (healthy == true)
-                *at = QDateTime::currentSecsSinceEpoch();
-            else if (healthy == false && !stop->load()) {
-                damage->found = true; // told through whenChecked
-                QFile::remove(mark);
-            }
-            promise.addResult(healthy != false);
-            promise.finish();
-        });
+    m_idleChecker = std::thread([uri, stop = m_stopCheck, at = m_idleCheckedAt, damage,
+                                 mark = checkedMark(m_path),
+                                 promise = std::move(promise)]() mutable {
+        promise.start();
+        runAtIdlePriority();
+        const std::optional<bool> healthy = pagesAnswerApart(uri, SQLITE_OPEN_READONLY, stop.get());
+        if (healthy == true)
+            *at = QDateTime::currentSecsSinceEpoch();
+        else if (healthy == false && !stop->load()) {
+            damage->found = true; // told through whenChecked
+            QFile::remove(mark);
+        }
+        promise.addResult(healthy != false);
+        promise.finish();
+    });
 }
 
 void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {

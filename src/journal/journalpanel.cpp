@@ -73,12 +73,6 @@ JournalPanel::JournalPanel(QWidget *window, RecordSet *records, Drafts *drafts)
     m_draftBar = new DraftBar(editorFrame);
     m_draftPause.setSingleShot(true);
     m_draftPause.setInterval(DraftPauseMs);
-    m_waitNote = new QLabel(QStringLiteral("正在保存日记，请稍候…"), editorFrame);
-    m_waitNote->setObjectName(QStringLiteral("savingNote"));
-    m_waitNote->setStyleSheet(QStringLiteral("background: #fff8c0; padding: 2px;"));
-    m_waitNote->adjustSize();
-    m_waitNote->move(editor->geometry().bottomLeft() - QPoint(-4, m_waitNote->height() + 4));
-    m_waitNote->hide();
     m_reading.setInterval(0);
     connectControls();
 }
@@ -414,6 +408,19 @@ void JournalPanel::showDayEntry() {
     }
 }
 
+// Made when a save first has to wait: measuring its text loads a font the
+// window's first sight does without.
+QLabel *JournalPanel::waitNote() {
+    if (m_waitNote)
+        return m_waitNote;
+    m_waitNote = new QLabel(QStringLiteral("正在保存日记，请稍候…"), editorFrame);
+    m_waitNote->setObjectName(QStringLiteral("savingNote"));
+    m_waitNote->setStyleSheet(QStringLiteral("background: #fff8c0; padding: 2px;"));
+    m_waitNote->adjustSize();
+    m_waitNote->move(editor->geometry().bottomLeft() - QPoint(-4, m_waitNote->height() + 4));
+    return m_waitNote;
+}
+
 void JournalPanel::saveEntry() {
     const QString key = calendarKey();
     if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
@@ -446,8 +453,9 @@ void JournalPanel::writeEntry(Save save) {
             *whole = std::move(text).joined();
             return QVariantList{day, *whole};
         },
-        [this] { m_waitNote->show(); });
-    m_waitNote->hide();
+        [this] { waitNote()->show(); });
+    if (m_waitNote)
+        m_waitNote->hide();
     if (!saved)
         return tellNotSaved(saved); // the draft stays
     entrySaved(save, std::move(*whole));

@@ -119,6 +119,7 @@ private:
     void entrySaved(const Save &save, QString text);
     // A save the store refused, said with its reason.
     void tellNotSaved(const Result &why);
+    QLabel *waitNote();
     std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
     void readMoreText();
     void moveToEnd();
@@ -135,8 +136,8 @@ private:
     QListView *entryList;
     EntryListModel *entries;
     QTextEdit *editor;
-    TextWindow *editorText; // what the editor shows and what a save stores
-    QLabel *m_waitNote;     // while a save waits for a busy store
+    TextWindow *editorText;       // what the editor shows and what a save stores
+    QLabel *m_waitNote = nullptr; // while a save waits for a busy store
 
     LabelButton *fontButton;
     LabelButton *growFontButton;
