@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Busy stores and long entries: how long an index batch holds the store's
-// write lock when another program added a long entry, how long a save waits
-// for a lock another program holds, and the longest the event loop stands
-// still while a long entry is saved beside it.
+// write lock when another program added a long entry, and when the program
+// saved one itself, how long the index takes to be whole again, how long a
+// save waits for a lock another program holds, and the longest the event
+// loop stands still while a long entry is saved beside it.
 // Usage: store_bench [entries] [megabytes]     (defaults 10000 and 50)
 
 #include "core/journalindex.h"
@@ -19,7 +20,11 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <sqlite3.h>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -27,26 +32,130 @@ QString longText(int megabytes) {
     return QString(megabytes * 1024 * 1024 / 3, QChar(0x5929));
 }
 
-// The index built again after another program wrote a long entry, in the
-// batches the program runs: the longest one.
-double longestBatch(const QString &path, int megabytes) {
+// Another connection that asks for the write lock every few milliseconds,
+// as a save would: the longest it waited is the longest the lock was held.
+class LockProbe {
+public:
+    explicit LockProbe(const QString &path) {
+        sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_busy_timeout(m_db, 600000);
+        m_thread = std::thread([this] {
+            m_started = true;
+            while (!m_stop.load()) {
+                QElapsedTimer t;
+                t.start();
+                // A lock met as it changes hands is refused at once, busy
+                // timeout or not: asked again until it is had.
+                while (sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) !=
+                           SQLITE_OK &&
+                       !m_stop.load())
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+                m_longestNs = std::max(m_longestNs.load(), t.nsecsElapsed());
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        while (!m_started.load())
+            std::this_thread::yield();
+    }
+    ~LockProbe() {
+        stop();
+        sqlite3_close(m_db);
+    }
+    LockProbe(const LockProbe &) = delete;
+    LockProbe &operator=(const LockProbe &) = delete;
+    // A wait still going on is counted when it ends.
+    double longestMs() {
+        stop();
+        return double(m_longestNs.load()) / 1e6;
+    }
+
+private:
+    void stop() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    sqlite3 *m_db = nullptr;
+    std::atomic_bool m_stop{false}, m_started{false};
+    std::atomic<qint64> m_longestNs{0};
+    std::thread m_thread;
+};
+
+struct Build {
+    double longestBatch = 0, longestHold = 0, longestWait = 0, totalMs = 0;
+    int batches = 0;
+};
+
+// The builder's own account: from the end of its BEGIN IMMEDIATE to the end
+// of the COMMIT or ROLLBACK that closes it, the write lock is its.
+int timeTheLock(unsigned, void *build, void *statement, void *) {
+    static QElapsedTimer clock;
+    static qint64 since = -1;
+    if (!clock.isValid())
+        clock.start();
+    const QByteArray sql(sqlite3_sql(static_cast<sqlite3_stmt *>(statement)));
+    if (sql.startsWith("BEGIN IMMEDIATE")) {
+        since = clock.nsecsElapsed();
+    } else if (since >= 0 && (sql.startsWith("COMMIT") || sql.startsWith("ROLLBACK"))) {
+        auto *b = static_cast<Build *>(build);
+        b->longestHold = std::max(b->longestHold, double(clock.nsecsElapsed() - since) / 1e6);
+        since = -1;
+    }
+    return 0;
+}
+
+// The index built to the end in the batches the program runs, with a save
+// asking for the lock meanwhile.
+Build buildToTheEnd(const QString &path) {
+    SqlFile builder(path);
+    builder.open();
+    SearchText::registerTokenizer(builder);
+    Build b;
+    sqlite3_trace_v2(builder, SQLITE_TRACE_PROFILE, timeTheLock, &b);
+    LockProbe probe(path);
+    QElapsedTimer whole;
+    whole.start();
+    for (JournalIndex::Step step = JournalIndex::Step::More; step == JournalIndex::Step::More;) {
+        QElapsedTimer t;
+        t.start();
+        step = JournalIndex::buildSome(builder, 40);
+        b.longestBatch = std::max(b.longestBatch, double(t.nsecsElapsed()) / 1e6);
+        ++b.batches;
+    }
+    b.totalMs = double(whole.nsecsElapsed()) / 1e6;
+    b.longestWait = probe.longestMs();
+    return b;
+}
+
+void print(const char *what, const Build &b) {
+    std::printf("  %s: lock held at most %.1f ms (longest batch %.1f ms),\n"
+                "    another save waited at most %.1f ms, %d batches, complete after %.0f ms\n",
+                what, b.longestHold, b.longestBatch, b.longestWait, b.batches, b.totalMs);
+}
+
+// Another program writes a long entry: the index is built again.
+Build afterAnotherProgram(const QString &path, int megabytes) {
     SqlFile other(path);
     other.open();
     SqlQuery q(other);
     q.prepare(QStringLiteral("INSERT INTO diary VALUES ('20240101', ?)"));
     q.addBindValue(longText(megabytes));
     q.exec();
-    SqlFile builder(path);
-    builder.open();
-    SearchText::registerTokenizer(builder);
-    double longest = 0;
-    for (JournalIndex::Step step = JournalIndex::Step::More; step == JournalIndex::Step::More;) {
-        QElapsedTimer t;
-        t.start();
-        step = JournalIndex::buildSome(builder, 40);
-        longest = std::max(longest, double(t.nsecsElapsed()) / 1e6);
+    return buildToTheEnd(path);
+}
+
+// The program saves a long entry itself: the longest wait of another
+// save meanwhile, then what the index still had to do.
+Build afterOwnSave(RecordSet &journal, int megabytes, double *saveWait) {
+    const QHash<QString, QVariant> row = JournalEntry{"20240104", longText(megabytes)}.toRow();
+    {
+        LockProbe probe(journal.store()->path());
+        skipFailure(journal.appendAside(row), "saving a long entry");
+        *saveWait = probe.longestMs();
     }
-    return longest;
+    return buildToTheEnd(journal.store()->path());
 }
 
 // A save while another program holds the write lock for holdMs (or for
@@ -90,6 +199,9 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     const int entries = argc > 1 ? atoi(argv[1]) : 10000;
     const int megabytes = argc > 2 ? std::max(1, atoi(argv[2])) : 50;
+    std::vector<int> sizes = {std::min(2, megabytes)};
+    if (megabytes > 2)
+        sizes.push_back(megabytes);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("work.db"));
     Store store;
@@ -97,9 +209,11 @@ int main(int argc, char *argv[]) {
         return 1;
     Generate::journal(store, entries);
     Generate::indexJournal(store);
-    std::printf("%d entries, one of %d MB written by another program:\n", entries, megabytes);
-    std::printf("  longest index batch (write lock held)   %9.1f ms\n",
-                longestBatch(path, megabytes));
+    std::printf("%d entries; the index built again after another program wrote\n", entries);
+    for (int mb : sizes) {
+        const QByteArray what = QByteArray::number(mb) + " MB entry";
+        print(what.constData(), afterAnotherProgram(path, mb));
+    }
     RecordSet journal(&store, QString::fromLatin1(JournalEntry::Table));
     if (!journal.open())
         return 1;
@@ -109,6 +223,13 @@ int main(int argc, char *argv[]) {
     const auto [gaveUp, kept] = saveUnderLock(store, journal, Store::WriteWaitMs + 1000);
     std::printf("  save while another holds it %d s        %9.1f ms (%s)\n",
                 Store::WriteWaitMs / 1000 + 1, gaveUp, kept ? "stored" : "refused, said so");
+    std::printf("the program's own save of a long entry, and the index after it\n");
+    for (int mb : sizes) {
+        double wait = 0;
+        const Build b = afterOwnSave(journal, mb, &wait);
+        std::printf("  %d MB entry: another save waited at most %.1f ms\n", mb, wait);
+        print("then its index", b);
+    }
     double savedMs = 0;
     const double still = longestStandStill(journal, megabytes, &savedMs);
     std::printf("  saving a %d MB entry: %.1f ms; longest event-loop stand-still %.1f ms\n",
