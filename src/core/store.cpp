@@ -497,6 +497,28 @@ void Store::openReadOnly(Refusal why) {
     m_refusal = why;
 }
 
+namespace {
+
+// Short batches, so a save never waits long for this connection; a batch
+// that found the store busy is tried again a little later. Once whole, the
+// index is looked at now and then: a long entry saved is left to it, and
+// another program's write has it built again.
+void keepIndexed(sqlite3 *db, const std::atomic_bool &stop) {
+    using std::chrono::milliseconds;
+    for (int failures = 0; !stop.load() && failures < 20;) {
+        if (JournalIndex::state(db).complete()) {
+            for (int wait = 0; wait < 10 && !stop.load(); ++wait)
+                std::this_thread::sleep_for(milliseconds(100));
+            continue;
+        }
+        const bool failed = JournalIndex::buildSome(db, 40) == JournalIndex::Step::Failed;
+        failures = failed ? failures + 1 : 0;
+        std::this_thread::sleep_for(milliseconds(failed ? 200 : 5));
+    }
+}
+
+} // namespace
+
 void Store::startWorker(bool checked) {
     QPromise<bool> promise;
     m_check = promise.future();
@@ -519,18 +541,8 @@ void Store::startWorker(bool checked) {
         }
         promise.addResult(healthy);
         promise.finish();
-        // Short batches, so a save never waits long for this connection; a
-        // batch that found the store busy is tried again a little later.
         if (healthy && db && SearchText::registerTokenizer(db) && JournalIndex::state(db).present)
-            for (int retries = 20; !stop->load() && retries > 0;) {
-                const JournalIndex::Step step = JournalIndex::buildSome(db, 40);
-                if (step == JournalIndex::Step::Done)
-                    break;
-                if (step == JournalIndex::Step::Failed)
-                    --retries;
-                std::this_thread::sleep_for(
-                    std::chrono::milliseconds(step == JournalIndex::Step::Failed ? 200 : 5));
-            }
+            keepIndexed(db, *stop);
         sqlite3_close(db);
     });
 }
