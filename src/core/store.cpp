@@ -723,8 +723,12 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
         return q.isNull(0) ? QString() : q.text(0);
     };
     const bool follows = index.present && !index.stale;
-    const std::optional<QString> before =
-        follows && key >= 0 && key <= index.builtTo ? textOf(key) : std::nullopt;
+    const bool indexed = follows && key >= 0 && key <= index.builtTo;
+    // A text too long to index inside a save is not read inside it either:
+    // the index is built again without it.
+    const bool longBefore =
+        indexed && JournalIndex::textBytes(db, key) > JournalIndex::FollowedBytes;
+    const std::optional<QString> before = indexed && !longBefore ? textOf(key) : std::nullopt;
     const std::optional<qint64> written = write();
     const bool ok = written.has_value();
     if (ok && follows) {
@@ -732,9 +736,14 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
         // followed here. Should the index refuse, the entry is still saved
         // and the index built again later.
         execute(db, "SAVEPOINT follow");
-        const bool followed = (*written > index.builtTo ||
-                               JournalIndex::follow(db, *written, before, textOf(*written))) &&
-                              Statement(db, "UPDATE journal_search_state SET stale = 0").run();
+        const qint64 row = *written;
+        const bool followed =
+            !longBefore &&
+            (JournalIndex::textBytes(db, row) > JournalIndex::FollowedBytes
+                 ? JournalIndex::handOver(db, row, before)
+                 : JournalIndex::follow(db, row, before,
+                                        row > index.builtTo ? std::nullopt : textOf(row))) &&
+            Statement(db, "UPDATE journal_search_state SET stale = 0").run();
         if (!followed)
             execute(db, "ROLLBACK TO follow");
         execute(db, "RELEASE follow");
