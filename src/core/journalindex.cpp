@@ -38,6 +38,11 @@ QList<QByteArray> schemaStatements() {
         "CREATE TABLE IF NOT EXISTS journal_search_state (id INTEGER PRIMARY KEY CHECK (id = 1), "
         "built_to INTEGER NOT NULL, stale INTEGER NOT NULL)",
         "INSERT OR IGNORE INTO journal_search_state VALUES (1, 0, 0)",
+        // What a batch indexes is written out, and the segments merged, as
+        // it goes, where the batch's clock sees it, not all at the commit;
+        // merging goes 64 pages a level at a time: small pages keep it short.
+        "INSERT INTO journal_search(journal_search, rank) VALUES ('hashsize', 65536)",
+        "INSERT INTO journal_search(journal_search, rank) VALUES ('pgsz', 1000)",
         // The pieces of long entries, in order: FTS row -id of the entry.
         "CREATE TABLE IF NOT EXISTS journal_search_piece (id INTEGER PRIMARY KEY, "
         "entry INTEGER NOT NULL)",
@@ -245,14 +250,15 @@ bool held(sqlite3 *db, qint64 key, qint64 bytes) {
 void readAhead(sqlite3 *db, const QString &id) {
     if (!exec(db, "BEGIN"))
         return;
+    // Being emptied first, the index takes no entry this batch.
     const State s = state(db);
-    const qint64 from = s.stale ? 0 : s.builtTo;
+    const qint64 from = s.stale ? Everything : s.builtTo;
     Statement next(
         db,
         utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %1 > ? ORDER BY %1 LIMIT 1").arg(id, Diary)));
     if (s.present && from != Everything && next.bind(1, from).step()) {
         const qint64 key = next.integer(0), bytes = storedBytes(db, key);
-        const bool begun = !s.stale && piecesIndexed(db, key) > 0;
+        const bool begun = piecesIndexed(db, key) > 0;
         Statement text(db,
                        utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
         if (bytes > SearchText::PieceBytes && !(begun && held(db, key, bytes)) &&
@@ -264,12 +270,13 @@ void readAhead(sqlite3 *db, const QString &id) {
     exec(db, "COMMIT");
 }
 
-// The time a batch may hold the lock, and the pace it indexes at so far. A
+// The time a batch may index for, and the pace it indexes at so far. A
 // text that would carry the batch past its budget, at that pace, waits for
 // the next: no text makes a batch hold the store much longer than itself.
+// Writing out what was indexed, at the commit, takes about as long again.
 class Budget {
 public:
-    explicit Budget(int ms) : m_ms(ms) { m_clock.start(); }
+    explicit Budget(int ms) : m_ms(std::max(ms / 2, 1)) { m_clock.start(); }
     bool spent(qint64 next) const {
         const qint64 pace = std::max<qint64>(m_bytes / std::max<qint64>(m_clock.elapsed(), 1), 1);
         return m_worked && m_clock.elapsed() + next / pace >= m_ms;
@@ -343,6 +350,38 @@ bool indexRows(sqlite3 *db, const QString &id, qint64 from, int budgetMs, qint64
     return all;
 }
 
+// An index to build again is emptied a slice at a time: at once, the index
+// of a long journal would hold the lock as long as freeing all its pages
+// takes. Its segments (rows past 10 of its data) and their entries in
+// its own index go first; 'delete-all' then finds little left, and writes
+// the index afresh. Meanwhile it is stale, and asked by nobody.
+bool clearSome(sqlite3 *db, int budgetMs, bool &cleared) {
+    static const char *const slices[] = {
+        "DELETE FROM journal_search_data WHERE id IN "
+        "(SELECT id FROM journal_search_data WHERE id > 10 LIMIT 200)",
+        "DELETE FROM journal_search_idx WHERE (segid, term) IN "
+        "(SELECT segid, term FROM journal_search_idx LIMIT 500)",
+        "DELETE FROM journal_search_piece WHERE id IN "
+        "(SELECT id FROM journal_search_piece LIMIT 2000)",
+    };
+    QElapsedTimer clock;
+    clock.start();
+    for (const char *slice : slices) {
+        for (Statement q(db, slice);; q.reset()) {
+            if (!q.run())
+                return false;
+            if (sqlite3_changes(db) == 0)
+                break;
+            if (clock.elapsed() >= budgetMs / 2) {
+                cleared = false;
+                return true;
+            }
+        }
+    }
+    cleared = true;
+    return true;
+}
+
 } // namespace
 
 Step buildSome(sqlite3 *db, int budgetMs) {
@@ -358,11 +397,17 @@ Step buildSome(sqlite3 *db, int budgetMs) {
         exec(db, "ROLLBACK");
         return Step::Failed;
     }
-    if (s.stale) {
+    bool cleared = !s.stale;
+    if (s.stale && (ok = clearSome(db, budgetMs, cleared)) && cleared) {
         ok = exec(db, "INSERT INTO journal_search(journal_search) VALUES ('delete-all')") &&
-             exec(db, "DELETE FROM journal_search_piece") &&
              exec(db, "UPDATE journal_search_state SET built_to = 0, stale = 0");
         s.builtTo = 0;
+    }
+    if (!cleared) {
+        ok = ok && exec(db, "COMMIT");
+        if (!ok)
+            exec(db, "ROLLBACK");
+        return ok ? Step::More : Step::Failed;
     }
     bool done = s.builtTo == Everything;
     qint64 last = s.builtTo;
