@@ -18,6 +18,7 @@
 #include <QThread>
 #include <QUrl>
 #include <chrono>
+#include <future>
 #include <sched.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -503,7 +504,7 @@ namespace {
 // that found the store busy is tried again a little later. Once whole, the
 // index is looked at now and then: a long entry saved is left to it, and
 // another program's write has it built again.
-void keepIndexed(sqlite3 *db, const std::atomic_bool &stop) {
+void buildBatches(sqlite3 *db, const std::atomic_bool &stop) {
     using std::chrono::milliseconds;
     for (int failures = 0; !stop.load() && failures < 20;) {
         if (JournalIndex::state(db).complete()) {
@@ -517,6 +518,20 @@ void keepIndexed(sqlite3 *db, const std::atomic_bool &stop) {
     }
 }
 
+// Once the pages checked out. At the window's priority, not the check's: a
+// batch kept waiting for the processor would keep the store's lock as long.
+void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atomic_bool &stop) {
+    sqlite3 *db = nullptr;
+    if (sound.get() &&
+        sqlite3_open_v2(uri.constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK &&
+        sqlite3_busy_timeout(db, 1000) == SQLITE_OK && SearchText::registerTokenizer(db) &&
+        JournalIndex::state(db).present)
+        buildBatches(db, stop);
+    sqlite3_close(db);
+}
+
 } // namespace
 
 void Store::startWorker(bool checked) {
@@ -525,26 +540,28 @@ void Store::startWorker(bool checked) {
     m_checkSettled = checked;
     m_stopCheck = std::make_shared<std::atomic_bool>(false);
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
-    m_checker = std::thread([uri, checked, stop = m_stopCheck,
-                             promise = std::move(promise)]() mutable {
-        promise.start();
-        // Behind the window in the queue for the processor.
-        setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
-        sqlite3 *db = nullptr;
-        bool healthy = checked;
-        if (sqlite3_open_v2(uri.constData(), &db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                            nullptr) == SQLITE_OK) {
-            sqlite3_busy_timeout(db, 1000);
-            if (!checked)
-                healthy = pagesCheckOut(db, stop.get());
-        }
-        promise.addResult(healthy);
-        promise.finish();
-        if (healthy && db && SearchText::registerTokenizer(db) && JournalIndex::state(db).present)
-            keepIndexed(db, *stop);
-        sqlite3_close(db);
-    });
+    m_checker =
+        std::thread([uri, checked, stop = m_stopCheck, promise = std::move(promise)]() mutable {
+            promise.start();
+            std::promise<bool> checkedOut;
+            std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop));
+            // Behind the window in the queue for the processor.
+            setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
+            sqlite3 *db = nullptr;
+            bool healthy = checked;
+            if (sqlite3_open_v2(uri.constData(), &db,
+                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                                nullptr) == SQLITE_OK) {
+                sqlite3_busy_timeout(db, 1000);
+                if (!checked)
+                    healthy = pagesCheckOut(db, stop.get());
+            }
+            promise.addResult(healthy);
+            promise.finish();
+            sqlite3_close(db);
+            checkedOut.set_value(healthy && db);
+            indexer.join();
+        });
 }
 
 void Store::settleCheck() {
