@@ -118,7 +118,9 @@ private Q_SLOTS:
         Store store;
         QCOMPARE(store.open(path), Store::State::Open);
         QTRY_VERIFY(indexReady(store));
-        const QString mid = "first " + filler(7000, 2) + " second";
+        // Half as long again as a piece, in characters of three bytes.
+        const int midLength = int(SearchText::PieceBytes / 2);
+        const QString mid = "first " + filler(midLength, 2) + " second";
         fill(store, {{"20020101", "first 短的"}, {"20020102", mid}});
         QVERIFY(indexReady(store));
         RecordSet diary(&store, "diary");
@@ -140,7 +142,7 @@ private Q_SLOTS:
         QCOMPARE(keys(JournalIndex::search(store.nativeHandle(), "first third", 500)),
                  QList<qint64>{3});
         QVERIFY(diary.moveToKey(2));
-        QVERIFY(diary.setField("things", QString("third " + filler(7000, 4))));
+        QVERIFY(diary.setField("things", QString("third " + filler(midLength, 4))));
         QVERIFY(diary.update());
         QVERIFY(indexReady(store));
         agree();

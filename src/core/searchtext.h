@@ -61,7 +61,7 @@ Snippet snippet(const QString &text, const std::vector<std::u32string> &terms, i
 // at least PieceOverlap bytes, so that anything a query asks for, which is
 // far shorter, lies whole in one piece or another. The cuts depend on the
 // text alone: a piece is taken out of the index cut as it was put in.
-constexpr qsizetype PieceBytes = 16 * 1024, PieceOverlap = 1024;
+constexpr qsizetype PieceBytes = 8 * 1024, PieceOverlap = 1024;
 struct Piece {
     qsizetype from = 0, to = 0; // in bytes
 };
