@@ -38,6 +38,20 @@ class TestSearch : public QObject {
         sqlite3_close(db);
         return a;
     }
+    // Chinese text with little repeated, so a few characters of it are found
+    // where they were taken from.
+    static QString filler(int length, int seed) {
+        QString text(length, Qt::Uninitialized);
+        for (int i = 0; i < length; ++i)
+            text[i] = QChar(0x4e00 + (i * 7919 + seed * 104729) % 20000);
+        return text;
+    }
+    static qint64 piecesOf(sqlite3 *db, qint64 key) {
+        SqlQuery q(db);
+        q.prepare("SELECT count(*) FROM journal_search_piece WHERE entry = ?");
+        q.addBindValue(key);
+        return q.exec() && q.next() ? q.value(0).toLongLong() : -1;
+    }
     void fill(Store &store, const QList<QPair<QString, QString>> &entries) {
         RecordSet diary(&store, "diary");
         QVERIFY(diary.open());
@@ -46,29 +60,105 @@ class TestSearch : public QObject {
     }
 
 private Q_SLOTS:
-    // A long text behind short ones waits for an index batch of its own, so
-    // no batch holds the store much longer than its budget for it.
-    void aLongTextIsIndexedInABatchOfItsOwn() {
-        SqlFile db(m_dir.filePath("batches.db"));
+    // A long text is indexed a piece a batch, each in a short transaction of
+    // its own: a builder closed halfway leaves the index incomplete, and the
+    // next one goes on from the pieces done. Phrases across the pieces'
+    // seams and words in different pieces are found as reading finds them.
+    void aLongTextIsIndexedAPieceAtATime() {
+        const QString path = m_dir.filePath("pieces.db");
+        const QString text = "alpha " + filler(60000, 1) + " omega";
+        {
+            SqlFile db(path);
+            QVERIFY(db.open() && SearchText::registerTokenizer(db));
+            SqlQuery q(db);
+            QVERIFY(q.exec("CREATE TABLE diary (dates TEXT, things TEXT)"));
+            QVERIFY(JournalIndex::create(db));
+            QVERIFY(q.exec("PRAGMA user_version=" + QString::number(Store::SchemaVersion)));
+            for (const QString &entry : {QString("alpha 前面"), text, QString("后来 omega")}) {
+                q.prepare("INSERT INTO diary VALUES ('20020101', ?)");
+                q.addBindValue(entry);
+                QVERIFY(q.exec());
+            }
+            for (int batch = 0; batch < 4; ++batch)
+                QCOMPARE(JournalIndex::buildSome(db, 1), JournalIndex::Step::More);
+        }
+        SqlFile db(path);
         QVERIFY(db.open() && SearchText::registerTokenizer(db));
-        SqlQuery q(db);
-        QVERIFY(q.exec("CREATE TABLE diary (dates TEXT, things TEXT)"));
-        QVERIFY(JournalIndex::create(db));
-        QVERIFY(q.exec("BEGIN"));
-        for (int i = 1; i <= 200; ++i)
-            QVERIFY(q.exec(QString("INSERT INTO diary VALUES ('20020101', '第%1篇')").arg(i)));
-        q.prepare("INSERT INTO diary VALUES ('20020102', ?)");
-        q.addBindValue(QString(1 << 20, QChar(0x5929)));
-        QVERIFY(q.exec());
-        QVERIFY(q.exec("INSERT INTO diary VALUES ('20020103', '后来')"));
-        QVERIFY(q.exec("COMMIT"));
-        while (JournalIndex::state(db).builtTo < 200 || JournalIndex::state(db).stale)
-            QCOMPARE(JournalIndex::buildSome(db, 40), JournalIndex::Step::More);
-        QCOMPARE(JournalIndex::state(db).builtTo, qint64(200));
-        QCOMPARE(JournalIndex::buildSome(db, 40), JournalIndex::Step::More);
-        QCOMPARE(JournalIndex::state(db).builtTo, qint64(201));
-        QCOMPARE(JournalIndex::buildSome(db, 40), JournalIndex::Step::Done);
+        const qint64 begun = piecesOf(db, 2);
+        QVERIFY(begun >= 2 && JournalIndex::state(db).builtTo == 1);
+        QVERIFY(!JournalIndex::search(db, "alpha", 500).indexed);
+        QCOMPARE(JournalIndex::buildSome(db, 1), JournalIndex::Step::More);
+        QVERIFY(piecesOf(db, 2) > begun);
+        while (JournalIndex::buildSome(db, 40) == JournalIndex::Step::More) {
+        }
+        QVERIFY(JournalIndex::state(db).complete());
+        const std::vector<SearchText::Piece> pieces = SearchText::pieces(text.toUtf8());
+        QVERIFY(pieces.size() > 5);
+        const auto across = [&](size_t seam) -> QString {
+            return '"' + text.mid(pieces[seam].to / 3 - 4, 8) + '"'; // 3 bytes a character
+        };
+        const QList<QPair<QString, QList<qint64>>> queries = {
+            {across(0), {2}},  {across(4), {2}},    {"alpha omega", {2}},  {"前面 omega", {}},
+            {"alpha", {2, 1}}, {"omega 后来", {3}}, {"alpha 不在其中", {}}};
+        for (const auto &[query, found] : queries) {
+            const JournalIndex::Answer a = JournalIndex::search(db, query, 500);
+            QVERIFY2(a.indexed, qPrintable(query));
+            QCOMPARE(keys(a), found);
+            QCOMPARE(
+                keys(JournalIndex::search(db, query, 500, {}, JournalIndex::Way::ReadEveryEntry)),
+                found);
+        }
     }
+
+    // Saves, edits and deletes of long entries: one a little longer than a
+    // piece is followed in the save, a longer one is left to the builder,
+    // and either way the index answers as reading does.
+    void longEntriesFollowEveryWrite() {
+        const QString path = m_dir.filePath("longwrites.db");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QTRY_VERIFY(indexReady(store));
+        // Half as long again as a piece, in characters of three bytes.
+        const int midLength = int(SearchText::PieceBytes / 2);
+        const QString mid = "first " + filler(midLength, 2) + " second";
+        fill(store, {{"20020101", "first 短的"}, {"20020102", mid}});
+        QVERIFY(indexReady(store));
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open());
+        const QString big = "first " + filler(40000, 3) + " third";
+        QVERIFY(diary.appendAside({{"dates", "20020103"}, {"things", big}}));
+        const QStringList queries = {"first",       "second",       "third",
+                                     "first third", "second third", '"' + big.mid(20000, 6) + '"'};
+        const auto agree = [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(indexReady(store), 20000);
+            for (const QString &query : queries) {
+                const JournalIndex::Answer a =
+                    JournalIndex::search(store.nativeHandle(), query, 500);
+                QVERIFY(a.indexed);
+                QCOMPARE(keys(a), keys(scanned(path, query)));
+            }
+        };
+        agree();
+        QCOMPARE(keys(JournalIndex::search(store.nativeHandle(), "first third", 500)),
+                 QList<qint64>{3});
+        QVERIFY(diary.moveToKey(2));
+        QVERIFY(diary.setField("things", QString("third " + filler(midLength, 4))));
+        QVERIFY(diary.update());
+        QVERIFY(indexReady(store));
+        agree();
+        QVERIFY(diary.moveToKey(3));
+        QVERIFY(diary.setField("things", QString(filler(40000, 5) + " second")));
+        QVERIFY(diary.update());
+        agree();
+        QCOMPARE(keys(JournalIndex::search(store.nativeHandle(), "second", 500)), QList<qint64>{3});
+        QVERIFY(diary.deleteCurrent());
+        agree();
+        QVERIFY(diary.moveToKey(2));
+        QVERIFY(diary.deleteCurrent());
+        agree();
+        QCOMPARE(keys(JournalIndex::search(store.nativeHandle(), "third", 500)), QList<qint64>{});
+    }
+
     void matchingRules_data() {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QList<qint64>>("found"); // newest day first

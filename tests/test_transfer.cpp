@@ -328,7 +328,7 @@ private Q_SLOTS:
             QVERIFY(writer.writeSome(5));
         QCOMPARE(JournalExport::readJournal(store.nativeHandle()), entries);
         // The rows were handed to the search index's build, which takes only them.
-        QVERIFY(!JournalIndex::state(store.nativeHandle()).complete());
+        QVERIFY(!JournalIndex::state(store.nativeHandle()).stale);
         QCOMPARE(JournalIndex::search(store.nativeHandle(), "超出基本平面", 10).count, 1);
         while (JournalIndex::buildSome(store.nativeHandle(), 40) == JournalIndex::Step::More) {
         }

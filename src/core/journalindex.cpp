@@ -38,6 +38,15 @@ QList<QByteArray> schemaStatements() {
         "CREATE TABLE IF NOT EXISTS journal_search_state (id INTEGER PRIMARY KEY CHECK (id = 1), "
         "built_to INTEGER NOT NULL, stale INTEGER NOT NULL)",
         "INSERT OR IGNORE INTO journal_search_state VALUES (1, 0, 0)",
+        // What a batch indexes is written out, and the segments merged, as
+        // it goes, where the batch's clock sees it, not all at the commit;
+        // merging goes 64 pages a level at a time: small pages keep it short.
+        "INSERT INTO journal_search(journal_search, rank) VALUES ('hashsize', 65536)",
+        "INSERT INTO journal_search(journal_search, rank) VALUES ('pgsz', 1000)",
+        // The pieces of long entries, in order: FTS row -id of the entry.
+        "CREATE TABLE IF NOT EXISTS journal_search_piece (id INTEGER PRIMARY KEY, "
+        "entry INTEGER NOT NULL)",
+        "CREATE INDEX IF NOT EXISTS journal_search_piece_entry ON journal_search_piece (entry)",
     };
     for (const auto &mark : staleMarks)
         statements << utf8(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3 BEGIN "
@@ -68,6 +77,75 @@ bool exec(sqlite3 *db, const char *sql) {
 bool foldedAsNow(sqlite3 *db) {
     Statement q(db, "PRAGMA user_version");
     return q.step() && q.integer(0) >= FoldedWholeSince;
+}
+
+// Read without the text, which may be tens of megabytes; 0 for no text.
+qint64 storedBytes(sqlite3 *db, qint64 key) {
+    sqlite3_blob *blob = nullptr;
+    qint64 bytes = 0;
+    if (sqlite3_blob_open(db, "main", JournalEntry::Table, JournalEntry::TextField, key, 0,
+                          &blob) == SQLITE_OK)
+        bytes = sqlite3_blob_bytes(blob);
+    sqlite3_blob_close(blob);
+    return bytes;
+}
+
+// A long entry is kept as pieces, each an FTS row of its own; any other is
+// the one FTS row of its key. Keys of zero or less, clear of the pieces'
+// rows, are kept as pieces whatever their length.
+bool inPieces(qint64 key, const QByteArray &text) {
+    return key <= 0 || text.size() > SearchText::PieceBytes;
+}
+
+qint64 piecesIndexed(sqlite3 *db, qint64 key) {
+    Statement q(db, "SELECT count(*) FROM journal_search_piece WHERE entry = ?");
+    return q.bind(1, key).step() ? q.integer(0) : 0;
+}
+
+QByteArray slice(const QByteArray &text, const SearchText::Piece &piece) {
+    return text.mid(piece.from, piece.to - piece.from);
+}
+
+bool addRow(sqlite3 *db, qint64 row, const QByteArray &body) {
+    Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
+    return add.bind(1, row).bind(2, body).run();
+}
+
+bool addPiece(sqlite3 *db, qint64 key, const QByteArray &text, const SearchText::Piece &piece) {
+    Statement own(db, "INSERT INTO journal_search_piece (entry) VALUES (?)");
+    return own.bind(1, key).run() && addRow(db, -sqlite3_last_insert_rowid(db), slice(text, piece));
+}
+
+bool addEntry(sqlite3 *db, qint64 key, const QByteArray &text) {
+    if (!inPieces(key, text))
+        return addRow(db, key, text);
+    for (const SearchText::Piece &piece : SearchText::pieces(text))
+        if (!addPiece(db, key, text, piece))
+            return false;
+    return true;
+}
+
+// Contentless, the index takes a row out only given the text it was made
+// of: the pieces are cut again as they were.
+bool dropEntry(sqlite3 *db, qint64 key, const QByteArray &text) {
+    Statement drop(db, "INSERT INTO journal_search(journal_search, rowid, body) "
+                       "VALUES ('delete', ?, ?)");
+    std::vector<qint64> rows;
+    Statement own(db, "SELECT id FROM journal_search_piece WHERE entry = ? ORDER BY id");
+    for (own.bind(1, key); own.step();)
+        rows.push_back(-own.integer(0));
+    if (rows.empty())
+        return drop.bind(1, key).bind(2, text).run();
+    const std::vector<SearchText::Piece> pieces = SearchText::pieces(text);
+    if (rows.size() > pieces.size())
+        return false;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        drop.reset();
+        if (!drop.bind(1, rows[i]).bind(2, slice(text, pieces[i])).run())
+            return false;
+    }
+    Statement gone(db, "DELETE FROM journal_search_piece WHERE entry = ?");
+    return gone.bind(1, key).run();
 }
 
 } // namespace
@@ -106,18 +184,33 @@ State state(sqlite3 *db) {
 
 bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
             const std::optional<QString> &after) {
-    if (before) {
-        Statement drop(db, "INSERT INTO journal_search(journal_search, rowid, body) "
-                           "VALUES ('delete', ?, ?)");
-        if (!drop.bind(1, key).bind(2, utf8(*before)).run())
-            return false;
-    }
-    if (after) {
-        Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
-        if (!add.bind(1, key).bind(2, utf8(*after)).run())
-            return false;
-    }
-    return true;
+    // Not reached yet by the build: what it has of the entry is of the
+    // text before, and only a build from the start can take it out.
+    if (key > state(db).builtTo)
+        return piecesIndexed(db, key) == 0;
+    if (before && !dropEntry(db, key, utf8(*before)))
+        return false;
+    return !after || addEntry(db, key, utf8(*after));
+}
+
+qint64 textBytes(sqlite3 *db, qint64 key) {
+    return storedBytes(db, key);
+}
+
+bool handOver(sqlite3 *db, qint64 key, const std::optional<QString> &before) {
+    if (key > state(db).builtTo)
+        return piecesIndexed(db, key) == 0;
+    if (before && !dropEntry(db, key, utf8(*before)))
+        return false;
+    // Entries after it indexed already would be indexed twice.
+    Statement later(
+        db,
+        utf8(
+            QStringLiteral("SELECT 1 FROM %1 WHERE %2 > ? LIMIT 1").arg(Diary, diaryIdentity(db))));
+    if (later.bind(1, key).step() || !later.done())
+        return false;
+    Statement mark(db, "UPDATE journal_search_state SET built_to = ?");
+    return mark.bind(1, key - 1).run();
 }
 
 bool leaveToBuild(sqlite3 *db, const State &before, qint64 first, qint64 last) {
@@ -129,48 +222,174 @@ bool leaveToBuild(sqlite3 *db, const State &before, qint64 first, qint64 last) {
 
 namespace {
 
+// The text of the long entry being indexed, read outside the write lock
+// and kept between batches: read inside, 50 MB would hold it for a second.
+// It stands for the stored text while the store has not changed since.
+struct LongEntry {
+    sqlite3 *db = nullptr;
+    qint64 key = 0, version = -1, bytes = -1;
+    QByteArray text;
+    std::vector<SearchText::Piece> pieces;
+};
+thread_local LongEntry longEntry;
+
+// Changes when another connection writes the store.
+qint64 dataVersion(sqlite3 *db) {
+    Statement q(db, "PRAGMA data_version");
+    return q.step() ? q.integer(0) : -1;
+}
+
+bool held(sqlite3 *db, qint64 key, qint64 bytes) {
+    return longEntry.db == db && longEntry.key == key && longEntry.bytes == bytes &&
+           longEntry.version == dataVersion(db);
+}
+
+// Before the batch takes the write lock: the text of the entry next in
+// line, when it is long and not held already. An entry begun by an earlier
+// batch may go on from a text held then; one to begin is read afresh.
+void readAhead(sqlite3 *db, const QString &id) {
+    if (!exec(db, "BEGIN"))
+        return;
+    // Being emptied first, the index takes no entry this batch.
+    const State s = state(db);
+    const qint64 from = s.stale ? Everything : s.builtTo;
+    Statement next(
+        db,
+        utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %1 > ? ORDER BY %1 LIMIT 1").arg(id, Diary)));
+    if (s.present && from != Everything && next.bind(1, from).step()) {
+        const qint64 key = next.integer(0), bytes = storedBytes(db, key);
+        const bool begun = piecesIndexed(db, key) > 0;
+        Statement text(db,
+                       utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
+        if (bytes > SearchText::PieceBytes && !(begun && held(db, key, bytes)) &&
+            text.bind(1, key).step()) {
+            longEntry = {db, key, dataVersion(db), bytes, utf8(text.text(0)), {}};
+            longEntry.pieces = SearchText::pieces(longEntry.text);
+        }
+    }
+    exec(db, "COMMIT");
+}
+
+// The time a batch may index for, and the pace it indexes at so far. A
+// text that would carry the batch past its budget, at that pace, waits for
+// the next: no text makes a batch hold the store much longer than itself.
+// Writing out what was indexed, at the commit, takes about as long again.
+class Budget {
+public:
+    explicit Budget(int ms) : m_ms(std::max(ms / 2, 1)) { m_clock.start(); }
+    bool spent(qint64 next) const {
+        const qint64 pace = std::max<qint64>(m_bytes / std::max<qint64>(m_clock.elapsed(), 1), 1);
+        return m_worked && m_clock.elapsed() + next / pace >= m_ms;
+    }
+    void add(qint64 bytes) {
+        m_bytes += bytes;
+        m_worked = true;
+    }
+    bool worked() const { return m_worked; }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_ms, m_bytes = 0;
+    bool m_worked = false;
+};
+
+enum class Entry { Whole, Later, Failed };
+
+// The pieces of a long entry not indexed yet, as many as the budget allows.
+Entry indexLong(sqlite3 *db, qint64 key, qint64 bytes, Budget &budget) {
+    if (!held(db, key, bytes))
+        return Entry::Later; // read ahead of the next batch
+    const QByteArray &text = longEntry.text;
+    if (!inPieces(key, text)) {
+        budget.add(text.size());
+        return addRow(db, key, text) ? Entry::Whole : Entry::Failed;
+    }
+    for (auto done = size_t(piecesIndexed(db, key)); done < longEntry.pieces.size(); ++done) {
+        const SearchText::Piece &piece = longEntry.pieces[done];
+        if (budget.spent(piece.to - piece.from))
+            return Entry::Later;
+        if (!addPiece(db, key, text, piece))
+            return Entry::Failed;
+        budget.add(piece.to - piece.from);
+    }
+    return Entry::Whole;
+}
+
 // Indexes the rows past from, in key order, for about budgetMs; last is the
-// last row indexed. A text that would carry the batch past its budget, at
-// the pace of those before it, waits for a batch of its own: no text makes
-// the batch hold the store longer than itself. False when SQLite refused.
+// last row indexed whole. False when SQLite refused.
 bool indexRows(sqlite3 *db, const QString &id, qint64 from, int budgetMs, qint64 &last, bool &all) {
     // Sizes first: a long text is read only when its turn comes.
-    Statement rows(db, utf8(QStringLiteral("SELECT %1, length(CAST(%2 AS BLOB)) FROM %3 "
-                                           "WHERE %1 > ? ORDER BY %1")
-                                .arg(id, Text, Diary)));
+    Statement rows(
+        db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %1 > ? ORDER BY %1").arg(id, Diary)));
     rows.bind(1, from);
     Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
-    Statement add(db, "INSERT INTO journal_search(rowid, body) VALUES (?, ?)");
-    QElapsedTimer clock;
-    clock.start();
-    qint64 bytes = 0;
+    Budget budget(budgetMs);
     last = from;
+    all = false;
     while (rows.step()) {
-        const qint64 size = rows.integer(1);
-        const qint64 pace = std::max<qint64>(bytes / std::max<qint64>(clock.elapsed(), 1), 1);
-        if (last > from && clock.elapsed() + size / pace >= budgetMs) {
-            all = false;
+        const qint64 key = rows.integer(0), size = storedBytes(db, key);
+        if (budget.spent(std::min(size, SearchText::PieceBytes)))
             return true;
+        Entry entry = Entry::Whole;
+        if (size > SearchText::PieceBytes) {
+            entry = indexLong(db, key, size, budget);
+        } else {
+            text.reset();
+            budget.add(size);
+            // A NULL text has no tokens, yet is indexed as an empty body so
+            // that a later write can take it out again.
+            if (!text.bind(1, key).step() ||
+                !addEntry(db, key, text.isNull(0) ? QByteArray("") : utf8(text.text(0))))
+                entry = Entry::Failed;
         }
-        last = rows.integer(0);
-        bytes += size;
-        text.reset();
-        add.reset();
-        // A NULL text has no tokens, yet is indexed as an empty body so
-        // that a later write can take it out again.
-        if (!text.bind(1, last).step() ||
-            !add.bind(1, last).bind(2, text.isNull(0) ? QByteArray("") : utf8(text.text(0))).run())
-            return false;
+        if (entry != Entry::Whole)
+            return entry == Entry::Later;
+        last = key;
     }
     all = rows.done();
     return all;
+}
+
+// An index to build again is emptied a slice at a time: at once, the index
+// of a long journal would hold the lock as long as freeing all its pages
+// takes. Its segments (rows past 10 of its data) and their entries in
+// its own index go first; 'delete-all' then finds little left, and writes
+// the index afresh. Meanwhile it is stale, and asked by nobody.
+bool clearSome(sqlite3 *db, int budgetMs, bool &cleared) {
+    static const char *const slices[] = {
+        "DELETE FROM journal_search_data WHERE id IN "
+        "(SELECT id FROM journal_search_data WHERE id > 10 LIMIT 200)",
+        "DELETE FROM journal_search_idx WHERE (segid, term) IN "
+        "(SELECT segid, term FROM journal_search_idx LIMIT 500)",
+        "DELETE FROM journal_search_piece WHERE id IN "
+        "(SELECT id FROM journal_search_piece LIMIT 2000)",
+    };
+    QElapsedTimer clock;
+    clock.start();
+    for (const char *slice : slices) {
+        for (Statement q(db, slice);; q.reset()) {
+            if (!q.run())
+                return false;
+            if (sqlite3_changes(db) == 0)
+                break;
+            if (clock.elapsed() >= budgetMs / 2) {
+                cleared = false;
+                return true;
+            }
+        }
+    }
+    cleared = true;
+    return true;
 }
 
 } // namespace
 
 Step buildSome(sqlite3 *db, int budgetMs) {
     const QString id = diaryIdentity(db);
-    if (id.isEmpty() || !exec(db, "BEGIN IMMEDIATE"))
+    if (id.isEmpty())
+        return Step::Failed;
+    readAhead(db, id);
+    if (!exec(db, "BEGIN IMMEDIATE"))
         return Step::Failed;
     bool ok = true;
     State s = state(db);
@@ -178,14 +397,21 @@ Step buildSome(sqlite3 *db, int budgetMs) {
         exec(db, "ROLLBACK");
         return Step::Failed;
     }
-    if (s.stale) {
+    bool cleared = !s.stale;
+    if (s.stale && (ok = clearSome(db, budgetMs, cleared)) && cleared) {
         ok = exec(db, "INSERT INTO journal_search(journal_search) VALUES ('delete-all')") &&
              exec(db, "UPDATE journal_search_state SET built_to = 0, stale = 0");
         s.builtTo = 0;
     }
+    if (!cleared) {
+        ok = ok && exec(db, "COMMIT");
+        if (!ok)
+            exec(db, "ROLLBACK");
+        return ok ? Step::More : Step::Failed;
+    }
     bool done = s.builtTo == Everything;
+    qint64 last = s.builtTo;
     if (ok && !done) {
-        qint64 last = s.builtTo;
         ok = indexRows(db, id, s.builtTo, budgetMs, last, done);
         Statement mark(db, "UPDATE journal_search_state SET built_to = ?");
         ok = ok && mark.bind(1, done ? Everything : last).run();
@@ -194,6 +420,9 @@ Step buildSome(sqlite3 *db, int budgetMs) {
         exec(db, "ROLLBACK");
         return Step::Failed;
     }
+    // Indexed whole: its text is not wanted again.
+    if (longEntry.db == db && (done || longEntry.key <= last))
+        longEntry = {};
     return done ? Step::Done : Step::More;
 }
 
@@ -238,7 +467,8 @@ constexpr const char *MatchingKeys =
 constexpr qint64 RareToken = 3000;
 // Candidates this few are read without counting the tokens left.
 constexpr size_t FewCandidates = 100;
-// A candidate's text longer than this is not read but asked of the index.
+// A candidate's text longer than this is not read: the index holds it in
+// pieces, which were asked for every word.
 constexpr qsizetype ReadAtMost = 1 << 16;
 static_assert(RareToken <= qint64(HitsSortedByDay));
 // Past this many candidates, the first screen is looked for walking the
@@ -262,7 +492,6 @@ public:
         : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
           m_expression(utf8(SearchText::matchExpression(words))),
           m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
-          m_oneRow(db, "SELECT 1 FROM journal_search WHERE journal_search MATCH ? AND rowid = ?"),
           m_head(db, utf8(QStringLiteral("SELECT substr(%1, 1, %5), %4 FROM %2 WHERE %3 = ?")
                               .arg(Text, Diary, id, Day)
                               .arg(ReadAtMost + 1))),
@@ -270,6 +499,8 @@ public:
           m_text(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
                               .arg(Text, Diary, id)
                               .arg(SearchText::SnippetReach))) {
+        for (const QString &word : words)
+            m_eachWord << utf8(SearchText::matchExpression({word}));
         if (m_cancelled)
             sqlite3_progress_handler(db, 2000, &Search::interrupts, this);
     }
@@ -303,6 +534,8 @@ private:
     std::optional<std::vector<qint64>> fewCandidates(bool &exact);
     bool holdsAll(qint64 key);
     std::vector<Found> confirmed(const std::vector<qint64> &candidates);
+    std::vector<qint64> piecedHits();
+    std::vector<qint64> entriesOf(std::vector<qint64> rows) const;
     std::vector<Found> sortedByDay(const std::vector<qint64> &keys);
     bool newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
                      std::vector<Found> &found);
@@ -311,9 +544,10 @@ private:
     QString m_id;
     std::vector<std::u32string> m_folded;
     QByteArray m_expression;
+    QList<QByteArray> m_eachWord;
+    std::vector<qint64> m_pieced; // long entries holding every word
     const std::function<bool()> *m_cancelled;
     Statement m_match;
-    Statement m_oneRow;
     Statement m_head;
     Statement m_text;
     bool m_shownFirst = false;
@@ -354,8 +588,7 @@ bool Search::holdsAll(qint64 key) {
     const QString text = m_head.text(0);
     if (text.size() <= ReadAtMost)
         return SearchText::containsAll(QStringView(text), m_folded);
-    m_oneRow.reset();
-    return m_oneRow.bind(1, m_expression).bind(2, key).step();
+    return std::binary_search(m_pieced.begin(), m_pieced.end(), key);
 }
 
 // The candidates that are hits, newest first: the day is read with the text.
@@ -420,10 +653,12 @@ void Search::show(const std::vector<Found> &newest,
 // each one out, and the newest are read from the newest entries. False when
 // they were not met soon enough.
 bool Search::mostEntries(size_t limit, Answer &answer, std::vector<Found> &found) {
-    Statement count(m_db, "SELECT count(*) FROM journal_search WHERE journal_search MATCH ?");
+    // A long entry's pieces are rows of their own, below 1.
+    Statement count(m_db, "SELECT count(*) FROM journal_search WHERE journal_search MATCH ? "
+                          "AND rowid > 0");
     if (!count.bind(1, m_expression).step())
         return false;
-    answer.count = count.integer(0);
+    answer.count = count.integer(0) + qint64(m_pieced.size());
     const size_t wanted = std::min(limit, size_t(answer.count));
     return newestAmong([&](qint64 key) { return holdsAll(key); }, wanted,
                        ReadsForEachHit * qint64(wanted), found) ||
@@ -465,6 +700,7 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
             everyOneCounted = false;
             continue;
         }
+        keys = entriesOf(std::move(keys));
         if (found) {
             std::vector<qint64> both;
             std::set_intersection(found->begin(), found->end(), keys.begin(), keys.end(),
@@ -479,8 +715,39 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     }
     exact = everyOneCounted;
     if (found && everyOneCounted && !oneTokenEach)
-        found = matchingKeys(m_expression, std::numeric_limits<qint64>::max());
+        found = entriesOf(matchingKeys(m_expression, std::numeric_limits<qint64>::max()));
     return stopped() ? std::nullopt : found;
+}
+
+// A long entry holds every word when each is in one of its pieces or
+// another, which asks the index once a word.
+std::vector<qint64> Search::piecedHits() {
+    std::vector<qint64> hits;
+    if (!Statement(m_db, "SELECT 1 FROM journal_search_piece LIMIT 1").step())
+        return hits;
+    Statement holding(m_db, "SELECT DISTINCT entry FROM journal_search_piece WHERE id IN "
+                            "(SELECT -rowid FROM journal_search WHERE journal_search MATCH ? "
+                            "AND rowid < 0) ORDER BY entry");
+    for (qsizetype i = 0; i < m_eachWord.size() && (i == 0 || !hits.empty()); ++i) {
+        std::vector<qint64> these, both;
+        holding.reset();
+        for (holding.bind(1, m_eachWord[i]); holding.step();)
+            these.push_back(holding.integer(0));
+        std::set_intersection(hits.begin(), hits.end(), these.begin(), these.end(),
+                              std::back_inserter(both));
+        hits = i == 0 ? std::move(these) : std::move(both);
+    }
+    return hits;
+}
+
+// The entries of matching FTS rows in key order: the pieces' rows, below
+// 1, give way to the long entries holding every word.
+std::vector<qint64> Search::entriesOf(std::vector<qint64> rows) const {
+    rows.erase(rows.begin(), std::lower_bound(rows.begin(), rows.end(), 1));
+    std::vector<qint64> keys;
+    std::merge(rows.begin(), rows.end(), m_pieced.begin(), m_pieced.end(),
+               std::back_inserter(keys));
+    return keys;
 }
 
 std::vector<Found> Search::sortedByDay(const std::vector<qint64> &keys) {
@@ -500,6 +767,7 @@ std::vector<Found> Search::byIndex(size_t limit,
                                    const std::function<void(const Answer &)> &firstHits,
                                    Answer &answer) {
     answer.indexed = true;
+    m_pieced = piecedHits();
     if (firstHits)
         showFirstScreen(firstHits);
     bool exact = false;
@@ -520,7 +788,7 @@ std::vector<Found> Search::byIndex(size_t limit,
     if (few)
         keys = std::move(*few);
     else if (!stopped())
-        keys = matchingKeys(m_expression, std::numeric_limits<qint64>::max());
+        keys = entriesOf(matchingKeys(m_expression, std::numeric_limits<qint64>::max()));
     answer.cancelled = stopped();
     answer.count = qint64(keys.size());
     if (answer.cancelled)

@@ -22,8 +22,9 @@ namespace JournalIndex {
 constexpr qint64 Everything = std::numeric_limits<qint64>::max();
 
 // The store version (user_version) from which the index holds texts folded
-// as they are now; an older index is built again, and not asked till then.
-constexpr int FoldedWholeSince = 3;
+// as they are now, and long texts in pieces; an older index is built again,
+// and not asked till then.
+constexpr int FoldedWholeSince = 4;
 
 // Creates what is missing; the tokenizer must be registered on db. An index
 // made with an older folding is marked stale, to be built again.
@@ -40,9 +41,22 @@ struct State {
 State state(sqlite3 *db);
 
 // Inside a write transaction: follows one journal row from its text before
-// the write to its text after it (nullopt: no row).
+// the write to its text after it (nullopt: no row; either only read where
+// the row was indexed, key <= builtTo). False: the index is to be built
+// again (the stale mark the write set stays).
 bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
             const std::optional<QString> &after);
+
+// A text longer than this (in bytes, as stored) would hold the store as long
+// as it takes to index: a write neither reads nor follows it, and leaves
+// it to the background build.
+constexpr qint64 FollowedBytes = 2 * SearchText::PieceBytes;
+// The length in bytes of a journal row's text, read without the text.
+qint64 textBytes(sqlite3 *db, qint64 key);
+// As follow, for a row written with a text longer than FollowedBytes: takes
+// its text before out of the index and hands the row to the background
+// build, where no row after it was indexed (an entry just added).
+bool handOver(sqlite3 *db, qint64 key, const std::optional<QString> &before);
 
 // Inside a write transaction, after the rows first..last were appended to
 // the journal without being followed (an import): hands them to the

@@ -500,6 +500,56 @@ Snippet snippet(const QString &text, const std::vector<std::u32string> &words, i
     return s;
 }
 
+namespace {
+
+// Whether a character begins at at, and folding starts afresh with it.
+bool cutsAt(QByteArrayView text, qsizetype at) {
+    if (at >= text.size())
+        return true;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data()) + at;
+    if ((bytes[0] & 0xc0) == 0x80)
+        return false;
+    int read = 0;
+    return startsRun(decodeUtf8(bytes, int(std::min<qsizetype>(4, text.size() - at)), read));
+}
+
+bool continues(QByteArrayView text, qsizetype at) {
+    return at < text.size() && (uchar(text[at]) & 0xc0) == 0x80;
+}
+
+// Text of nothing but marks is cut anyway, at a character, this far on.
+constexpr qsizetype CutReach = 1024;
+
+} // namespace
+
+std::vector<Piece> pieces(QByteArrayView text) {
+    std::vector<Piece> out;
+    for (qsizetype from = 0;;) {
+        if (text.size() - from <= PieceBytes) {
+            out.push_back({from, text.size()});
+            return out;
+        }
+        const qsizetype least = from + PieceBytes;
+        qsizetype to = least;
+        while (to < least + CutReach && !cutsAt(text, to))
+            ++to;
+        if (!cutsAt(text, to))
+            for (to = least; continues(text, to); ++to) {
+            }
+        out.push_back({from, to});
+        if (to >= text.size())
+            return out;
+        const qsizetype most = to - PieceOverlap;
+        qsizetype next = most;
+        while (next > most - CutReach && !cutsAt(text, next))
+            --next;
+        if (!cutsAt(text, next))
+            for (next = most; continues(text, next); --next) {
+            }
+        from = next;
+    }
+}
+
 bool registerTokenizer(sqlite3 *db) {
     fts5_api *api = db ? ftsApi(db) : nullptr;
     if (!api)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -60,6 +61,18 @@ struct Snippet {
     qsizetype hitStart = 0, hitLength = 0;
 };
 Snippet snippet(const QString &text, const std::vector<std::u32string> &terms, int width = 40);
+
+// A long text is indexed in pieces of about PieceBytes of its UTF-8, each
+// cut where folding starts afresh, and each overlapping the one before by
+// at least PieceOverlap bytes, so that anything a query asks for, which is
+// far shorter, lies whole in one piece or another. The cuts depend on the
+// text alone: a piece is taken out of the index cut as it was put in.
+constexpr qsizetype PieceBytes = 8 * 1024, PieceOverlap = 1024;
+struct Piece {
+    qsizetype from = 0, to = 0; // in bytes
+};
+// At least one piece, of valid UTF-8 (as QString::toUtf8 makes it).
+std::vector<Piece> pieces(QByteArrayView utf8);
 
 // The FTS5 tokenizer "quillary" on a connection: every character is a token
 // and so is every pair of neighbours on a line, which answers one-character

@@ -18,6 +18,7 @@
 #include <QThread>
 #include <QUrl>
 #include <chrono>
+#include <future>
 #include <sched.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -117,30 +118,6 @@ std::optional<bool> pagesAnswerApart(const QByteArray &uri, int flags, std::atom
     sqlite3_close(db);
     trimHeap();
     return healthy;
-}
-
-// What the journal's search index lacks, built in short batches, so a save
-// never waits long for this connection; a batch that found the store busy
-// is tried again a little later.
-void buildJournalIndex(const QByteArray &uri, const std::atomic_bool &stop) {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(uri.constData(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                        nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 1000);
-        if (SearchText::registerTokenizer(db) && JournalIndex::state(db).present)
-            for (int retries = 20; !stop.load() && retries > 0;) {
-                const JournalIndex::Step step = JournalIndex::buildSome(db, 40);
-                if (step == JournalIndex::Step::Done)
-                    break;
-                if (step == JournalIndex::Step::Failed)
-                    --retries;
-                std::this_thread::sleep_for(
-                    std::chrono::milliseconds(step == JournalIndex::Step::Failed ? 200 : 5));
-            }
-    }
-    sqlite3_close(db);
-    trimHeap();
 }
 
 // Behind everything else for the processor and the disk.
@@ -544,6 +521,42 @@ void Store::openReadOnly(Refusal why) {
     m_refusal = why;
 }
 
+namespace {
+
+// Short batches, so a save never waits long for this connection; a batch
+// that found the store busy is tried again a little later. Once whole, the
+// index is looked at now and then: a long entry saved is left to it, and
+// another program's write has it built again.
+void buildBatches(sqlite3 *db, const std::atomic_bool &stop) {
+    using std::chrono::milliseconds;
+    for (int failures = 0; !stop.load() && failures < 20;) {
+        if (JournalIndex::state(db).complete()) {
+            for (int wait = 0; wait < 10 && !stop.load(); ++wait)
+                std::this_thread::sleep_for(milliseconds(100));
+            continue;
+        }
+        const bool failed = JournalIndex::buildSome(db, 40) == JournalIndex::Step::Failed;
+        failures = failed ? failures + 1 : 0;
+        std::this_thread::sleep_for(milliseconds(failed ? 200 : 5));
+    }
+}
+
+// Once the pages checked out. At the window's priority, not the check's: a
+// batch kept waiting for the processor would keep the store's lock as long.
+void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atomic_bool &stop) {
+    sqlite3 *db = nullptr;
+    if (sound.get() &&
+        sqlite3_open_v2(uri.constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK &&
+        sqlite3_busy_timeout(db, 1000) == SQLITE_OK && SearchText::registerTokenizer(db) &&
+        JournalIndex::state(db).present)
+        buildBatches(db, stop);
+    sqlite3_close(db);
+}
+
+} // namespace
+
 void Store::startWorker(bool checked) {
     QPromise<bool> promise;
     m_check = promise.future();
@@ -553,14 +566,16 @@ void Store::startWorker(bool checked) {
     m_checker =
         std::thread([uri, checked, stop = m_stopCheck, promise = std::move(promise)]() mutable {
             promise.start();
+            std::promise<bool> checkedOut;
+            std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop));
             // Behind the window in the queue for the processor.
             setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
             const bool healthy =
                 checked || pagesAnswerApart(uri, SQLITE_OPEN_READWRITE, stop.get()).value_or(false);
             promise.addResult(healthy);
             promise.finish();
-            if (healthy)
-                buildJournalIndex(uri, *stop);
+            checkedOut.set_value(healthy);
+            indexer.join();
         });
 }
 
@@ -733,8 +748,12 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
         return q.isNull(0) ? QString() : q.text(0);
     };
     const bool follows = index.present && !index.stale;
-    const std::optional<QString> before =
-        follows && key >= 0 && key <= index.builtTo ? textOf(key) : std::nullopt;
+    const bool indexed = follows && key >= 0 && key <= index.builtTo;
+    // A text too long to index inside a save is not read inside it either:
+    // the index is built again without it.
+    const bool longBefore =
+        indexed && JournalIndex::textBytes(db, key) > JournalIndex::FollowedBytes;
+    const std::optional<QString> before = indexed && !longBefore ? textOf(key) : std::nullopt;
     const std::optional<qint64> written = write();
     const bool ok = written.has_value();
     if (ok && follows) {
@@ -742,9 +761,14 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
         // followed here. Should the index refuse, the entry is still saved
         // and the index built again later.
         execute(db, "SAVEPOINT follow");
-        const bool followed = (*written > index.builtTo ||
-                               JournalIndex::follow(db, *written, before, textOf(*written))) &&
-                              Statement(db, "UPDATE journal_search_state SET stale = 0").run();
+        const qint64 row = *written;
+        const bool followed =
+            !longBefore &&
+            (JournalIndex::textBytes(db, row) > JournalIndex::FollowedBytes
+                 ? JournalIndex::handOver(db, row, before)
+                 : JournalIndex::follow(db, row, before,
+                                        row > index.builtTo ? std::nullopt : textOf(row))) &&
+            Statement(db, "UPDATE journal_search_state SET stale = 0").run();
         if (!followed)
             execute(db, "ROLLBACK TO follow");
         execute(db, "RELEASE follow");

@@ -136,7 +136,7 @@ public:
     static QStringList tables();
 
     // 2: the journal's search index; 3: the index folds whole texts.
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
     // However often the store checks out unchanged at start, its pages are
     // read again in the background after this many starts or days.
     static constexpr int FullCheckEveryStarts = 10;
