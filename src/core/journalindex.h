@@ -51,6 +51,11 @@ bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
 // as it takes to index: a write neither reads nor follows it, and leaves
 // it to the background build.
 constexpr qint64 FollowedBytes = 2 * SearchText::PieceBytes;
+// Taking a text out of the index needs the text itself. Up to this length
+// it is taken out inside the write that changes or deletes it; past it,
+// the index is built again, which a search waits for by reading every
+// entry: worth it only where taking it out would hold the store as long.
+constexpr qint64 DroppedBytes = 1 << 20;
 // The length in bytes of a journal row's text, read without the text.
 qint64 textBytes(sqlite3 *db, qint64 key);
 // As follow, for a row written with a text longer than FollowedBytes: takes

@@ -749,10 +749,10 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
     };
     const bool follows = index.present && !index.stale;
     const bool indexed = follows && key >= 0 && key <= index.builtTo;
-    // A text too long to index inside a save is not read inside it either:
-    // the index is built again without it.
+    // A text too long to take out of the index inside a save is not read
+    // inside it either: the index is built again without it.
     const bool longBefore =
-        indexed && JournalIndex::textBytes(db, key) > JournalIndex::FollowedBytes;
+        indexed && JournalIndex::textBytes(db, key) > JournalIndex::DroppedBytes;
     const std::optional<QString> before = indexed && !longBefore ? textOf(key) : std::nullopt;
     const std::optional<qint64> written = write();
     const bool ok = written.has_value();
