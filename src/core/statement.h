@@ -69,6 +69,8 @@ public:
     // What SQLite said of the last failure, while nothing else ran since.
     QString error() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
     void reset() {
+        if (!m_stmt)
+            return; // clearing the bindings of nothing would crash
         sqlite3_reset(m_stmt);
         sqlite3_clear_bindings(m_stmt);
     }

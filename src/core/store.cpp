@@ -569,7 +569,7 @@ void Store::startWorker(bool checked) {
             std::promise<bool> checkedOut;
             std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop));
             // Behind the window in the queue for the processor.
-            setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
+            setpriority(PRIO_PROCESS, id_t(gettid()), 10);
             const bool healthy =
                 checked || pagesAnswerApart(uri, SQLITE_OPEN_READWRITE, stop.get()).value_or(false);
             promise.addResult(healthy);
