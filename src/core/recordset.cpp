@@ -210,19 +210,29 @@ Result RecordSet::update() {
     return updatePending();
 }
 
-RecordSet::Write RecordSet::insertStatement() const {
-    QStringList names, marks;
-    Write w;
-    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
-        names << quoted(it.key());
+QString RecordSet::insertSql(const QStringList &names) const {
+    if (names.isEmpty())
+        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table));
+    QStringList columns, marks;
+    for (const QString &name : names) {
+        columns << quoted(name);
         marks << QStringLiteral("?");
-        w.values << it.value();
     }
-    w.sql = names.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
-                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                  .arg(quoted(m_table), names.join(QLatin1Char(',')),
-                                       marks.join(QLatin1Char(',')));
-    return w;
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(quoted(m_table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+}
+
+Result RecordSet::knownFields(const QStringList &names) const {
+    for (const QString &name : names)
+        if (!validField(name))
+            return Result::failure(Code::NoField,
+                                   QStringLiteral("%1 has no field %2").arg(m_table, name));
+    return {};
+}
+
+RecordSet::Write RecordSet::insertStatement() const {
+    // A hash gives its keys and its values in the same order.
+    return {insertSql(m_pending.keys()), m_pending.values()};
 }
 
 std::optional<qint64> RecordSet::run(const Write &write, qint64 key, QString &error, bool *gone) {
@@ -339,27 +349,16 @@ Result RecordSet::append(const QHash<QString, QVariant> &fields) {
 Result RecordSet::appendRows(const QStringList &names, std::span<const QStringList> rows) {
     if (!m_open)
         return notOpen();
-    for (const QString &name : names)
-        if (!validField(name))
-            return Result::failure(Code::NoField,
-                                   QStringLiteral("%1 has no field %2").arg(m_table, name));
+    if (Result known = knownFields(names); !known)
+        return known;
     if (Result left = leaveRow(); !left)
         return left;
     if (rows.empty())
         return {};
     if (!m_store->readyToWrite())
         return refused(*m_store);
-    QStringList columns, marks;
-    for (const QString &name : names) {
-        columns << quoted(name);
-        marks << QStringLiteral("?");
-    }
     sqlite3 *db = m_store->nativeHandle();
-    Statement q(db, names.isEmpty()
-                        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
-                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(quoted(m_table), columns.join(QLatin1Char(',')),
-                                   marks.join(QLatin1Char(','))));
+    Statement q(db, insertSql(names));
     QString error;
     qint64 last = -1;
     bool reread = false, stopped = false;
@@ -410,24 +409,14 @@ Result RecordSet::appendAside(const QStringList &names, std::function<QVariantLi
         return notOpen();
     if (m_writing)
         return Result::failure(Code::Failed, QStringLiteral("a row is still being written"));
-    for (const QString &name : names)
-        if (!validField(name))
-            return Result::failure(Code::NoField,
-                                   QStringLiteral("%1 has no field %2").arg(m_table, name));
+    if (Result known = knownFields(names); !known)
+        return known;
     if (Result left = leaveRow(); !left)
         return left;
     if (!m_store->readyToWrite())
         return refused(*m_store);
-    QStringList quotedNames, marks;
-    for (const QString &name : names) {
-        quotedNames << quoted(name);
-        marks << QStringLiteral("?");
-    }
-    std::function<Store::Written()> write = m_store->appender(
-        m_table,
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(quoted(m_table), quotedNames.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-        std::move(values));
+    std::function<Store::Written()> write =
+        m_store->appender(m_table, insertSql(names), std::move(values));
     Store::Written outcome;
     QEventLoop loop;
     QTimer slow;
@@ -482,9 +471,8 @@ QVariant RecordSet::field(const QString &name) const {
 Result RecordSet::setField(const QString &name, const QVariant &value) {
     if (!hasCurrent())
         return noRow();
-    if (!validField(name))
-        return Result::failure(Code::NoField,
-                               QStringLiteral("%1 has no field %2").arg(m_table, name));
+    if (Result known = knownFields({name}); !known)
+        return known;
     m_pending.insert(name, value);
     return {};
 }

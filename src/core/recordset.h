@@ -128,6 +128,9 @@ private:
     void forgetStoredRow();
     void setState(State s, qsizetype pos);
     bool validField(const QString &name) const;
+    // A failure naming the first of names the table lacks.
+    Result knownFields(const QStringList &names) const;
+    QString insertSql(const QStringList &names) const;
 
     Store *m_store;
     QString m_table;
