@@ -287,6 +287,49 @@ private Q_SLOTS:
         QCOMPARE(JournalIndex::dayCaption("2026120"), QString("2026120"));
     }
 
+    // A long entry's line shows its first hit, as the whole text folded
+    // shows it, however little of the text was read for it: a head that
+    // stops inside a word, or before a mark that joins the letter before,
+    // is read further.
+    void longEntriesShowTheirFirstHit() {
+        const QString word = "同一句话", later = "另一句";
+        const std::vector<std::u32string> words = SearchText::foldedTerms({later, word});
+        for (qsizetype at : {0, 1020, 1366, 8190, 40000}) {
+            QString text = filler(60000, 7);
+            text.replace(at + 3000, later.size(), later);
+            text.replace(at, word.size(), word);
+            const SearchText::Snippet whole = SearchText::snippet(text, words);
+            QCOMPARE(whole.text.mid(whole.hitStart, whole.hitLength), word);
+            for (qsizetype cut : {at + 2, at + 4, at + 30, at + 3001, at + 5000}) {
+                const auto head = SearchText::headSnippet(text.left(cut), words);
+                if (head)
+                    QCOMPARE(std::tie(head->text, head->hitStart),
+                             std::tie(whole.text, whole.hitStart));
+            }
+        }
+        const QString marked = filler(3000, 3) + "cafe\u0301 " + filler(30, 4) + "cafe";
+        const std::vector<std::u32string> cafe = SearchText::foldedTerms({"cafe"});
+        const SearchText::Snippet whole = SearchText::snippet(marked, cafe);
+        QVERIFY(whole.hitStart > 0 && whole.text.endsWith("cafe"));
+        const auto head = SearchText::headSnippet(marked.left(3004), cafe);
+        QVERIFY(!head || head->text == whole.text);
+
+        const QString path = m_dir.filePath("longline.db");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QString text = filler(20000, 9), deep = filler(60000, 10);
+        text.replace(1366, word.size(), word);
+        deep.replace(50000, word.size(), word);
+        fill(store, {{"20200101", text}, {"20200102", deep}});
+        QTRY_VERIFY_WITH_TIMEOUT(indexReady(store), 20000);
+        const JournalIndex::Answer a = JournalIndex::search(store.nativeHandle(), word, 500);
+        QVERIFY(a.indexed && a.hits.size() == 2);
+        QCOMPARE(a.hits[1].snippet.text, SearchText::snippet(text, words).text);
+        const SearchText::Snippet far = a.hits[0].snippet;
+        QCOMPARE(far.text.mid(far.hitStart, far.hitLength), word);
+        QCOMPARE(far.text, deep.mid(50000 - 10, 40));
+    }
+
     // Saves, edits and deletes keep the index in step; what it answers is
     // what reading every entry answers.
     void theIndexFollowsEveryWrite() {

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QStringDecoder>
 #include <algorithm>
 #include <iterator>
 #include <sqlite3.h>
@@ -465,6 +466,8 @@ constexpr const char *MatchingKeys =
 // of common pairs around it. Counting a token stops here, so a common one
 // costs no more than a rare one.
 constexpr qint64 RareToken = 3000;
+// Whether the entry ?1 is kept as pieces.
+constexpr const char *InPieces = "EXISTS (SELECT 1 FROM journal_search_piece WHERE entry = ?1)";
 // Candidates this few are read without counting the tokens left.
 constexpr size_t FewCandidates = 100;
 // A candidate's text longer than this is not read: the index holds it in
@@ -482,6 +485,57 @@ constexpr qint64 WalkForEachCandidate = 32;
 // only counts them all.
 constexpr qint64 ReadsForEachHit = 4;
 
+// A snippet wants the first lines of a text, mostly: up to this many bytes
+// are read first, and the rest only where the hit may lie past them.
+constexpr int HeadBytes = 4096;
+
+// The first bytes of an entry's text, read without the rest: to hand out
+// even one character of a text of megabytes, SQLite would copy it whole.
+class TextHead {
+public:
+    explicit TextHead(sqlite3 *db) : m_db(db) {}
+    ~TextHead() { sqlite3_blob_close(m_blob); }
+    TextHead(const TextHead &) = delete;
+    TextHead &operator=(const TextHead &) = delete;
+
+    // The first bytes of the text, at most most of size; nothing where it
+    // cannot be read so (no text, no row).
+    std::optional<QByteArray> bytes(qint64 key, qint64 most, qint64 &size) {
+        if (!m_blob || sqlite3_blob_reopen(m_blob, key) != SQLITE_OK) {
+            sqlite3_blob_close(m_blob);
+            m_blob = nullptr;
+            if (sqlite3_blob_open(m_db, "main", JournalEntry::Table, JournalEntry::TextField, key,
+                                  0, &m_blob) != SQLITE_OK) {
+                sqlite3_blob_close(m_blob);
+                m_blob = nullptr;
+                return std::nullopt;
+            }
+        }
+        size = sqlite3_blob_bytes(m_blob);
+        QByteArray data(std::min(size, most), Qt::Uninitialized);
+        if (sqlite3_blob_read(m_blob, data.data(), int(data.size()), 0) != SQLITE_OK)
+            return std::nullopt;
+        return data;
+    }
+    // The same as text; whole: all of it.
+    std::optional<QString> read(qint64 key, qint64 most, bool &whole) {
+        qint64 size = 0;
+        const std::optional<QByteArray> data = bytes(key, most, size);
+        if (!data)
+            return std::nullopt;
+        whole = data->size() == size;
+        if (whole)
+            return QString::fromUtf8(*data);
+        // A character cut at the end is left out, not read as a wrong one.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        return QString(utf8(*data));
+    }
+
+private:
+    sqlite3 *m_db;
+    sqlite3_blob *m_blob = nullptr;
+};
+
 // What every way of answering shares: the journal's row identity, the
 // query's words, and the caller's cancel, which SQLite is also made to ask
 // while a long statement runs.
@@ -491,9 +545,15 @@ public:
            const std::function<bool()> &cancelled)
         : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
           m_expression(utf8(SearchText::matchExpression(words))),
-          m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys),
-          m_head(db, utf8(QStringLiteral("SELECT substr(%1, 1, %5), %4 FROM %2 WHERE %3 = ?")
-                              .arg(Text, Diary, id, Day)
+          m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys), m_lead(db),
+          m_pieceIds(db, "SELECT id FROM journal_search_piece WHERE entry = ? ORDER BY id"),
+          m_firstPiece(db, "SELECT rowid FROM journal_search WHERE journal_search MATCH ? "
+                           "AND rowid BETWEEN ? AND ?"),
+          // The text of an entry kept in pieces is not read: the index was
+          // asked of its pieces, and reading it would cost megabytes.
+          m_head(db, utf8(QStringLiteral("SELECT CASE WHEN %5 THEN NULL ELSE substr(%1, 1, %6) "
+                                         "END, %4, %5 FROM %2 WHERE %3 = ?1")
+                              .arg(Text, Diary, id, Day, QLatin1String(InPieces))
                               .arg(ReadAtMost + 1))),
           // A snippet looks no further than this into a text of any length.
           m_text(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
@@ -501,6 +561,7 @@ public:
                               .arg(SearchText::SnippetReach))) {
         for (const QString &word : words)
             m_eachWord << utf8(SearchText::matchExpression({word}));
+        m_anyWord = m_eachWord.join(" OR ");
         if (m_cancelled)
             sqlite3_progress_handler(db, 2000, &Search::interrupts, this);
     }
@@ -523,6 +584,8 @@ public:
     size_t list(const std::vector<Found> &found, size_t from, size_t limit, Answer &into);
 
 private:
+    std::optional<SearchText::Snippet> line(qint64 key);
+    std::optional<SearchText::Snippet> deepLine(qint64 key);
     static int interrupts(void *search) { return static_cast<Search *>(search)->stopped() ? 1 : 0; }
     void showFirstScreen(const std::function<void(const Answer &)> &firstHits);
     void showFirstAmong(const std::vector<qint64> &candidates, bool exact,
@@ -548,10 +611,14 @@ private:
     std::vector<qint64> m_pieced; // long entries holding every word
     const std::function<bool()> *m_cancelled;
     Statement m_match;
+    TextHead m_lead;
+    QByteArray m_anyWord;
+    Statement m_pieceIds, m_firstPiece;
     Statement m_head;
     Statement m_text;
     bool m_shownFirst = false;
-    bool m_dense = false; // most of the newest entries read were hits
+    bool m_indexed = false; // answered by an index ready to ask
+    bool m_dense = false;   // most of the newest entries read were hits
 };
 
 // The hits with the words around each, in the order found, from found[from]
@@ -559,13 +626,69 @@ private:
 size_t Search::list(const std::vector<Found> &found, size_t from, size_t limit, Answer &into) {
     for (; from < found.size() && into.hits.size() < limit; ++from) {
         const Found &f = found[from];
-        m_text.reset();
-        if (m_text.bind(1, f.key).step())
-            into.hits.push_back({f.key, f.dates, SearchText::snippet(m_text.text(0), m_folded)});
+        if (std::optional<SearchText::Snippet> shown = line(f.key))
+            into.hits.push_back({f.key, f.dates, *shown});
     }
     return from;
 }
 
+// Read a little at a time: a hit is mostly among the first lines.
+std::optional<SearchText::Snippet> Search::line(qint64 key) {
+    bool whole = false;
+    const std::optional<QString> head = m_lead.read(key, HeadBytes, whole);
+    if (head && whole)
+        return SearchText::snippet(*head, m_folded);
+    std::optional<SearchText::Snippet> shown;
+    if (head)
+        shown = SearchText::headSnippet(*head, m_folded);
+    if (!shown && head && m_indexed)
+        shown = deepLine(key);
+    m_text.reset();
+    if (!shown && m_text.bind(1, key).step())
+        shown = SearchText::snippet(m_text.text(0), m_folded);
+    return shown;
+}
+
+// A long entry whose first hit lies past its head: the index knows the
+// first of its pieces holding any word, and no hit begins before it; the
+// text is read and folded from the piece before, for the words around.
+std::optional<SearchText::Snippet> Search::deepLine(qint64 key) {
+    std::vector<qint64> ids;
+    m_pieceIds.reset();
+    for (m_pieceIds.bind(1, key); m_pieceIds.step();)
+        ids.push_back(m_pieceIds.integer(0));
+    if (ids.empty())
+        return std::nullopt;
+    size_t first = ids.size();
+    m_firstPiece.reset();
+    m_firstPiece.bind(1, m_anyWord).bind(2, -ids.back()).bind(3, -ids.front());
+    while (m_firstPiece.step()) {
+        const qint64 id = -m_firstPiece.integer(0);
+        const auto at = std::lower_bound(ids.begin(), ids.end(), id);
+        if (at != ids.end() && *at == id)
+            first = std::min(first, size_t(at - ids.begin()));
+    }
+    if (first == ids.size())
+        return std::nullopt;
+    // A piece ends within its length and the reach of its cut: what comes
+    // after it in the text does not change where it was cut.
+    qint64 size = 0;
+    const qint64 reach = qint64(first + 2) * (SearchText::PieceBytes + SearchText::PieceOverlap);
+    const std::optional<QByteArray> text = m_lead.bytes(key, reach, size);
+    if (!text)
+        return std::nullopt;
+    const std::vector<SearchText::Piece> cut = SearchText::pieces(*text);
+    const bool whole = text->size() == size;
+    if (first >= cut.size() || (!whole && cut[first].to + 4 >= text->size()))
+        return std::nullopt;
+    const qsizetype from = first > 0 ? cut[first - 1].from : 0,
+                    to = std::min(text->size(), cut[first].to + SearchText::PieceOverlap);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString part = utf8(QByteArrayView(*text).sliced(from, to - from));
+    if (to == size)
+        return SearchText::snippet(part, m_folded);
+    return SearchText::headSnippet(part, m_folded);
+}
 // The days' own index, newest first, asking of each entry whether it is a
 // hit, until enough are found or budget entries were read. False when it
 // was stopped before either.
@@ -580,11 +703,13 @@ bool Search::newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted
 }
 
 // Whether an entry holds every word: its text is read, as reading every
-// entry would, unless it is long, when the index is asked of that row alone.
+// entry would, unless it is long, when its pieces answered already.
 bool Search::holdsAll(qint64 key) {
     m_head.reset();
     if (!m_head.bind(1, key).step())
         return false;
+    if (m_head.integer(2) != 0)
+        return std::binary_search(m_pieced.begin(), m_pieced.end(), key);
     const QString text = m_head.text(0);
     if (text.size() <= ReadAtMost)
         return SearchText::containsAll(QStringView(text), m_folded);
@@ -766,7 +891,7 @@ std::vector<Found> Search::sortedByDay(const std::vector<qint64> &keys) {
 std::vector<Found> Search::byIndex(size_t limit,
                                    const std::function<void(const Answer &)> &firstHits,
                                    Answer &answer) {
-    answer.indexed = true;
+    answer.indexed = m_indexed = true;
     m_pieced = piecedHits();
     if (firstHits)
         showFirstScreen(firstHits);

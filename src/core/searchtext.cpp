@@ -461,24 +461,41 @@ bool containsAll(QStringView text, const std::vector<std::u32string> &words) {
     return missing == 0;
 }
 
-Snippet snippet(const QString &text, const std::vector<std::u32string> &words, int width) {
-    // A hit far into a huge text is not worth folding the whole text for.
-    const Folded folded = fold(text, SnippetReach);
-    qsizetype hit = -1, hitEnd = -1;
+namespace {
+
+struct Hit {
+    qsizetype at = -1, end = -1;
+};
+
+Hit earliest(const std::u32string &chars, const std::vector<std::u32string> &words) {
+    Hit first;
     for (const std::u32string &w : words) {
-        const qsizetype at = w.empty() ? -1 : find(folded.chars, w);
-        if (at >= 0 && (hit < 0 || at < hit)) {
-            hit = at;
-            hitEnd = at + qsizetype(w.size());
-        }
+        const qsizetype at = w.empty() ? -1 : find(chars, w);
+        if (at >= 0 && (first.at < 0 || at < first.at))
+            first = {at, at + qsizetype(w.size())};
     }
+    return first;
+}
+
+// Of a text folded only so far: the folded characters before its last run,
+// which may fold otherwise once the text goes on.
+qsizetype settled(const Folded &folded) {
+    qsizetype i = qsizetype(folded.chars.size());
+    const qsizetype last = i > 0 ? folded.from[size_t(i - 1)] : 0;
+    while (i > 0 && folded.from[size_t(i - 1)] == last)
+        --i;
+    return i;
+}
+
+// The line around a hit in text, and where it ends in text.
+Snippet around(const QString &text, const Folded &folded, Hit hit, int width, qsizetype &to) {
     Snippet s;
     qsizetype from = 0, hitFrom = 0, hitTo = 0;
-    if (hit >= 0) {
-        hitFrom = folded.from[size_t(hit)];
+    if (hit.at >= 0) {
+        hitFrom = folded.from[size_t(hit.at)];
         // A hit that ends inside a run (one character folded to several)
         // takes the whole run.
-        auto last = size_t(hitEnd);
+        auto last = size_t(hit.end);
         while (last + 1 < folded.from.size() && folded.from[last] == folded.from[last - 1])
             ++last;
         hitTo = folded.from[last];
@@ -486,18 +503,55 @@ Snippet snippet(const QString &text, const std::vector<std::u32string> &words, i
         if (from > 0 && text[from].isLowSurrogate())
             --from;
     }
-    qsizetype to = std::min(text.size(), std::max(from + width, hitTo));
+    to = std::min(text.size(), std::max(from + width, hitTo));
     if (to < text.size() && to > 0 && text[to - 1].isHighSurrogate())
         ++to;
     s.text = text.mid(from, to - from);
     for (QChar &c : s.text)
         if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
             c = QLatin1Char(' ');
-    if (hit >= 0) {
+    if (hit.at >= 0) {
         s.hitStart = hitFrom - from;
         s.hitLength = hitTo - hitFrom;
     }
     return s;
+}
+
+// Folding eight times as much a round, a hit near the start, as most are,
+// costs little more than the text up to it. A hit is taken before the whole
+// reach is folded only where no word could begin before it unseen.
+std::optional<Snippet> snippetWithin(const QString &text, const std::vector<std::u32string> &words,
+                                     int width, bool whole) {
+    size_t longest = 0;
+    for (const std::u32string &w : words)
+        longest = std::max(longest, w.size());
+    const qsizetype reach = std::min(text.size(), SnippetReach);
+    for (qsizetype limit = std::min<qsizetype>(1024, reach);; limit = std::min(limit * 8, reach)) {
+        const Folded folded = fold(text, limit);
+        const Hit hit = earliest(folded.chars, words);
+        qsizetype to = 0;
+        const bool sure = hit.at >= 0 && hit.at + qsizetype(longest) <= settled(folded);
+        if (limit == reach && whole)
+            return around(text, folded, hit, width, to);
+        if (sure) {
+            Snippet s = around(text, folded, hit, width, to);
+            if (whole || to < text.size())
+                return s;
+        }
+        if (limit == reach)
+            return std::nullopt;
+    }
+}
+
+} // namespace
+
+Snippet snippet(const QString &text, const std::vector<std::u32string> &words, int width) {
+    return *snippetWithin(text, words, width, true);
+}
+
+std::optional<Snippet> headSnippet(const QString &head, const std::vector<std::u32string> &words,
+                                   int width) {
+    return snippetWithin(head, words, width, false);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,10 @@ struct Snippet {
     qsizetype hitStart = 0, hitLength = 0;
 };
 Snippet snippet(const QString &text, const std::vector<std::u32string> &terms, int width = 40);
+// The same of the head of a text that goes on past it: nothing where the
+// hit, or the words shown around it, may lie past the head.
+std::optional<Snippet> headSnippet(const QString &head, const std::vector<std::u32string> &terms,
+                                   int width = 40);
 
 // A long text is indexed in pieces of about PieceBytes of its UTF-8, each
 // cut where folding starts afresh, and each overlapping the one before by
