@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -98,6 +99,15 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// The processor time of this thread, in ms: what a search costs, however
+// busy the machine.
+double cpuMs() {
+    rusage use{};
+    getrusage(RUSAGE_THREAD, &use);
+    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 +
+           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
+}
+
 long peakKb() {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
@@ -130,27 +140,30 @@ long searchPeakKb(sqlite3 *reader, const QString &query, double *ms) {
 
 struct Timing {
     QString query;
-    double first, whole;
+    double first, whole, cpu;
     qint64 count;
     long peakKb;
 };
 
 Timing measure(sqlite3 *reader, const char *query, int runs) {
-    std::vector<double> first, whole;
+    std::vector<double> first, whole, cpu;
     qint64 count = 0;
     const long before = resetPeak();
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
+        const double began = cpuMs();
         double shown = -1;
         count = JournalIndex::search(
                     reader, QString::fromUtf8(query), 500, {}, JournalIndex::Way::IndexWhenReady,
                     [&](const JournalIndex::Answer &) { shown = double(t.nsecsElapsed()) / 1e6; })
                     .count;
         whole.push_back(double(t.nsecsElapsed()) / 1e6);
+        cpu.push_back(cpuMs() - began);
         first.push_back(shown < 0 ? whole.back() : shown);
     }
-    return {QString::fromUtf8(query), median(first), median(whole), count, peakKb() - before};
+    return {QString::fromUtf8(query), median(first), median(whole), median(cpu), count,
+            peakKb() - before};
 }
 
 // The store's own background build may hold the write lock a moment.
@@ -210,19 +223,20 @@ int main(int argc, char *argv[]) {
         all.push_back(measure(reader, query, runs));
     std::sort(all.begin(), all.end(),
               [](const Timing &a, const Timing &b) { return a.whole > b.whole; });
-    std::printf("%-24s %10s %12s %12s %10s\n", "query (slowest first)", "hits", "first ms",
-                "whole ms", "+peak MB");
-    double worstFirst = 0;
+    std::printf("%-24s %10s %12s %12s %10s %10s\n", "query (slowest first)", "hits", "first ms",
+                "whole ms", "cpu ms", "+peak MB");
+    double worstFirst = 0, worstCpu = 0;
     long worstPeak = 0;
     for (const Timing &q : all) {
-        std::printf("%-24s %10lld %12.1f %12.1f %10.1f\n", qPrintable(q.query), q.count, q.first,
-                    q.whole, double(q.peakKb) / 1024.0);
+        std::printf("%-24s %10lld %12.1f %12.1f %10.1f %10.1f\n", qPrintable(q.query), q.count,
+                    q.first, q.whole, q.cpu, double(q.peakKb) / 1024.0);
+        worstCpu = std::max(worstCpu, q.cpu);
         worstFirst = std::max(worstFirst, q.first);
         worstPeak = std::max(worstPeak, q.peakKb);
     }
     std::printf("slowest whole answer %.1f ms (%s); slowest first hits %.1f ms; "
-                "most memory +%.1f MB\n",
-                all.front().whole, qPrintable(all.front().query), worstFirst,
+                "most processor time %.1f ms; most memory +%.1f MB\n",
+                all.front().whole, qPrintable(all.front().query), worstFirst, worstCpu,
                 double(worstPeak) / 1024.0);
     double ms = 0;
     const long kb = searchPeakKb(reader, QString(32767, QChar(0x9053)), &ms);

@@ -456,9 +456,11 @@ constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen),
 
 // In rowid order, which FTS5 keeps without a sort: the many-hits step
 // finds keys among them by halving, and the candidates of rare tokens are
-// met by merging.
+// met by merging. The pieces' rows, below 1, were asked for already: a
+// phrase of many pairs costs the index most in the longest entries.
 constexpr const char *MatchingKeys =
-    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid LIMIT ?";
+    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? "
+    "AND rowid > 0 ORDER BY rowid LIMIT ?";
 
 // A token of the query in at most this many entries is rare: the entries
 // holding every rare token are the only candidates, and reading each
@@ -817,7 +819,7 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     std::optional<std::vector<qint64>> found;
     for (qsizetype i = 0; i < tokens.size() && !stopped(); ++i) {
         std::vector<qint64> keys = matchingKeys(tokens[i], RareToken + 1);
-        if (keys.empty() && m_match.done()) {
+        if (keys.empty() && m_match.done() && m_pieced.empty()) {
             exact = true;
             return keys;
         }
