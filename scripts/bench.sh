@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 ./build/ops_bench 100000 25
 ./build/ops_bench 1000000 25
 ./build/search_bench 15 100000 1000000
+./build/search_limits_bench
 ./build/store_bench 10000 50
 ./build/chapter_bench 15
 ./build/backup_bench 100000 1000000
