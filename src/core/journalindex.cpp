@@ -456,11 +456,14 @@ constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen),
 
 // In rowid order, which FTS5 keeps without a sort: the many-hits step
 // finds keys among them by halving, and the candidates of rare tokens are
-// met by merging. The pieces' rows, below 1, were asked for already: a
-// phrase of many pairs costs the index most in the longest entries.
+// met by merging.
 constexpr const char *MatchingKeys =
-    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? "
-    "AND rowid > 0 ORDER BY rowid LIMIT ?";
+    "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid LIMIT ?";
+// The same of short entries alone, for the whole query: the pieces' rows,
+// below 1, were asked already, and a phrase of many pairs costs the index
+// most in the longest entries.
+constexpr const char *MatchingShortKeys = "SELECT rowid FROM journal_search WHERE journal_search "
+                                          "MATCH ? AND rowid > 0 ORDER BY rowid LIMIT ?";
 
 // A token of the query in at most this many entries is rare: the entries
 // holding every rare token are the only candidates, and reading each
@@ -596,6 +599,7 @@ private:
               const std::function<void(const Answer &)> &firstHits);
     bool mostEntries(size_t limit, Answer &answer, std::vector<Found> &found);
     std::vector<qint64> matchingKeys(const QByteArray &expression, qint64 most);
+    std::vector<qint64> shortMatchingKeys();
     std::optional<std::vector<qint64>> fewCandidates(bool &exact);
     bool holdsAll(qint64 key);
     std::vector<Found> confirmed(const std::vector<qint64> &candidates);
@@ -801,6 +805,15 @@ std::vector<qint64> Search::matchingKeys(const QByteArray &expression, qint64 mo
     return keys;
 }
 
+std::vector<qint64> Search::shortMatchingKeys() {
+    std::vector<qint64> keys;
+    Statement match(m_db, MatchingShortKeys);
+    match.bind(1, m_expression).bind(2, std::numeric_limits<qint64>::max());
+    while (match.step())
+        keys.push_back(match.integer(0));
+    return keys;
+}
+
 // The entries holding every rare token of the query, none when a token is
 // in no entry; nothing when every token is common. exact: they are the
 // answer itself. Where every token was counted to its end, each is rare and
@@ -819,7 +832,7 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     std::optional<std::vector<qint64>> found;
     for (qsizetype i = 0; i < tokens.size() && !stopped(); ++i) {
         std::vector<qint64> keys = matchingKeys(tokens[i], RareToken + 1);
-        if (keys.empty() && m_match.done() && m_pieced.empty()) {
+        if (keys.empty() && m_match.done()) {
             exact = true;
             return keys;
         }
@@ -842,7 +855,7 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     }
     exact = everyOneCounted;
     if (found && everyOneCounted && !oneTokenEach)
-        found = entriesOf(matchingKeys(m_expression, std::numeric_limits<qint64>::max()));
+        found = entriesOf(shortMatchingKeys());
     return stopped() ? std::nullopt : found;
 }
 
@@ -915,7 +928,7 @@ std::vector<Found> Search::byIndex(size_t limit,
     if (few)
         keys = std::move(*few);
     else if (!stopped())
-        keys = entriesOf(matchingKeys(m_expression, std::numeric_limits<qint64>::max()));
+        keys = entriesOf(shortMatchingKeys());
     answer.cancelled = stopped();
     answer.count = qint64(keys.size());
     if (answer.cancelled)
