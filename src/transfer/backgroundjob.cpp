@@ -35,8 +35,15 @@ void BackgroundJob::stop() {
         m_control->stop = true;
 }
 
+void BackgroundJob::wait() {
+    if (m_thread)
+        m_thread->wait();
+    ended();
+}
+
 void BackgroundJob::ended() {
-    if (!m_thread)
+    // The news of a thread wait() already saw end may come after a new one began.
+    if (!m_thread || !m_thread->isFinished())
         return;
     m_thread->wait();
     delete m_thread;

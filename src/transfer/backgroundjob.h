@@ -30,6 +30,8 @@ public:
     void start(Work work);
     bool isRunning() const { return m_thread != nullptr; }
     void stop();
+    // Until the work is over; then progressed and finished are told at once.
+    void wait();
 
 Q_SIGNALS:
     void progressed(qint64 done, qint64 total);
