@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
@@ -32,9 +33,26 @@ public:
     bool confirm(QWidget *, const QString &, const QString &) override { return true; }
 };
 
+// The event the window's thread spent most processor time on, outermost
+// deliveries only: where a long wait of the loop came from.
+struct Slowest {
+    double ms = 0;
+    QByteArray what;
+} slowestEvent;
+
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override;
+
+private:
+    int m_depth = 0;
+};
+
 struct Run {
     double seconds, cpuSeconds, longestWaitMs, longestBusyMs;
-    double closeMs = -1;  // the dialog closed and gone, after an import
+    double closeMs = -1; // the dialog closed and gone, after an import
+    double closeBusyMs = 0;
     qint64 logBytes = -1; // the store's log file then
 };
 
@@ -50,6 +68,7 @@ double threadCpuMs() {
 // and the most processor time the window's thread spent between two ticks
 // (that wait without the time other programs had the processor).
 Run runLoop(const std::function<bool()> &done) {
+    slowestEvent = {};
     const std::clock_t cpu = std::clock();
     QElapsedTimer clock, gap;
     double longest = 0, busiest = 0, busyFrom = threadCpuMs();
@@ -69,6 +88,21 @@ Run runLoop(const std::function<bool()> &done) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     return {double(clock.nsecsElapsed()) / 1e9, double(std::clock() - cpu) / CLOCKS_PER_SEC,
             longest, busiest};
+}
+
+bool TimedApplication::notify(QObject *receiver, QEvent *event) {
+    if (m_depth > 0 || QThread::currentThread() != thread())
+        return QApplication::notify(receiver, event);
+    const QByteArray what = QByteArray(receiver->metaObject()->className()) + ' ' +
+                            receiver->objectName().toUtf8() + " event " +
+                            QByteArray::number(int(event->type()));
+    const double from = threadCpuMs();
+    ++m_depth;
+    const bool handled = QApplication::notify(receiver, event);
+    --m_depth;
+    if (const double spent = threadCpuMs() - from; spent > slowestEvent.ms)
+        slowestEvent = {spent, what};
+    return handled;
 }
 
 template <typename T> T *child(QWidget *dialog, const char *name) {
@@ -114,9 +148,11 @@ Run importThrough(Store &store, int what, const QString &path) {
     });
     QElapsedTimer closing;
     closing.start();
+    const double busyFrom = threadCpuMs();
     dialog->close();
     dialog.reset();
     run.closeMs = double(closing.nsecsElapsed()) / 1e6;
+    run.closeBusyMs = threadCpuMs() - busyFrom;
     run.logBytes = QFileInfo(store.path() + QStringLiteral("-wal")).size();
     return run;
 }
@@ -125,16 +161,17 @@ void report(const char *what, const Run &run) {
     std::printf("%-30s %7.2f s (processor %6.2f s)   longest wait %6.1f ms (busy %5.1f ms)", what,
                 run.seconds, run.cpuSeconds, run.longestWaitMs, run.longestBusyMs);
     if (run.closeMs >= 0)
-        std::printf("   closed in %.1f ms, log %.1f MB", run.closeMs,
-                    double(run.logBytes) / (1 << 20));
-    std::printf("\n");
+        std::printf("   closed in %.1f ms (busy %.1f ms), log %.1f MB", run.closeMs,
+                    run.closeBusyMs, double(run.logBytes) / (1 << 20));
+    std::printf("\n    slowest event %.1f ms: %s\n", slowestEvent.ms,
+                slowestEvent.what.constData());
     std::fflush(stdout);
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     const int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int contacts = argc > 2 ? std::atoi(argv[2]) : 10000;
     AlwaysOk ok;
