@@ -51,6 +51,7 @@ public:
     qsizetype total() const { return qsizetype(m_rows.size()); }
 
     static constexpr int MostRows = 1000;
+    static constexpr int LogPages = 1000; // 4 MB
     // Rows written between two looks at the clock.
     static constexpr qsizetype RowsBetweenLooks = 50;
 
