@@ -122,8 +122,6 @@ void ImportDialog::startImport() {
         statusLabel->setText(QStringLiteral("没有导入：%1").arg(writeFailure(started)));
         return;
     }
-    setBusy(true);
-    importButton->setEnabled(false);
     progressBar->setMaximum(int(writer->total()));
     progressBar->setValue(0);
     auto outcome = m_outcome = std::make_shared<Outcome>();
@@ -138,6 +136,9 @@ void ImportDialog::startImport() {
         }
         writer.reset(); // rows a stop left unwritten are let go here, not by the window
     });
+    // Only now: the boxes lose focus as they are disabled, which asks for a preview.
+    setBusy(true);
+    importButton->setEnabled(false);
 }
 
 void ImportDialog::written() {
