@@ -3,6 +3,7 @@
 
 #include <QThread>
 #include <sqlite3.h>
+#include <utility>
 
 BackgroundJob::BackgroundJob(QObject *parent) : QObject(parent) {
     m_poll.setInterval(100);
@@ -33,6 +34,21 @@ void BackgroundJob::start(Work work) {
 void BackgroundJob::stop() {
     if (m_control)
         m_control->stop = true;
+}
+
+void BackgroundJob::abandon() {
+    if (!m_thread)
+        return;
+    stop();
+    m_poll.stop();
+    m_thread->disconnect(this);
+    QThread *thread = std::exchange(m_thread, nullptr);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // Ended already: its own deleteLater may never have been asked for.
+    if (thread->isFinished()) {
+        thread->wait();
+        delete thread;
+    }
 }
 
 void BackgroundJob::wait() {

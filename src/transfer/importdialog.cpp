@@ -34,7 +34,10 @@ ImportDialog::ImportDialog(Store *store, QWidget *owner) : QDialog(owner), m_sto
     connect(&m_writing, &BackgroundJob::finished, this, &ImportDialog::written);
 }
 
-ImportDialog::~ImportDialog() = default;
+ImportDialog::~ImportDialog() {
+    // A large file being read is not waited for: the window goes on at once.
+    m_job.abandon();
+}
 
 ImportPlan::Kind ImportDialog::kind() const {
     return whatBox->currentIndex() == Cards ? ImportPlan::Kind::Contacts
