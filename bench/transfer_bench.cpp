@@ -5,6 +5,7 @@
 // Usage: transfer_bench [entries] [contacts]     (defaults 100000 and 10000)
 
 #include "core/journalexport.h"
+#include "core/recordset.h"
 #include "core/store.h"
 #include "generate.h"
 #include "transfer/exportdialog.h"
@@ -14,10 +15,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
@@ -30,8 +33,27 @@ public:
     bool confirm(QWidget *, const QString &, const QString &) override { return true; }
 };
 
+// The event the window's thread spent most processor time on, outermost
+// deliveries only: where a long wait of the loop came from.
+struct Slowest {
+    double ms = 0;
+    QByteArray what;
+} slowestEvent;
+
+class TimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override;
+
+private:
+    int m_depth = 0;
+};
+
 struct Run {
     double seconds, cpuSeconds, longestWaitMs, longestBusyMs;
+    double closeMs = -1; // the dialog closed and gone, after an import
+    double closeBusyMs = 0;
+    qint64 logBytes = -1; // the store's log file then
 };
 
 double threadCpuMs() {
@@ -46,6 +68,7 @@ double threadCpuMs() {
 // and the most processor time the window's thread spent between two ticks
 // (that wait without the time other programs had the processor).
 Run runLoop(const std::function<bool()> &done) {
+    slowestEvent = {};
     const std::clock_t cpu = std::clock();
     QElapsedTimer clock, gap;
     double longest = 0, busiest = 0, busyFrom = threadCpuMs();
@@ -67,6 +90,21 @@ Run runLoop(const std::function<bool()> &done) {
             longest, busiest};
 }
 
+bool TimedApplication::notify(QObject *receiver, QEvent *event) {
+    if (m_depth > 0 || QThread::currentThread() != thread())
+        return QApplication::notify(receiver, event);
+    const QByteArray what = QByteArray(receiver->metaObject()->className()) + ' ' +
+                            receiver->objectName().toUtf8() + " event " +
+                            QByteArray::number(int(event->type()));
+    const double from = threadCpuMs();
+    ++m_depth;
+    const bool handled = QApplication::notify(receiver, event);
+    --m_depth;
+    if (const double spent = threadCpuMs() - from; spent > slowestEvent.ms)
+        slowestEvent = {spent, what};
+    return handled;
+}
+
 template <typename T> T *child(QWidget *dialog, const char *name) {
     return dialog->findChild<T *>(QString::fromLatin1(name));
 }
@@ -86,17 +124,21 @@ Run exportThrough(Store &store, int what, int format, const QString &path) {
     });
 }
 
+// The table read again as the main window does once told of the rows, in the
+// loop that is timed.
 Run importThrough(Store &store, int what, const QString &path) {
-    ImportDialog dialog(&store, nullptr);
-    child<QComboBox>(&dialog, "whatBox")->setCurrentIndex(what);
-    auto *edit = child<QLineEdit>(&dialog, "pathEdit");
-    edit->setText(path);
-    dialog.show();
-    auto *button = child<QPushButton>(&dialog, "importButton");
-    auto *status = child<QLabel>(&dialog, "statusLabel");
-    QTimer::singleShot(0, &dialog, &ImportDialog::preview);
+    auto dialog = std::make_unique<ImportDialog>(&store, nullptr);
+    RecordSet records(&store, what == 2 ? QStringLiteral("address") : QStringLiteral("diary"));
+    for (auto told : {&ImportDialog::journalImported, &ImportDialog::contactsImported})
+        QObject::connect(dialog.get(), told, &records, [&] { (void)records.open(); });
+    child<QComboBox>(dialog.get(), "whatBox")->setCurrentIndex(what);
+    child<QLineEdit>(dialog.get(), "pathEdit")->setText(path);
+    dialog->show();
+    auto *button = child<QPushButton>(dialog.get(), "importButton");
+    auto *status = child<QLabel>(dialog.get(), "statusLabel");
+    QTimer::singleShot(0, dialog.get(), &ImportDialog::preview);
     bool pressed = false;
-    return runLoop([&] {
+    Run run = runLoop([&] {
         if (!pressed && button->isEnabled()) {
             pressed = true;
             button->click();
@@ -104,18 +146,32 @@ Run importThrough(Store &store, int what, const QString &path) {
         return status->text().startsWith(QStringLiteral("已导入")) ||
                status->text().startsWith(QStringLiteral("没有"));
     });
+    QElapsedTimer closing;
+    closing.start();
+    const double busyFrom = threadCpuMs();
+    dialog->close();
+    dialog.reset();
+    run.closeMs = double(closing.nsecsElapsed()) / 1e6;
+    run.closeBusyMs = threadCpuMs() - busyFrom;
+    run.logBytes = QFileInfo(store.path() + QStringLiteral("-wal")).size();
+    return run;
 }
 
 void report(const char *what, const Run &run) {
-    std::printf("%-30s %7.2f s (processor %6.2f s)   longest wait %6.1f ms (busy %5.1f ms)\n", what,
+    std::printf("%-30s %7.2f s (processor %6.2f s)   longest wait %6.1f ms (busy %5.1f ms)", what,
                 run.seconds, run.cpuSeconds, run.longestWaitMs, run.longestBusyMs);
+    if (run.closeMs >= 0)
+        std::printf("   closed in %.1f ms (busy %.1f ms), log %.1f MB", run.closeMs,
+                    run.closeBusyMs, double(run.logBytes) / (1 << 20));
+    std::printf("\n    slowest event %.1f ms: %s\n", slowestEvent.ms,
+                slowestEvent.what.constData());
     std::fflush(stdout);
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     const int entries = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int contacts = argc > 2 ? std::atoi(argv[2]) : 10000;
     AlwaysOk ok;

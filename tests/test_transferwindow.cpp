@@ -3,6 +3,9 @@
 // real store: what they write, what they say, and the pages after an import.
 #include "app/mainwindow.h"
 #include "app/popupmenu.h"
+#include "app/singleinstance.h"
+#include "app/transfercommand.h"
+#include "core/apppaths.h"
 #include "core/recordset.h"
 #include "core/vcard.h"
 #include "fakeinteraction.h"
@@ -106,6 +109,41 @@ private Q_SLOTS:
             QStringList({"将导入日记 1 篇（跳过重复 0 篇）", "已导入日记 1 篇（跳过重复 0 篇）"}));
         QCOMPARE(JournalPage(m_diary.get()).entries()->rowCount(), 1);
         QCOMPARE(m_diary->journalRecords->recordCount(), 1);
+    }
+
+    // An import from the command line while the program runs: the running
+    // copy hears of it and its pages show the new rows without a restart.
+    void commandLineImportReachesTheRunningWindow() {
+        QDir().mkpath(AppPaths::dataDir());
+        QFile::remove(AppPaths::databasePath());
+        m_diary.reset();
+        QCOMPARE(m_store->open(AppPaths::databasePath()), Store::State::Open);
+        m_diary = std::make_unique<MainWindow>(m_store.get());
+        SingleInstance running(AppPaths::dataDir());
+        QVERIFY(running.claim());
+        connect(&running, &SingleInstance::rowsAdded, m_diary.get(),
+                &MainWindow::rowsAddedElsewhere);
+        QFile notes(m_dir.filePath("2024-02-04.md"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("雨水");
+        notes.close();
+        QString why;
+        QTextStream err(&why);
+        QCOMPARE(TransferCommand::importFiles({"journal", notes.fileName()}, err), 0);
+        QTRY_COMPARE(JournalPage(m_diary.get()).entries()->rowCount(), 1);
+        QCOMPARE(m_diary->journalRecords->recordCount(), 1);
+
+        Contact c;
+        c.name = "赵六";
+        QFile cards(m_dir.filePath("c.vcf"));
+        QVERIFY(cards.open(QIODevice::WriteOnly));
+        cards.write(VCard::write(c, VCard::Version::V40));
+        cards.close();
+        QCOMPARE(TransferCommand::importFiles({"contacts", cards.fileName()}, err), 0);
+        QTRY_COMPARE(m_diary->contactRecords->recordCount(), 1);
+        QCOMPARE(why, QString());
+        // Nothing listens: the import is told to no one and still succeeds.
+        QVERIFY(!SingleInstance(m_dir.path()).tellRowsAdded("diary"));
     }
 };
 

@@ -52,6 +52,8 @@ int main(int argc, char *argv[]) {
         window->raise();
         window->activateWindow();
     });
+    QObject::connect(&instance, &SingleInstance::rowsAdded, window,
+                     &MainWindow::rowsAddedElsewhere);
     QObject::connect(&app, &QApplication::aboutToQuit, window, &MainWindow::savePendingEdits);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, window,
                      &MainWindow::savePendingEdits);

@@ -396,6 +396,22 @@ void MainWindow::openImport() {
     dialog.exec();
 }
 
+void MainWindow::rowsAddedElsewhere(const QString &table) {
+    const bool journalRows = table == QLatin1String(JournalEntry::Table);
+    RecordSet *records = journalRows ? journalRecords : contactRecords;
+    if (!journalRows && table != QLatin1String(Contact::Table))
+        return;
+    // A row being written aside would be counted twice.
+    if (records && records->isWriting()) {
+        QTimer::singleShot(100, this, [this, table] { rowsAddedElsewhere(table); });
+        return;
+    }
+    if (journalRows)
+        rereadJournal();
+    else if (records)
+        rereadContacts();
+}
+
 void MainWindow::rereadJournal() {
     skipFailure(journalRecords->open(), "rereading the journal after an import");
     journal->reloadList();

@@ -107,6 +107,10 @@ public Q_SLOTS:
     // again after an import.
     void openExport();
     void openImport();
+    // Another program added rows to table (an import from the command
+    // line): the page showing it reads it again, once no save of its own is
+    // under way.
+    void rowsAddedElsewhere(const QString &table);
     void hideToTray();
     // Writes what was typed into the contact and photo fields, as leaving
     // the row would, and where the reader stopped; run whenever the program

@@ -184,17 +184,40 @@ void SingleInstance::acceptRequests() {
     while ((fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
         auto *reading = new QSocketNotifier(fd, QSocketNotifier::Read, this);
         connect(reading, &QSocketNotifier::activated, this, [this, reading, fd] {
-            char word[16];
+            char word[64];
             const ssize_t got = ::read(fd, word, sizeof word);
             if (got < 0 && (errno == EAGAIN || errno == EINTR))
                 return;
-            if (got > 0 && QByteArray(word, int(got)).startsWith("show")) {
-                Q_EMIT showRequested();
-                [[maybe_unused]] const ssize_t told = ::write(fd, "shown\n", 6);
-            }
+            if (got > 0)
+                heard(QByteArray(word, int(got)), fd);
             reading->setEnabled(false);
             reading->deleteLater();
             ::close(fd);
         });
     }
+}
+
+void SingleInstance::heard(const QByteArray &word, int fd) {
+    if (word.startsWith("show")) {
+        Q_EMIT showRequested();
+        [[maybe_unused]] const ssize_t told = ::write(fd, "shown\n", 6);
+    } else if (word.startsWith("added ")) {
+        Q_EMIT rowsAdded(QString::fromUtf8(word.mid(6).trimmed()));
+    }
+}
+
+bool SingleInstance::tellRowsAdded(const QString &table) const {
+    sockaddr_un to;
+    if (!address(m_socketPath, to))
+        return false;
+    // Never waits: a copy that hangs has the word kept by the system till it
+    // reads it, or, with its queue full, goes without.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    const QByteArray word = "added " + table.toUtf8() + "\n";
+    const bool told = ::connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0 &&
+                      ::write(fd, word.constData(), size_t(word.size())) == word.size();
+    ::close(fd);
+    return told;
 }

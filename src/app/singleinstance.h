@@ -29,13 +29,20 @@ public:
     // and run this one in its place. True when this start is to go on.
     bool replaceUnansweringCopy();
 
+    // Without a claim: tells the copy that runs, if any, that this process
+    // added rows to table, and does not wait for it. False when none listens.
+    bool tellRowsAdded(const QString &table) const;
+
 Q_SIGNALS:
     // Another start asked this one to come forward.
     void showRequested();
+    // Another process (an import from the command line) added rows to table.
+    void rowsAdded(const QString &table);
 
 private:
     void listen();
     void acceptRequests();
+    void heard(const QByteArray &word, int fd);
     bool takeOver(const QString &lockPath);
     enum class Asked { NoOne, Answered, NoAnswer };
     // Whether a copy listens, and answered the request to show its window.

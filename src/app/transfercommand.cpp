@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/transfercommand.h"
 
+#include "app/singleinstance.h"
 #include "core/apppaths.h"
 #include "core/contactfile.h"
 #include "core/importplan.h"
@@ -87,6 +88,9 @@ int importFiles(const QStringList &arguments, QTextStream &err) {
     Result written = writer.start();
     if (written)
         written = writer.writeAll();
+    // A program already running shows them without a restart.
+    if (writer.written() > 0)
+        SingleInstance(AppPaths::dataDir()).tellRowsAdded(plan.table);
     if (!written)
         return fail(err, QStringLiteral("已写入 %1 条后停止：%2")
                              .arg(writer.written())

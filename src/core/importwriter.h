@@ -6,17 +6,16 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <memory>
 #include <vector>
 
-class RecordSet;
 class Store;
 struct sqlite3;
 
-// Rows brought into a table from a file. They go in through a record set of
-// the table, as a typed row does (so the journal's search index follows
-// them), in transactions of a bounded size: a kill leaves whole rows only,
-// and the window's event loop is never held for long.
+// Rows brought into a table from a file, in transactions of a bounded size:
+// a kill leaves whole rows only, and a save elsewhere never waits long. The
+// writer has a connection of its own, so it may run on a worker thread while
+// the window goes on; it copies the log into the file as it goes, which
+// keeps the log small however large the import.
 class ImportWriter {
 public:
     using Row = QStringList; // values in Store::fields(table) order
@@ -39,9 +38,8 @@ public:
     ImportWriter(const ImportWriter &) = delete;
     ImportWriter &operator=(const ImportWriter &) = delete;
 
-    // Refuses a store that may not be written. Until the writer goes, the
-    // store's connection leaves copying the log into the file (a checkpoint,
-    // which would hold a window's thread for long) to someone else.
+    // Refuses a store that may not be written; then opens the writer's
+    // connection. From here on it may be used on any one thread at a time.
     Result start();
     // One transaction: up to MostRows rows, fewer when budgetMs has passed.
     Result writeSome(int budgetMs);
@@ -53,17 +51,19 @@ public:
     qsizetype total() const { return qsizetype(m_rows.size()); }
 
     static constexpr int MostRows = 1000;
+    static constexpr int LogPages = 1000; // 4 MB
     // Rows written between two looks at the clock.
     static constexpr qsizetype RowsBetweenLooks = 50;
 
 private:
+    Result refused() const;
+
     Store *m_store;
     QString m_table;
     QStringList m_fields;
     std::vector<Row> m_rows;
     qsizetype m_written = 0;
-    std::unique_ptr<RecordSet> m_records;
-    int m_autoCheckpoint = -1; // the connection's own, given back at the end
+    sqlite3 *m_db = nullptr;
 };
 
 // A failed write in words for the person who asked for it.

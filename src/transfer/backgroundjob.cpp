@@ -3,6 +3,7 @@
 
 #include <QThread>
 #include <sqlite3.h>
+#include <utility>
 
 BackgroundJob::BackgroundJob(QObject *parent) : QObject(parent) {
     m_poll.setInterval(100);
@@ -35,8 +36,30 @@ void BackgroundJob::stop() {
         m_control->stop = true;
 }
 
-void BackgroundJob::ended() {
+void BackgroundJob::abandon() {
     if (!m_thread)
+        return;
+    stop();
+    m_poll.stop();
+    m_thread->disconnect(this);
+    QThread *thread = std::exchange(m_thread, nullptr);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // Ended already: its own deleteLater may never have been asked for.
+    if (thread->isFinished()) {
+        thread->wait();
+        delete thread;
+    }
+}
+
+void BackgroundJob::wait() {
+    if (m_thread)
+        m_thread->wait();
+    ended();
+}
+
+void BackgroundJob::ended() {
+    // The news of a thread wait() already saw end may come after a new one began.
+    if (!m_thread || !m_thread->isFinished())
         return;
     m_thread->wait();
     delete m_thread;

@@ -30,6 +30,12 @@ public:
     void start(Work work);
     bool isRunning() const { return m_thread != nullptr; }
     void stop();
+    // Until the work is over; then progressed and finished are told at once.
+    void wait();
+    // Asks the work to stop and leaves it to end on its own, unheard of and
+    // unwaited for: for work that holds nothing of its owner's and cannot
+    // stop halfway (reading a whole file).
+    void abandon();
 
 Q_SIGNALS:
     void progressed(qint64 done, qint64 total);

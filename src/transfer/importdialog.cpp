@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer/importdialog.h"
 
-#include "core/journalindex.h"
-#include "core/searchtext.h"
 #include "core/store.h"
 #include "ui_importdialog.h"
 #include "widgets/interaction.h"
 
 #include <QDir>
-#include <QUrl>
-#include <sqlite3.h>
 
 namespace {
 enum Choice { JournalFile, JournalFolder, Cards };
@@ -27,18 +23,21 @@ ImportDialog::ImportDialog(Store *store, QWidget *owner) : QDialog(owner), m_sto
     statusLabel = form.statusLabel;
     importButton->setEnabled(false);
 
-    m_writing.setSingleShot(true);
-    m_writing.setInterval(0);
-    connect(&m_writing, &QTimer::timeout, this, &ImportDialog::writeSome);
     connect(whatBox, &QComboBox::currentIndexChanged, this, &ImportDialog::preview);
     connect(pathEdit, &QLineEdit::editingFinished, this, &ImportDialog::preview);
     connect(browseButton, &QPushButton::clicked, this, &ImportDialog::browse);
     connect(importButton, &QPushButton::clicked, this, &ImportDialog::startImport);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(&m_job, &BackgroundJob::finished, this, &ImportDialog::planned);
+    connect(&m_writing, &BackgroundJob::progressed, this,
+            [this](qint64 done) { progressBar->setValue(int(done)); });
+    connect(&m_writing, &BackgroundJob::finished, this, &ImportDialog::written);
 }
 
-ImportDialog::~ImportDialog() = default;
+ImportDialog::~ImportDialog() {
+    // A large file being read is not waited for: the window goes on at once.
+    m_job.abandon();
+}
 
 ImportPlan::Kind ImportDialog::kind() const {
     return whatBox->currentIndex() == Cards ? ImportPlan::Kind::Contacts
@@ -67,7 +66,7 @@ void ImportDialog::browse() {
 }
 
 void ImportDialog::preview() {
-    if (m_writer)
+    if (m_writing.isRunning())
         return; // the boxes lose focus as writing starts: nothing was chosen
     if (m_job.isRunning()) {
         m_readAgain = true; // the choice changed while the last one was read
@@ -118,75 +117,54 @@ void ImportDialog::setBusy(bool busy) {
 }
 
 void ImportDialog::startImport() {
-    if (!m_plan || m_plan->rows.empty() || m_writer)
+    if (!m_plan || m_plan->rows.empty() || m_writing.isRunning())
         return;
-    m_writer = std::make_unique<ImportWriter>(m_store, m_plan->table, m_plan->rows);
-    if (const Result started = m_writer->start(); !started) {
+    auto writer = std::make_shared<ImportWriter>(m_store, m_plan->table, std::move(m_plan->rows));
+    m_plan->rows = {}; // the writer's now, to let go of as they go in
+    if (const Result started = writer->start(); !started) {
         statusLabel->setText(QStringLiteral("没有导入：%1").arg(writeFailure(started)));
-        m_writer.reset();
         return;
     }
-    m_plan->rows = {}; // the writer's now, to let go of as they go in
+    progressBar->setMaximum(int(writer->total()));
+    progressBar->setValue(0);
+    auto outcome = m_outcome = std::make_shared<Outcome>();
+    m_writing.start([writer, outcome](BackgroundJob::Control &control) mutable {
+        control.total = writer->total();
+        while (outcome->result && !writer->finished()) {
+            if (control.stop)
+                outcome->result = Result::failure(Result::Code::Failed, QStringLiteral("已停止"));
+            else
+                outcome->result = writer->writeSome(WriteBudgetMs);
+            control.done = outcome->written = writer->written();
+        }
+        writer.reset(); // rows a stop left unwritten are let go here, not by the window
+    });
+    // Only now: the boxes lose focus as they are disabled, which asks for a preview.
     setBusy(true);
     importButton->setEnabled(false);
-    progressBar->setMaximum(int(m_writer->total()));
-    progressBar->setValue(0);
-    m_writing.start();
 }
 
-void ImportDialog::writeSome() {
-    const Result written = m_writer->writeSome(WriteBudgetMs);
-    progressBar->setValue(int(m_writer->written()));
-    if (!written)
-        finish(written);
-    else if (m_writer->finished())
-        finish({});
-    else
-        m_writing.start();
-}
-
-void ImportDialog::finish(const Result &result) {
-    m_writing.stop();
-    const qsizetype count = m_writer->written();
-    m_writer.reset();
+void ImportDialog::written() {
+    const Outcome outcome = *m_outcome;
     setBusy(false);
     importButton->setEnabled(false);
-    QString text = m_plan->outcome(count);
-    if (!result)
-        text += QStringLiteral("。没有全部导入：%1").arg(writeFailure(result));
+    QString text = m_plan->outcome(outcome.written);
+    if (!outcome.result)
+        text += QStringLiteral("。没有全部导入：%1").arg(writeFailure(outcome.result));
     statusLabel->setText(text);
     const ImportPlan::Kind kind = m_plan->kind;
     m_plan.reset();
-    if (count > 0)
-        afterWriting(kind == ImportPlan::Kind::Journal);
-    if (count > 0 && kind == ImportPlan::Kind::Journal)
+    if (outcome.written > 0 && kind == ImportPlan::Kind::Journal)
         Q_EMIT journalImported();
-    else if (count > 0)
+    else if (outcome.written > 0)
         Q_EMIT contactsImported();
 }
 
-void ImportDialog::afterWriting(bool journal) {
-    const QByteArray uri = QUrl::fromLocalFile(m_store->path()).toEncoded() + "?mode=rw";
-    m_indexing.start([uri, journal](BackgroundJob::Control &control) {
-        sqlite3 *db = nullptr;
-        if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
-                            nullptr) == SQLITE_OK &&
-            SearchText::registerTokenizer(db)) {
-            sqlite3_busy_timeout(db, 1000);
-            // The log the import grew is copied into the file here, not by
-            // the window's next save.
-            sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-            // Short batches, so a save on the window's connection never waits long.
-            while (journal && !control.stop &&
-                   JournalIndex::buildSome(db, 40) == JournalIndex::Step::More) {
-            }
-        }
-        sqlite3_close(db);
-    });
-}
-
 void ImportDialog::done(int result) {
-    if (m_writer)
-        finish(Result::failure(Result::Code::Failed, QStringLiteral("已停止")));
+    if (m_writing.isRunning()) {
+        // Between two transactions; what was written is then told as usual.
+        m_writing.stop();
+        m_writing.wait();
+    }
     QDialog::done(result);
 }

@@ -5,7 +5,6 @@
 #include "transfer/backgroundjob.h"
 
 #include <QDialog>
-#include <QTimer>
 #include <memory>
 
 class QComboBox;
@@ -18,8 +17,8 @@ class Store;
 // The import dialog ("importdialog"): a file of the journal's own export, a
 // folder of daily notes, or a vCard file. The file is read and compared with
 // the notebook on a thread of its own and what will come in is shown first;
-// the rows are then written on the window's thread, a short transaction at a
-// time between its other events, and the result is shown.
+// the rows are then written on another thread, a short transaction at a
+// time, while the window shows how far it got, and the result is shown.
 class ImportDialog : public QDialog {
     Q_OBJECT
 public:
@@ -29,7 +28,7 @@ public:
     // Writing is stopped between two transactions: whole rows only.
     void done(int result) override;
 
-    // One transaction's time, well inside what the window may wait.
+    // One transaction's time: a save from the window waits no longer.
     static constexpr int WriteBudgetMs = 25;
 
 Q_SIGNALS:
@@ -46,13 +45,8 @@ private:
     ImportPlan::Kind kind() const;
     void browse();
     void planned();
-    void writeSome();
-    void finish(const Result &result);
+    void written();
     void setBusy(bool busy);
-    // On a connection of its own: copies the log the import grew into the
-    // file, and indexes imported entries for the search while the dialog is
-    // open (what is left when it closes is indexed at the next start).
-    void afterWriting(bool journal);
 
     QComboBox *whatBox;
     QLineEdit *pathEdit;
@@ -64,9 +58,13 @@ private:
 
     Store *m_store;
     BackgroundJob m_job;
-    BackgroundJob m_indexing;
+    BackgroundJob m_writing;
     std::shared_ptr<ImportPlan> m_plan;
-    std::unique_ptr<ImportWriter> m_writer;
-    QTimer m_writing;
+    // What the writing thread leaves for the window once it ended.
+    struct Outcome {
+        Result result;
+        qsizetype written = 0;
+    };
+    std::shared_ptr<Outcome> m_outcome;
     bool m_readAgain = false;
 };
