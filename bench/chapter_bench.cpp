@@ -8,7 +8,8 @@
 // A save of a journal entry of megabytes, from the click on the save label
 // until the list and the calendar show it: the longest the event loop waits.
 // Uses the real novels beside the project when present, generated text otherwise.
-// Usage: chapter_bench [runs] [megabytes saved]     (defaults 15 and 50)
+// Usage: chapter_bench [runs] [megabytes saved] [journal]   (defaults 15 and 50;
+// "journal" leaves the chapters out)
 
 #include "app/mainwindow.h"
 #include "core/apppaths.h"
@@ -38,6 +39,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -48,14 +50,27 @@ double threadCpuMs() {
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
+// Times this thread gave up the processor: blocked (voluntary) or pushed off
+// by another thread (involuntary).
+std::pair<long, long> switches() {
+    rusage r{};
+    getrusage(RUSAGE_THREAD, &r);
+    return {r.ru_nvcsw, r.ru_nivcsw};
+}
+
 // The longest wait of the event loop while work runs, seen by a 1 ms timer;
 // and the most processor time this thread spent between two turns, which a
-// busy machine does not inflate.
+// busy machine does not inflate. Of the longest wait: the processor time in
+// it, and how often the thread blocked or was pushed off meanwhile, which
+// tells the program's own work from a machine that is busy elsewhere.
 struct StallWatch {
     QElapsedTimer clock;
     qint64 last = 0;
     double worst = 0;
     double lastCpu = threadCpuMs(), worstCpu = 0;
+    std::pair<long, long> lastSwitches = switches();
+    double worstGapCpu = 0;
+    long worstBlocked = 0, worstPushed = 0;
     QTimer tick;
     StallWatch() {
         tick.setInterval(1);
@@ -65,11 +80,18 @@ struct StallWatch {
     }
     void note() {
         const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, double(now - last) / 1e6);
-        last = now;
         const double cpu = threadCpuMs();
+        const std::pair<long, long> now2 = switches();
+        if (double(now - last) / 1e6 > worst) {
+            worst = double(now - last) / 1e6;
+            worstGapCpu = cpu - lastCpu;
+            worstBlocked = now2.first - lastSwitches.first;
+            worstPushed = now2.second - lastSwitches.second;
+        }
+        last = now;
         worstCpu = std::max(worstCpu, cpu - lastCpu);
         lastCpu = cpu;
+        lastSwitches = now2;
     }
 };
 
@@ -88,7 +110,14 @@ void settle(QTextEdit *pane) {
 }
 
 struct Times {
-    std::vector<double> first, feed, scroll, busy;
+    std::vector<double> first, feed, scroll, busy, gapCpu, blocked, pushed;
+    void noteWorst(const StallWatch &w) {
+        feed.push_back(w.worst);
+        busy.push_back(w.worstCpu);
+        gapCpu.push_back(w.worstGapCpu);
+        blocked.push_back(double(w.worstBlocked));
+        pushed.push_back(double(w.worstPushed));
+    }
 };
 
 double median(std::vector<double> v) {
@@ -128,6 +157,14 @@ void measure(const char *what, int runs, QTextEdit *pane, TextWindow *window,
                 "(max %5.1f), scrolling %5.1f ms (max %5.1f)\n",
                 what, median(t.first), most(t.first), median(t.feed), most(t.feed),
                 median(t.scroll), most(t.scroll));
+}
+
+// Of the longest waits: the processor time the window's thread spent in them,
+// and how often it blocked or was pushed off the processor meanwhile.
+void printWorstGap(const Times &t) {
+    std::printf("%-44s in the longest wait: own work %5.1f ms (max %5.1f), blocked %3.0f times, "
+                "pushed off %3.0f times (medians)\n",
+                "", median(t.gapCpu), most(t.gapCpu), median(t.blocked), median(t.pushed));
 }
 
 // Keeps a place at 80 % of the chapter in the pane, then chooses the novel
@@ -199,8 +236,7 @@ bool measureSave(int runs, int megabytes, Store &store, MainWindow &diary, const
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         t.first.push_back(double(clock.nsecsElapsed()) / 1e6);
         settle(j.editor());
-        t.feed.push_back(watch.worst);
-        t.busy.push_back(watch.worstCpu);
+        t.noteWorst(watch);
         StallWatch idle; // what the machine alone costs, for as long
         while (idle.clock.elapsed() < std::min<qint64>(clock.elapsed(), 5000))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
@@ -217,6 +253,7 @@ bool measureSave(int runs, int megabytes, Store &store, MainWindow &diary, const
                 qPrintable(QStringLiteral("saving a %1 MB entry").arg(megabytes)), median(t.first),
                 most(t.first), median(t.feed), most(t.feed), median(t.scroll), median(t.busy),
                 most(t.busy), whole ? "yes" : "NO");
+    printWorstGap(t);
     return whole;
 }
 
@@ -228,6 +265,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
     const int savedMegabytes = argc > 2 ? std::max(1, atoi(argv[2])) : 50;
+    const bool journalOnly = argc > 3 && qstrcmp(argv[3], "journal") == 0;
 
     QByteArray real;
     for (const char *novel : {"hlm", "shz"}) {
@@ -262,7 +300,7 @@ int main(int argc, char *argv[]) {
     QDir().mkpath(folder);
     reader.chooseNovel(novel.key);
     bool reopened = true;
-    for (const int megabytes : {2, 6, 60}) {
+    for (const int megabytes : journalOnly ? std::vector<int>{} : std::vector<int>{2, 6, 60}) {
         QByteArray gbk;
         while (gbk.size() < megabytes * 1024 * 1024)
             gbk += real;
