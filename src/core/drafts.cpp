@@ -31,10 +31,25 @@ bool run(sqlite3 *db, const char *sql) {
 
 // WAL with a sync at every commit: a write that returned survives a kill and
 // a power cut alike.
+// The sizes of a text are kept beside it, so a draft is offered without
+// reading megabytes; a file written before has none, and they are counted
+// from the text when asked.
 bool prepareFile(sqlite3 *db) {
-    return run(db, "PRAGMA journal_mode=WAL") && run(db, "PRAGMA synchronous=FULL") &&
-           run(db, "CREATE TABLE IF NOT EXISTS drafts (day TEXT PRIMARY KEY, "
-                   "text TEXT NOT NULL, written INTEGER NOT NULL)");
+    if (!run(db, "PRAGMA journal_mode=WAL") || !run(db, "PRAGMA synchronous=FULL") ||
+        !run(db, "CREATE TABLE IF NOT EXISTS drafts (day TEXT PRIMARY KEY, "
+                 "text TEXT NOT NULL, written INTEGER NOT NULL, chars INTEGER, units INTEGER)"))
+        return false;
+    if (Statement(db, "SELECT chars, units FROM drafts LIMIT 0").isValid())
+        return true;
+    return run(db, "ALTER TABLE drafts ADD COLUMN chars INTEGER") &&
+           run(db, "ALTER TABLE drafts ADD COLUMN units INTEGER");
+}
+
+qsizetype characterCount(QStringView text) {
+    qsizetype pairs = 0;
+    for (qsizetype i = 1; i < text.size(); ++i)
+        pairs += text[i].isLowSurrogate() && text[i - 1].isHighSurrogate() ? 1 : 0;
+    return text.size() - pairs;
 }
 
 QString monthKey(int year, int month) {
@@ -94,12 +109,33 @@ QString Drafts::pathBeside(const QString &storePath) {
     return QFileInfo(storePath).absoluteDir().filePath(QStringLiteral("drafts.db"));
 }
 
+QString Drafts::Text::get() {
+    std::lock_guard lock(m_lock);
+    if (m_make) {
+        m_text = m_make();
+        m_make = nullptr; // what it held goes on this thread
+        m_characters = characterCount(m_text);
+    }
+    return m_text;
+}
+
+qsizetype Drafts::Text::characters() {
+    get();
+    std::lock_guard lock(m_lock);
+    return m_characters;
+}
+
 void Drafts::keep(const QString &day, QString text) {
+    keep(day, [text = std::move(text)] { return text; });
+}
+
+void Drafts::keep(const QString &day, std::function<QString()> make) {
     if (!isOpen())
         return;
+    auto text = std::make_shared<Text>(std::move(make));
     {
         std::lock_guard lock(m_lock);
-        m_pending[day] = Draft{std::move(text), QDateTime::currentDateTime()};
+        m_pending[day] = Kept{std::move(text), QDateTime::currentDateTime()};
     }
     m_wake.notify_one();
 }
@@ -140,7 +176,8 @@ void Drafts::writeLoop() {
 bool Drafts::write(const std::map<QString, Change> &changes) {
     if (!run(m_write, "BEGIN IMMEDIATE"))
         return false;
-    Statement put(m_write, "INSERT OR REPLACE INTO drafts (day, text, written) VALUES (?, ?, ?)");
+    Statement put(m_write, "INSERT OR REPLACE INTO drafts (day, text, written, chars, units) "
+                           "VALUES (?, ?, ?, ?, ?)");
     Statement drop(m_write, "DELETE FROM drafts WHERE day = ?");
     bool ok = put.isValid() && drop.isValid();
     for (const auto &[day, change] : changes) {
@@ -149,8 +186,13 @@ bool Drafts::write(const std::map<QString, Change> &changes) {
         Statement &q = change ? put : drop;
         q.reset();
         q.bind(1, day.toUtf8());
-        if (change)
-            q.bind(2, change->text.toUtf8()).bind(3, change->written.toMSecsSinceEpoch());
+        if (change) {
+            const QString text = change->text->get();
+            q.bind(2, text.toUtf8())
+                .bind(3, change->written.toMSecsSinceEpoch())
+                .bind(4, qint64(change->text->characters()))
+                .bind(5, qint64(text.size()));
+        }
         ok = q.run();
     }
     if (ok && run(m_write, "COMMIT"))
@@ -159,20 +201,57 @@ bool Drafts::write(const std::map<QString, Change> &changes) {
     return false;
 }
 
+// The newest change of the day handed over, written or not; held by the
+// caller's copy of its text while the lock is let go.
+const Drafts::Change *Drafts::pending(const QString &day) const {
+    for (const auto *changes : {&m_pending, &m_writing})
+        if (const auto it = changes->find(day); it != changes->end())
+            return &it->second;
+    return nullptr;
+}
+
 std::optional<Drafts::Draft> Drafts::draft(const QString &day) const {
     if (!isOpen())
         return std::nullopt;
-    {
-        std::lock_guard lock(m_lock);
-        for (const auto *changes : {&m_pending, &m_writing})
-            if (const auto it = changes->find(day); it != changes->end())
-                return it->second;
+    std::unique_lock lock(m_lock);
+    if (const Change *change = pending(day)) {
+        if (!*change)
+            return std::nullopt;
+        const Kept kept = **change;
+        lock.unlock();
+        return Draft{kept.text->get(), kept.written};
     }
+    lock.unlock();
     Statement q(m_read, "SELECT text, written FROM drafts WHERE day = ?");
     q.bind(1, day.toUtf8());
     if (!q.step())
         return std::nullopt;
     return Draft{q.text(0), QDateTime::fromMSecsSinceEpoch(q.integer(1))};
+}
+
+std::optional<Drafts::Summary> Drafts::summary(const QString &day) const {
+    if (!isOpen())
+        return std::nullopt;
+    std::unique_lock lock(m_lock);
+    if (const Change *change = pending(day)) {
+        if (!*change)
+            return std::nullopt;
+        const Kept kept = **change;
+        lock.unlock();
+        return Summary{kept.text->characters(), kept.text->get().size(), kept.written};
+    }
+    lock.unlock();
+    Statement q(m_read, "SELECT chars, units, written FROM drafts WHERE day = ?");
+    q.bind(1, day.toUtf8());
+    if (!q.step())
+        return std::nullopt;
+    if (q.isNull(0) || q.isNull(1)) {
+        const std::optional<Draft> whole = draft(day);
+        return whole ? std::optional(
+                           Summary{characterCount(whole->text), whole->text.size(), whole->written})
+                     : std::nullopt;
+    }
+    return Summary{q.integer(0), q.integer(1), QDateTime::fromMSecsSinceEpoch(q.integer(2))};
 }
 
 quint32 Drafts::daysInMonth(int year, int month) const {
