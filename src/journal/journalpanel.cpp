@@ -52,13 +52,6 @@ QString unifiedLineEnds(QString text) {
     }
     return text;
 }
-
-qsizetype characterCount(const QString &text) {
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        n += text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate() ? 0 : 1;
-    return n;
-}
 } // namespace
 
 JournalPanel::JournalPanel(QWidget *window, RecordSet *records, Drafts *drafts)
@@ -264,14 +257,17 @@ void JournalPanel::keepDraftNow() {
     while (m_unreadText) // a draft is the whole text
         readMoreText();
     m_typed = false;
-    const QString text = editorText->text();
-    if (text == m_lastKept.value_or(m_shownText))
-        return; // a format changed, or the text came back to what was kept
-    m_lastKept = text;
+    // The text is put together on the drafts' thread: here it is only
+    // compared, and piece by piece, so a long entry is not copied per pause.
+    TextWindow::Pieces text = editorText->pieces();
     // What the journal holds already, or nothing at all, is no draft.
-    const bool isDraft = !text.isEmpty() && text != m_shownText;
+    const bool isDraft = text.size() > 0 && !text.equals(m_shownText);
+    if (!isDraft && !m_kept)
+        return; // a format changed, or the text came back to what is shown
+    m_kept = isDraft;
     if (isDraft)
-        m_drafts->keep(m_draftDay, text);
+        m_drafts->keep(m_draftDay,
+                       [text = std::move(text)]() mutable { return std::move(text).joined(); });
     else
         m_drafts->remove(m_draftDay);
     m_draftBar->hide(); // the offer was of the draft just replaced
@@ -284,7 +280,7 @@ void JournalPanel::keepDraftNow() {
 void JournalPanel::dayShown() {
     m_draftPause.stop();
     m_typed = false;
-    m_lastKept.reset();
+    m_kept = false;
     m_draftDay = calendarKey();
     offerDraft();
 }
@@ -293,15 +289,17 @@ void JournalPanel::offerDraft() {
     m_draftBar->hide();
     if (!m_drafts || m_unreadText)
         return; // a long entry is offered against once it is read whole
-    const std::optional<Drafts::Draft> draft = m_drafts->draft(m_draftDay);
+    // Offered by its sizes: only one as long as what is shown is read.
+    const std::optional<Drafts::Summary> draft = m_drafts->summary(m_draftDay);
     if (!draft)
         return;
-    if (draft->text.isEmpty() || draft->text == m_shownText) {
+    if (draft->size == 0 ||
+        (draft->size == m_shownText.size() && m_drafts->draft(m_draftDay)->text == m_shownText)) {
         m_drafts->remove(m_draftDay); // saved after all
         refreshMarks();
         return;
     }
-    m_draftBar->offer(characterCount(draft->text), draft->written, editor);
+    m_draftBar->offer(draft->characters, draft->written, editor);
 }
 
 void JournalPanel::restoreDraft() {
@@ -314,7 +312,7 @@ void JournalPanel::restoreDraft() {
     m_reading.stop();
     ++m_editorVersion;
     editorText->setText(draft->text);
-    m_lastKept = draft->text;
+    m_kept = true;
     m_typed = false;
     editor->moveCursor(QTextCursor::End);
     editor->setFocus();
@@ -325,7 +323,7 @@ void JournalPanel::discardDraft() {
     if (!m_drafts)
         return;
     m_drafts->remove(m_draftDay);
-    m_lastKept.reset();
+    m_kept = false;
     refreshMarks();
 }
 
@@ -473,7 +471,7 @@ void JournalPanel::entrySaved(const Save &save, QString text) {
     m_draftPause.stop();
     m_typed = false;
     m_shownText = std::move(text);
-    m_lastKept.reset();
+    m_kept = false;
     m_draftBar->hide();
 }
 

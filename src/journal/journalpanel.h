@@ -158,8 +158,8 @@ private:
     DraftBar *m_draftBar;
     QTimer m_draftPause; // from the first key typed to the draft handed over
     QString m_draftDay;
-    QString m_shownText;               // the day's text as the journal holds it
-    std::optional<QString> m_lastKept; // the draft handed over last; none: what is shown
+    QString m_shownText; // the day's text as the journal holds it
+    bool m_kept = false; // the drafts hold what was typed since the day was shown
     bool m_typed = false;
     // Saves clicked while one is written follow it, in their order.
     std::deque<Save> m_saves;

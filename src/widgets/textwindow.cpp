@@ -524,6 +524,20 @@ QString TextWindow::Pieces::joined() && {
     return whole;
 }
 
+// Pieces that share their text with it (as what was shown shares it with
+// the editor's) compare without reading it.
+bool TextWindow::Pieces::equals(QStringView whole) const {
+    if (size() != whole.size())
+        return false;
+    auto same = [](QStringView a, QStringView b) {
+        return a.size() == b.size() && (a.data() == b.data() || a == b);
+    };
+    const QStringView rest = QStringView(after).mid(afterAt);
+    return same(whole.left(before.size()), before) &&
+           same(whole.mid(before.size(), shown.size()), shown) &&
+           same(whole.right(rest.size()), rest);
+}
+
 // A soft break joins two blocks without a character of the text between them.
 qsizetype TextWindow::documentOffset(int position) const {
     const QTextDocument *doc = m_editor->document();

@@ -43,6 +43,9 @@ public:
         QString before, shown, after;
         qsizetype afterAt = 0;
         QString joined() &&;
+        qsizetype size() const { return before.size() + shown.size() + after.size() - afterAt; }
+        // Whether joined() would give that text, without putting it together.
+        bool equals(QStringView whole) const;
     };
     Pieces pieces() const;
     // Whether all of the text is in the editor's document.
