@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QTextEdit>
+#include <QThreadPool>
 
 namespace {
 // Lines laid out per slice of the entry list's layout.
@@ -42,6 +43,13 @@ int leadingNumber(const QString &text) {
         ++digits;
     }
     return value;
+}
+
+// Giving back the memory of tens of megabytes takes the system milliseconds:
+// done beside the window.
+void releaseAside(QString text) {
+    if (text.size() > 1024 * 1024 && text.isDetached())
+        QThreadPool::globalInstance()->start([text = std::move(text)] {});
 }
 
 // Line ends as the editor gives them back.
@@ -235,7 +243,8 @@ void JournalPanel::setEditorText(const QString &text) {
     m_unreadText.reset();
     m_reading.stop();
     ++m_editorVersion;
-    m_shownText = unifiedLineEnds(text);
+    releaseAside(std::exchange(m_shownText, unifiedLineEnds(text)));
+    m_shownWhole = false;
     editorText->setText(text);
 }
 
@@ -353,7 +362,8 @@ void JournalPanel::readMoreText() {
     const std::optional<QString> more = m_unreadText->read(LongTextSlice);
     if (more) {
         editorText->appendText(*more);
-        m_shownText += unifiedLineEnds(*more);
+        if (!m_shownWhole)
+            m_shownText += unifiedLineEnds(*more);
     } else {
         qWarning("a long entry could not be read to its end");
     }
@@ -424,10 +434,13 @@ void JournalPanel::saveEntry() {
     if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
                                         QStringLiteral("save")))
         return;
-    // Only a row that really is new may receive the key and the text.
-    while (m_unreadText) // all of a long entry, however little has been read
+    // Only a row that really is new may receive the key and the text. Of a
+    // long entry still being read, the rest is read again on the worker while
+    // the editor goes on reading it here.
+    std::shared_ptr<StoredText> rest = m_unreadText ? m_unreadText->unread() : nullptr;
+    while (m_unreadText && !rest) // all of it, however little has been read
         readMoreText();
-    m_saves.push_back({key, editorText->pieces(), m_editorVersion});
+    m_saves.push_back({key, editorText->pieces(), m_editorVersion, std::move(rest)});
     if (m_saving)
         return; // the save under way writes this one next
     m_saving = true;
@@ -447,8 +460,14 @@ void JournalPanel::writeEntry(Save save) {
     auto whole = std::make_shared<QString>();
     const Result saved = m_records->appendAside(
         {QLatin1String(JournalEntry::DayField), QLatin1String(JournalEntry::TextField)},
-        [day = save.day, text = std::move(save.text), whole]() mutable {
+        [day = save.day, text = std::move(save.text), rest = std::move(save.rest),
+         whole]() mutable {
             *whole = std::move(text).joined();
+            const std::optional<QString> more = rest ? rest->readAll() : QString();
+            rest.reset();
+            if (!more)
+                return QVariantList(); // never a part of the text for the whole
+            whole->append(*more);
             return QVariantList{day, *whole};
         },
         [this] { waitNote()->show(); });
@@ -470,7 +489,8 @@ void JournalPanel::entrySaved(const Save &save, QString text) {
         return;
     m_draftPause.stop();
     m_typed = false;
-    m_shownText = std::move(text);
+    releaseAside(std::exchange(m_shownText, std::move(text)));
+    m_shownWhole = true; // what is still being read of it is in it already
     m_kept = false;
     m_draftBar->hide();
 }

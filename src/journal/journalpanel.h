@@ -111,7 +111,8 @@ private:
     struct Save {
         QString day;
         TextWindow::Pieces text;
-        quint64 shown; // m_editorVersion at the click
+        quint64 shown;                    // m_editorVersion at the click
+        std::shared_ptr<StoredText> rest; // of a long entry still being read
     };
     // Writes one beside the window, whose events (another save's click
     // among them) go on meanwhile.
@@ -158,8 +159,9 @@ private:
     DraftBar *m_draftBar;
     QTimer m_draftPause; // from the first key typed to the draft handed over
     QString m_draftDay;
-    QString m_shownText; // the day's text as the journal holds it
-    bool m_kept = false; // the drafts hold what was typed since the day was shown
+    QString m_shownText;       // the day's text as the journal holds it
+    bool m_shownWhole = false; // m_shownText is whole while the editor's text is still read
+    bool m_kept = false;       // the drafts hold what was typed since the day was shown
     bool m_typed = false;
     // Saves clicked while one is written follow it, in their order.
     std::deque<Save> m_saves;
