@@ -46,7 +46,8 @@ private Q_SLOTS:
 
     // A draft is summed up by its sizes, counted where its text is made (on
     // the writer, or by the first to ask), kept beside it, and counted from
-    // the text in a file written before sizes were kept.
+    // the text in a file written before sizes were kept, or by a program
+    // that does not keep them.
     void summedUpWithoutTheText() {
         QTemporaryDir dir;
         const QString path = dir.filePath("drafts.db");
@@ -94,6 +95,11 @@ private Q_SLOTS:
         older.keep("20261210", "new");
         older.flush();
         QCOMPARE(older.summary("20261210")->characters, 3);
+        SqlFile file(path);
+        QVERIFY(file.open());
+        QVERIFY(
+            SqlQuery(file).exec("INSERT OR REPLACE INTO drafts VALUES ('20261210', 'other', 1)"));
+        QCOMPARE(older.summary("20261210")->characters, 5);
     }
 
     // No folder to write in, or a file that is no database: nothing is

@@ -31,18 +31,21 @@ bool run(sqlite3 *db, const char *sql) {
 
 // WAL with a sync at every commit: a write that returned survives a kill and
 // a power cut alike.
-// The sizes of a text are kept beside it, so a draft is offered without
-// reading megabytes; a file written before has none, and they are counted
-// from the text when asked.
+// The sizes of a text are kept in a table of their own: a column stored
+// after megabytes of text is reached only by reading through them. Any
+// program's write of a draft drops its sizes, so sizes left by this one
+// never stand for another text; without them a draft is counted from its
+// text when asked.
 bool prepareFile(sqlite3 *db) {
-    if (!run(db, "PRAGMA journal_mode=WAL") || !run(db, "PRAGMA synchronous=FULL") ||
-        !run(db, "CREATE TABLE IF NOT EXISTS drafts (day TEXT PRIMARY KEY, "
-                 "text TEXT NOT NULL, written INTEGER NOT NULL, chars INTEGER, units INTEGER)"))
-        return false;
-    if (Statement(db, "SELECT chars, units FROM drafts LIMIT 0").isValid())
-        return true;
-    return run(db, "ALTER TABLE drafts ADD COLUMN chars INTEGER") &&
-           run(db, "ALTER TABLE drafts ADD COLUMN units INTEGER");
+    return run(db, "PRAGMA journal_mode=WAL") && run(db, "PRAGMA synchronous=FULL") &&
+           run(db, "CREATE TABLE IF NOT EXISTS drafts (day TEXT PRIMARY KEY, "
+                   "text TEXT NOT NULL, written INTEGER NOT NULL)") &&
+           run(db, "CREATE TABLE IF NOT EXISTS draft_sizes (day TEXT PRIMARY KEY, "
+                   "chars INTEGER NOT NULL, units INTEGER NOT NULL, written INTEGER NOT NULL)") &&
+           run(db, "CREATE TRIGGER IF NOT EXISTS draft_written AFTER INSERT ON drafts BEGIN "
+                   "DELETE FROM draft_sizes WHERE day = new.day; END") &&
+           run(db, "CREATE TRIGGER IF NOT EXISTS draft_removed AFTER DELETE ON drafts BEGIN "
+                   "DELETE FROM draft_sizes WHERE day = old.day; END");
 }
 
 qsizetype characterCount(QStringView text) {
@@ -176,24 +179,29 @@ void Drafts::writeLoop() {
 bool Drafts::write(const std::map<QString, Change> &changes) {
     if (!run(m_write, "BEGIN IMMEDIATE"))
         return false;
-    Statement put(m_write, "INSERT OR REPLACE INTO drafts (day, text, written, chars, units) "
-                           "VALUES (?, ?, ?, ?, ?)");
+    Statement put(m_write, "INSERT OR REPLACE INTO drafts (day, text, written) VALUES (?, ?, ?)");
+    Statement sizes(m_write, "INSERT INTO draft_sizes (day, chars, units, written) "
+                             "VALUES (?, ?, ?, ?)");
     Statement drop(m_write, "DELETE FROM drafts WHERE day = ?");
-    bool ok = put.isValid() && drop.isValid();
+    bool ok = put.isValid() && sizes.isValid() && drop.isValid();
     for (const auto &[day, change] : changes) {
         if (!ok)
             break;
         Statement &q = change ? put : drop;
         q.reset();
         q.bind(1, day.toUtf8());
-        if (change) {
-            const QString text = change->text->get();
-            q.bind(2, text.toUtf8())
-                .bind(3, change->written.toMSecsSinceEpoch())
-                .bind(4, qint64(change->text->characters()))
-                .bind(5, qint64(text.size()));
+        if (!change) {
+            ok = q.run();
+            continue;
         }
-        ok = q.run();
+        const QString text = change->text->get();
+        const qint64 written = change->written.toMSecsSinceEpoch();
+        sizes.reset();
+        sizes.bind(1, day.toUtf8())
+            .bind(2, qint64(change->text->characters()))
+            .bind(3, qint64(text.size()))
+            .bind(4, written);
+        ok = q.bind(2, text.toUtf8()).bind(3, written).run() && sizes.run();
     }
     if (ok && run(m_write, "COMMIT"))
         return true;
@@ -241,17 +249,13 @@ std::optional<Drafts::Summary> Drafts::summary(const QString &day) const {
         return Summary{kept.text->characters(), kept.text->get().size(), kept.written};
     }
     lock.unlock();
-    Statement q(m_read, "SELECT chars, units, written FROM drafts WHERE day = ?");
-    q.bind(1, day.toUtf8());
-    if (!q.step())
+    Statement q(m_read, "SELECT chars, units, written FROM draft_sizes WHERE day = ?");
+    if (q.bind(1, day.toUtf8()).step())
+        return Summary{q.integer(0), q.integer(1), QDateTime::fromMSecsSinceEpoch(q.integer(2))};
+    const std::optional<Draft> whole = draft(day);
+    if (!whole)
         return std::nullopt;
-    if (q.isNull(0) || q.isNull(1)) {
-        const std::optional<Draft> whole = draft(day);
-        return whole ? std::optional(
-                           Summary{characterCount(whole->text), whole->text.size(), whole->written})
-                     : std::nullopt;
-    }
-    return Summary{q.integer(0), q.integer(1), QDateTime::fromMSecsSinceEpoch(q.integer(2))};
+    return Summary{characterCount(whole->text), whole->text.size(), whole->written};
 }
 
 quint32 Drafts::daysInMonth(int year, int month) const {
