@@ -7,6 +7,8 @@
 // until its line is at the top and the longest wait meanwhile.
 // A save of a journal entry of megabytes, from the click on the save label
 // until the list and the calendar show it: the longest the event loop waits.
+// Then keys typed into such an entry and into a line of a million characters,
+// and a day click on it with the draft of those keys.
 // Uses the real novels beside the project when present, generated text otherwise.
 // Usage: chapter_bench [runs] [megabytes saved] [journal]   (defaults 15 and 50;
 // "journal" leaves the chapters out)
@@ -29,6 +31,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QStringEncoder>
@@ -257,6 +260,81 @@ bool measureSave(int runs, int megabytes, Store &store, MainWindow &diary, const
     return whole;
 }
 
+void showDay(const JournalPage &j, QDate day) {
+    j.calendar()->setSelectedDate(day);
+    Q_EMIT j.calendar()->clicked(day);
+}
+
+// Runs the event loop until the editor holds the whole of an entry that long.
+void readToEnd(const JournalPage &j, qsizetype size) {
+    QElapsedTimer clock;
+    clock.start();
+    while (j.editorText()->size() < size && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    settle(j.editor());
+}
+
+// Keys typed at the end of a day's long entry: the window thread's time per
+// key, the key and its layout; then the longest wait while the typing pause
+// hands the text to the drafts.
+void measureTyping(const char *what, int runs, MainWindow &diary, const JournalPage &j, QDate day,
+                   qsizetype size) {
+    Times t;
+    std::vector<double> perKey;
+    for (int i = 0; i < runs; ++i) {
+        showDay(j, QDate(2024, 1, 9));
+        showDay(j, day);
+        readToEnd(j, size);
+        j.editorText()->showOffset(size);
+        j.editor()->moveCursor(QTextCursor::End);
+        settle(j.editor());
+        StallWatch pause;
+        for (int key = 0; key < 10; ++key) {
+            const double before = threadCpuMs();
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("天"));
+            QCoreApplication::sendEvent(j.editor(), &press);
+            QCoreApplication::processEvents();
+            perKey.push_back(threadCpuMs() - before);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        t.noteWorst(pause);
+        diary.savePendingEdits();
+    }
+    std::printf("%-44s a key %5.1f ms (max %5.1f) | typing and its draft: longest wait %5.1f ms "
+                "(max %5.1f), its own work %5.1f ms (max %5.1f)\n",
+                what, median(perKey), most(perKey), median(t.feed), most(t.feed), median(t.busy),
+                most(t.busy));
+    printWorstGap(t);
+}
+
+// A day click on a long entry with a long draft: until the draft is offered,
+// the longest wait of the event loop.
+void measureShowing(const char *what, int runs, const JournalPage &j, QDate day) {
+    Times t;
+    for (int i = 0; i < runs; ++i) {
+        showDay(j, QDate(2024, 1, 9));
+        settle(j.editor());
+        QWidget *bar = j->findChild<QWidget *>(QStringLiteral("draftbar"));
+        StallWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        showDay(j, day);
+        while (!bar->isVisible() && clock.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        t.first.push_back(double(clock.nsecsElapsed()) / 1e6);
+        settle(j.editor());
+        t.noteWorst(watch);
+    }
+    std::printf("%-44s offered %8.1f ms (max %8.1f) | longest wait %5.1f ms (max %5.1f), "
+                "its own work %5.1f ms (max %5.1f)\n",
+                what, median(t.first), most(t.first), median(t.feed), most(t.feed), median(t.busy),
+                most(t.busy));
+    printWorstGap(t);
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -348,6 +426,16 @@ int main(int argc, char *argv[]) {
                 }
             });
     }
-    const bool saved = measureSave(std::clamp(runs / 5, 1, 3), savedMegabytes, store, diary, j);
+    const int saves = std::clamp(runs / 5, 1, 3);
+    const bool saved = measureSave(saves, savedMegabytes, store, diary, j);
+    const qsizetype savedSize = qsizetype(savedMegabytes) * 1024 * 1024 / 3;
+    measureTyping("typing into 1,000,000 characters on one line", saves, diary, j,
+                  QDate(2024, 1, 1), 1000000);
+    const QByteArray typed =
+        QStringLiteral("typing into a %1 MB entry").arg(savedMegabytes).toUtf8();
+    measureTyping(typed.constData(), saves, diary, j, QDate(2024, 2, 1), savedSize);
+    const QByteArray shown =
+        QStringLiteral("showing a %1 MB entry with its draft").arg(savedMegabytes).toUtf8();
+    measureShowing(shown.constData(), saves, j, QDate(2024, 2, 1));
     return reopened && saved ? 0 : 1;
 }
