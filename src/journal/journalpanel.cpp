@@ -22,6 +22,7 @@
 #include <QDate>
 #include <QLabel>
 #include <QListView>
+#include <QPointer>
 #include <QTextEdit>
 #include <QThreadPool>
 
@@ -243,9 +244,11 @@ void JournalPanel::setEditorText(const QString &text) {
     m_unreadText.reset();
     m_reading.stop();
     ++m_editorVersion;
-    releaseAside(std::exchange(m_shownText, unifiedLineEnds(text)));
+    // What the editor held goes first, so the old text is let go of aside.
+    QString old = std::exchange(m_shownText, unifiedLineEnds(text));
     m_shownWhole = false;
     editorText->setText(text);
+    releaseAside(std::move(old));
 }
 
 // Typing goes to the drafts a moment after the key that began it, and then
@@ -352,8 +355,51 @@ std::optional<QString> JournalPanel::showLongText(qint64 key, const QString &bef
     const QString start = before + *head;
     setEditorText(start.mid(from));
     m_unreadText = std::move(text);
-    m_reading.start();
+    readRestAside(head->endsWith(u'\r'));
     return start;
+}
+
+// The rest of a long entry is read, decoded and put after what is shown on a
+// pool thread; the window's thread only hands it to the editor. Where it
+// cannot be read there, it is read here in slices between events.
+void JournalPanel::readRestAside(bool shownEndsInCr) {
+    std::shared_ptr<StoredText> rest = m_unreadText->unread();
+    if (!rest)
+        return m_reading.start();
+    const quint64 id = ++m_readingId;
+    QPointer<JournalPanel> self(this);
+    QThreadPool::globalInstance()->start(
+        [self, id, rest, shown = m_shownText, shownEndsInCr]() mutable {
+            std::optional<QString> more = rest->readAll();
+            rest.reset();
+            if (more && shownEndsInCr && more->startsWith(u'\n'))
+                more->remove(0, 1); // the second half of a CR LF pair cut in two
+            if (more)
+                more = shown + unifiedLineEnds(std::move(*more));
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, id, from = shown.size(), whole = std::move(more)]() mutable {
+                    if (self)
+                        self->restRead(id, std::move(whole), from);
+                    else
+                        releaseAside(std::move(whole).value_or(QString()));
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+// The whole text, of which what is shown holds up to `from`.
+void JournalPanel::restRead(quint64 id, std::optional<QString> whole, qsizetype from) {
+    if (id != m_readingId || !m_unreadText)
+        return releaseAside(std::move(whole).value_or(QString())); // shown otherwise since
+    if (!whole)
+        return m_reading.start();
+    m_unreadText.reset();
+    editorText->appendText(*whole, from);
+    if (!m_shownWhole)
+        releaseAside(std::exchange(m_shownText, std::move(*whole)));
+    if (!m_typed)
+        offerDraft();
 }
 
 void JournalPanel::readMoreText() {

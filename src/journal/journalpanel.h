@@ -123,13 +123,16 @@ private:
     QLabel *waitNote();
     std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
     void readMoreText();
+    void readRestAside(bool shownEndsInCr);
+    void restRead(quint64 id, std::optional<QString> whole, qsizetype from);
     void moveToEnd();
 
     // Entries past this are read in slices of the second size.
     static constexpr qint64 LongTextBytes = 1024 * 1024;
     static constexpr int LongTextSlice = 512 * 1024;
     std::unique_ptr<StoredText> m_unreadText; // what is still to read of the entry shown
-    QTimer m_reading;
+    QTimer m_reading;        // slices between events, where it cannot be read aside
+    quint64 m_readingId = 0; // of the reading aside whose text is wanted
 
     PanelFrame *calendarFrame;
     PanelFrame *editorFrame;

@@ -504,6 +504,19 @@ void TextWindow::appendText(QString more) {
     m_steps.start();
 }
 
+void TextWindow::appendText(QString text, qsizetype from) {
+    m_endsInCr = false;
+    if (from >= text.size())
+        return;
+    if (afterText().isEmpty()) {
+        m_after = std::move(text);
+        m_afterAt = from;
+    } else {
+        m_after += QStringView(text).mid(from);
+    }
+    m_steps.start();
+}
+
 QString TextWindow::text() const {
     return pieces().joined();
 }
