@@ -7,8 +7,11 @@
 // until its line is at the top and the longest wait meanwhile.
 // A save of a journal entry of megabytes, from the click on the save label
 // until the list and the calendar show it: the longest the event loop waits.
+// Then keys typed into such an entry and into a line of a million characters,
+// and a day click on it with the draft of those keys.
 // Uses the real novels beside the project when present, generated text otherwise.
-// Usage: chapter_bench [runs] [megabytes saved]     (defaults 15 and 50)
+// Usage: chapter_bench [runs] [megabytes saved] [journal]   (defaults 15 and 50;
+// "journal" leaves the chapters out)
 
 #include "app/mainwindow.h"
 #include "core/apppaths.h"
@@ -28,6 +31,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QStringEncoder>
@@ -38,6 +42,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -48,14 +53,27 @@ double threadCpuMs() {
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
+// Times this thread gave up the processor: blocked (voluntary) or pushed off
+// by another thread (involuntary).
+std::pair<long, long> switches() {
+    rusage r{};
+    getrusage(RUSAGE_THREAD, &r);
+    return {r.ru_nvcsw, r.ru_nivcsw};
+}
+
 // The longest wait of the event loop while work runs, seen by a 1 ms timer;
 // and the most processor time this thread spent between two turns, which a
-// busy machine does not inflate.
+// busy machine does not inflate. Of the longest wait: the processor time in
+// it, and how often the thread blocked or was pushed off meanwhile, which
+// tells the program's own work from a machine that is busy elsewhere.
 struct StallWatch {
     QElapsedTimer clock;
     qint64 last = 0;
     double worst = 0;
     double lastCpu = threadCpuMs(), worstCpu = 0;
+    std::pair<long, long> lastSwitches = switches();
+    double worstGapCpu = 0;
+    long worstBlocked = 0, worstPushed = 0;
     QTimer tick;
     StallWatch() {
         tick.setInterval(1);
@@ -65,11 +83,18 @@ struct StallWatch {
     }
     void note() {
         const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, double(now - last) / 1e6);
-        last = now;
         const double cpu = threadCpuMs();
+        const std::pair<long, long> now2 = switches();
+        if (double(now - last) / 1e6 > worst) {
+            worst = double(now - last) / 1e6;
+            worstGapCpu = cpu - lastCpu;
+            worstBlocked = now2.first - lastSwitches.first;
+            worstPushed = now2.second - lastSwitches.second;
+        }
+        last = now;
         worstCpu = std::max(worstCpu, cpu - lastCpu);
         lastCpu = cpu;
+        lastSwitches = now2;
     }
 };
 
@@ -88,7 +113,14 @@ void settle(QTextEdit *pane) {
 }
 
 struct Times {
-    std::vector<double> first, feed, scroll, busy;
+    std::vector<double> first, feed, scroll, busy, gapCpu, blocked, pushed;
+    void noteWorst(const StallWatch &w) {
+        feed.push_back(w.worst);
+        busy.push_back(w.worstCpu);
+        gapCpu.push_back(w.worstGapCpu);
+        blocked.push_back(double(w.worstBlocked));
+        pushed.push_back(double(w.worstPushed));
+    }
 };
 
 double median(std::vector<double> v) {
@@ -128,6 +160,14 @@ void measure(const char *what, int runs, QTextEdit *pane, TextWindow *window,
                 "(max %5.1f), scrolling %5.1f ms (max %5.1f)\n",
                 what, median(t.first), most(t.first), median(t.feed), most(t.feed),
                 median(t.scroll), most(t.scroll));
+}
+
+// Of the longest waits: the processor time the window's thread spent in them,
+// and how often it blocked or was pushed off the processor meanwhile.
+void printWorstGap(const Times &t) {
+    std::printf("%-44s in the longest wait: own work %5.1f ms (max %5.1f), blocked %3.0f times, "
+                "pushed off %3.0f times (medians)\n",
+                "", median(t.gapCpu), most(t.gapCpu), median(t.blocked), median(t.pushed));
 }
 
 // Keeps a place at 80 % of the chapter in the pane, then chooses the novel
@@ -199,8 +239,7 @@ bool measureSave(int runs, int megabytes, Store &store, MainWindow &diary, const
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         t.first.push_back(double(clock.nsecsElapsed()) / 1e6);
         settle(j.editor());
-        t.feed.push_back(watch.worst);
-        t.busy.push_back(watch.worstCpu);
+        t.noteWorst(watch);
         StallWatch idle; // what the machine alone costs, for as long
         while (idle.clock.elapsed() < std::min<qint64>(clock.elapsed(), 5000))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
@@ -217,7 +256,83 @@ bool measureSave(int runs, int megabytes, Store &store, MainWindow &diary, const
                 qPrintable(QStringLiteral("saving a %1 MB entry").arg(megabytes)), median(t.first),
                 most(t.first), median(t.feed), most(t.feed), median(t.scroll), median(t.busy),
                 most(t.busy), whole ? "yes" : "NO");
+    printWorstGap(t);
     return whole;
+}
+
+void showDay(const JournalPage &j, QDate day) {
+    j.calendar()->setSelectedDate(day);
+    Q_EMIT j.calendar()->clicked(day);
+}
+
+// Runs the event loop until the editor holds the whole of an entry that long.
+void readToEnd(const JournalPage &j, qsizetype size) {
+    QElapsedTimer clock;
+    clock.start();
+    while (j.editorText()->size() < size && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    settle(j.editor());
+}
+
+// Keys typed into the first line seen half way down a day's long entry: the
+// window thread's time per key, the key and its layout; then the longest wait while the typing
+// pause hands the text to the drafts.
+void measureTyping(const char *what, int runs, MainWindow &diary, const JournalPage &j, QDate day,
+                   qsizetype size) {
+    Times t;
+    std::vector<double> perKey;
+    for (int i = 0; i < runs; ++i) {
+        showDay(j, QDate(2024, 1, 9));
+        showDay(j, day);
+        readToEnd(j, size);
+        j.editorText()->showOffset(size / 2);
+        settle(j.editor());
+        j.editor()->setTextCursor(j.editor()->cursorForPosition(QPoint(20, 20)));
+        StallWatch pause;
+        for (int key = 0; key < 10; ++key) {
+            const double before = threadCpuMs();
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("天"));
+            QCoreApplication::sendEvent(j.editor(), &press);
+            QCoreApplication::processEvents();
+            perKey.push_back(threadCpuMs() - before);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 1000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        t.noteWorst(pause);
+        diary.savePendingEdits();
+    }
+    std::printf("%-44s a key %5.1f ms (max %5.1f) | typing and its draft: longest wait %5.1f ms "
+                "(max %5.1f), its own work %5.1f ms (max %5.1f)\n",
+                what, median(perKey), most(perKey), median(t.feed), most(t.feed), median(t.busy),
+                most(t.busy));
+    printWorstGap(t);
+}
+
+// A day click on a long entry with a long draft: until the draft is offered,
+// the longest wait of the event loop.
+void measureShowing(const char *what, int runs, const JournalPage &j, QDate day) {
+    Times t;
+    for (int i = 0; i < runs; ++i) {
+        showDay(j, QDate(2024, 1, 9));
+        settle(j.editor());
+        QWidget *bar = j->findChild<QWidget *>(QStringLiteral("draftbar"));
+        StallWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        showDay(j, day);
+        while (!bar->isVisible() && clock.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        t.first.push_back(double(clock.nsecsElapsed()) / 1e6);
+        settle(j.editor());
+        t.noteWorst(watch);
+    }
+    std::printf("%-44s offered %8.1f ms (max %8.1f) | longest wait %5.1f ms (max %5.1f), "
+                "its own work %5.1f ms (max %5.1f)\n",
+                what, median(t.first), most(t.first), median(t.feed), most(t.feed), median(t.busy),
+                most(t.busy));
+    printWorstGap(t);
 }
 
 } // namespace
@@ -228,6 +343,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
     const int savedMegabytes = argc > 2 ? std::max(1, atoi(argv[2])) : 50;
+    const bool journalOnly = argc > 3 && qstrcmp(argv[3], "journal") == 0;
 
     QByteArray real;
     for (const char *novel : {"hlm", "shz"}) {
@@ -262,7 +378,7 @@ int main(int argc, char *argv[]) {
     QDir().mkpath(folder);
     reader.chooseNovel(novel.key);
     bool reopened = true;
-    for (const int megabytes : {2, 6, 60}) {
+    for (const int megabytes : journalOnly ? std::vector<int>{} : std::vector<int>{2, 6, 60}) {
         QByteArray gbk;
         while (gbk.size() < megabytes * 1024 * 1024)
             gbk += real;
@@ -310,6 +426,16 @@ int main(int argc, char *argv[]) {
                 }
             });
     }
-    const bool saved = measureSave(std::clamp(runs / 5, 1, 3), savedMegabytes, store, diary, j);
+    const int saves = std::clamp(runs / 5, 1, 3);
+    const bool saved = measureSave(saves, savedMegabytes, store, diary, j);
+    const qsizetype savedSize = qsizetype(savedMegabytes) * 1024 * 1024 / 3;
+    measureTyping("typing into 1,000,000 characters on one line", saves, diary, j,
+                  QDate(2024, 1, 1), 1000000);
+    const QByteArray typed =
+        QStringLiteral("typing into a %1 MB entry").arg(savedMegabytes).toUtf8();
+    measureTyping(typed.constData(), saves, diary, j, QDate(2024, 2, 1), savedSize);
+    const QByteArray shown =
+        QStringLiteral("showing a %1 MB entry with its draft").arg(savedMegabytes).toUtf8();
+    measureShowing(shown.constData(), saves, j, QDate(2024, 2, 1));
     return reopened && saved ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 
 class TestDrafts : public QObject {
     Q_OBJECT
@@ -41,6 +42,64 @@ private Q_SLOTS:
         QVERIFY(!again.draft("20261231"));
         QCOMPARE(again.daysInMonth(2027, 1), 1u << 1);
         QCOMPARE(again.daysInMonth(2026, 11), 0u);
+    }
+
+    // A draft is summed up by its sizes, counted where its text is made (on
+    // the writer, or by the first to ask), kept beside it, and counted from
+    // the text in a file written before sizes were kept, or by a program
+    // that does not keep them.
+    void summedUpWithoutTheText() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("drafts.db");
+        const QString text = QString(300'000, QChar(0x5929)) + QString::fromUcs4(U"\U0001F600");
+        {
+            Drafts drafts(path);
+            std::atomic<int> made = 0;
+            drafts.keep("20261209", [&] {
+                ++made;
+                return text;
+            });
+            const std::optional<Drafts::Summary> pending = drafts.summary("20261209");
+            QVERIFY(pending);
+            QCOMPARE(pending->characters, 300'001);
+            QCOMPARE(pending->size, 300'002);
+            drafts.flush();
+            QCOMPARE(made.load(), 1);
+            QCOMPARE(drafts.draft("20261209")->text, text);
+            drafts.keep("20261210", "made");
+            drafts.remove("20261210");
+            QVERIFY(!drafts.summary("20261210"));
+        }
+        {
+            Drafts again(path);
+            const std::optional<Drafts::Summary> written = again.summary("20261209");
+            QVERIFY(written && written->written.isValid());
+            QCOMPARE(written->characters, 300'001);
+            QCOMPARE(written->size, 300'002);
+        }
+        QFile::remove(path);
+        {
+            SqlFile file(path);
+            QVERIFY(file.open());
+            SqlQuery older(file);
+            QVERIFY(older.exec("CREATE TABLE drafts (day TEXT PRIMARY KEY, text TEXT NOT NULL, "
+                               "written INTEGER NOT NULL)"));
+            QVERIFY(older.exec("INSERT INTO drafts VALUES ('20261209', 'a\U0001F600b', 1)"));
+        }
+        Drafts older(path);
+        QVERIFY(older.isOpen());
+        const std::optional<Drafts::Summary> counted = older.summary("20261209");
+        QVERIFY(counted);
+        QCOMPARE(counted->characters, 3);
+        QCOMPARE(counted->size, 4);
+        older.keep("20261210", "new");
+        older.flush();
+        QCOMPARE(older.summary("20261210")->characters, 3);
+        SqlFile file(path);
+        QVERIFY(file.open());
+        QVERIFY(
+            SqlQuery(file).exec("INSERT OR REPLACE INTO drafts VALUES ('20261210', 'other', 1)"));
+        QCOMPARE(older.summary("20261210")->characters, 5);
     }
 
     // No folder to write in, or a file that is no database: nothing is

@@ -719,6 +719,30 @@ private Q_SLOTS:
         QVERIFY(!j.saveButton()->isEnabled());
     }
 
+    // A save clicked before a long entry is read to its end stores all of it
+    // with what was typed, a UTF-8 sequence cut between slices included; the
+    // editor still comes to show all of it, and nothing is left as a draft.
+    void savedBeforeReadToItsEnd() {
+        FakeInteraction fake;
+        QString whole;
+        while (whole.size() < 1'300'000)
+            whole += QString::fromUtf8("天地a\U0001F600\n");
+        insert("20050507", whole);
+        openWindow();
+        pickDay(2005, 5, 7);
+        QVERIFY(j.editorText()->size() < whole.size()); // still being read
+        QTest::keyClicks(j.editor(), "x");
+        j->saveEntry();
+        QCOMPARE(rows().last(), "20050507|x" + whole);
+        QTRY_COMPARE(j.editorText()->size(), whole.size() + 1);
+        QCOMPARE(j.editorText()->text(), "x" + whole);
+        QVERIFY(!storedDraft("20050507"));
+        j.editorText()->showOffset(0);
+        j.editor()->moveCursor(QTextCursor::Start);
+        QTest::keyClick(j.editor(), Qt::Key_Delete); // and a draft of it is all of it
+        QCOMPARE(storedDraft("20050507"), whole);
+    }
+
     // The search window: Ctrl+F on the journal page, one window at a time;
     // results as the user types; the chosen entry shown as a day click shows
     // one, even when it is not the day's first; its keys.

@@ -31,10 +31,28 @@ bool run(sqlite3 *db, const char *sql) {
 
 // WAL with a sync at every commit: a write that returned survives a kill and
 // a power cut alike.
+// The sizes of a text are kept in a table of their own: a column stored
+// after megabytes of text is reached only by reading through them. Any
+// program's write of a draft drops its sizes, so sizes left by this one
+// never stand for another text; without them a draft is counted from its
+// text when asked.
 bool prepareFile(sqlite3 *db) {
     return run(db, "PRAGMA journal_mode=WAL") && run(db, "PRAGMA synchronous=FULL") &&
            run(db, "CREATE TABLE IF NOT EXISTS drafts (day TEXT PRIMARY KEY, "
-                   "text TEXT NOT NULL, written INTEGER NOT NULL)");
+                   "text TEXT NOT NULL, written INTEGER NOT NULL)") &&
+           run(db, "CREATE TABLE IF NOT EXISTS draft_sizes (day TEXT PRIMARY KEY, "
+                   "chars INTEGER NOT NULL, units INTEGER NOT NULL, written INTEGER NOT NULL)") &&
+           run(db, "CREATE TRIGGER IF NOT EXISTS draft_written AFTER INSERT ON drafts BEGIN "
+                   "DELETE FROM draft_sizes WHERE day = new.day; END") &&
+           run(db, "CREATE TRIGGER IF NOT EXISTS draft_removed AFTER DELETE ON drafts BEGIN "
+                   "DELETE FROM draft_sizes WHERE day = old.day; END");
+}
+
+qsizetype characterCount(QStringView text) {
+    qsizetype pairs = 0;
+    for (qsizetype i = 1; i < text.size(); ++i)
+        pairs += text[i].isLowSurrogate() && text[i - 1].isHighSurrogate() ? 1 : 0;
+    return text.size() - pairs;
 }
 
 QString monthKey(int year, int month) {
@@ -94,12 +112,33 @@ QString Drafts::pathBeside(const QString &storePath) {
     return QFileInfo(storePath).absoluteDir().filePath(QStringLiteral("drafts.db"));
 }
 
+QString Drafts::Text::get() {
+    std::lock_guard lock(m_lock);
+    if (m_make) {
+        m_text = m_make();
+        m_make = nullptr; // what it held goes on this thread
+        m_characters = characterCount(m_text);
+    }
+    return m_text;
+}
+
+qsizetype Drafts::Text::characters() {
+    get();
+    std::lock_guard lock(m_lock);
+    return m_characters;
+}
+
 void Drafts::keep(const QString &day, QString text) {
+    keep(day, [text = std::move(text)] { return text; });
+}
+
+void Drafts::keep(const QString &day, std::function<QString()> make) {
     if (!isOpen())
         return;
+    auto text = std::make_shared<Text>(std::move(make));
     {
         std::lock_guard lock(m_lock);
-        m_pending[day] = Draft{std::move(text), QDateTime::currentDateTime()};
+        m_pending[day] = Kept{std::move(text), QDateTime::currentDateTime()};
     }
     m_wake.notify_one();
 }
@@ -141,17 +180,28 @@ bool Drafts::write(const std::map<QString, Change> &changes) {
     if (!run(m_write, "BEGIN IMMEDIATE"))
         return false;
     Statement put(m_write, "INSERT OR REPLACE INTO drafts (day, text, written) VALUES (?, ?, ?)");
+    Statement sizes(m_write, "INSERT INTO draft_sizes (day, chars, units, written) "
+                             "VALUES (?, ?, ?, ?)");
     Statement drop(m_write, "DELETE FROM drafts WHERE day = ?");
-    bool ok = put.isValid() && drop.isValid();
+    bool ok = put.isValid() && sizes.isValid() && drop.isValid();
     for (const auto &[day, change] : changes) {
         if (!ok)
             break;
         Statement &q = change ? put : drop;
         q.reset();
         q.bind(1, day.toUtf8());
-        if (change)
-            q.bind(2, change->text.toUtf8()).bind(3, change->written.toMSecsSinceEpoch());
-        ok = q.run();
+        if (!change) {
+            ok = q.run();
+            continue;
+        }
+        const QString text = change->text->get();
+        const qint64 written = change->written.toMSecsSinceEpoch();
+        sizes.reset();
+        sizes.bind(1, day.toUtf8())
+            .bind(2, qint64(change->text->characters()))
+            .bind(3, qint64(text.size()))
+            .bind(4, written);
+        ok = q.bind(2, text.toUtf8()).bind(3, written).run() && sizes.run();
     }
     if (ok && run(m_write, "COMMIT"))
         return true;
@@ -159,20 +209,53 @@ bool Drafts::write(const std::map<QString, Change> &changes) {
     return false;
 }
 
+// The newest change of the day handed over, written or not; held by the
+// caller's copy of its text while the lock is let go.
+const Drafts::Change *Drafts::pending(const QString &day) const {
+    for (const auto *changes : {&m_pending, &m_writing})
+        if (const auto it = changes->find(day); it != changes->end())
+            return &it->second;
+    return nullptr;
+}
+
 std::optional<Drafts::Draft> Drafts::draft(const QString &day) const {
     if (!isOpen())
         return std::nullopt;
-    {
-        std::lock_guard lock(m_lock);
-        for (const auto *changes : {&m_pending, &m_writing})
-            if (const auto it = changes->find(day); it != changes->end())
-                return it->second;
+    std::unique_lock lock(m_lock);
+    if (const Change *change = pending(day)) {
+        if (!*change)
+            return std::nullopt;
+        const Kept kept = **change;
+        lock.unlock();
+        return Draft{kept.text->get(), kept.written};
     }
+    lock.unlock();
     Statement q(m_read, "SELECT text, written FROM drafts WHERE day = ?");
     q.bind(1, day.toUtf8());
     if (!q.step())
         return std::nullopt;
     return Draft{q.text(0), QDateTime::fromMSecsSinceEpoch(q.integer(1))};
+}
+
+std::optional<Drafts::Summary> Drafts::summary(const QString &day) const {
+    if (!isOpen())
+        return std::nullopt;
+    std::unique_lock lock(m_lock);
+    if (const Change *change = pending(day)) {
+        if (!*change)
+            return std::nullopt;
+        const Kept kept = **change;
+        lock.unlock();
+        return Summary{kept.text->characters(), kept.text->get().size(), kept.written};
+    }
+    lock.unlock();
+    Statement q(m_read, "SELECT chars, units, written FROM draft_sizes WHERE day = ?");
+    if (q.bind(1, day.toUtf8()).step())
+        return Summary{q.integer(0), q.integer(1), QDateTime::fromMSecsSinceEpoch(q.integer(2))};
+    const std::optional<Draft> whole = draft(day);
+    if (!whole)
+        return std::nullopt;
+    return Summary{characterCount(whole->text), whole->text.size(), whole->written};
 }
 
 quint32 Drafts::daysInMonth(int year, int month) const {

@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -22,6 +24,12 @@ public:
         QString text;
         QDateTime written; // local time of the last change
     };
+    // What a draft is, without its text.
+    struct Summary {
+        qsizetype characters = 0; // as a reader counts them: a surrogate pair is one
+        qsizetype size = 0;       // as QString::size() counts them
+        QDateTime written;
+    };
 
     // Opens or creates the file; without it, nothing is kept (isOpen false).
     explicit Drafts(const QString &path);
@@ -36,12 +44,17 @@ public:
     // Keeps text as the day's draft; returns at once, the writer takes it soon
     // after. A newer call for the same day replaces one not yet written.
     void keep(const QString &day, QString text);
+    // The same with the text made by `make` on the writer's thread, so a long
+    // text is put together, measured and converted there.
+    void keep(const QString &day, std::function<QString()> make);
     void remove(const QString &day);
     // Returns once everything handed over is written (or has failed).
     void flush();
 
     // The day's draft as last handed over, written or not.
     std::optional<Draft> draft(const QString &day) const;
+    // The same without reading the text, when it has been written.
+    std::optional<Summary> summary(const QString &day) const;
     // The days of a month (1..31) that have a draft, as bits (1 << day).
     quint32 daysInMonth(int year, int month) const;
 
@@ -49,7 +62,25 @@ public:
     static QString pathBeside(const QString &storePath);
 
 private:
-    using Change = std::optional<Draft>; // nothing: the draft goes
+    // A text made once, by whichever thread wants it first.
+    class Text {
+    public:
+        explicit Text(std::function<QString()> make) : m_make(std::move(make)) {}
+        QString get();
+        qsizetype characters();
+
+    private:
+        std::mutex m_lock;
+        std::function<QString()> m_make;
+        QString m_text;
+        qsizetype m_characters = -1;
+    };
+    struct Kept {
+        std::shared_ptr<Text> text;
+        QDateTime written;
+    };
+    using Change = std::optional<Kept>; // nothing: the draft goes
+    const Change *pending(const QString &day) const;
     void writeLoop();
     bool write(const std::map<QString, Change> &changes);
 

@@ -817,6 +817,11 @@ std::function<Store::Written()> Store::appender(const QString &table, const QStr
             const auto insert = [&]() -> std::optional<qint64> {
                 Statement q(db, sql);
                 const QVariantList made = values();
+                if (made.isEmpty()) {
+                    w.code = SQLITE_ABORT;
+                    w.error = QStringLiteral("the values to write could not be made");
+                    return std::nullopt;
+                }
                 for (int i = 0; i < made.size(); ++i)
                     q.bind(i + 1, made[i]);
                 if (!q.run()) {

@@ -123,7 +123,8 @@ public:
     // follows from it in the same transaction, as writeRow() does.
     std::function<Written()> appender(const QString &table, const QString &sql,
                                       const QVariantList &values) const;
-    // The same with the values made on the write's thread, when it runs.
+    // The same with the values made on the write's thread, when it runs;
+    // none made writes nothing.
     std::function<Written()> appender(const QString &table, const QString &sql,
                                       std::function<QVariantList()> values) const;
 

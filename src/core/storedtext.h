@@ -28,10 +28,20 @@ public:
     // gone or the file cannot be read.
     std::optional<QString> read(int maxBytes);
     bool atEnd() const { return m_offset >= m_size; }
+    // What is still to read, from where read() has decoded to, through a
+    // connection of its own: read on another thread while this one goes on.
+    // Nothing when the row has changed since or cannot be read.
+    std::unique_ptr<StoredText> unread() const;
+    // All that is left, decoded; nothing as read() says.
+    std::optional<QString> readAll();
 
 private:
     StoredText() = default;
+    bool openRow(int expectedSize);
 
+    QByteArray m_uri;
+    QByteArray m_table, m_column;
+    qint64 m_rowid = 0;
     sqlite3 *m_db = nullptr;
     sqlite3_blob *m_blob = nullptr;
     int m_size = 0;

@@ -22,7 +22,9 @@
 #include <QDate>
 #include <QLabel>
 #include <QListView>
+#include <QPointer>
 #include <QTextEdit>
+#include <QThreadPool>
 
 namespace {
 // Lines laid out per slice of the entry list's layout.
@@ -44,6 +46,13 @@ int leadingNumber(const QString &text) {
     return value;
 }
 
+// Giving back the memory of tens of megabytes takes the system milliseconds:
+// done beside the window.
+void releaseAside(QString text) {
+    if (text.size() > 1024 * 1024 && text.isDetached())
+        QThreadPool::globalInstance()->start([text = std::move(text)] {});
+}
+
 // Line ends as the editor gives them back.
 QString unifiedLineEnds(QString text) {
     if (text.contains(u'\r')) {
@@ -51,13 +60,6 @@ QString unifiedLineEnds(QString text) {
         text.replace(u'\r', u'\n');
     }
     return text;
-}
-
-qsizetype characterCount(const QString &text) {
-    qsizetype n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        n += text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate() ? 0 : 1;
-    return n;
 }
 } // namespace
 
@@ -242,8 +244,11 @@ void JournalPanel::setEditorText(const QString &text) {
     m_unreadText.reset();
     m_reading.stop();
     ++m_editorVersion;
-    m_shownText = unifiedLineEnds(text);
+    // What the editor held goes first, so the old text is let go of aside.
+    QString old = std::exchange(m_shownText, unifiedLineEnds(text));
+    m_shownWhole = false;
     editorText->setText(text);
+    releaseAside(std::move(old));
 }
 
 // Typing goes to the drafts a moment after the key that began it, and then
@@ -264,14 +269,17 @@ void JournalPanel::keepDraftNow() {
     while (m_unreadText) // a draft is the whole text
         readMoreText();
     m_typed = false;
-    const QString text = editorText->text();
-    if (text == m_lastKept.value_or(m_shownText))
-        return; // a format changed, or the text came back to what was kept
-    m_lastKept = text;
+    // The text is put together on the drafts' thread: here it is only
+    // compared, and piece by piece, so a long entry is not copied per pause.
+    TextWindow::Pieces text = editorText->pieces();
     // What the journal holds already, or nothing at all, is no draft.
-    const bool isDraft = !text.isEmpty() && text != m_shownText;
+    const bool isDraft = text.size() > 0 && !text.equals(m_shownText);
+    if (!isDraft && !m_kept)
+        return; // a format changed, or the text came back to what is shown
+    m_kept = isDraft;
     if (isDraft)
-        m_drafts->keep(m_draftDay, text);
+        m_drafts->keep(m_draftDay,
+                       [text = std::move(text)]() mutable { return std::move(text).joined(); });
     else
         m_drafts->remove(m_draftDay);
     m_draftBar->hide(); // the offer was of the draft just replaced
@@ -284,7 +292,7 @@ void JournalPanel::keepDraftNow() {
 void JournalPanel::dayShown() {
     m_draftPause.stop();
     m_typed = false;
-    m_lastKept.reset();
+    m_kept = false;
     m_draftDay = calendarKey();
     offerDraft();
 }
@@ -293,15 +301,17 @@ void JournalPanel::offerDraft() {
     m_draftBar->hide();
     if (!m_drafts || m_unreadText)
         return; // a long entry is offered against once it is read whole
-    const std::optional<Drafts::Draft> draft = m_drafts->draft(m_draftDay);
+    // Offered by its sizes: only one as long as what is shown is read.
+    const std::optional<Drafts::Summary> draft = m_drafts->summary(m_draftDay);
     if (!draft)
         return;
-    if (draft->text.isEmpty() || draft->text == m_shownText) {
+    if (draft->size == 0 ||
+        (draft->size == m_shownText.size() && m_drafts->draft(m_draftDay)->text == m_shownText)) {
         m_drafts->remove(m_draftDay); // saved after all
         refreshMarks();
         return;
     }
-    m_draftBar->offer(characterCount(draft->text), draft->written, editor);
+    m_draftBar->offer(draft->characters, draft->written, editor);
 }
 
 void JournalPanel::restoreDraft() {
@@ -314,7 +324,7 @@ void JournalPanel::restoreDraft() {
     m_reading.stop();
     ++m_editorVersion;
     editorText->setText(draft->text);
-    m_lastKept = draft->text;
+    m_kept = true;
     m_typed = false;
     editor->moveCursor(QTextCursor::End);
     editor->setFocus();
@@ -325,7 +335,7 @@ void JournalPanel::discardDraft() {
     if (!m_drafts)
         return;
     m_drafts->remove(m_draftDay);
-    m_lastKept.reset();
+    m_kept = false;
     refreshMarks();
 }
 
@@ -345,8 +355,51 @@ std::optional<QString> JournalPanel::showLongText(qint64 key, const QString &bef
     const QString start = before + *head;
     setEditorText(start.mid(from));
     m_unreadText = std::move(text);
-    m_reading.start();
+    readRestAside(head->endsWith(u'\r'));
     return start;
+}
+
+// The rest of a long entry is read, decoded and put after what is shown on a
+// pool thread; the window's thread only hands it to the editor. Where it
+// cannot be read there, it is read here in slices between events.
+void JournalPanel::readRestAside(bool shownEndsInCr) {
+    std::shared_ptr<StoredText> rest = m_unreadText->unread();
+    if (!rest)
+        return m_reading.start();
+    const quint64 id = ++m_readingId;
+    QPointer<JournalPanel> self(this);
+    QThreadPool::globalInstance()->start(
+        [self, id, rest, shown = m_shownText, shownEndsInCr]() mutable {
+            std::optional<QString> more = rest->readAll();
+            rest.reset();
+            if (more && shownEndsInCr && more->startsWith(u'\n'))
+                more->remove(0, 1); // the second half of a CR LF pair cut in two
+            if (more)
+                more = shown + unifiedLineEnds(std::move(*more));
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, id, from = shown.size(), whole = std::move(more)]() mutable {
+                    if (self)
+                        self->restRead(id, std::move(whole), from);
+                    else
+                        releaseAside(std::move(whole).value_or(QString()));
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+// The whole text, of which what is shown holds up to `from`.
+void JournalPanel::restRead(quint64 id, std::optional<QString> whole, qsizetype from) {
+    if (id != m_readingId || !m_unreadText)
+        return releaseAside(std::move(whole).value_or(QString())); // shown otherwise since
+    if (!whole)
+        return m_reading.start();
+    m_unreadText.reset();
+    editorText->appendText(*whole, from);
+    if (!m_shownWhole)
+        releaseAside(std::exchange(m_shownText, std::move(*whole)));
+    if (!m_typed)
+        offerDraft();
 }
 
 void JournalPanel::readMoreText() {
@@ -355,7 +408,8 @@ void JournalPanel::readMoreText() {
     const std::optional<QString> more = m_unreadText->read(LongTextSlice);
     if (more) {
         editorText->appendText(*more);
-        m_shownText += unifiedLineEnds(*more);
+        if (!m_shownWhole)
+            m_shownText += unifiedLineEnds(*more);
     } else {
         qWarning("a long entry could not be read to its end");
     }
@@ -426,10 +480,13 @@ void JournalPanel::saveEntry() {
     if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
                                         QStringLiteral("save")))
         return;
-    // Only a row that really is new may receive the key and the text.
-    while (m_unreadText) // all of a long entry, however little has been read
+    // Only a row that really is new may receive the key and the text. Of a
+    // long entry still being read, the rest is read again on the worker while
+    // the editor goes on reading it here.
+    std::shared_ptr<StoredText> rest = m_unreadText ? m_unreadText->unread() : nullptr;
+    while (m_unreadText && !rest) // all of it, however little has been read
         readMoreText();
-    m_saves.push_back({key, editorText->pieces(), m_editorVersion});
+    m_saves.push_back({key, editorText->pieces(), m_editorVersion, std::move(rest)});
     if (m_saving)
         return; // the save under way writes this one next
     m_saving = true;
@@ -449,8 +506,14 @@ void JournalPanel::writeEntry(Save save) {
     auto whole = std::make_shared<QString>();
     const Result saved = m_records->appendAside(
         {QLatin1String(JournalEntry::DayField), QLatin1String(JournalEntry::TextField)},
-        [day = save.day, text = std::move(save.text), whole]() mutable {
+        [day = save.day, text = std::move(save.text), rest = std::move(save.rest),
+         whole]() mutable {
             *whole = std::move(text).joined();
+            const std::optional<QString> more = rest ? rest->readAll() : QString();
+            rest.reset();
+            if (!more)
+                return QVariantList(); // never a part of the text for the whole
+            whole->append(*more);
             return QVariantList{day, *whole};
         },
         [this] { waitNote()->show(); });
@@ -472,8 +535,9 @@ void JournalPanel::entrySaved(const Save &save, QString text) {
         return;
     m_draftPause.stop();
     m_typed = false;
-    m_shownText = std::move(text);
-    m_lastKept.reset();
+    releaseAside(std::exchange(m_shownText, std::move(text)));
+    m_shownWhole = true; // what is still being read of it is in it already
+    m_kept = false;
     m_draftBar->hide();
 }
 

@@ -111,7 +111,8 @@ private:
     struct Save {
         QString day;
         TextWindow::Pieces text;
-        quint64 shown; // m_editorVersion at the click
+        quint64 shown;                    // m_editorVersion at the click
+        std::shared_ptr<StoredText> rest; // of a long entry still being read
     };
     // Writes one beside the window, whose events (another save's click
     // among them) go on meanwhile.
@@ -122,13 +123,16 @@ private:
     QLabel *waitNote();
     std::optional<QString> showLongText(qint64 key, const QString &before = {}, qsizetype from = 0);
     void readMoreText();
+    void readRestAside(bool shownEndsInCr);
+    void restRead(quint64 id, std::optional<QString> whole, qsizetype from);
     void moveToEnd();
 
     // Entries past this are read in slices of the second size.
     static constexpr qint64 LongTextBytes = 1024 * 1024;
     static constexpr int LongTextSlice = 512 * 1024;
     std::unique_ptr<StoredText> m_unreadText; // what is still to read of the entry shown
-    QTimer m_reading;
+    QTimer m_reading;        // slices between events, where it cannot be read aside
+    quint64 m_readingId = 0; // of the reading aside whose text is wanted
 
     PanelFrame *calendarFrame;
     PanelFrame *editorFrame;
@@ -158,8 +162,9 @@ private:
     DraftBar *m_draftBar;
     QTimer m_draftPause; // from the first key typed to the draft handed over
     QString m_draftDay;
-    QString m_shownText;               // the day's text as the journal holds it
-    std::optional<QString> m_lastKept; // the draft handed over last; none: what is shown
+    QString m_shownText;       // the day's text as the journal holds it
+    bool m_shownWhole = false; // m_shownText is whole while the editor's text is still read
+    bool m_kept = false;       // the drafts hold what was typed since the day was shown
     bool m_typed = false;
     // Saves clicked while one is written follow it, in their order.
     std::deque<Save> m_saves;

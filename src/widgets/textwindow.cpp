@@ -504,6 +504,19 @@ void TextWindow::appendText(QString more) {
     m_steps.start();
 }
 
+void TextWindow::appendText(QString text, qsizetype from) {
+    m_endsInCr = false;
+    if (from >= text.size())
+        return;
+    if (afterText().isEmpty()) {
+        m_after = std::move(text);
+        m_afterAt = from;
+    } else {
+        m_after += QStringView(text).mid(from);
+    }
+    m_steps.start();
+}
+
 QString TextWindow::text() const {
     return pieces().joined();
 }
@@ -522,6 +535,20 @@ QString TextWindow::Pieces::joined() && {
     whole.append(before).append(shown).append(rest);
     *this = {};
     return whole;
+}
+
+// Pieces that share their text with it (as what was shown shares it with
+// the editor's) compare without reading it.
+bool TextWindow::Pieces::equals(QStringView whole) const {
+    if (size() != whole.size())
+        return false;
+    auto same = [](QStringView a, QStringView b) {
+        return a.size() == b.size() && (a.data() == b.data() || a == b);
+    };
+    const QStringView rest = QStringView(after).mid(afterAt);
+    return same(whole.left(before.size()), before) &&
+           same(whole.mid(before.size(), shown.size()), shown) &&
+           same(whole.right(rest.size()), rest);
 }
 
 // A soft break joins two blocks without a character of the text between them.

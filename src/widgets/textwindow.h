@@ -35,6 +35,9 @@ public:
     // Adds text that was not at hand when setText() was called; a CR LF pair
     // may be cut between the two.
     void appendText(QString more);
+    // Adds text from offset `from` on, its line ends already '\n': a text
+    // that holds what is shown already goes in without being copied.
+    void appendText(QString text, qsizetype from);
     // The whole text as the user has it now: soft breaks joined, line ends '\n'.
     QString text() const;
     // text() in pieces, put together by joined() on any thread: a long text
@@ -43,6 +46,9 @@ public:
         QString before, shown, after;
         qsizetype afterAt = 0;
         QString joined() &&;
+        qsizetype size() const { return before.size() + shown.size() + after.size() - afterAt; }
+        // Whether joined() would give that text, without putting it together.
+        bool equals(QStringView whole) const;
     };
     Pieces pieces() const;
     // Whether all of the text is in the editor's document.
