@@ -51,7 +51,7 @@ public:
     qsizetype total() const { return qsizetype(m_rows.size()); }
 
     static constexpr int MostRows = 1000;
-    static constexpr int LogPages = 1000; // 4 MB
+    static constexpr int LogPages = 8000; // 32 MB
     // Rows written between two looks at the clock.
     static constexpr qsizetype RowsBetweenLooks = 50;
 
