@@ -15,6 +15,7 @@
 #include "options/optionsdialog.h"
 #include "pages.h"
 #include "photos/photopanel.h"
+#include "widgets/artwork.h"
 #include "widgets/interaction.h"
 #include "widgets/labelbutton.h"
 #include "widgets/panelframe.h"
@@ -26,11 +27,13 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QResource>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -125,6 +128,28 @@ private Q_SLOTS:
         QVERIFY(SplashPicture::drawnAhead(2.0).isNull());
         SplashWindow splash;
         QCOMPARE(splash.grab().toImage().convertToFormat(QImage::Format_RGB32), live);
+    }
+
+    // The first window's pictures, decoded by the build, are those their
+    // PNGs give, pixel for pixel.
+    void picturesDecodedAheadAreTheirPngs() {
+        const struct {
+            const char *name;
+            int side;
+        } first[] = {{"journal", 40}, {"photos", 40},   {"novels", 40},   {"contacts", 40},
+                     {"help", 20},    {"minimise", 20}, {"close", 20},    {"previous", 16},
+                     {"next", 16},    {"quillary", 16}, {"quillary", 32}, {"quillary", 128}};
+        for (const auto &f : first) {
+            const QString stem =
+                QStringLiteral(":/art/%1-%2").arg(QLatin1String(f.name)).arg(f.side);
+            QVERIFY2(QResource(stem + QStringLiteral(".argb32")).isValid(), qPrintable(stem));
+            QImageReader png(stem + QStringLiteral(".png"), "png");
+            const QImage drawn = QPixmap::fromImage(png.read()).toImage();
+            const QSize side(f.side, f.side);
+            QCOMPARE(Artwork::pixmap(QLatin1String(f.name), side).toImage(), drawn);
+            QCOMPARE(Artwork::icon(QLatin1String(f.name)).pixmap(side, QIcon::Disabled).size(),
+                     drawn.size());
+        }
     }
 
     void splashOpensTheMainWindowAndGoes() {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/daykey.h"
 #include "core/recordset.h"
+#include "core/result.h"
 #include "core/settingsfile.h"
+#include "core/snapshots.h"
 #include "core/store.h"
 
 #include "asuser.h"
@@ -265,6 +267,24 @@ private Q_SLOTS:
             // What checked out and was closed cleanly is not read whole again.
             QVERIFY(QFile::exists(path + "-checked"));
         }
+    }
+
+    // A backup of the closed store reads it without writing and leaves an
+    // empty log beside it: the next start still trusts the mark.
+    void aBackupKeepsTheMark() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        damageUnderAMark(path);
+        skipFailure(Snapshots::take(path, Snapshots::folderFor(path)).result, "a backup");
+        QVERIFY(QFileInfo::exists(path + "-wal"));
+        QCOMPARE(QFileInfo(path + "-wal").size(), 0);
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QObject context;
+        std::optional<Store::Refusal> told;
+        store.whenChecked(&context, [&](Store::Refusal r) { told = r; });
+        QTRY_VERIFY(told.has_value());
+        QCOMPARE(*told, Store::Refusal::None); // not read whole, so not found
     }
 
     // The first statement that meets damage the mark could not see makes

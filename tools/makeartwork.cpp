@@ -4,10 +4,16 @@
 //   makeartwork <out folder> <sizes, comma separated> <picture.svg>...
 // writes <out folder>/<name>-<N>.png for each, exactly as a vector icon of
 // N x N pixels would draw it (fitted, keeping its shape).
+//   makeartwork --decoded <out folder> <picture.png>...
+// writes <out folder>/<name>.argb32: the picture decoded as the program's
+// pixmap holds it, after its width and height (32 bits each, this machine's
+// order), so the first window shows it without decoding.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <cstdio>
@@ -27,13 +33,39 @@ static bool render(const QString &svg, const QDir &out, int size) {
     return image.save(out.filePath(QStringLiteral("%1-%2.png").arg(name).arg(size)));
 }
 
+// Read as the program reads it, then converted as a pixmap converts it.
+static bool decode(const QString &png, const QDir &out) {
+    QImageReader reader(png, "png");
+    const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QFile file(out.filePath(QFileInfo(png).completeBaseName() + QStringLiteral(".argb32")));
+    if (image.isNull() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const quint32 size[] = {quint32(image.width()), quint32(image.height())};
+    if (file.write(reinterpret_cast<const char *>(size), sizeof size) < 0)
+        return false;
+    for (int y = 0; y < image.height(); ++y)
+        if (file.write(reinterpret_cast<const char *>(image.constScanLine(y)),
+                       image.width() * qsizetype(sizeof(quint32))) < 0)
+            return false;
+    return true;
+}
+
 int main(int argc, char *argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "--decoded") == 0) {
+        const QDir out(QString::fromLocal8Bit(argv[2]));
+        for (int i = 3; i < argc; ++i)
+            if (!decode(QString::fromLocal8Bit(argv[i]), out)) {
+                std::fprintf(stderr, "makeartwork: cannot decode %s\n", argv[i]);
+                return 1;
+            }
+        return 0;
+    }
     if (argc < 4) {
         std::fprintf(stderr, "usage: makeartwork <out folder> <sizes> <picture.svg>...\n");
         return 2;
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     if (!QDir().mkpath(folder))
         return 1;

@@ -14,6 +14,34 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
+#include <functional>
+#include <utility>
+
+namespace {
+
+// Calls done once the window has drawn what it shows after now.
+class AfterNextFrame : public QObject {
+public:
+    AfterNextFrame(QWidget *window, std::function<void()> done)
+        : QObject(window), m_done(std::move(done)) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::UpdateRequest) {
+            QTimer::singleShot(0, watched, m_done);
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_done;
+};
+
+} // namespace
 
 SplashWindow::SplashWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("loads"));
@@ -57,6 +85,9 @@ MainWindow *SplashWindow::start(Store *store) {
     QTimer::singleShot(0, window, [window, store] {
         window->completeStart();
         store->releaseMemory();
+        // The pages the entry list reads to draw its first rows are a read
+        // away should they be wanted again: once drawn, they go back too.
+        new AfterNextFrame(window, [store] { store->releaseMemory(); });
     });
     return window;
 }

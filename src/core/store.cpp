@@ -165,11 +165,14 @@ bool looksLikeDatabase(const QString &path) {
 }
 
 // What a store file looks like from outside: size, time of change and
-// header. Empty while a write-ahead log is beside it (not closed cleanly).
+// header. Empty while a write-ahead log with anything in it is beside it (not
+// closed cleanly); a reader that cannot write, such as a backup of the closed
+// store, leaves an empty one, which holds nothing the file lacks.
 QByteArray fingerprint(const QString &path) {
     QFile f(path);
     struct stat st {};
-    if (QFileInfo::exists(path + QStringLiteral("-wal")) || !f.open(QIODevice::ReadOnly) ||
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    if ((log.exists() && (!log.isFile() || log.size() != 0)) || !f.open(QIODevice::ReadOnly) ||
         fstat(f.handle(), &st) != 0)
         return {};
     // The change time moves with every write and cannot be set back.

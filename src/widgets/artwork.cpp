@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QResource>
 #include <QStyle>
 #include <QStyleOption>
 
@@ -15,6 +16,27 @@ Q_LOGGING_CATEGORY(lcArtwork, "quillary.artwork", QtWarningMsg)
 namespace Artwork {
 
 namespace {
+
+// The pixels of a picture the first window shows, decoded by the build as a
+// pixmap holds them: width and height, then the lines. Null for any other.
+QImage decodedAhead(const QString &name, int side) {
+    const QResource raw(QStringLiteral(":/art/%1-%2.argb32").arg(name).arg(side));
+    constexpr qsizetype Header = 2 * sizeof(quint32);
+    if (!raw.isValid() || raw.compressionAlgorithm() != QResource::NoCompression ||
+        raw.size() < Header)
+        return {};
+    quint32 width = 0, height = 0;
+    memcpy(&width, raw.data(), sizeof width);
+    memcpy(&height, raw.data() + sizeof width, sizeof height);
+    const qsizetype line = qsizetype(width) * qsizetype(sizeof(quint32));
+    if (width == 0 || height == 0 || width > 1024 || height > 1024 ||
+        raw.size() != Header + line * height)
+        return {};
+    QImage image(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y)
+        memcpy(image.scanLine(y), raw.data() + Header + y * line, size_t(line));
+    return image;
+}
 
 // Draws a picture from the copy the build rendered at that size, as the
 // vector icon would have drawn it, and from the SVG at any other size. The
@@ -66,11 +88,14 @@ private:
     // icon draws here if it fills the size one way and fits the other.
     bool load(QPixmap &pm, const QSize &size) const {
         const int side = qMax(size.width(), size.height());
-        // Told it is PNG, the reader asks no image plugin whose file it is,
-        // which would load them all, vector reader included.
-        QImageReader reader(QStringLiteral(":/art/%1-%2.png").arg(m_name).arg(side), "png");
-        reader.setAutoDetectImageFormat(false);
-        const QImage image = reader.read();
+        QImage image = decodedAhead(m_name, side);
+        if (image.isNull()) {
+            // Told it is PNG, the reader asks no image plugin whose file it
+            // is, which would load them all, vector reader included.
+            QImageReader reader(QStringLiteral(":/art/%1-%2.png").arg(m_name).arg(side), "png");
+            reader.setAutoDetectImageFormat(false);
+            image = reader.read();
+        }
         if (image.isNull())
             return false;
         pm = QPixmap::fromImage(image);
