@@ -120,12 +120,22 @@ std::optional<bool> pagesAnswerApart(const QByteArray &uri, int flags, std::atom
     return healthy;
 }
 
+constexpr int IdleClass = 3, BestEffortClass = 2, ClassShift = 13, WhoThread = 1;
+
 // Behind everything else for the processor and the disk.
 void runAtIdlePriority() {
     sched_param none{};
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
-    constexpr int IdleClass = 3, ClassShift = 13, WhoThread = 1;
     syscall(SYS_ioprio_set, WhoThread, 0, IdleClass << ClassShift);
+}
+
+// Back in the ordinary queue, so the thread gets to its end.
+void leaveIdlePriority(int thread) {
+    if (thread <= 0)
+        return;
+    sched_param none{};
+    sched_setscheduler(thread, SCHED_OTHER, &none);
+    syscall(SYS_ioprio_set, WhoThread, thread, BestEffortClass << ClassShift);
 }
 
 quint32 bigEndian(const QByteArray &b, int at, int bytes) {
@@ -265,8 +275,11 @@ void Store::close() {
     for (std::thread *worker : {&m_checker, &m_idleChecker})
         if (worker->joinable()) {
             m_stopCheck->store(true);
+            if (worker == &m_idleChecker)
+                leaveIdlePriority(m_idleThread->load());
             worker->join();
         }
+    m_idleThread->store(0);
     Damage::unwatch(this);
     ++m_generation;
     if (m_damage->found && m_state == State::Open && m_refusal != Refusal::Damaged)
@@ -648,10 +661,13 @@ void Store::startIdleCheck() {
     const QByteArray uri = readerUri();
     const std::shared_ptr<DamageFlag> damage = m_damage;
     m_idleChecker = std::thread([uri, stop = m_stopCheck, at = m_idleCheckedAt, damage,
-                                 mark = checkedMark(m_path),
+                                 mark = checkedMark(m_path), thread = m_idleThread,
                                  promise = std::move(promise)]() mutable {
         promise.start();
         runAtIdlePriority();
+        thread->store(int(gettid()));
+        if (stop->load()) // stopped before close could see the thread
+            leaveIdlePriority(int(gettid()));
         const std::optional<bool> healthy = pagesAnswerApart(uri, SQLITE_OPEN_READONLY, stop.get());
         if (healthy == true)
             *at = QDateTime::currentSecsSinceEpoch();

@@ -176,6 +176,9 @@ private:
     std::thread m_checker;
     std::shared_ptr<std::atomic_bool> m_stopCheck;
     std::thread m_idleChecker;
+    // The idle checker's thread id, so a close can lift it out of idle
+    // priority: at idle, a busy machine may never let it see the stop.
+    std::shared_ptr<std::atomic<int>> m_idleThread = std::make_shared<std::atomic<int>>(0);
     struct DamageFlag {
         std::atomic_bool found = false;
     };
