@@ -3,8 +3,6 @@
 
 #include <QDateTime>
 #include <QMetaObject>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -12,10 +10,9 @@
 namespace {
 
 // Behind everything else for the processor and the disk: the user's own
-// work comes first.
+// work comes first. Not the idle class: on a busy machine such a thread may
+// never run again to see that it should stop, and the program's end waits.
 void yieldToEverything() {
-    sched_param none{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
     setpriority(PRIO_PROCESS, id_t(gettid()), 19);
     constexpr int IoprioWhoProcess = 1, IoprioClassIdle = 3, IoprioClassShift = 13;
     syscall(SYS_ioprio_set, IoprioWhoProcess, gettid(), IoprioClassIdle << IoprioClassShift);

@@ -122,20 +122,19 @@ std::optional<bool> pagesAnswerApart(const QByteArray &uri, int flags, std::atom
 
 constexpr int IdleClass = 3, BestEffortClass = 2, ClassShift = 13, WhoThread = 1;
 
-// Behind everything else for the processor and the disk.
+// Behind everything else for the processor and the disk. The lowest nice
+// rather than the idle class: an idle-class thread on a busy machine may
+// never run again to see that it should stop, and a user may not lift it.
 void runAtIdlePriority() {
-    sched_param none{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
+    setpriority(PRIO_PROCESS, id_t(gettid()), 19);
     syscall(SYS_ioprio_set, WhoThread, 0, IdleClass << ClassShift);
 }
 
-// Back in the ordinary queue, so the thread gets to its end.
+// The disk's ordinary queue, which any user may ask for, so a read at idle
+// disk priority does not hold the thread's end.
 void leaveIdlePriority(int thread) {
-    if (thread <= 0)
-        return;
-    sched_param none{};
-    sched_setscheduler(thread, SCHED_OTHER, &none);
-    syscall(SYS_ioprio_set, WhoThread, thread, BestEffortClass << ClassShift);
+    if (thread > 0)
+        syscall(SYS_ioprio_set, WhoThread, thread, BestEffortClass << ClassShift);
 }
 
 quint32 bigEndian(const QByteArray &b, int at, int bytes) {
