@@ -4,6 +4,7 @@
 // memory of rendering. Usage: music_bench [songs] (default 10)
 
 #include "core/apppaths.h"
+#include "measure.h"
 #include "music/fluidplayer.h"
 
 #include <QCoreApplication>
@@ -14,17 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-long peakKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-} // namespace
+using ownprocess::peakKb;
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);

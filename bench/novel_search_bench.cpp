@@ -14,6 +14,7 @@
 #include "core/searchtext.h"
 #include "core/store.h"
 #include "generate.h"
+#include "measure.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -99,34 +100,9 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// The processor time of this thread, in ms: what a search costs, however
-// busy the machine.
-double cpuMs() {
-    rusage use{};
-    getrusage(RUSAGE_THREAD, &use);
-    return double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 +
-           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
-}
-
-long peakKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
-// Resets the peak resident memory to what is resident now; peakKb() less
-// what it returns is then the most a search took on top.
-long resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-    clear.close();
-    return peakKb();
-}
+using ownprocess::cpuMs;
+using ownprocess::peakKb;
+using ownprocess::resetPeak;
 
 // The peak resident memory of one search, from where it starts.
 long searchPeakKb(sqlite3 *reader, const QString &query, double *ms) {
