@@ -652,6 +652,39 @@ private Q_SLOTS:
         QCOMPARE(j.editorText()->text(), QString("written today"));
     }
 
+    // A draft of megabytes comes back read aside: an entry shown before it
+    // arrives keeps the editor, and a save clicked before it saves the draft.
+    void longDraftsComeBackAside() {
+        FakeInteraction fake;
+        insert("20021207", "stored");
+        insert("20021208", "other");
+        const QString draft = QString(1200000, u'字') + "end";
+        {
+            Drafts drafts(m_dir.filePath("drafts.db"));
+            drafts.keep("20021207", draft);
+        }
+        openWindow();
+        pickDay(2002, 12, 7);
+        QVERIFY(draftBar()->isVisible());
+        pressLabel("draftrestore");
+        pickDay(2002, 12, 8);
+        QTest::qWait(200);
+        QCOMPARE(j.editor()->toPlainText(), QString("other"));
+
+        pickDay(2002, 12, 7);
+        pressLabel("draftrestore");
+        QTRY_COMPARE(j.editorText()->size(), draft.size());
+        QCOMPARE(j.editorText()->text(), draft);
+
+        pickDay(2002, 12, 7);
+        QVERIFY(draftBar()->isVisible());
+        pressLabel("draftrestore");
+        j->saveEntry();
+        QCOMPARE(j.editorText()->size(), draft.size());
+        QTRY_COMPARE(rows().size(), 3); // a save adds the day's entry
+        QCOMPARE(rows().value(2), "20021207|" + draft);
+    }
+
     // Delete takes the entry the list or a search showed, not the day's first.
     void deleteTakesTheEntryShown() {
         FakeInteraction fake;

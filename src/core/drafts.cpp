@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QPromise>
+#include <QThreadPool>
 #include <sqlite3.h>
 
 Q_LOGGING_CATEGORY(draftsLog, "quillary.drafts", QtWarningMsg)
@@ -68,6 +70,14 @@ int dayOf(const QString &key, const QString &month) {
     bool ok = false;
     const int day = key.mid(6).toInt(&ok);
     return ok && day >= 1 && day <= 31 ? day : 0;
+}
+
+std::optional<Drafts::Draft> readDraft(sqlite3 *db, const QString &day) {
+    Statement q(db, "SELECT text, written FROM drafts WHERE day = ?");
+    q.bind(1, day.toUtf8());
+    if (!q.step())
+        return std::nullopt;
+    return Drafts::Draft{q.text(0), QDateTime::fromMSecsSinceEpoch(q.integer(1))};
 }
 
 } // namespace
@@ -230,11 +240,38 @@ std::optional<Drafts::Draft> Drafts::draft(const QString &day) const {
         return Draft{kept.text->get(), kept.written};
     }
     lock.unlock();
-    Statement q(m_read, "SELECT text, written FROM drafts WHERE day = ?");
-    q.bind(1, day.toUtf8());
-    if (!q.step())
-        return std::nullopt;
-    return Draft{q.text(0), QDateTime::fromMSecsSinceEpoch(q.integer(1))};
+    return readDraft(m_read, day);
+}
+
+QFuture<std::optional<Drafts::Draft>> Drafts::draftAside(const QString &day) const {
+    if (!isOpen())
+        return QtFuture::makeReadyFuture(std::optional<Draft>());
+    std::optional<Kept> kept;
+    {
+        std::lock_guard lock(m_lock);
+        if (const Change *change = pending(day)) {
+            if (!*change)
+                return QtFuture::makeReadyFuture(std::optional<Draft>());
+            kept = **change;
+        }
+    }
+    // Shared, as the pool takes only what it can copy; nothing of this
+    // object is used there, so it may go meanwhile.
+    auto promise = std::make_shared<QPromise<std::optional<Draft>>>();
+    QFuture<std::optional<Draft>> future = promise->future();
+    QThreadPool::globalInstance()->start([promise, kept, path = m_path, day] {
+        promise->start();
+        std::optional<Draft> draft;
+        if (kept) {
+            draft = Draft{kept->text->get(), kept->written};
+        } else if (sqlite3 *db = openFile(path, SQLITE_OPEN_READONLY)) {
+            draft = readDraft(db, day);
+            sqlite3_close(db);
+        }
+        promise->addResult(std::move(draft));
+        promise->finish();
+    });
+    return future;
 }
 
 std::optional<Drafts::Summary> Drafts::summary(const QString &day) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFuture>
 #include <QString>
 #include <condition_variable>
 #include <functional>
@@ -53,6 +54,9 @@ public:
 
     // The day's draft as last handed over, written or not.
     std::optional<Draft> draft(const QString &day) const;
+    // The same read and decoded on a pool thread, for a text long enough to
+    // hold the window up.
+    QFuture<std::optional<Draft>> draftAside(const QString &day) const;
     // The same without reading the text, when it has been written.
     std::optional<Summary> summary(const QString &day) const;
     // The days of a month (1..31) that have a draft, as bits (1 << day).

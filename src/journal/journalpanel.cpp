@@ -138,6 +138,8 @@ void JournalPanel::connectControls() {
     });
     connect(calendar, &QCalendarWidget::currentPageChanged, this, &JournalPanel::refreshMarks);
     connect(m_draftBar, &DraftBar::restoreRequested, this, &JournalPanel::restoreDraft);
+    m_restoring = new QFutureWatcher<std::optional<Drafts::Draft>>(this);
+    connect(m_restoring, &QFutureWatcherBase::finished, this, [this] { draftRestored(false); });
     connect(m_draftBar, &DraftBar::discardRequested, this, &JournalPanel::discardDraft);
     connect(optionsButton, &LabelButton::clicked, this, &JournalPanel::optionsRequested);
     connect(aboutButton, &LabelButton::clicked, this, &JournalPanel::aboutRequested);
@@ -241,6 +243,7 @@ void JournalPanel::resetEmphasis() {
 // Replacing the text drops every character format, that of the text typed
 // next included.
 void JournalPanel::setEditorText(const QString &text) {
+    m_restoringLong = false; // a draft still being read was of what went
     m_unreadText.reset();
     m_reading.stop();
     ++m_editorVersion;
@@ -316,14 +319,38 @@ void JournalPanel::offerDraft() {
 
 void JournalPanel::restoreDraft() {
     m_draftBar->hide();
-    const std::optional<Drafts::Draft> draft =
-        m_drafts ? m_drafts->draft(m_draftDay) : std::nullopt;
-    if (!draft)
+    const std::optional<Drafts::Summary> sizes =
+        m_drafts ? m_drafts->summary(m_draftDay) : std::nullopt;
+    if (!sizes)
         return;
+    m_restoringLong = sizes->size >= LongTextBytes;
+    if (!m_restoringLong) {
+        if (std::optional<Drafts::Draft> draft = m_drafts->draft(m_draftDay))
+            showDraft(std::move(draft->text));
+        return;
+    }
+    // A long one is read and decoded aside; an entry shown meanwhile drops it.
+    m_restoring->setFuture(m_drafts->draftAside(m_draftDay));
+}
+
+// The long draft asked back, unless something else was shown since. A save
+// waits for it (wait), so that it saves that.
+void JournalPanel::draftRestored(bool wait) {
+    QFuture<std::optional<Drafts::Draft>> restoring = m_restoring->future();
+    if (!m_restoringLong || (!wait && !restoring.isFinished()))
+        return; // or the last word of one that was dropped
+    m_restoringLong = false;
+    restoring.waitForFinished();
+    if (restoring.resultCount() > 0)
+        if (std::optional<Drafts::Draft> draft = restoring.result())
+            showDraft(std::move(draft->text));
+}
+
+void JournalPanel::showDraft(QString text) {
     m_unreadText.reset();
     m_reading.stop();
     ++m_editorVersion;
-    editorText->setText(draft->text);
+    editorText->setText(std::move(text));
     m_kept = true;
     m_typed = false;
     editor->moveCursor(QTextCursor::End);
@@ -480,6 +507,7 @@ void JournalPanel::saveEntry() {
     if (!Interaction::current().confirm(editor->window(), QStringLiteral("保存日记吗？"),
                                         QStringLiteral("save")))
         return;
+    draftRestored(true);
     // Only a row that really is new may receive the key and the text. Of a
     // long entry still being read, the rest is read again on the worker while
     // the editor goes on reading it here.

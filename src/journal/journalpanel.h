@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QDate>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QList>
 #include <QTimer>
@@ -10,11 +11,11 @@
 #include <memory>
 #include <optional>
 
+#include "core/drafts.h"
 #include "widgets/pagepanel.h"
 #include "widgets/textwindow.h"
 
 class DraftBar;
-class Drafts;
 class EntryListModel;
 class LabelButton;
 class PanelFrame;
@@ -102,6 +103,8 @@ private:
     // The day is shown: its draft is offered when it differs from what is shown.
     void dayShown();
     void offerDraft();
+    void showDraft(QString text);
+    void draftRestored(bool wait);
     void showDayEntry();
     // Bold days with entries, italic days with drafts, and today's marker.
     void refreshMarks();
@@ -133,6 +136,8 @@ private:
     std::unique_ptr<StoredText> m_unreadText; // what is still to read of the entry shown
     QTimer m_reading;        // slices between events, where it cannot be read aside
     quint64 m_readingId = 0; // of the reading aside whose text is wanted
+    QFutureWatcher<std::optional<Drafts::Draft>> *m_restoring; // a long draft, read aside
+    bool m_restoringLong = false;
 
     PanelFrame *calendarFrame;
     PanelFrame *editorFrame;
