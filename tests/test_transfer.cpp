@@ -404,6 +404,26 @@ private Q_SLOTS:
         QVERIFY(!q.step());
     }
 
+    // The store's own build of the search index waits for an import, and
+    // takes its rows once the last is in.
+    void indexBuildWaitsForTheImport() {
+        QTemporaryDir dir;
+        Store store;
+        QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
+        QTRY_VERIFY(JournalIndex::state(store.nativeHandle()).complete());
+        std::vector<ImportWriter::Row> rows(2 * ImportWriter::MostRows, {"20240101", "一二三"});
+        ImportWriter writer(&store, "diary", rows);
+        QVERIFY(writer.start());
+        QVERIFY(writer.writeSome(60000));
+        QTest::qWait(500); // the build looks every 100 ms
+        QCOMPARE(JournalIndex::state(store.nativeHandle()).builtTo, 0);
+        while (!writer.finished())
+            QVERIFY(writer.writeSome(60000));
+        QTRY_VERIFY(JournalIndex::state(store.nativeHandle()).complete());
+        QCOMPARE(JournalIndex::search(store.nativeHandle(), "一二三", 10).count,
+                 qint64(rows.size()));
+    }
+
     void readOnlyStoreRefuses() {
         QTemporaryDir dir;
         const QString path = dir.filePath("work.db");

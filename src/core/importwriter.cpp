@@ -89,6 +89,7 @@ Result ImportWriter::start() {
         return failed;
     }
     sqlite3_busy_timeout(m_db, Store::WriteWaitMs);
+    m_indexHold = m_store->holdIndexBuild();
     // A commit waits for the disk only at the end (see writeSome): a row
     // lost to a power cut halfway through is brought in by importing again,
     // which skips what is there. The log is copied into the file every
@@ -143,8 +144,10 @@ Result ImportWriter::writeSome(int budgetMs) {
         std::fill(m_rows.begin() + m_written, m_rows.begin() + next, Row());
         m_written = next;
         // Everything on the disk before the import says it is done.
-        if (finished())
+        if (finished()) {
             sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            m_indexHold.reset();
+        }
         return {};
     }
     const Result failed = sqlFailure(m_db);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 class Store;
@@ -64,6 +65,7 @@ private:
     std::vector<Row> m_rows;
     qsizetype m_written = 0;
     sqlite3 *m_db = nullptr;
+    std::shared_ptr<void> m_indexHold; // till the last row is in
 };
 
 // A failed write in words for the person who asked for it.
