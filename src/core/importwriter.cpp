@@ -62,6 +62,7 @@ ImportWriter::ImportWriter(Store *store, const QString &table, std::vector<Row> 
     : m_store(store), m_table(table), m_fields(Store::fields(table)), m_rows(std::move(rows)) {}
 
 ImportWriter::~ImportWriter() {
+    m_insert.reset(); // before the connection it was made on
     sqlite3_close(m_db);
 }
 
@@ -96,7 +97,16 @@ Result ImportWriter::start() {
     // LogPages pages by this connection, so it stays a few times that.
     execute(m_db, "PRAGMA synchronous=NORMAL");
     execute(m_db, QByteArray("PRAGMA wal_autocheckpoint=") + QByteArray::number(LogPages));
-    return {};
+    QStringList columns, marks;
+    for (const QString &field : m_fields) {
+        columns << quoted(field);
+        marks << QStringLiteral("?");
+    }
+    m_insert =
+        std::make_unique<Statement>(m_db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                              .arg(quoted(m_table), columns.join(QLatin1Char(',')),
+                                                   marks.join(QLatin1Char(','))));
+    return m_insert->isValid() ? Result() : sqlFailure(m_db);
 }
 
 Result ImportWriter::writeSome(int budgetMs) {
@@ -108,18 +118,11 @@ Result ImportWriter::writeSome(int budgetMs) {
         return sqlFailure(m_db);
     const bool journal = m_table == QLatin1String(JournalEntry::Table);
     const JournalIndex::State index = journal ? JournalIndex::state(m_db) : JournalIndex::State();
-    QStringList columns, marks;
-    for (const QString &field : m_fields) {
-        columns << quoted(field);
-        marks << QStringLiteral("?");
-    }
-    Statement insert(m_db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                               .arg(quoted(m_table), columns.join(QLatin1Char(',')),
-                                    marks.join(QLatin1Char(','))));
+    Statement &insert = *m_insert;
     const qsizetype last = std::min(total(), m_written + MostRows);
     qsizetype next = m_written;
     qint64 firstKey = -1;
-    bool ok = insert.isValid();
+    bool ok = true;
     while (next < last && ok) {
         insert.reset();
         const Row &row = m_rows[size_t(next)];

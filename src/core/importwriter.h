@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class Statement;
 class Store;
 struct sqlite3;
 
@@ -65,7 +66,8 @@ private:
     std::vector<Row> m_rows;
     qsizetype m_written = 0;
     sqlite3 *m_db = nullptr;
-    std::shared_ptr<void> m_indexHold; // till the last row is in
+    std::unique_ptr<Statement> m_insert; // on m_db, for every transaction
+    std::shared_ptr<void> m_indexHold;   // till the last row is in
 };
 
 // A failed write in words for the person who asked for it.
