@@ -424,6 +424,26 @@ private Q_SLOTS:
                  qint64(rows.size()));
     }
 
+    // Damage met by any connection stops an import before its next
+    // transaction; what it wrote before stays.
+    void damageFoundStopsTheWriter() {
+        QTemporaryDir dir;
+        Store store;
+        QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
+        std::vector<ImportWriter::Row> rows(3 * ImportWriter::MostRows, {"20240101", "x"});
+        ImportWriter writer(&store, "diary", rows);
+        QVERIFY(writer.start());
+        QVERIFY(writer.writeSome(60000));
+        QCOMPARE(writer.written(), ImportWriter::MostRows);
+        Damage::note(store.nativeHandle(), SQLITE_CORRUPT); // as a statement meeting a bad page
+        const Result stopped = writer.writeSome(60000);
+        QCOMPARE(stopped.code(), Result::Code::ReadOnly);
+        QCOMPARE(writer.written(), ImportWriter::MostRows);
+        Statement count(store.nativeHandle(), "SELECT count(*) FROM diary");
+        QVERIFY(count.step());
+        QCOMPARE(count.integer(0), qint64(ImportWriter::MostRows));
+    }
+
     void readOnlyStoreRefuses() {
         QTemporaryDir dir;
         const QString path = dir.filePath("work.db");

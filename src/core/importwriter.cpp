@@ -76,6 +76,18 @@ Result ImportWriter::refused() const {
     return {};
 }
 
+// What SQLite said; or, once the store was found damaged (by this
+// connection or another), that it is left as it is: this connection copies
+// nothing more into the file, not even as it closes.
+Result ImportWriter::failed() {
+    if (m_store->refusal() != Store::Refusal::Damaged)
+        return sqlFailure(m_db);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    execute(m_db, "PRAGMA wal_autocheckpoint=0");
+    return Result::failure(Result::Code::ReadOnly,
+                           QStringLiteral("the store is damaged and kept as it is"));
+}
+
 Result ImportWriter::start() {
     if (Result why = refused(); !why)
         return why;
@@ -114,8 +126,8 @@ Result ImportWriter::writeSome(int budgetMs) {
         return Result::failure(Result::Code::Unavailable, QStringLiteral("not started"));
     QElapsedTimer clock;
     clock.start();
-    if (!execute(m_db, "BEGIN IMMEDIATE"))
-        return sqlFailure(m_db);
+    if (m_store->refusal() == Store::Refusal::Damaged || !execute(m_db, "BEGIN IMMEDIATE"))
+        return failed();
     const bool journal = m_table == QLatin1String(JournalEntry::Table);
     const JournalIndex::State index = journal ? JournalIndex::state(m_db) : JournalIndex::State();
     Statement &insert = *m_insert;
@@ -148,14 +160,15 @@ Result ImportWriter::writeSome(int budgetMs) {
         m_written = next;
         // Everything on the disk before the import says it is done.
         if (finished()) {
-            sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            Damage::note(m_db, sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE,
+                                                         nullptr, nullptr));
             m_indexHold.reset();
         }
         return {};
     }
-    const Result failed = sqlFailure(m_db);
+    const Result failure = failed();
     execute(m_db, "ROLLBACK");
-    return failed;
+    return failure;
 }
 
 Result ImportWriter::writeAll() {
