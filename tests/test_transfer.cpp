@@ -404,6 +404,46 @@ private Q_SLOTS:
         QVERIFY(!q.step());
     }
 
+    // The store's own build of the search index waits for an import, and
+    // takes its rows once the last is in.
+    void indexBuildWaitsForTheImport() {
+        QTemporaryDir dir;
+        Store store;
+        QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
+        QTRY_VERIFY(JournalIndex::state(store.nativeHandle()).complete());
+        std::vector<ImportWriter::Row> rows(2 * ImportWriter::MostRows, {"20240101", "一二三"});
+        ImportWriter writer(&store, "diary", rows);
+        QVERIFY(writer.start());
+        QVERIFY(writer.writeSome(60000));
+        QTest::qWait(500); // the build looks every 100 ms
+        QCOMPARE(JournalIndex::state(store.nativeHandle()).builtTo, 0);
+        while (!writer.finished())
+            QVERIFY(writer.writeSome(60000));
+        QTRY_VERIFY(JournalIndex::state(store.nativeHandle()).complete());
+        QCOMPARE(JournalIndex::search(store.nativeHandle(), "一二三", 10).count,
+                 qint64(rows.size()));
+    }
+
+    // Damage met by any connection stops an import before its next
+    // transaction; what it wrote before stays.
+    void damageFoundStopsTheWriter() {
+        QTemporaryDir dir;
+        Store store;
+        QCOMPARE(store.open(dir.filePath("work.db")), Store::State::Open);
+        std::vector<ImportWriter::Row> rows(3 * ImportWriter::MostRows, {"20240101", "x"});
+        ImportWriter writer(&store, "diary", rows);
+        QVERIFY(writer.start());
+        QVERIFY(writer.writeSome(60000));
+        QCOMPARE(writer.written(), ImportWriter::MostRows);
+        Damage::note(store.nativeHandle(), SQLITE_CORRUPT); // as a statement meeting a bad page
+        const Result stopped = writer.writeSome(60000);
+        QCOMPARE(stopped.code(), Result::Code::ReadOnly);
+        QCOMPARE(writer.written(), ImportWriter::MostRows);
+        Statement count(store.nativeHandle(), "SELECT count(*) FROM diary");
+        QVERIFY(count.step());
+        QCOMPARE(count.integer(0), qint64(ImportWriter::MostRows));
+    }
+
     void readOnlyStoreRefuses() {
         QTemporaryDir dir;
         const QString path = dir.filePath("work.db");

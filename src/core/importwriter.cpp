@@ -62,6 +62,7 @@ ImportWriter::ImportWriter(Store *store, const QString &table, std::vector<Row> 
     : m_store(store), m_table(table), m_fields(Store::fields(table)), m_rows(std::move(rows)) {}
 
 ImportWriter::~ImportWriter() {
+    m_insert.reset(); // before the connection it was made on
     sqlite3_close(m_db);
 }
 
@@ -73,6 +74,18 @@ Result ImportWriter::refused() const {
     if (m_fields.isEmpty())
         return Result::failure(Result::Code::Failed, QStringLiteral("no such table"));
     return {};
+}
+
+// What SQLite said; or, once the store was found damaged (by this
+// connection or another), that it is left as it is: this connection copies
+// nothing more into the file, not even as it closes.
+Result ImportWriter::failed() {
+    if (m_store->refusal() != Store::Refusal::Damaged)
+        return sqlFailure(m_db);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    execute(m_db, "PRAGMA wal_autocheckpoint=0");
+    return Result::failure(Result::Code::ReadOnly,
+                           QStringLiteral("the store is damaged and kept as it is"));
 }
 
 Result ImportWriter::start() {
@@ -89,13 +102,23 @@ Result ImportWriter::start() {
         return failed;
     }
     sqlite3_busy_timeout(m_db, Store::WriteWaitMs);
+    m_indexHold = m_store->holdIndexBuild();
     // A commit waits for the disk only at the end (see writeSome): a row
     // lost to a power cut halfway through is brought in by importing again,
     // which skips what is there. The log is copied into the file every
     // LogPages pages by this connection, so it stays a few times that.
     execute(m_db, "PRAGMA synchronous=NORMAL");
     execute(m_db, QByteArray("PRAGMA wal_autocheckpoint=") + QByteArray::number(LogPages));
-    return {};
+    QStringList columns, marks;
+    for (const QString &field : m_fields) {
+        columns << quoted(field);
+        marks << QStringLiteral("?");
+    }
+    m_insert =
+        std::make_unique<Statement>(m_db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                              .arg(quoted(m_table), columns.join(QLatin1Char(',')),
+                                                   marks.join(QLatin1Char(','))));
+    return m_insert->isValid() ? Result() : sqlFailure(m_db);
 }
 
 Result ImportWriter::writeSome(int budgetMs) {
@@ -103,22 +126,15 @@ Result ImportWriter::writeSome(int budgetMs) {
         return Result::failure(Result::Code::Unavailable, QStringLiteral("not started"));
     QElapsedTimer clock;
     clock.start();
-    if (!execute(m_db, "BEGIN IMMEDIATE"))
-        return sqlFailure(m_db);
+    if (m_store->refusal() == Store::Refusal::Damaged || !execute(m_db, "BEGIN IMMEDIATE"))
+        return failed();
     const bool journal = m_table == QLatin1String(JournalEntry::Table);
     const JournalIndex::State index = journal ? JournalIndex::state(m_db) : JournalIndex::State();
-    QStringList columns, marks;
-    for (const QString &field : m_fields) {
-        columns << quoted(field);
-        marks << QStringLiteral("?");
-    }
-    Statement insert(m_db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                               .arg(quoted(m_table), columns.join(QLatin1Char(',')),
-                                    marks.join(QLatin1Char(','))));
+    Statement &insert = *m_insert;
     const qsizetype last = std::min(total(), m_written + MostRows);
     qsizetype next = m_written;
     qint64 firstKey = -1;
-    bool ok = insert.isValid();
+    bool ok = true;
     while (next < last && ok) {
         insert.reset();
         const Row &row = m_rows[size_t(next)];
@@ -143,13 +159,16 @@ Result ImportWriter::writeSome(int budgetMs) {
         std::fill(m_rows.begin() + m_written, m_rows.begin() + next, Row());
         m_written = next;
         // Everything on the disk before the import says it is done.
-        if (finished())
-            sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        if (finished()) {
+            Damage::note(m_db, sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE,
+                                                         nullptr, nullptr));
+            m_indexHold.reset();
+        }
         return {};
     }
-    const Result failed = sqlFailure(m_db);
+    const Result failure = failed();
     execute(m_db, "ROLLBACK");
-    return failed;
+    return failure;
 }
 
 Result ImportWriter::writeAll() {

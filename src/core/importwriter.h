@@ -6,8 +6,10 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
+class Statement;
 class Store;
 struct sqlite3;
 
@@ -15,7 +17,8 @@ struct sqlite3;
 // a kill leaves whole rows only, and a save elsewhere never waits long. The
 // writer has a connection of its own, so it may run on a worker thread while
 // the window goes on; it copies the log into the file as it goes, which
-// keeps the log small however large the import.
+// keeps the log small however large the import. It stops once the store is
+// found damaged, by any connection, and leaves the file as it is.
 class ImportWriter {
 public:
     using Row = QStringList; // values in Store::fields(table) order
@@ -42,6 +45,7 @@ public:
     // connection. From here on it may be used on any one thread at a time.
     Result start();
     // One transaction: up to MostRows rows, fewer when budgetMs has passed.
+    // Refuses once the store was found damaged.
     Result writeSome(int budgetMs);
     // One transaction after another until all are in.
     Result writeAll();
@@ -57,6 +61,7 @@ public:
 
 private:
     Result refused() const;
+    Result failed();
 
     Store *m_store;
     QString m_table;
@@ -64,6 +69,8 @@ private:
     std::vector<Row> m_rows;
     qsizetype m_written = 0;
     sqlite3 *m_db = nullptr;
+    std::unique_ptr<Statement> m_insert; // on m_db, for every transaction
+    std::shared_ptr<void> m_indexHold;   // till the last row is in
 };
 
 // A failed write in words for the person who asked for it.

@@ -19,19 +19,8 @@ namespace {
 constexpr qint64 MostBytes = 1024LL * 1024 * 1024;
 // Where the digits of a marker's day "2024-01-26" are.
 constexpr qsizetype DigitsAt[] = {0, 1, 2, 3, 5, 6, 8, 9};
-// Bytes decoded at a time while a file is taken for UTF-8.
+// Bytes read and decoded at a time while a file is taken for UTF-8.
 constexpr qsizetype DecodedPiece = 1024 * 1024;
-
-// An export is UTF-8: read as such in one pass, stopping at the first piece
-// that says otherwise, to be decided as any text file is.
-QString decoded(const QByteArray &bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text;
-    for (qsizetype at = 0; at < bytes.size() && !utf8.hasError(); at += DecodedPiece)
-        text += utf8.decode(
-            QByteArrayView(bytes).sliced(at, std::min(DecodedPiece, bytes.size() - at)));
-    return utf8.hasError() ? ChapterFile::decode(bytes) : text;
-}
 
 // The day key a marker written by the export stands for.
 std::optional<QString> keyOf(QStringView marker) {
@@ -75,17 +64,49 @@ QString joined(const QList<QStringView> &parts) {
     return text;
 }
 
+bool opened(QFile &file, QString &refusal) {
+    if (!file.open(QIODevice::ReadOnly)) {
+        refusal = QStringLiteral("不能读取 %1：%2").arg(file.fileName(), file.errorString());
+        return false;
+    }
+    if (file.size() > MostBytes) {
+        refusal = QStringLiteral("%1 太大了").arg(file.fileName());
+        return false;
+    }
+    return true;
+}
+
 std::optional<QByteArray> readBytes(const QString &path, QString &refusal) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!opened(file, refusal))
+        return std::nullopt;
+    return file.readAll();
+}
+
+// An export is UTF-8: read and decoded a piece at a time, its bytes never
+// all held, until a piece says otherwise; the file is then read whole and
+// decided as any text file is.
+std::optional<QString> readText(const QString &path, QString &refusal) {
+    QFile file(path);
+    if (!opened(file, refusal))
+        return std::nullopt;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text;
+    // UTF-8 spends a byte at least on each unit of UTF-16: the text is never
+    // moved as it grows, and what it leaves unused is never touched.
+    text.reserve(file.size());
+    QByteArray piece(DecodedPiece, Qt::Uninitialized);
+    qint64 got = 0;
+    while (!utf8.hasError() && (got = file.read(piece.data(), piece.size())) > 0)
+        text += utf8.decode(QByteArrayView(piece.constData(), got));
+    if (got >= 0 && !utf8.hasError())
+        return text;
+    text = QString();
+    if (got < 0 || !file.seek(0)) {
         refusal = QStringLiteral("不能读取 %1：%2").arg(path, file.errorString());
         return std::nullopt;
     }
-    if (file.size() > MostBytes) {
-        refusal = QStringLiteral("%1 太大了").arg(path);
-        return std::nullopt;
-    }
-    return file.readAll();
+    return ChapterFile::decode(file.readAll());
 }
 
 Reading readFolder(const QString &folder) {
@@ -118,10 +139,10 @@ Reading readFolder(const QString &folder) {
 
 Reading readFile(const QString &path) {
     Reading reading;
-    const std::optional<QByteArray> bytes = readBytes(path, reading.refusal);
-    if (!bytes)
+    const std::optional<QString> read = readText(path, reading.refusal);
+    if (!read)
         return reading;
-    const QString text = decoded(*bytes);
+    const QString &text = *read;
     const QFileInfo info(path);
     if (const QString key = dayOfNote(info.fileName()); !key.isEmpty()) {
         reading.entries.push_back({key, text});

@@ -538,16 +538,30 @@ void Store::openReadOnly(Refusal why) {
 
 namespace {
 
+// True when another connection wrote since the last look.
+bool othersWrote(sqlite3 *db, qint64 &seen) {
+    Statement version(db, "PRAGMA data_version");
+    const qint64 now = version.step() ? version.integer(0) : seen;
+    return std::exchange(seen, now) != now;
+}
+
 // Short batches, so a save never waits long for this connection; a batch
 // that found the store busy is tried again a little later. Once whole, the
 // index is looked at now and then: a long entry saved is left to it, and
 // another program's write has it built again.
-void buildBatches(sqlite3 *db, const std::atomic_bool &stop) {
+void buildBatches(sqlite3 *db, const std::atomic_bool &stop, const std::atomic<int> &holds) {
     using std::chrono::milliseconds;
+    qint64 seen = -1;
     for (int failures = 0; !stop.load() && failures < 20;) {
         if (JournalIndex::state(db).complete()) {
             for (int wait = 0; wait < 10 && !stop.load(); ++wait)
                 std::this_thread::sleep_for(milliseconds(100));
+            continue;
+        }
+        // An import is let finish first and its rows indexed after it:
+        // taking turns with it at the lock and the processor slows both.
+        if (holds.load() > 0 || othersWrote(db, seen)) {
+            std::this_thread::sleep_for(milliseconds(100));
             continue;
         }
         const bool failed = JournalIndex::buildSome(db, 40) == JournalIndex::Step::Failed;
@@ -558,7 +572,8 @@ void buildBatches(sqlite3 *db, const std::atomic_bool &stop) {
 
 // Once the pages checked out. At the window's priority, not the check's: a
 // batch kept waiting for the processor would keep the store's lock as long.
-void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atomic_bool &stop) {
+void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atomic_bool &stop,
+                 std::shared_ptr<const std::atomic<int>> holds) {
     sqlite3 *db = nullptr;
     if (sound.get() &&
         sqlite3_open_v2(uri.constData(), &db,
@@ -566,7 +581,7 @@ void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atom
                         nullptr) == SQLITE_OK &&
         sqlite3_busy_timeout(db, 1000) == SQLITE_OK && SearchText::registerTokenizer(db) &&
         JournalIndex::state(db).present)
-        buildBatches(db, stop);
+        buildBatches(db, stop, *holds);
     sqlite3_close(db);
 }
 
@@ -578,11 +593,12 @@ void Store::startWorker(bool checked) {
     m_checkSettled = checked;
     m_stopCheck = std::make_shared<std::atomic_bool>(false);
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
-    m_checker =
-        std::thread([uri, checked, stop = m_stopCheck, promise = std::move(promise)]() mutable {
+    const std::shared_ptr<const std::atomic<int>> holds = m_indexHolds;
+    m_checker = std::thread(
+        [uri, checked, holds, stop = m_stopCheck, promise = std::move(promise)]() mutable {
             promise.start();
             std::promise<bool> checkedOut;
-            std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop));
+            std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop), holds);
             // Behind the window in the queue for the processor.
             setpriority(PRIO_PROCESS, id_t(gettid()), 10);
             const bool healthy =
@@ -592,6 +608,11 @@ void Store::startWorker(bool checked) {
             checkedOut.set_value(healthy);
             indexer.join();
         });
+}
+
+std::shared_ptr<void> Store::holdIndexBuild() {
+    ++*m_indexHolds;
+    return std::shared_ptr<void>(nullptr, [holds = m_indexHolds](void *) { --*holds; });
 }
 
 void Store::settleCheck() {

@@ -84,6 +84,11 @@ public:
     // rows cannot be addressed safely.
     QString rowIdentity(const QString &table) const;
 
+    // The background build of the journal's search index waits while a
+    // hold is kept, on any thread: an import goes first, and its rows are
+    // indexed after it.
+    std::shared_ptr<void> holdIndexBuild();
+
     // Starts reading a table's row keys on a worker thread of its own
     // connection, so a large journal is read while the window is built.
     void prefetchKeys(const QString &table);
@@ -183,6 +188,7 @@ private:
         std::atomic_bool found = false;
     };
     std::shared_ptr<DamageFlag> m_damage = std::make_shared<DamageFlag>();
+    std::shared_ptr<std::atomic<int>> m_indexHolds = std::make_shared<std::atomic<int>>(0);
     int m_generation = 0;             // of open(), so late news of a closed store is dropped
     std::unique_ptr<QObject> m_owner; // on this object's thread, for news from others
     std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_damageListeners;
