@@ -71,6 +71,7 @@ void ContactsPanel::bindFields() {
             new TypingLimit(TypingLimits[i], field(i));
         box->setProperty("index", i);
         box->installEventFilter(this);
+        // The face name is the last field; its box is bound apart.
         m_bound << new BoundField(m_records, Contact::fields()[i], box,
                                   BoundField::Fill::WhenShown);
     }
