@@ -81,6 +81,38 @@ private Q_SLOTS:
         QCOMPARE(stored("photopath", 2), QString("/p/3.jpg"));
         QCOMPARE(path.text(), QString("/p/3.jpg"));
     }
+
+    // A box filled when shown stays as it is till then, and nothing done to
+    // it meanwhile is an edit; a box on screen already is filled at once.
+    void heldUntilShownOrReleased() {
+        RecordSet rs(&m_store, "photo");
+        rs.open();
+        QLineEdit text, path;
+        BoundField bt(&rs, "introduceph", &text, BoundField::Fill::WhenShown);
+        QVERIFY(bt.isHeld() && text.text().isEmpty());
+        text.setText("not typing");
+        rs.moveNext();
+        QVERIFY(!rs.hasPending());
+        text.show();
+        QVERIFY(!bt.isHeld());
+        QCOMPARE(text.text(), QString());
+        rs.movePrevious();
+        QCOMPARE(text.text(), QString("one"));
+        QVERIFY(!rs.hasPending());
+
+        path.show();
+        BoundField bp(&rs, "photopath", &path, BoundField::Fill::WhenShown);
+        QCOMPARE(path.text(), QString("/p/1.jpg"));
+        path.hide();
+        QLineEdit never;
+        BoundField bn(&rs, "photopath", &never, BoundField::Fill::WhenShown);
+        bn.release();
+        QCOMPARE(never.text(), QString("/p/1.jpg"));
+        QCOMPARE(stored("introduceph", 0), QString("one"));
+        SqlQuery q(m_store.nativeHandle());
+        q.exec("SELECT count(*) FROM photo WHERE introduceph IS NULL");
+        QVERIFY(q.next() && q.value(0).toInt() == 1); // the empty box wrote no empty text
+    }
 };
 
 QTEST_MAIN(TestBoundField)

@@ -137,6 +137,39 @@ private Q_SLOTS:
         QCOMPARE(c->shownFace(), QString("5.bmp"));
     }
 
+    // Started on the journal, the page's boxes wait for it, or for a reader;
+    // the face name box does not, and waiting writes nothing.
+    void hiddenPageFillsItsBoxesWhenShown() {
+        insert("甲", "17.bmp");
+        insert("乙", "5.bmp");
+        m_diary = std::make_unique<MainWindow>(m_store.get());
+        c = ContactsPage(m_diary.get());
+        m_diary->show();
+        QVERIFY(c.field(0)->text().isEmpty());
+        QCOMPARE(c.faceNameBox()->text(), QString("17.bmp"));
+        QCOMPARE(c->shownFace(), QString("17.bmp"));
+        m_diary->contactRecords->moveNext();
+        QCOMPARE(c->shownFace(), QString("5.bmp"));
+        QVERIFY(c.field(0)->text().isEmpty() && c.remark()->toPlainText().isEmpty());
+        press(m_diary.get(), "Command4");
+        QCOMPARE(c.field(0)->text(), QString("乙"));
+        QVERIFY(!c.field(0)->hasSelectedText()); // a move since start: as a refresh leaves it
+        QVERIFY(!m_diary->contactRecords->hasPending());
+        QVERIFY(allLocked());
+        QCOMPARE(stored("qqpic"), QStringList({"17.bmp", "5.bmp"}));
+
+        // The name chosen at start stays chosen; a reader fills the boxes early.
+        m_diary.reset();
+        m_diary = std::make_unique<MainWindow>(m_store.get());
+        c = ContactsPage(m_diary.get());
+        m_diary->show();
+        c->showFieldTips();
+        QCOMPARE(c.field(0)->toolTip(), QString("甲"));
+        press(m_diary.get(), "Command4");
+        QCOMPARE(c.field(0)->selectedText(), QString("甲"));
+        QVERIFY(!m_diary->contactRecords->hasPending());
+    }
+
     void steppingStopsAtBothEnds() {
         insert("a", "1.bmp");
         insert("b", "1.bmp");

@@ -135,6 +135,26 @@ private Q_SLOTS:
         QCOMPARE(shownPreview(), a);
     }
 
+    // Started on the journal, the description waits for the page; the path
+    // box, which the preview follows, does not, and waiting writes nothing.
+    void hiddenPageFillsTheDescriptionWhenShown() {
+        insert(picture("a.jpg", {64, 48}, Qt::red), "甲");
+        insert(picture("b.jpg", {64, 48}, Qt::green), QVariant());
+        m_diary = std::make_unique<MainWindow>(m_store.get());
+        p = PhotoPage(m_diary.get());
+        m_diary->show();
+        QVERIFY(p.descriptionBox()->text().isEmpty());
+        QVERIFY(p.pathBox()->text().endsWith("a.jpg"));
+        m_diary->photoRecords->moveNext();
+        QVERIFY(!m_diary->photoRecords->hasPending());
+        press(m_diary.get(), "Command2");
+        QCOMPARE(p.descriptionBox()->text(), QString("甲"));
+        p->showNextPhoto();
+        QCOMPARE(p.descriptionBox()->text(), QString());
+        QVERIFY(!m_diary->photoRecords->hasPending());
+        QCOMPARE(rows(), QStringList({"a.jpg|甲", "b.jpg|<null>"}));
+    }
+
     void chooseAndAdd() {
         FakeInteraction fake;
         const QString old = picture("old.jpg", {40, 30}, Qt::gray);

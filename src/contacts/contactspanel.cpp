@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <utility>
 
 const int ContactsPanel::TypingLimits[FieldCount] = {15, 15, 10, 0, 0, 11, 0, 0, 50, 0, 0};
 
@@ -70,12 +71,27 @@ void ContactsPanel::bindFields() {
             new TypingLimit(TypingLimits[i], field(i));
         box->setProperty("index", i);
         box->installEventFilter(this);
-        new BoundField(m_records, Contact::fields()[i], box); // the face name is last
+        // The face name is the last field; its box is bound apart.
+        m_bound << new BoundField(m_records, Contact::fields()[i], box,
+                                  BoundField::Fill::WhenShown);
     }
+    connect(m_records, &RecordSet::currentChanged, this,
+            [this] { m_selectNameWhenFilled = false; });
+    connect(m_bound[0], &BoundField::released, this, [this] {
+        if (std::exchange(m_selectNameWhenFilled, false))
+            field(0)->selectAll();
+    });
+}
+
+void ContactsPanel::fillFields() const {
+    for (BoundField *bound : m_bound)
+        bound->release();
 }
 
 void ContactsPanel::bindFace() {
-    faceNameBox->hide(); // it only carries the face's file name to and from the row
+    // It only carries the face's file name to and from the row. Never shown, it
+    // is filled at once: what it holds is the face on screen.
+    faceNameBox->hide();
     connect(faceNameBox, &QLineEdit::textChanged, this, &ContactsPanel::faceNameChanged);
     new BoundField(m_records, QLatin1String(Contact::FaceField), faceNameBox);
     // The faces are drawn at a size of their own, which a form cannot know.
@@ -114,6 +130,7 @@ bool ContactsPanel::isLocked(int index) const {
 }
 
 QString ContactsPanel::text(int index) const {
+    fillFields();
     return index < 10 ? field(index)->text() : remark()->toPlainText();
 }
 
@@ -159,6 +176,7 @@ void ContactsPanel::faceRefresh() {
 
 void ContactsPanel::loadFaces() {
     field(0)->selectAll();
+    m_selectNameWhenFilled = m_bound[0]->isHeld();
     for (int i = 1; i <= FaceArt::Count; ++i) {
         faceSelector->addItem(faceIcon(i), QString(), QStringLiteral("qq%1").arg(i));
     }
@@ -220,11 +238,13 @@ void ContactsPanel::findContact() {
 }
 
 void ContactsPanel::selectFieldText(int index) {
+    fillFields();
     if (index >= 0 && index < 10)
         field(index)->selectAll();
 }
 
 void ContactsPanel::chooseFace(int position) {
+    fillFields();
     field(0)->setFocus();
     field(0)->selectAll();
     if (position >= 1 && position <= FaceArt::Count)
@@ -237,6 +257,7 @@ void ContactsPanel::faceNameChanged() {
 }
 
 void ContactsPanel::showFieldTips() {
+    fillFields();
     for (int i = 0; i < 10; ++i)
         field(i)->setToolTip(field(i)->text());
 }

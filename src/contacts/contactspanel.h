@@ -70,6 +70,8 @@ private:
     void setLocked(bool locked);
     void faceRefresh();
     bool showFace(const QString &faceName);
+    // The fields wait for the page to be shown; what reads them first fills them.
+    void fillFields() const;
 
     PanelFrame *frame;
     QList<QWidget *> fieldBoxes; // 0..9 QLineEdit, 10 QPlainTextEdit
@@ -86,5 +88,8 @@ private:
 
     WindowHolder<FindContactDialog> findDialog;
     RecordSet *m_records;
+    QList<BoundField *> m_bound; // the eleven fields
+    // The name is selected at start; its text, and so the selection, comes later.
+    bool m_selectNameWhenFilled = false;
     QString m_shownFace;
 };

@@ -3,10 +3,11 @@
 
 #include "core/recordset.h"
 
+#include <QEvent>
 #include <QMetaMethod>
 #include <limits>
 
-BoundField::BoundField(RecordSet *records, const QString &field, QObject *box)
+BoundField::BoundField(RecordSet *records, const QString &field, QObject *box, Fill fill)
     : QObject(box), m_records(records), m_field(field), m_box(box),
       m_property(box->metaObject()->userProperty()) {
     // A line box cuts what it shows at its maximum length: a stored value
@@ -18,20 +19,41 @@ BoundField::BoundField(RecordSet *records, const QString &field, QObject *box)
         const int slot = metaObject()->indexOfSlot("boxChanged()");
         QMetaObject::connect(box, m_property.notifySignalIndex(), this, slot);
     }
+    // A box already on screen has no first showing to wait for.
+    if (fill == Fill::WhenShown && !box->property("visible").toBool()) {
+        m_held = true;
+        box->installEventFilter(this);
+    }
     refresh();
 }
 
 void BoundField::refresh() {
-    if (!m_box)
-        return;
     m_detached = false;
+    if (!m_box || m_held)
+        return;
     m_refreshing = true;
     m_property.write(m_box, m_records->text(m_field));
     m_refreshing = false;
 }
 
+void BoundField::release() {
+    if (!m_held)
+        return;
+    m_held = false;
+    if (m_box)
+        m_box->removeEventFilter(this);
+    refresh();
+    Q_EMIT released();
+}
+
+bool BoundField::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_box && event->type() == QEvent::Show)
+        release();
+    return QObject::eventFilter(watched, event);
+}
+
 void BoundField::boxChanged() {
-    if (m_refreshing || m_detached || !m_box)
+    if (m_refreshing || m_detached || m_held || !m_box)
         return;
     QString text = m_property.read(m_box).toString();
     if (text.isNull())

@@ -14,7 +14,13 @@ class RecordSet;
 class BoundField : public QObject {
     Q_OBJECT
 public:
-    BoundField(RecordSet *records, const QString &field, QObject *box);
+    // When the box first gets its row's value. WhenShown leaves the box as it
+    // is until it is first shown or release() is called: a box that sets its
+    // text lays it out at once, loading the glyphs of every character, which
+    // costs a hidden page memory for nothing. Only for a box that is shown one
+    // day; while held, changes in the box are nobody's typing.
+    enum class Fill { Now, WhenShown };
+    BoundField(RecordSet *records, const QString &field, QObject *box, Fill fill = Fill::Now);
 
     QString field() const { return m_field; }
     // Shows the current row's value again without making it pending.
@@ -22,6 +28,17 @@ public:
     // Until the record set next moves, what is in the box belongs to no row.
     void detach() { m_detached = true; }
     void attach() { m_detached = false; }
+
+    // Gives the box the current row's value, without making it pending.
+    void release();
+    bool isHeld() const { return m_held; }
+
+Q_SIGNALS:
+    // The held box has its row's value now.
+    void released();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private Q_SLOTS:
     void boxChanged();
@@ -33,4 +50,5 @@ private:
     QMetaProperty m_property;
     bool m_refreshing = false;
     bool m_detached = false;
+    bool m_held = false;
 };

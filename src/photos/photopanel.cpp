@@ -97,11 +97,18 @@ void PhotoPanel::showAlbumPicture() {
 }
 
 void PhotoPanel::bindDescription() {
-    pathBox->hide(); // it only carries the photo's path to and from the row
+    // It only carries the photo's path to and from the row; never shown, it is
+    // filled at once, as the preview follows it.
+    pathBox->hide();
     new TypingLimit(DescriptionLimit, descriptionBox);
     m_boundPath = new BoundField(m_records, QLatin1String(Photo::PathField), pathBox);
-    m_boundDescription =
-        new BoundField(m_records, QLatin1String(Photo::DescriptionField), descriptionBox);
+    m_boundDescription = new BoundField(m_records, QLatin1String(Photo::DescriptionField),
+                                        descriptionBox, BoundField::Fill::WhenShown);
+}
+
+QLineEdit *PhotoPanel::description() const {
+    m_boundDescription->release();
+    return descriptionBox;
 }
 
 void PhotoPanel::connectControls() {
@@ -219,15 +226,16 @@ void PhotoPanel::choosePicture() {
     m_chosenFile = chosen;
     showPreview(chosen);
     // The box now describes the chosen picture, not the photo on screen.
+    QLineEdit *box = description();
     m_boundDescription->detach();
-    descriptionBox->clear();
+    box->clear();
 }
 
 void PhotoPanel::addPhoto() {
-    const QString description = descriptionBox->text();
+    const QString typed = description()->text();
     m_boundDescription->detach(); // the row on screen keeps its own description
     // Nothing may land in an existing row.
-    skipFailure(m_records->append(Photo{nonNull(m_chosenFile), nonNull(description)}.toRow()),
+    skipFailure(m_records->append(Photo{nonNull(m_chosenFile), nonNull(typed)}.toRow()),
                 "adding a photo");
 }
 
@@ -237,7 +245,7 @@ void PhotoPanel::deletePhoto() {
     if (m_records->eof())
         skipFailure(m_records->movePrevious(), "stepping back to the last photo");
     showPreview(pathBox->text());
-    descriptionBox->setText(m_records->text(QLatin1String(Photo::DescriptionField)));
+    description()->setText(m_records->text(QLatin1String(Photo::DescriptionField)));
     largeView->hide();
 }
 
@@ -279,14 +287,15 @@ void PhotoPanel::openLargeView() {
 }
 
 void PhotoPanel::showDescription() {
-    const QVariant description = m_records->field(QLatin1String(Photo::DescriptionField));
-    if (description.isNull())
+    const QVariant stored = m_records->field(QLatin1String(Photo::DescriptionField));
+    if (stored.isNull())
         return; // never stored: nothing to show
-    if (description.toString().isEmpty()) {
+    if (stored.toString().isEmpty()) {
         largeView->setToolTip(QStringLiteral("这是谁呀？还不快介绍一下！"));
         return;
     }
+    QLineEdit *box = description();
     m_boundDescription->attach();
-    descriptionBox->setText(description.toString());
-    largeView->setToolTip(descriptionBox->text());
+    box->setText(stored.toString());
+    largeView->setToolTip(box->text());
 }

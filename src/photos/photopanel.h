@@ -67,6 +67,9 @@ private:
     void finishPreview(const QString &path, const QImage &image);
     void finishLargeView(const QString &path, const QImage &image);
     void askForPictures();
+    // The description box once it holds the current photo's text: until the
+    // page is first shown it holds nothing.
+    QLineEdit *description() const;
     // The file's picture as decoded last, while the file is unchanged.
     std::optional<QImage> decodedPicture(const QString &path) const;
 
