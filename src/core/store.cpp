@@ -2,6 +2,7 @@
 #include "core/store.h"
 
 #include "core/journalindex.h"
+#include "core/pagecheck.h"
 #include "core/records.h"
 #include "core/result.h"
 #include "core/rowkeys.h"
@@ -102,24 +103,6 @@ void trimHeap() {
 #endif
 }
 
-// Every page read once, through a connection of its own: a small page cache
-// and no mapping, closed when done, so a check of any size leaves the
-// process as large as it was.
-std::optional<bool> pagesAnswerApart(const QByteArray &uri, int flags, std::atomic_bool *stop) {
-    sqlite3 *db = nullptr;
-    std::optional<bool> healthy;
-    if (sqlite3_open_v2(uri.constData(), &db, flags | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                        nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 1000);
-        execute(db, "PRAGMA mmap_size=0");
-        execute(db, "PRAGMA cache_size=-64");
-        healthy = pagesAnswer(db, stop);
-    }
-    sqlite3_close(db);
-    trimHeap();
-    return healthy;
-}
-
 constexpr int IdleClass = 3, BestEffortClass = 2, ClassShift = 13, WhoThread = 1;
 
 // Behind everything else for the processor and the disk. The lowest nice
@@ -202,11 +185,13 @@ QString uriFor(const QString &path, const QString &query) {
 }
 
 // The mark: the fingerprint, then when every page was last read and found
-// sound and how many starts trusted the fingerprint since.
+// sound and how many starts trusted the fingerprint since, then the tables
+// the check under way since has read (a line older marks lack).
 struct Mark {
     bool matches = false;
     qint64 fullCheckAt = 0;
     int starts = 0;
+    QStringList tablesChecked;
 };
 
 // Whether the file is as it was when it last closed after its pages
@@ -222,6 +207,9 @@ Mark readMark(const QString &path) {
     const QList<QByteArray> since = lines.value(1).split(' ');
     m.fullCheckAt = since.value(0).toLongLong();
     m.starts = since.value(1).toInt();
+    for (const QByteArray &table : lines.value(2).split(' '))
+        if (!table.isEmpty())
+            m.tablesChecked << QString::fromUtf8(QByteArray::fromPercentEncoding(table));
     return m;
 }
 
@@ -271,6 +259,8 @@ QStringList Store::fields(const QString &table) {
 
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
+    for (const auto &check : m_pageChecks)
+        check->stop();
     for (std::thread *worker : {&m_checker, &m_idleChecker})
         if (worker->joinable()) {
             m_stopCheck->store(true);
@@ -279,6 +269,7 @@ void Store::close() {
             worker->join();
         }
     m_idleThread->store(0);
+    m_pageChecks.clear();
     Damage::unwatch(this);
     ++m_generation;
     if (m_damage->found && m_state == State::Open && m_refusal != Refusal::Damaged)
@@ -304,8 +295,10 @@ void Store::close() {
     if (sound) {
         QFile mark(checkedMark(m_path));
         const QByteArray print = fingerprint(m_path);
-        const QByteArray since = '\n' + QByteArray::number(m_fullCheckAt) + ' ' +
-                                 QByteArray::number(m_startsSinceFullCheck);
+        QByteArray since = '\n' + QByteArray::number(m_fullCheckAt) + ' ' +
+                           QByteArray::number(m_startsSinceFullCheck) + '\n';
+        for (const QString &table : *m_tablesChecked)
+            since += table.toUtf8().toPercentEncoding() + ' ';
         if (print.isEmpty() || !mark.open(QIODevice::WriteOnly) || mark.write(print + since) < 0)
             mark.remove();
     } else if (writable) {
@@ -406,6 +399,7 @@ Store::State Store::open(const QString &path) {
     // Without a mark every page is read now, before the first write.
     m_fullCheckAt = checked ? mark.fullCheckAt : QDateTime::currentSecsSinceEpoch();
     m_startsSinceFullCheck = checked ? mark.starts + 1 : 0;
+    m_tablesChecked = std::make_shared<QStringList>(checked ? mark.tablesChecked : QStringList());
     m_sideFilesBefore = {QFileInfo::exists(path + QStringLiteral("-wal")),
                          QFileInfo::exists(path + QStringLiteral("-shm"))};
     const QFileInfo info(path);
@@ -578,15 +572,15 @@ void Store::startWorker(bool checked) {
     m_checkSettled = checked;
     m_stopCheck = std::make_shared<std::atomic_bool>(false);
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
-    m_checker =
-        std::thread([uri, checked, stop = m_stopCheck, promise = std::move(promise)]() mutable {
+    auto check = m_pageChecks.emplace_back(std::make_shared<PageCheck>(uri, SQLITE_OPEN_READWRITE));
+    m_checker = std::thread(
+        [uri, checked, check, stop = m_stopCheck, promise = std::move(promise)]() mutable {
             promise.start();
             std::promise<bool> checkedOut;
             std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop));
             // Behind the window in the queue for the processor.
             setpriority(PRIO_PROCESS, id_t(gettid()), 10);
-            const bool healthy =
-                checked || pagesAnswerApart(uri, SQLITE_OPEN_READWRITE, stop.get()).value_or(false);
+            const bool healthy = checked || check->whole().value_or(false);
             promise.addResult(healthy);
             promise.finish();
             checkedOut.set_value(healthy);
@@ -657,20 +651,22 @@ void Store::startIdleCheck() {
     m_idleCheckedAt = std::make_shared<std::atomic<qint64>>(0);
     QPromise<bool> promise;
     m_idleCheck = promise.future();
-    const QByteArray uri = readerUri();
     const std::shared_ptr<DamageFlag> damage = m_damage;
-    m_idleChecker = std::thread([uri, stop = m_stopCheck, at = m_idleCheckedAt, damage,
+    auto check =
+        m_pageChecks.emplace_back(std::make_shared<PageCheck>(readerUri(), SQLITE_OPEN_READONLY));
+    m_idleChecker = std::thread([check, done = m_tablesChecked, at = m_idleCheckedAt, damage,
                                  mark = checkedMark(m_path), thread = m_idleThread,
                                  promise = std::move(promise)]() mutable {
         promise.start();
         runAtIdlePriority();
         thread->store(int(gettid()));
-        if (stop->load()) // stopped before close could see the thread
+        if (check->stopped()) // stopped before close could see the thread
             leaveIdlePriority(int(gettid()));
-        const std::optional<bool> healthy = pagesAnswerApart(uri, SQLITE_OPEN_READONLY, stop.get());
-        if (healthy == true)
+        const std::optional<bool> healthy = check->rest() ? check->byTables(*done) : std::nullopt;
+        if (healthy == true) {
             *at = QDateTime::currentSecsSinceEpoch();
-        else if (healthy == false && !stop->load()) {
+            done->clear();
+        } else if (healthy == false) {
             damage->found = true; // told through whenChecked
             QFile::remove(mark);
         }
