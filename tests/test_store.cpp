@@ -465,6 +465,45 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(path + "-checked"));
     }
 
+    // A store from before is brought up to date once its pages checked out,
+    // and meanwhile shows what it holds: its pages are not read where it
+    // is opened.
+    void anOldStoreIsBroughtUpToDateOnceChecked() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        makeValidDatabase(path);
+        {
+            SqlFile db(path);
+            QVERIFY(db.open());
+            SqlQuery q(db);
+            QVERIFY(q.exec("PRAGMA user_version=1"));
+        }
+        std::promise<void> reached, released;
+        const std::shared_future<void> go = released.get_future().share();
+        PageCheck::setPacing({{}, [&reached, go](const QString &) {
+                                  reached.set_value();
+                                  return go.wait_for(std::chrono::minutes(1)) ==
+                                         std::future_status::ready;
+                              }});
+        const auto unpaced = qScopeGuard([] { PageCheck::setPacing({{}, {}}); });
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QVERIFY(reached.get_future().wait_for(std::chrono::minutes(1)) ==
+                std::future_status::ready);
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open());
+        QCOMPARE(diary.recordCount(), 200);
+        const auto version = [&store] {
+            SqlQuery q(store.nativeHandle());
+            return q.exec("PRAGMA user_version") && q.next() ? q.value(0).toInt() : -1;
+        };
+        QCOMPARE(version(), 1);
+        released.set_value();
+        QVERIFY(checked(store) == Store::Refusal::None);
+        QCOMPARE(version(), Store::SchemaVersion);
+        QVERIFY(diary.append({{"dates", "20020102"}, {"things", "new"}}));
+    }
+
     // Anything that is not a sound database is left byte for byte as it was,
     // and the program gets empty record sets instead of a new store.
     void leavesDamagedFilesAlone_data() {

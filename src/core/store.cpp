@@ -74,6 +74,19 @@ std::map<QString, QStringList> ourTables() {
     return tables;
 }
 
+// Whether the window finds every table and column it reads.
+bool holdsOurFields(const StoreShape &shape) {
+    for (const auto &[name, fields] : ourTables()) {
+        const auto present = shape.tables.find(name);
+        if (present == shape.tables.end())
+            return false;
+        for (const QString &field : fields)
+            if (!present->second.contains(field, Qt::CaseInsensitive))
+                return false;
+    }
+    return true;
+}
+
 // SQLite's own page check, stopped early when stop is set: whether the
 // pages are sound, or nothing when it could not say.
 std::optional<bool> pagesAnswer(sqlite3 *db, std::atomic_bool *stop) {
@@ -438,7 +451,7 @@ Store::State Store::open(const QString &path) {
 bool Store::createFile(const QString &path) {
     const QString fresh = path + QStringLiteral(".new");
     QFile::remove(fresh);
-    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
+    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema(m_db);
     // Opening it brings it over to write-ahead mode, should it not take now.
     if (made)
         skipFailure(useWriteAhead(m_db), "making the new store write-ahead");
@@ -498,15 +511,20 @@ void Store::settleWriting(bool checked) {
         startWorker(checked);
         return;
     }
-    // A store from before the mark, or missing pieces: it is written now, so
-    // it is checked first. This happens once per store.
+    // A store from before the mark, or missing pieces: it is written once
+    // its pages checked out. That happens on the worker while the window shows
+    // what the store holds, unless the window would miss a table or column.
+    if (holdsOurFields(shape)) {
+        startWorker(false, true);
+        return;
+    }
     if (!pagesCheckOut(m_db, nullptr)) {
         openReadOnly(Refusal::Damaged);
         return;
     }
     // Left in its old mode it still works, and is brought over next time.
     skipFailure(useWriteAhead(m_db), "switching the store to write-ahead mode");
-    skipFailure(ensureSchema(), "bringing the store up to date");
+    skipFailure(ensureSchema(m_db), "bringing the store up to date");
     startWorker(true);
 }
 
@@ -564,9 +582,26 @@ void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atom
     sqlite3_close(db);
 }
 
+// Once its pages checked out: what a store from before lacks, written on
+// the worker while the window shows what the store holds. Where another
+// program holds it just now, it is brought over at the next start.
+void bringUpToDate(const QByteArray &uri, bool (*ensureSchema)(sqlite3 *)) {
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(uri.constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, Store::WriteWaitMs);
+        SearchText::registerTokenizer(db);
+        execute(db, "PRAGMA synchronous=FULL");
+        skipFailure(useWriteAhead(db), "switching the store to write-ahead mode");
+        skipFailure(ensureSchema(db), "bringing the store up to date");
+    }
+    sqlite3_close(db);
+}
+
 } // namespace
 
-void Store::startWorker(bool checked) {
+void Store::startWorker(bool checked, bool upgrade) {
     QPromise<bool> promise;
     m_check = promise.future();
     m_checkSettled = checked;
@@ -574,13 +609,15 @@ void Store::startWorker(bool checked) {
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
     auto check = m_pageChecks.emplace_back(std::make_shared<PageCheck>(uri, SQLITE_OPEN_READWRITE));
     m_checker = std::thread(
-        [uri, checked, check, stop = m_stopCheck, promise = std::move(promise)]() mutable {
+        [uri, checked, upgrade, check, stop = m_stopCheck, promise = std::move(promise)]() mutable {
             promise.start();
             std::promise<bool> checkedOut;
             std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop));
             // Behind the window in the queue for the processor.
             setpriority(PRIO_PROCESS, id_t(gettid()), 10);
             const bool healthy = checked || check->whole().value_or(false);
+            if (healthy && upgrade && !check->stopped())
+                bringUpToDate(uri, ensureSchema);
             promise.addResult(healthy);
             promise.finish();
             checkedOut.set_value(healthy);
@@ -690,21 +727,21 @@ void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
                                                   : QtFuture::makeReadyFuture(true));
 }
 
-bool Store::ensureSchema() {
-    Statement v(m_db, "PRAGMA user_version");
+bool Store::ensureSchema(sqlite3 *db) {
+    Statement v(db, "PRAGMA user_version");
     if (!v.step())
         return false;
     const int version = int(v.integer(0));
     const QByteArray ours = QByteArray::number(StoreShape::OurApplicationId);
     if (version > SchemaVersion) // written by a newer program: used as it is
-        return execute(m_db, "PRAGMA application_id=" + ours);
+        return execute(db, "PRAGMA application_id=" + ours);
 
-    bool ok = execute(m_db, "BEGIN");
-    const auto run = [this, &ok](const QString &sql) { ok = ok && execute(m_db, sql.toUtf8()); };
+    bool ok = execute(db, "BEGIN");
+    const auto run = [db, &ok](const QString &sql) { ok = ok && execute(db, sql.toUtf8()); };
     for (const auto &def : schema()) {
         const QString table = QString::fromLatin1(def.name);
         QStringList present;
-        Statement cols(m_db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+        Statement cols(db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
         while (cols.step())
             present << cols.text(1);
         if (present.isEmpty()) {
@@ -724,13 +761,13 @@ bool Store::ensureSchema() {
         run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
                 .arg(QLatin1String(index.name), QLatin1String(index.table),
                      QLatin1String(index.field)));
-    ok = ok && JournalIndex::create(m_db, version < JournalIndex::FoldedWholeSince);
+    ok = ok && JournalIndex::create(db, version < JournalIndex::FoldedWholeSince);
     if (version != SchemaVersion)
         run(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
     run(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
-    if (ok && execute(m_db, "COMMIT"))
+    if (ok && execute(db, "COMMIT"))
         return true;
-    execute(m_db, "ROLLBACK");
+    execute(db, "ROLLBACK");
     return false;
 }
 

@@ -149,15 +149,16 @@ public:
 private:
     // SQLite's primary result code: 0 when the store answers.
     int connect(const QString &path, const QString &uriQuery);
-    bool ensureSchema();
+    static bool ensureSchema(sqlite3 *db);
     bool createFile(const QString &path);
     int connectAsAllowed(const QString &path);
     void settleWriting(bool checked);
     void openReadOnly(Refusal why);
     void removeNewSideFiles();
-    // Checks the pages on a worker unless that is done already, then builds
-    // what the journal's search index lacks there.
-    void startWorker(bool checked);
+    // Checks the pages on a worker unless that is done already, brings the
+    // store up to date once they check out (upgrade), then builds what the
+    // journal's search index lacks there.
+    void startWorker(bool checked, bool upgrade = false);
     void startIdleCheck();
     void settleCheck();
     // Read-only from now on, the check mark gone, nothing checkpointed at close.
