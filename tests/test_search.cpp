@@ -25,8 +25,12 @@ class TestSearch : public QObject {
             out << h.key;
         return out;
     }
+    // Built, and brought up to date where the store was from before.
     static bool indexReady(Store &store) {
-        return JournalIndex::state(store.nativeHandle()).complete();
+        SqlQuery q(store.nativeHandle());
+        return JournalIndex::state(store.nativeHandle()).complete() &&
+               q.exec("PRAGMA user_version") && q.next() &&
+               q.value(0).toInt() >= JournalIndex::FoldedWholeSince;
     }
     // The same file read without writing: no index is asked, unless told.
     static JournalIndex::Answer scanned(const QString &path, const QString &query,

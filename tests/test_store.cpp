@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/daykey.h"
+#include "core/pagecheck.h"
 #include "core/recordset.h"
 #include "core/result.h"
 #include "core/settingsfile.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <future>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,11 +90,66 @@ void damageUnderAMark(const QString &path) {
     QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(qint64(root - 1) * pageSize));
     f.write(QByteArray(pageSize, char(0x55)));
 }
+
+// What this process has read from files so far.
+qint64 bytesRead() {
+    QFile io("/proc/self/io");
+    if (!io.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return 0;
+}
+
+// Starts and ends the program until the check that runs now and then is
+// due at the next start.
+void startUntilTheCheckIsDue(const QString &path) {
+    for (int start = 1; start < Store::FullCheckEveryStarts; ++start) {
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+    }
+}
+
+// Waits for the check begun at open, or the one that runs now and then.
+std::optional<Store::Refusal> checked(Store &store) {
+    QObject context;
+    std::optional<Store::Refusal> told;
+    store.whenChecked(&context, [&](Store::Refusal r) { told = r; });
+    QTest::qWaitFor([&] { return told.has_value(); }, 60000);
+    return told;
+}
+
+// The tables the check reads, as it reaches them on its own thread; the
+// first time it reaches stopAt, reached is set.
+struct TablesRead {
+    std::mutex lock;
+    QStringList names;
+    QString stopAt;
+    std::promise<void> reached;
+    bool told = false;
+    TablesRead() {
+        PageCheck::setPacing({{}, [this](const QString &table) {
+                                  const std::lock_guard<std::mutex> hold(lock);
+                                  if (table == stopAt && !std::exchange(told, true))
+                                      reached.set_value();
+                                  names << table;
+                                  return true;
+                              }});
+    }
+    ~TablesRead() { PageCheck::setPacing({{}, {}}); }
+    QStringList taken() {
+        const std::lock_guard<std::mutex> hold(lock);
+        return std::exchange(names, {});
+    }
+};
 } // namespace
 
 class TestStore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { PageCheck::setPacing({{}, {}}); } // no rest before the check
+
     void createsSchemaWhenMissing() {
         QTemporaryDir dir;
         const QString path = dir.filePath("work.db");
@@ -335,6 +392,116 @@ private Q_SLOTS:
         }
         QVERIFY(starts <= Store::FullCheckEveryStarts);
         QVERIFY(!QFile::exists(path + "-checked"));
+    }
+
+    // A close stops the check that runs now and then in the middle of a
+    // table, and the next start goes on from there to the end.
+    void theCheckStopsAtCloseAndGoesOnNextTime() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            // Pages enough that SQLite's walk over them is under way at the close.
+            SqlQuery q(store.nativeHandle());
+            QVERIFY(q.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 100000) INSERT INTO photo SELECT i, hex(randomblob(300)) "
+                           "FROM n"));
+        }
+        startUntilTheCheckIsDue(path);
+        TablesRead read;
+        read.stopAt = "photo";
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QVERIFY(read.reached.get_future().wait_for(std::chrono::minutes(1)) ==
+                    std::future_status::ready);
+            // SQLite's walk ends where it is, rather than read the rest.
+            const qint64 before = bytesRead();
+            store.close();
+            QVERIFY(bytesRead() - before < QFileInfo(path).size() / 4);
+        }
+        const QStringList first = read.taken();
+        QCOMPARE(first.last(), QString("photo"));
+        QVERIFY(first.contains("diary"));
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QVERIFY(checked(store) == Store::Refusal::None);
+        }
+        const QStringList second = read.taken();
+        QCOMPARE(second.first(), QString("photo"));
+        for (const QString &table : second)
+            QVERIFY2(!first.mid(0, first.size() - 1).contains(table), qPrintable(table));
+        // Done: the next start does not read the pages again.
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QVERIFY(checked(store) == Store::Refusal::None);
+        }
+        QCOMPARE(read.taken(), QStringList());
+    }
+
+    // Damage that a check stopped short of is found where it goes on.
+    void aCheckThatGoesOnFindsDamage() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        damageUnderAMark(path);
+        startUntilTheCheckIsDue(path);
+        PageCheck::setPacing({{}, [](const QString &table) { return table != "address"; }});
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QVERIFY(checked(store) == Store::Refusal::None);
+        }
+        TablesRead read;
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            QVERIFY(checked(store) == Store::Refusal::Damaged);
+            QVERIFY(store.isReadOnly());
+        }
+        QCOMPARE(read.taken().value(0), QString("address"));
+        QVERIFY(!QFile::exists(path + "-checked"));
+    }
+
+    // A store from before is brought up to date once its pages checked out,
+    // and meanwhile shows what it holds: its pages are not read where it
+    // is opened.
+    void anOldStoreIsBroughtUpToDateOnceChecked() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        makeValidDatabase(path);
+        {
+            SqlFile db(path);
+            QVERIFY(db.open());
+            SqlQuery q(db);
+            QVERIFY(q.exec("PRAGMA user_version=1"));
+        }
+        std::promise<void> reached, released;
+        const std::shared_future<void> go = released.get_future().share();
+        PageCheck::setPacing({{}, [&reached, go](const QString &) {
+                                  reached.set_value();
+                                  return go.wait_for(std::chrono::minutes(1)) ==
+                                         std::future_status::ready;
+                              }});
+        const auto unpaced = qScopeGuard([] { PageCheck::setPacing({{}, {}}); });
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        QVERIFY(reached.get_future().wait_for(std::chrono::minutes(1)) ==
+                std::future_status::ready);
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open());
+        QCOMPARE(diary.recordCount(), 200);
+        const auto version = [&store] {
+            SqlQuery q(store.nativeHandle());
+            return q.exec("PRAGMA user_version") && q.next() ? q.value(0).toInt() : -1;
+        };
+        QCOMPARE(version(), 1);
+        released.set_value();
+        QVERIFY(checked(store) == Store::Refusal::None);
+        QCOMPARE(version(), Store::SchemaVersion);
+        QVERIFY(diary.append({{"dates", "20020102"}, {"things", "new"}}));
     }
 
     // Anything that is not a sound database is left byte for byte as it was,

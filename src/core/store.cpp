@@ -2,6 +2,7 @@
 #include "core/store.h"
 
 #include "core/journalindex.h"
+#include "core/pagecheck.h"
 #include "core/records.h"
 #include "core/result.h"
 #include "core/rowkeys.h"
@@ -73,6 +74,19 @@ std::map<QString, QStringList> ourTables() {
     return tables;
 }
 
+// Whether the window finds every table and column it reads.
+bool holdsOurFields(const StoreShape &shape) {
+    for (const auto &[name, fields] : ourTables()) {
+        const auto present = shape.tables.find(name);
+        if (present == shape.tables.end())
+            return false;
+        for (const QString &field : fields)
+            if (!present->second.contains(field, Qt::CaseInsensitive))
+                return false;
+    }
+    return true;
+}
+
 // SQLite's own page check, stopped early when stop is set: whether the
 // pages are sound, or nothing when it could not say.
 std::optional<bool> pagesAnswer(sqlite3 *db, std::atomic_bool *stop) {
@@ -100,24 +114,6 @@ void trimHeap() {
 #if defined(__GLIBC__)
     malloc_trim(0);
 #endif
-}
-
-// Every page read once, through a connection of its own: a small page cache
-// and no mapping, closed when done, so a check of any size leaves the
-// process as large as it was.
-std::optional<bool> pagesAnswerApart(const QByteArray &uri, int flags, std::atomic_bool *stop) {
-    sqlite3 *db = nullptr;
-    std::optional<bool> healthy;
-    if (sqlite3_open_v2(uri.constData(), &db, flags | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                        nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 1000);
-        execute(db, "PRAGMA mmap_size=0");
-        execute(db, "PRAGMA cache_size=-64");
-        healthy = pagesAnswer(db, stop);
-    }
-    sqlite3_close(db);
-    trimHeap();
-    return healthy;
 }
 
 constexpr int IdleClass = 3, BestEffortClass = 2, ClassShift = 13, WhoThread = 1;
@@ -202,11 +198,13 @@ QString uriFor(const QString &path, const QString &query) {
 }
 
 // The mark: the fingerprint, then when every page was last read and found
-// sound and how many starts trusted the fingerprint since.
+// sound and how many starts trusted the fingerprint since, then the tables
+// the check under way since has read (a line older marks lack).
 struct Mark {
     bool matches = false;
     qint64 fullCheckAt = 0;
     int starts = 0;
+    QStringList tablesChecked;
 };
 
 // Whether the file is as it was when it last closed after its pages
@@ -222,6 +220,9 @@ Mark readMark(const QString &path) {
     const QList<QByteArray> since = lines.value(1).split(' ');
     m.fullCheckAt = since.value(0).toLongLong();
     m.starts = since.value(1).toInt();
+    for (const QByteArray &table : lines.value(2).split(' '))
+        if (!table.isEmpty())
+            m.tablesChecked << QString::fromUtf8(QByteArray::fromPercentEncoding(table));
     return m;
 }
 
@@ -271,6 +272,8 @@ QStringList Store::fields(const QString &table) {
 
 void Store::close() {
     m_prefetched.clear(); // waits for readers still at work
+    for (const auto &check : m_pageChecks)
+        check->stop();
     for (std::thread *worker : {&m_checker, &m_idleChecker})
         if (worker->joinable()) {
             m_stopCheck->store(true);
@@ -279,6 +282,7 @@ void Store::close() {
             worker->join();
         }
     m_idleThread->store(0);
+    m_pageChecks.clear();
     Damage::unwatch(this);
     ++m_generation;
     if (m_damage->found && m_state == State::Open && m_refusal != Refusal::Damaged)
@@ -304,8 +308,10 @@ void Store::close() {
     if (sound) {
         QFile mark(checkedMark(m_path));
         const QByteArray print = fingerprint(m_path);
-        const QByteArray since = '\n' + QByteArray::number(m_fullCheckAt) + ' ' +
-                                 QByteArray::number(m_startsSinceFullCheck);
+        QByteArray since = '\n' + QByteArray::number(m_fullCheckAt) + ' ' +
+                           QByteArray::number(m_startsSinceFullCheck) + '\n';
+        for (const QString &table : *m_tablesChecked)
+            since += table.toUtf8().toPercentEncoding() + ' ';
         if (print.isEmpty() || !mark.open(QIODevice::WriteOnly) || mark.write(print + since) < 0)
             mark.remove();
     } else if (writable) {
@@ -406,6 +412,7 @@ Store::State Store::open(const QString &path) {
     // Without a mark every page is read now, before the first write.
     m_fullCheckAt = checked ? mark.fullCheckAt : QDateTime::currentSecsSinceEpoch();
     m_startsSinceFullCheck = checked ? mark.starts + 1 : 0;
+    m_tablesChecked = std::make_shared<QStringList>(checked ? mark.tablesChecked : QStringList());
     m_sideFilesBefore = {QFileInfo::exists(path + QStringLiteral("-wal")),
                          QFileInfo::exists(path + QStringLiteral("-shm"))};
     const QFileInfo info(path);
@@ -444,7 +451,7 @@ Store::State Store::open(const QString &path) {
 bool Store::createFile(const QString &path) {
     const QString fresh = path + QStringLiteral(".new");
     QFile::remove(fresh);
-    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema();
+    bool made = connect(fresh, QString()) == SQLITE_OK && ensureSchema(m_db);
     // Opening it brings it over to write-ahead mode, should it not take now.
     if (made)
         skipFailure(useWriteAhead(m_db), "making the new store write-ahead");
@@ -504,15 +511,20 @@ void Store::settleWriting(bool checked) {
         startWorker(checked);
         return;
     }
-    // A store from before the mark, or missing pieces: it is written now, so
-    // it is checked first. This happens once per store.
+    // A store from before the mark, or missing pieces: it is written once
+    // its pages checked out. That happens on the worker while the window shows
+    // what the store holds, unless the window would miss a table or column.
+    if (holdsOurFields(shape)) {
+        startWorker(false, true);
+        return;
+    }
     if (!pagesCheckOut(m_db, nullptr)) {
         openReadOnly(Refusal::Damaged);
         return;
     }
     // Left in its old mode it still works, and is brought over next time.
     skipFailure(useWriteAhead(m_db), "switching the store to write-ahead mode");
-    skipFailure(ensureSchema(), "bringing the store up to date");
+    skipFailure(ensureSchema(m_db), "bringing the store up to date");
     startWorker(true);
 }
 
@@ -585,29 +597,48 @@ void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atom
     sqlite3_close(db);
 }
 
+// Once its pages checked out: what a store from before lacks, written on
+// the worker while the window shows what the store holds. Where another
+// program holds it just now, it is brought over at the next start.
+void bringUpToDate(const QByteArray &uri, bool (*ensureSchema)(sqlite3 *)) {
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(uri.constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, Store::WriteWaitMs);
+        SearchText::registerTokenizer(db);
+        execute(db, "PRAGMA synchronous=FULL");
+        skipFailure(useWriteAhead(db), "switching the store to write-ahead mode");
+        skipFailure(ensureSchema(db), "bringing the store up to date");
+    }
+    sqlite3_close(db);
+}
+
 } // namespace
 
-void Store::startWorker(bool checked) {
+void Store::startWorker(bool checked, bool upgrade) {
     QPromise<bool> promise;
     m_check = promise.future();
     m_checkSettled = checked;
     m_stopCheck = std::make_shared<std::atomic_bool>(false);
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
     const std::shared_ptr<const std::atomic<int>> holds = m_indexHolds;
-    m_checker = std::thread(
-        [uri, checked, holds, stop = m_stopCheck, promise = std::move(promise)]() mutable {
-            promise.start();
-            std::promise<bool> checkedOut;
-            std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop), holds);
-            // Behind the window in the queue for the processor.
-            setpriority(PRIO_PROCESS, id_t(gettid()), 10);
-            const bool healthy =
-                checked || pagesAnswerApart(uri, SQLITE_OPEN_READWRITE, stop.get()).value_or(false);
-            promise.addResult(healthy);
-            promise.finish();
-            checkedOut.set_value(healthy);
-            indexer.join();
-        });
+    auto check = m_pageChecks.emplace_back(std::make_shared<PageCheck>(uri, SQLITE_OPEN_READWRITE));
+    m_checker = std::thread([uri, checked, upgrade, check, holds, stop = m_stopCheck,
+                             promise = std::move(promise)]() mutable {
+        promise.start();
+        std::promise<bool> checkedOut;
+        std::thread indexer(keepIndexed, uri, checkedOut.get_future(), std::cref(*stop), holds);
+        // Behind the window in the queue for the processor.
+        setpriority(PRIO_PROCESS, id_t(gettid()), 10);
+        const bool healthy = checked || check->whole().value_or(false);
+        if (healthy && upgrade && !check->stopped())
+            bringUpToDate(uri, ensureSchema);
+        promise.addResult(healthy);
+        promise.finish();
+        checkedOut.set_value(healthy);
+        indexer.join();
+    });
 }
 
 std::shared_ptr<void> Store::holdIndexBuild() {
@@ -678,20 +709,22 @@ void Store::startIdleCheck() {
     m_idleCheckedAt = std::make_shared<std::atomic<qint64>>(0);
     QPromise<bool> promise;
     m_idleCheck = promise.future();
-    const QByteArray uri = readerUri();
     const std::shared_ptr<DamageFlag> damage = m_damage;
-    m_idleChecker = std::thread([uri, stop = m_stopCheck, at = m_idleCheckedAt, damage,
+    auto check =
+        m_pageChecks.emplace_back(std::make_shared<PageCheck>(readerUri(), SQLITE_OPEN_READONLY));
+    m_idleChecker = std::thread([check, done = m_tablesChecked, at = m_idleCheckedAt, damage,
                                  mark = checkedMark(m_path), thread = m_idleThread,
                                  promise = std::move(promise)]() mutable {
         promise.start();
         runAtIdlePriority();
         thread->store(int(gettid()));
-        if (stop->load()) // stopped before close could see the thread
+        if (check->stopped()) // stopped before close could see the thread
             leaveIdlePriority(int(gettid()));
-        const std::optional<bool> healthy = pagesAnswerApart(uri, SQLITE_OPEN_READONLY, stop.get());
-        if (healthy == true)
+        const std::optional<bool> healthy = check->rest() ? check->byTables(*done) : std::nullopt;
+        if (healthy == true) {
             *at = QDateTime::currentSecsSinceEpoch();
-        else if (healthy == false && !stop->load()) {
+            done->clear();
+        } else if (healthy == false) {
             damage->found = true; // told through whenChecked
             QFile::remove(mark);
         }
@@ -715,21 +748,21 @@ void Store::whenChecked(QObject *context, std::function<void(Refusal)> done) {
                                                   : QtFuture::makeReadyFuture(true));
 }
 
-bool Store::ensureSchema() {
-    Statement v(m_db, "PRAGMA user_version");
+bool Store::ensureSchema(sqlite3 *db) {
+    Statement v(db, "PRAGMA user_version");
     if (!v.step())
         return false;
     const int version = int(v.integer(0));
     const QByteArray ours = QByteArray::number(StoreShape::OurApplicationId);
     if (version > SchemaVersion) // written by a newer program: used as it is
-        return execute(m_db, "PRAGMA application_id=" + ours);
+        return execute(db, "PRAGMA application_id=" + ours);
 
-    bool ok = execute(m_db, "BEGIN");
-    const auto run = [this, &ok](const QString &sql) { ok = ok && execute(m_db, sql.toUtf8()); };
+    bool ok = execute(db, "BEGIN");
+    const auto run = [db, &ok](const QString &sql) { ok = ok && execute(db, sql.toUtf8()); };
     for (const auto &def : schema()) {
         const QString table = QString::fromLatin1(def.name);
         QStringList present;
-        Statement cols(m_db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+        Statement cols(db, QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
         while (cols.step())
             present << cols.text(1);
         if (present.isEmpty()) {
@@ -749,13 +782,13 @@ bool Store::ensureSchema() {
         run(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
                 .arg(QLatin1String(index.name), QLatin1String(index.table),
                      QLatin1String(index.field)));
-    ok = ok && JournalIndex::create(m_db, version < JournalIndex::FoldedWholeSince);
+    ok = ok && JournalIndex::create(db, version < JournalIndex::FoldedWholeSince);
     if (version != SchemaVersion)
         run(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
     run(QStringLiteral("PRAGMA application_id=%1").arg(StoreShape::OurApplicationId));
-    if (ok && execute(m_db, "COMMIT"))
+    if (ok && execute(db, "COMMIT"))
         return true;
-    execute(m_db, "ROLLBACK");
+    execute(db, "ROLLBACK");
     return false;
 }
 

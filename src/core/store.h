@@ -19,6 +19,7 @@
 
 struct sqlite3;
 
+class PageCheck;
 class QObject;
 
 // The one database file that holds the journal, the contacts and the photos.
@@ -144,22 +145,25 @@ public:
     // 2: the journal's search index; 3: the index folds whole texts.
     static constexpr int SchemaVersion = 4;
     // However often the store checks out unchanged at start, its pages are
-    // read again in the background after this many starts or days.
+    // read again in the background after this many starts or days, a while
+    // after the start (PageCheck::Pacing), and on from where the last run
+    // stopped.
     static constexpr int FullCheckEveryStarts = 10;
     static constexpr int FullCheckEveryDays = 7;
 
 private:
     // SQLite's primary result code: 0 when the store answers.
     int connect(const QString &path, const QString &uriQuery);
-    bool ensureSchema();
+    static bool ensureSchema(sqlite3 *db);
     bool createFile(const QString &path);
     int connectAsAllowed(const QString &path);
     void settleWriting(bool checked);
     void openReadOnly(Refusal why);
     void removeNewSideFiles();
-    // Checks the pages on a worker unless that is done already, then builds
-    // what the journal's search index lacks there.
-    void startWorker(bool checked);
+    // Checks the pages on a worker unless that is done already, brings the
+    // store up to date once they check out (upgrade), then builds what the
+    // journal's search index lacks there.
+    void startWorker(bool checked, bool upgrade = false);
     void startIdleCheck();
     void settleCheck();
     // Read-only from now on, the check mark gone, nothing checkpointed at close.
@@ -180,6 +184,7 @@ private:
     bool m_checkSettled = true;
     std::thread m_checker;
     std::shared_ptr<std::atomic_bool> m_stopCheck;
+    std::vector<std::shared_ptr<PageCheck>> m_pageChecks; // stopped at once by close()
     std::thread m_idleChecker;
     // The idle checker's thread id, so a close can lift it out of idle
     // priority: at idle, a busy machine may never let it see the stop.
@@ -196,6 +201,8 @@ private:
     qint64 m_fullCheckAt = 0;
     int m_startsSinceFullCheck = 0;
     std::shared_ptr<std::atomic<qint64>> m_idleCheckedAt;
+    // The tables read and found sound in the check under way now and then.
+    std::shared_ptr<QStringList> m_tablesChecked = std::make_shared<QStringList>();
     QFuture<bool> m_idleCheck; // true: sound, or stopped before it could say
     struct Prefetch {
         std::future<std::optional<KeyRuns>> keys;
