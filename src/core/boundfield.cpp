@@ -39,11 +39,15 @@ void BoundField::refresh() {
 void BoundField::release() {
     if (!m_held)
         return;
+    endHold();
+    refresh();
+    Q_EMIT released();
+}
+
+void BoundField::endHold() {
     m_held = false;
     if (m_box)
         m_box->removeEventFilter(this);
-    refresh();
-    Q_EMIT released();
 }
 
 bool BoundField::eventFilter(QObject *watched, QEvent *event) {
@@ -53,8 +57,12 @@ bool BoundField::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void BoundField::boxChanged() {
-    if (m_refreshing || m_detached || m_held || !m_box)
+    if (m_refreshing || m_detached || !m_box)
         return;
+    // Written into before it was ever shown (a program driving the form):
+    // that text is the row's now, and the row's own must not cover it.
+    if (m_held)
+        endHold();
     QString text = m_property.read(m_box).toString();
     if (text.isNull())
         text = QStringLiteral(""); // a cleared box holds empty text, not "no value"

@@ -18,7 +18,7 @@ public:
     // is until it is first shown or release() is called: a box that sets its
     // text lays it out at once, loading the glyphs of every character, which
     // costs a hidden page memory for nothing. Only for a box that is shown one
-    // day; while held, changes in the box are nobody's typing.
+    // day. Text written into a held box ends its hold and is taken as typed.
     enum class Fill { Now, WhenShown };
     BoundField(RecordSet *records, const QString &field, QObject *box, Fill fill = Fill::Now);
 
@@ -44,6 +44,8 @@ private Q_SLOTS:
     void boxChanged();
 
 private:
+    void endHold();
+
     RecordSet *m_records;
     QString m_field;
     QPointer<QObject> m_box;
