@@ -2,8 +2,9 @@
 // Busy stores and long entries: how long an index batch holds the store's
 // write lock when another program added a long entry, and when the program
 // saved one itself, how long the index takes to be whole again, how long a
-// save waits for a lock another program holds, and the longest the event
-// loop stands still while a long entry is saved beside it.
+// save waits for a lock another program holds, the longest the event loop
+// stands still while a long entry is saved beside it, and while the program
+// deletes one.
 // Usage: store_bench [entries] [megabytes] [same|varied]
 //        (defaults 10000, 50 and same: one character over and over)
 
@@ -11,6 +12,7 @@
 #include "core/records.h"
 #include "core/recordset.h"
 #include "core/searchtext.h"
+#include "core/statement.h"
 #include "core/store.h"
 #include "generate.h"
 #include "sql.h"
@@ -201,6 +203,46 @@ void afterOwnSave(RecordSet &journal, int megabytes) {
                 afterSave.longestMs());
 }
 
+// Pieces of changed entries the builder has still to take out, or long
+// entries to index apart: none where the index keeps no such list.
+bool workLeft(sqlite3 *reader) {
+    Statement q(reader, "SELECT EXISTS (SELECT 1 FROM journal_search_gone) OR "
+                        "EXISTS (SELECT 1 FROM journal_search_redo)");
+    return q.step() && q.integer(0) != 0;
+}
+
+// The program deletes its newest entry, a long one, on the window's thread:
+// how long that thread stands still, and another save's longest wait
+// meanwhile; then how long until the index is whole with nothing left to
+// take out of it, another save waiting at most how long. Watched from a
+// connection of its own, which sees the builder's batches as they end.
+void afterOwnDelete(RecordSet &journal, int megabytes) {
+    const QString path = journal.store()->path();
+    SqlFile reader(path);
+    reader.open();
+    QElapsedTimer t;
+    t.start();
+    while ((!JournalIndex::state(reader).complete() || workLeft(reader)) && t.elapsed() < 600000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Statement last(reader, "SELECT max(rowid) FROM diary");
+    const qint64 key = last.step() ? last.integer(0) : -1;
+    last.reset();
+    LockProbe duringDelete(path);
+    t.restart();
+    const bool deleted = journal.moveToKey(key) && journal.deleteCurrent();
+    const double stillMs = double(t.nsecsElapsed()) / 1e6, deleteWait = duringDelete.longestMs();
+    LockProbe afterDelete(path);
+    const bool rebuilt = JournalIndex::state(reader).stale;
+    while ((!JournalIndex::state(reader).complete() || workLeft(reader)) && t.elapsed() < 600000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::printf("  deleting a %d MB entry (%s): the window's thread stood still %.1f ms, another "
+                "save waited at most %.1f ms;\n    the index complete %s after %.0f ms, another "
+                "save waiting at most %.1f ms\n",
+                megabytes, deleted ? "deleted" : "refused", stillMs, deleteWait,
+                rebuilt ? "(built again)" : "(pieces taken out)", double(t.nsecsElapsed()) / 1e6,
+                afterDelete.longestMs());
+}
+
 // A save while another program holds the write lock for holdMs (or for
 // longer than a save waits); the time the save took, and whether it stored.
 std::pair<double, bool> saveUnderLock(Store &store, RecordSet &journal, int holdMs) {
@@ -278,5 +320,6 @@ int main(int argc, char *argv[]) {
     const double still = longestStandStill(journal, megabytes, &savedMs);
     std::printf("  saving a %d MB entry: %.1f ms; longest event-loop stand-still %.1f ms\n",
                 megabytes, savedMs, still);
+    afterOwnDelete(journal, megabytes);
     return 0;
 }
