@@ -47,7 +47,7 @@ class TestSearch : public QObject {
     static QString filler(int length, int seed) {
         QString text(length, Qt::Uninitialized);
         for (int i = 0; i < length; ++i)
-            text[i] = QChar(0x4e00 + (i * 7919 + seed * 104729) % 20000);
+            text[i] = QChar(0x4e00 + int((qint64(i) * 7919 + seed * 104729) % 20000));
         return text;
     }
     static qint64 piecesOf(sqlite3 *db, qint64 key) {
@@ -398,6 +398,122 @@ private Q_SLOTS:
         QVERIFY(a.indexed);
         QCOMPARE(a.count, qint64(1));
         QCOMPARE(JournalIndex::search(store.nativeHandle(), "小心", 500).count, qint64(3000));
+    }
+
+    // One character over and over, 50 MB of it, is indexed in batches that
+    // each write a little: the pieces' index keeps which pieces hold a
+    // token, not every place, and no merge of it rewrites a long list. The
+    // pages a batch writes stand for how long it holds the store's lock,
+    // whatever the machine's pace.
+    void oneRepeatedCharacterIndexesInShortBatches() {
+        const QString path = m_dir.filePath("repeated.db");
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            fill(store, {{"20020101", "天"}, {"20020102", "天天向上 地"}});
+            QTRY_VERIFY(indexReady(store));
+        }
+        SqlFile db(path);
+        QVERIFY(db.open() && SearchText::registerTokenizer(db));
+        SqlQuery q(db);
+        q.prepare("INSERT INTO diary VALUES ('20020103', ?)");
+        q.addBindValue(QString(50 * (1 << 20) / 3, QChar(0x5929)));
+        QVERIFY(q.exec());
+        int pages = 0, most = 0, highest = 0;
+        sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 1);
+        int batches = 0;
+        for (JournalIndex::Step step = JournalIndex::Step::More; step == JournalIndex::Step::More;
+             ++batches) {
+            step = JournalIndex::buildSome(db, 40);
+            QVERIFY(step != JournalIndex::Step::Failed);
+            sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 1);
+            most = std::max(most, pages);
+        }
+        QVERIFY(JournalIndex::state(db).complete());
+        QVERIFY2(batches > 10 && most < 256, qPrintable(QString::number(most)));
+        for (const char *query : {"天天天天天天天天", "天天向上", "天", "地", "\"天 地\""})
+            QCOMPARE(keys(JournalIndex::search(db, query, 500)), keys(scanned(path, query)));
+    }
+
+    // Changing or deleting a long entry leaves the index complete, never to
+    // be built again: its pieces are set aside, and the builder takes them
+    // out with the text as it was, a few at a time, and indexes a new long
+    // text of an entry with later ones apart. Searches meanwhile answer as
+    // reading does, also where the text set aside was lost with the
+    // program, whose pieces stay out of reach.
+    void longEntriesChangeWithoutARebuild() {
+        const QString path = m_dir.filePath("aside.db");
+        const int chars = (1 << 20) / 3 + 20000; // over 1 MB
+        const QString before = "first " + filler(chars, 6) + " old",
+                      after = filler(chars, 7) + " new first";
+        const QStringList queries = {"first",
+                                     "old",
+                                     "new",
+                                     "first new",
+                                     "first old",
+                                     '"' + before.mid(chars / 2, 6) + '"',
+                                     '"' + after.mid(chars / 2, 6) + '"'};
+        const auto agree = [&](sqlite3 *db) {
+            const JournalIndex::State s = JournalIndex::state(db);
+            QVERIFY(s.complete());
+            for (const QString &query : queries) {
+                const JournalIndex::Answer a = JournalIndex::search(db, query, 500);
+                QVERIFY(a.indexed);
+                QCOMPARE(keys(a), keys(scanned(path, query)));
+            }
+        };
+        const auto settled = [&](sqlite3 *db) {
+            while (JournalIndex::buildSome(db, 40) == JournalIndex::Step::More) {
+            }
+            QVERIFY(!JournalIndex::state(db).queued);
+            SqlQuery q(db);
+            QVERIFY(q.exec("SELECT count(*) FROM journal_search_gone") && q.next());
+            QCOMPARE(q.value(0).toInt(), 0);
+            QCOMPARE(piecesOf(db, 2), qint64(SearchText::pieces(after.toUtf8()).size()));
+        };
+        {
+            Store store;
+            QCOMPARE(store.open(path), Store::State::Open);
+            fill(store, {{"20020101", "first"}, {"20020102", before}, {"20020103", "old"}});
+            QTRY_VERIFY_WITH_TIMEOUT(
+                indexReady(store) && !JournalIndex::state(store.nativeHandle()).queued, 30000);
+            RecordSet diary(&store, "diary");
+            QVERIFY(diary.open() && diary.moveToKey(2));
+            QVERIFY(diary.setField("things", after));
+            QVERIFY(diary.update());
+            agree(store.nativeHandle());
+        } // closed while the builder may still be at it
+        SqlFile db(path);
+        QVERIFY(db.open() && SearchText::registerTokenizer(db));
+        agree(db);
+        settled(db);
+        agree(db);
+        // A text set aside whose pin is let go before the write is kept.
+        QVERIFY(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK);
+        {
+            JournalIndex::Aside aside(db, 2, JournalIndex::state(db));
+            QVERIFY(aside.taken() && aside.ok());
+            QVERIFY(sqlite3_exec(db, "UPDATE diary SET dates = '20020104' WHERE rowid = 2", nullptr,
+                                 nullptr, nullptr) == SQLITE_OK);
+            QVERIFY(JournalIndex::handOver(db, 2, std::nullopt));
+        }
+        QVERIFY(sqlite3_exec(db, "UPDATE journal_search_state SET stale = 0; COMMIT", nullptr,
+                             nullptr, nullptr) == SQLITE_OK);
+        agree(db);
+        settled(db);
+        agree(db);
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open() && diary.moveToKey(2) && diary.deleteCurrent());
+        agree(store.nativeHandle());
+        QTRY_VERIFY_WITH_TIMEOUT(!JournalIndex::state(store.nativeHandle()).queued, 30000);
+        agree(store.nativeHandle());
+        SqlQuery q(store.nativeHandle());
+        QVERIFY(q.exec("SELECT (SELECT count(*) FROM journal_search_piece) + "
+                       "(SELECT count(*) FROM journal_search_gone)") &&
+                q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
     }
 
     // An index made when accents were folded apart from their letters is

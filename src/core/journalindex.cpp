@@ -7,9 +7,11 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <algorithm>
 #include <iterator>
+#include <mutex>
 #include <sqlite3.h>
 
 namespace JournalIndex {
@@ -44,10 +46,29 @@ QList<QByteArray> schemaStatements() {
         // merging goes 64 pages a level at a time: small pages keep it short.
         "INSERT INTO journal_search(journal_search, rank) VALUES ('hashsize', 65536)",
         "INSERT INTO journal_search(journal_search, rank) VALUES ('pgsz', 1000)",
-        // The pieces of long entries, in order: FTS row -id of the entry.
-        "CREATE TABLE IF NOT EXISTS journal_search_piece (id INTEGER PRIMARY KEY, "
-        "entry INTEGER NOT NULL)",
+        // The pieces of long entries, each a row of an index of their own
+        // that keeps which pieces hold a token, not where: with the places,
+        // one character over and over made of a token a list of every place
+        // in every piece, which a merge rewrote whole under the lock.
+        "CREATE VIRTUAL TABLE IF NOT EXISTS journal_search_long USING "
+        "fts5(body, tokenize='quillary', content='', columnsize=0, detail=none)",
+        "INSERT INTO journal_search_long(journal_search_long, rank) VALUES ('hashsize', 65536)",
+        "INSERT INTO journal_search_long(journal_search_long, rank) VALUES ('pgsz', 1000)",
+        // Where in its entry's stored text each piece lies. An id is never
+        // given again: a piece still in the index must not meet a new one.
+        "CREATE TABLE IF NOT EXISTS journal_search_piece (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+        "entry INTEGER NOT NULL, start INTEGER NOT NULL, stop INTEGER NOT NULL)",
         "CREATE INDEX IF NOT EXISTS journal_search_piece_entry ON journal_search_piece (entry)",
+        // Pieces of texts changed or deleted, which the builder takes out
+        // with the text as a pin holds it (see Aside); long entries it
+        // indexes apart from the rows past built_to; and long entries
+        // whose stored text is not UTF-8 as written, which a search reads
+        // whole, as reading every entry does.
+        "CREATE TABLE IF NOT EXISTS journal_search_gone (id INTEGER PRIMARY KEY, "
+        "entry INTEGER NOT NULL, start INTEGER NOT NULL, stop INTEGER NOT NULL, "
+        "pin INTEGER NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS journal_search_redo (entry INTEGER PRIMARY KEY)",
+        "CREATE TABLE IF NOT EXISTS journal_search_whole (entry INTEGER PRIMARY KEY)",
     };
     for (const auto &mark : staleMarks)
         statements << utf8(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3 BEGIN "
@@ -91,16 +112,42 @@ qint64 storedBytes(sqlite3 *db, qint64 key) {
     return bytes;
 }
 
-// A long entry is kept as pieces, each an FTS row of its own; any other is
-// the one FTS row of its key. Keys of zero or less, clear of the pieces'
-// rows, are kept as pieces whatever their length.
-bool inPieces(qint64 key, const QByteArray &text) {
-    return key <= 0 || text.size() > SearchText::PieceBytes;
+// A long entry is kept as pieces, each a row of the pieces' index; any other
+// is the one row of its key in the index. Keys of zero or less are kept as
+// pieces whatever their length.
+bool inPieces(qint64 key, qsizetype bytes) {
+    return key <= 0 || bytes > SearchText::PieceBytes;
+}
+
+// Pieces are cut from the text as stored, and read back so, a piece at a
+// time; a text read as a string loses a leading byte-order mark and
+// replaces what is not UTF-8, and would not match its pieces. Such a text
+// is read whole by a search instead.
+bool asWritten(QByteArrayView stored) {
+    return stored.isValidUtf8() && !stored.startsWith("\xEF\xBB\xBF");
+}
+
+// The entry's text as stored, bytes for bytes; nothing where there is none.
+std::optional<QByteArray> storedText(sqlite3 *db, const QString &id, qint64 key) {
+    Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
+    if (!text.bind(1, key).step())
+        return std::nullopt;
+    return text.bytes(0);
 }
 
 qint64 piecesIndexed(sqlite3 *db, qint64 key) {
     Statement q(db, "SELECT count(*) FROM journal_search_piece WHERE entry = ?");
     return q.bind(1, key).step() ? q.integer(0) : 0;
+}
+
+bool listed(sqlite3 *db, const char *table, qint64 key) {
+    Statement q(db, QByteArray("SELECT 1 FROM ") + table + " WHERE entry = ?");
+    return q.bind(1, key).step();
+}
+
+bool unlist(sqlite3 *db, const char *table, qint64 key) {
+    Statement q(db, QByteArray("DELETE FROM ") + table + " WHERE entry = ?");
+    return q.bind(1, key).run();
 }
 
 QByteArray slice(const QByteArray &text, const SearchText::Piece &piece) {
@@ -113,13 +160,28 @@ bool addRow(sqlite3 *db, qint64 row, const QByteArray &body) {
 }
 
 bool addPiece(sqlite3 *db, qint64 key, const QByteArray &text, const SearchText::Piece &piece) {
-    Statement own(db, "INSERT INTO journal_search_piece (entry) VALUES (?)");
-    return own.bind(1, key).run() && addRow(db, -sqlite3_last_insert_rowid(db), slice(text, piece));
+    Statement own(db, "INSERT INTO journal_search_piece (entry, start, stop) VALUES (?, ?, ?)");
+    Statement add(db, "INSERT INTO journal_search_long(rowid, body) VALUES (?, ?)");
+    return own.bind(1, key).bind(2, qint64(piece.from)).bind(3, qint64(piece.to)).run() &&
+           add.bind(1, sqlite3_last_insert_rowid(db)).bind(2, slice(text, piece)).run();
 }
 
+bool dropPiece(sqlite3 *db, qint64 id, const QByteArray &body) {
+    Statement drop(db, "INSERT INTO journal_search_long(journal_search_long, rowid, body) "
+                       "VALUES ('delete', ?, ?)");
+    return drop.bind(1, id).bind(2, body).run();
+}
+
+// text is the entry's text as a string gives it; a long one is cut into
+// pieces as stored, which is the same where it was written as UTF-8.
 bool addEntry(sqlite3 *db, qint64 key, const QByteArray &text) {
-    if (!inPieces(key, text))
+    if (!inPieces(key, text.size()))
         return addRow(db, key, text);
+    const std::optional<QByteArray> stored = storedText(db, diaryIdentity(db), key);
+    if (!stored || *stored != text || !asWritten(*stored)) {
+        Statement whole(db, "INSERT OR IGNORE INTO journal_search_whole (entry) VALUES (?)");
+        return whole.bind(1, key).run();
+    }
     for (const SearchText::Piece &piece : SearchText::pieces(text))
         if (!addPiece(db, key, text, piece))
             return false;
@@ -127,35 +189,170 @@ bool addEntry(sqlite3 *db, qint64 key, const QByteArray &text) {
 }
 
 // Contentless, the index takes a row out only given the text it was made
-// of: the pieces are cut again as they were.
+// of: each piece is cut again where it lay.
 bool dropEntry(sqlite3 *db, qint64 key, const QByteArray &text) {
-    Statement drop(db, "INSERT INTO journal_search(journal_search, rowid, body) "
-                       "VALUES ('delete', ?, ?)");
-    std::vector<qint64> rows;
-    Statement own(db, "SELECT id FROM journal_search_piece WHERE entry = ? ORDER BY id");
-    for (own.bind(1, key); own.step();)
-        rows.push_back(-own.integer(0));
-    if (rows.empty())
-        return drop.bind(1, key).bind(2, text).run();
-    const std::vector<SearchText::Piece> pieces = SearchText::pieces(text);
-    if (rows.size() > pieces.size())
-        return false;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        drop.reset();
-        if (!drop.bind(1, rows[i]).bind(2, slice(text, pieces[i])).run())
+    if (listed(db, "journal_search_whole", key))
+        return unlist(db, "journal_search_whole", key);
+    Statement own(db, "SELECT id, start, stop FROM journal_search_piece WHERE entry = ?");
+    bool pieced = false;
+    for (own.bind(1, key); own.step(); pieced = true) {
+        const SearchText::Piece piece{own.integer(1), own.integer(2)};
+        if (piece.to > text.size() || !dropPiece(db, own.integer(0), slice(text, piece)))
             return false;
     }
+    if (!pieced) {
+        Statement drop(db, "INSERT INTO journal_search(journal_search, rowid, body) "
+                           "VALUES ('delete', ?, ?)");
+        return own.done() && drop.bind(1, key).bind(2, text).run();
+    }
     Statement gone(db, "DELETE FROM journal_search_piece WHERE entry = ?");
-    return gone.bind(1, key).run();
+    return own.done() && gone.bind(1, key).run();
 }
 
 } // namespace
+
+// A read transaction on a connection of its own, begun inside a write
+// before it changed anything: it holds the text a long entry had, for as
+// long as the builder needs it to take the entry's pieces out of the index.
+// Pins live as long as the program, or until the builder lets them go;
+// the pieces of one lost meanwhile stay in the index, unreachable.
+struct Pin {
+    qint64 tag = 0;
+    QByteArray file;
+    sqlite3 *reader = nullptr;
+    std::atomic_bool kept = false; // the write committed
+    ~Pin() { sqlite3_close_v2(reader); }
+};
+
+namespace {
+
+// The text as stored of the entry whose pieces the builder takes out, as
+// the pin tag holds it, read ahead of the batch.
+struct GoneText {
+    qint64 tag = 0, key = -1;
+    QByteArray text;
+};
+thread_local GoneText goneText;
+
+std::mutex pinsLock;
+std::vector<std::shared_ptr<Pin>> &pins() {
+    static std::vector<std::shared_ptr<Pin>> all;
+    return all;
+}
+
+QByteArray fileOf(sqlite3 *db) {
+    const char *name = db ? sqlite3_db_filename(db, "main") : nullptr;
+    return name ? QByteArray(name) : QByteArray();
+}
+
+std::shared_ptr<Pin> pinBefore(sqlite3 *db) {
+    auto pin = std::make_shared<Pin>();
+    pin->file = fileOf(db);
+    // Never 0, which marks pieces set aside without a pin.
+    pin->tag = qint64(QRandomGenerator::global()->generate64() >> 1) | 1;
+    if (pin->file.isEmpty() ||
+        sqlite3_open_v2(pin->file.constData(), &pin->reader,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK ||
+        !exec(pin->reader, "BEGIN") ||
+        !Statement(pin->reader, "SELECT 1 FROM journal_search_state").step())
+        return nullptr;
+    const std::lock_guard lock(pinsLock);
+    pins().push_back(pin);
+    return pin;
+}
+
+void letGo(const std::shared_ptr<Pin> &pin) {
+    const std::lock_guard lock(pinsLock);
+    std::erase(pins(), pin);
+}
+
+std::shared_ptr<Pin> pinOf(sqlite3 *db, qint64 tag) {
+    const QByteArray file = fileOf(db);
+    const std::lock_guard lock(pinsLock);
+    for (const std::shared_ptr<Pin> &pin : pins())
+        if (pin->tag == tag && pin->file == file)
+            return pin;
+    return nullptr;
+}
+
+// Outside any transaction: a pin whose write committed is let go once none
+// of its pieces is left to take out.
+void letGoSpent(sqlite3 *db) {
+    std::vector<std::shared_ptr<Pin>> mine;
+    {
+        const QByteArray file = fileOf(db);
+        const std::lock_guard lock(pinsLock);
+        for (const std::shared_ptr<Pin> &pin : pins())
+            if (pin->file == file && pin->kept.load())
+                mine.push_back(pin);
+    }
+    Statement left(db, "SELECT 1 FROM journal_search_gone WHERE pin = ? LIMIT 1");
+    for (const std::shared_ptr<Pin> &pin : mine) {
+        left.reset();
+        if (left.bind(1, pin->tag).step() || !left.done())
+            continue;
+        letGo(pin);
+        if (goneText.tag == pin->tag)
+            goneText = {};
+    }
+}
+
+// The pieces of the entry leave it for the builder to take out, with the
+// text pin holds (none: they stay in the index, where nothing reaches them).
+bool setAside(sqlite3 *db, qint64 key, qint64 pin) {
+    Statement aside(db,
+                    "INSERT INTO journal_search_gone (id, entry, start, stop, pin) "
+                    "SELECT id, entry, start, stop, ? FROM journal_search_piece WHERE entry = ?");
+    Statement gone(db, "DELETE FROM journal_search_piece WHERE entry = ?");
+    return aside.bind(1, pin).bind(2, key).run() && gone.bind(1, key).run() &&
+           unlist(db, "journal_search_redo", key) && unlist(db, "journal_search_whole", key);
+}
+
+} // namespace
+
+Aside::Aside(sqlite3 *db, qint64 key, const State &index) : m_db(db) {
+    if (key < 0 || !index.present || index.stale ||
+        (storedBytes(db, key) <= FollowedBytes &&
+         (key <= index.builtTo || piecesIndexed(db, key) == 0)))
+        return;
+    m_taken = true;
+    if (piecesIndexed(db, key) > 0)
+        m_pin = pinBefore(db);
+    m_ok = setAside(db, key, m_pin ? m_pin->tag : 0);
+}
+
+Aside::~Aside() {
+    if (m_pin && !m_pin->kept.load())
+        letGo(m_pin);
+}
+
+void Aside::keep() {
+    if (!m_pin)
+        return;
+    m_pin->kept = true;
+    // The builder may have taken every piece out before it was kept.
+    Statement left(m_db, "SELECT 1 FROM journal_search_gone WHERE pin = ? LIMIT 1");
+    if (!left.bind(1, m_pin->tag).step() && left.done())
+        letGo(m_pin);
+}
+
+void letGoPins(sqlite3 *db) {
+    const QByteArray file = fileOf(db);
+    if (file.isEmpty())
+        return;
+    const std::lock_guard lock(pinsLock);
+    std::erase_if(pins(), [&](const std::shared_ptr<Pin> &pin) { return pin->file == file; });
+}
 
 bool create(sqlite3 *db, bool olderFolding) {
     // Writes made while a trigger was missing (a table made again
     // elsewhere) were never marked: such an index cannot be trusted.
     const bool trusted = !state(db).present ||
                          (!olderFolding && staleMarksPresent(db) == int(std::size(staleMarks)));
+    // Pieces were once rows of the index itself, and their table lacks
+    // their places: the index is built again anyway.
+    if (olderFolding && !exec(db, "DROP TABLE IF EXISTS journal_search_piece"))
+        return false;
     for (const QByteArray &sql : schemaStatements())
         if (!exec(db, sql.constData()))
             return false;
@@ -180,6 +377,9 @@ State state(sqlite3 *db) {
         s.builtTo = q.integer(0);
         s.stale = q.integer(1) != 0;
     }
+    Statement queued(db, "SELECT EXISTS (SELECT 1 FROM journal_search_gone) OR "
+                         "EXISTS (SELECT 1 FROM journal_search_redo)");
+    s.queued = s.present && queued.step() && queued.integer(0) != 0;
     return s;
 }
 
@@ -203,15 +403,18 @@ bool handOver(sqlite3 *db, qint64 key, const std::optional<QString> &before) {
         return piecesIndexed(db, key) == 0;
     if (before && !dropEntry(db, key, utf8(*before)))
         return false;
-    // Entries after it indexed already would be indexed twice.
+    // Entries after it, indexed already, would be indexed twice by going
+    // back: the builder indexes this one apart.
     Statement later(
         db,
         utf8(
             QStringLiteral("SELECT 1 FROM %1 WHERE %2 > ? LIMIT 1").arg(Diary, diaryIdentity(db))));
-    if (later.bind(1, key).step() || !later.done())
-        return false;
+    if (later.bind(1, key).step()) {
+        Statement redo(db, "INSERT OR IGNORE INTO journal_search_redo (entry) VALUES (?)");
+        return redo.bind(1, key).run();
+    }
     Statement mark(db, "UPDATE journal_search_state SET built_to = ?");
-    return mark.bind(1, key - 1).run();
+    return later.done() && mark.bind(1, key - 1).run();
 }
 
 bool leaveToBuild(sqlite3 *db, const State &before, qint64 first, qint64 last) {
@@ -229,7 +432,8 @@ namespace {
 struct LongEntry {
     sqlite3 *db = nullptr;
     qint64 key = 0, version = -1, bytes = -1;
-    QByteArray text;
+    QByteArray text; // as stored
+    bool asWritten = false;
     std::vector<SearchText::Piece> pieces;
 };
 thread_local LongEntry longEntry;
@@ -245,27 +449,52 @@ bool held(sqlite3 *db, qint64 key, qint64 bytes) {
            longEntry.version == dataVersion(db);
 }
 
+// The entry next in line: one to index apart first, else the next past
+// built_to; -1 for none, or while the index is being emptied.
+qint64 nextInLine(sqlite3 *db, const QString &id) {
+    const State s = state(db);
+    Statement next(db, utf8(QStringLiteral("SELECT entry FROM journal_search_redo UNION ALL "
+                                           "SELECT * FROM (SELECT %1 FROM %2 WHERE %1 > ? "
+                                           "ORDER BY %1 LIMIT 1) LIMIT 1")
+                                .arg(id, Diary)));
+    if (!s.present || s.stale || !next.bind(1, s.builtTo).step())
+        return -1;
+    return next.integer(0);
+}
+
+// The text a pin holds of the entry whose pieces are to be taken out next;
+// a pin that cannot give it is let go, and its pieces stay unreachable.
+void readGoneAhead(sqlite3 *db, const QString &id) {
+    Statement first(db, "SELECT entry, pin FROM journal_search_gone ORDER BY id LIMIT 1");
+    if (!first.step())
+        return;
+    const qint64 key = first.integer(0), tag = first.integer(1);
+    const std::shared_ptr<Pin> pin = pinOf(db, tag);
+    if (!pin || (goneText.tag == tag && goneText.key == key))
+        return;
+    goneText = {};
+    if (std::optional<QByteArray> text = storedText(pin->reader, id, key))
+        goneText = {tag, key, std::move(*text)};
+    else
+        letGo(pin);
+}
+
 // Before the batch takes the write lock: the text of the entry next in
-// line, when it is long and not held already. An entry begun by an earlier
-// batch may go on from a text held then; one to begin is read afresh.
+// line, when it is long and not held already, and the text a pin holds of
+// pieces to take out. An entry begun by an earlier batch may go on from a
+// text held then; one to begin is read afresh.
 void readAhead(sqlite3 *db, const QString &id) {
     if (!exec(db, "BEGIN"))
         return;
-    // Being emptied first, the index takes no entry this batch.
-    const State s = state(db);
-    const qint64 from = s.stale ? Everything : s.builtTo;
-    Statement next(
-        db,
-        utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %1 > ? ORDER BY %1 LIMIT 1").arg(id, Diary)));
-    if (s.present && from != Everything && next.bind(1, from).step()) {
-        const qint64 key = next.integer(0), bytes = storedBytes(db, key);
-        const bool begun = piecesIndexed(db, key) > 0;
-        Statement text(db,
-                       utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
-        if (bytes > SearchText::PieceBytes && !(begun && held(db, key, bytes)) &&
-            text.bind(1, key).step()) {
-            longEntry = {db, key, dataVersion(db), bytes, utf8(text.text(0)), {}};
-            longEntry.pieces = SearchText::pieces(longEntry.text);
+    readGoneAhead(db, id);
+    const qint64 key = nextInLine(db, id);
+    const qint64 bytes = key >= 0 ? storedBytes(db, key) : 0;
+    if (bytes > SearchText::PieceBytes && !(piecesIndexed(db, key) > 0 && held(db, key, bytes))) {
+        if (std::optional<QByteArray> text = storedText(db, id, key)) {
+            longEntry = {db, key, dataVersion(db), bytes, std::move(*text), false, {}};
+            longEntry.asWritten = asWritten(longEntry.text);
+            if (longEntry.asWritten)
+                longEntry.pieces = SearchText::pieces(longEntry.text);
         }
     }
     exec(db, "COMMIT");
@@ -301,9 +530,10 @@ Entry indexLong(sqlite3 *db, qint64 key, qint64 bytes, Budget &budget) {
     if (!held(db, key, bytes))
         return Entry::Later; // read ahead of the next batch
     const QByteArray &text = longEntry.text;
-    if (!inPieces(key, text)) {
-        budget.add(text.size());
-        return addRow(db, key, text) ? Entry::Whole : Entry::Failed;
+    if (!longEntry.asWritten) {
+        budget.add(SearchText::PieceBytes);
+        Statement whole(db, "INSERT OR IGNORE INTO journal_search_whole (entry) VALUES (?)");
+        return whole.bind(1, key).run() ? Entry::Whole : Entry::Failed;
     }
     for (auto done = size_t(piecesIndexed(db, key)); done < longEntry.pieces.size(); ++done) {
         const SearchText::Piece &piece = longEntry.pieces[done];
@@ -314,6 +544,21 @@ Entry indexLong(sqlite3 *db, qint64 key, qint64 bytes, Budget &budget) {
         budget.add(piece.to - piece.from);
     }
     return Entry::Whole;
+}
+
+// One entry, or as many pieces of a long one as the budget allows; text
+// reads the journal's text by key.
+Entry indexEntry(sqlite3 *db, Statement &text, qint64 key, qint64 size, Budget &budget) {
+    if (size > SearchText::PieceBytes)
+        return indexLong(db, key, size, budget);
+    text.reset();
+    budget.add(size);
+    // A NULL text has no tokens, yet is indexed as an empty body so that a
+    // later write can take it out again.
+    if (!text.bind(1, key).step())
+        return text.done() ? Entry::Whole : Entry::Failed;
+    return addEntry(db, key, text.isNull(0) ? QByteArray("") : utf8(text.text(0))) ? Entry::Whole
+                                                                                   : Entry::Failed;
 }
 
 // Indexes the rows past from, in key order, for about budgetMs; last is the
@@ -331,24 +576,66 @@ bool indexRows(sqlite3 *db, const QString &id, qint64 from, int budgetMs, qint64
         const qint64 key = rows.integer(0), size = storedBytes(db, key);
         if (budget.spent(std::min(size, SearchText::PieceBytes)))
             return true;
-        Entry entry = Entry::Whole;
-        if (size > SearchText::PieceBytes) {
-            entry = indexLong(db, key, size, budget);
-        } else {
-            text.reset();
-            budget.add(size);
-            // A NULL text has no tokens, yet is indexed as an empty body so
-            // that a later write can take it out again.
-            if (!text.bind(1, key).step() ||
-                !addEntry(db, key, text.isNull(0) ? QByteArray("") : utf8(text.text(0))))
-                entry = Entry::Failed;
-        }
+        const Entry entry = indexEntry(db, text, key, size, budget);
         if (entry != Entry::Whole)
             return entry == Entry::Later;
         last = key;
     }
     all = rows.done();
     return all;
+}
+
+// Pieces of changed texts, taken out one at a time with the text their pin
+// holds, as far as the budget goes. False when SQLite refused.
+bool takeOutGone(sqlite3 *db, Budget &budget, bool &all) {
+    Statement gone(db, "SELECT id, entry, start, stop, pin FROM journal_search_gone "
+                       "ORDER BY id LIMIT 1");
+    Statement taken(db, "DELETE FROM journal_search_gone WHERE id = ?");
+    all = false;
+    for (; gone.step(); gone.reset(), taken.reset()) {
+        const qint64 piece = gone.integer(0), key = gone.integer(1);
+        const SearchText::Piece cut{gone.integer(2), gone.integer(3)};
+        const std::shared_ptr<Pin> pin = pinOf(db, gone.integer(4));
+        if (pin && (goneText.tag != pin->tag || goneText.key != key))
+            return true; // its text is read ahead of the next batch
+        if (budget.spent(pin ? cut.to - cut.from : 0))
+            return true;
+        const QByteArray &text = goneText.text;
+        if (pin && (cut.to > text.size() || !dropPiece(db, piece, slice(text, cut))))
+            return false;
+        if (!taken.bind(1, piece).run())
+            return false;
+        budget.add(pin ? cut.to - cut.from : 0);
+    }
+    all = gone.done();
+    return all;
+}
+
+// What the builder was given to do apart from going on past built_to, as
+// far as the budget goes: pieces of changed texts are taken out, then long
+// entries indexed afresh.
+bool workQueue(sqlite3 *db, const QString &id, int budgetMs) {
+    Budget budget(budgetMs);
+    bool noneGone = false;
+    if (!takeOutGone(db, budget, noneGone))
+        return false;
+    if (!noneGone)
+        return true;
+    Statement redo(db, "SELECT entry FROM journal_search_redo ORDER BY entry LIMIT 1");
+    Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
+    for (; redo.step(); redo.reset()) {
+        const qint64 key = redo.integer(0), size = storedBytes(db, key);
+        if (budget.spent(std::min(size, SearchText::PieceBytes)))
+            return true;
+        const Entry entry = indexEntry(db, text, key, size, budget);
+        if (entry != Entry::Whole)
+            return entry == Entry::Later;
+        if (!unlist(db, "journal_search_redo", key))
+            return false;
+        if (longEntry.db == db && longEntry.key == key)
+            longEntry = {};
+    }
+    return redo.done();
 }
 
 // An index to build again is emptied a slice at a time: at once, the index
@@ -362,8 +649,16 @@ bool clearSome(sqlite3 *db, int budgetMs, bool &cleared) {
         "(SELECT id FROM journal_search_data WHERE id > 10 LIMIT 200)",
         "DELETE FROM journal_search_idx WHERE (segid, term) IN "
         "(SELECT segid, term FROM journal_search_idx LIMIT 500)",
+        "DELETE FROM journal_search_long_data WHERE id IN "
+        "(SELECT id FROM journal_search_long_data WHERE id > 10 LIMIT 200)",
+        "DELETE FROM journal_search_long_idx WHERE (segid, term) IN "
+        "(SELECT segid, term FROM journal_search_long_idx LIMIT 500)",
         "DELETE FROM journal_search_piece WHERE id IN "
         "(SELECT id FROM journal_search_piece LIMIT 2000)",
+        "DELETE FROM journal_search_gone WHERE id IN "
+        "(SELECT id FROM journal_search_gone LIMIT 2000)",
+        "DELETE FROM journal_search_redo",
+        "DELETE FROM journal_search_whole",
     };
     QElapsedTimer clock;
     clock.start();
@@ -383,33 +678,32 @@ bool clearSome(sqlite3 *db, int budgetMs, bool &cleared) {
     return true;
 }
 
-} // namespace
+// A transaction begun, ended: committed when ok, else rolled back.
+bool end(sqlite3 *db, bool ok) {
+    if (ok && exec(db, "COMMIT"))
+        return true;
+    exec(db, "ROLLBACK");
+    return false;
+}
 
-Step buildSome(sqlite3 *db, int budgetMs) {
-    const QString id = diaryIdentity(db);
-    if (id.isEmpty())
-        return Step::Failed;
-    readAhead(db, id);
+Step buildLocked(sqlite3 *db, const QString &id, int budgetMs) {
     if (!exec(db, "BEGIN IMMEDIATE"))
         return Step::Failed;
-    bool ok = true;
     State s = state(db);
     if (!s.present) {
         exec(db, "ROLLBACK");
         return Step::Failed;
     }
-    bool cleared = !s.stale;
+    bool cleared = !s.stale, ok = true;
     if (s.stale && (ok = clearSome(db, budgetMs, cleared)) && cleared) {
         ok = exec(db, "INSERT INTO journal_search(journal_search) VALUES ('delete-all')") &&
+             exec(db, "INSERT INTO journal_search_long(journal_search_long) "
+                      "VALUES ('delete-all')") &&
              exec(db, "UPDATE journal_search_state SET built_to = 0, stale = 0");
-        s.builtTo = 0;
+        s = {true, 0, false, false};
     }
-    if (!cleared) {
-        ok = ok && exec(db, "COMMIT");
-        if (!ok)
-            exec(db, "ROLLBACK");
-        return ok ? Step::More : Step::Failed;
-    }
+    if (!cleared || s.queued)
+        return end(db, ok && (!cleared || workQueue(db, id, budgetMs))) ? Step::More : Step::Failed;
     bool done = s.builtTo == Everything;
     qint64 last = s.builtTo;
     if (ok && !done) {
@@ -417,14 +711,24 @@ Step buildSome(sqlite3 *db, int budgetMs) {
         Statement mark(db, "UPDATE journal_search_state SET built_to = ?");
         ok = ok && mark.bind(1, done ? Everything : last).run();
     }
-    if (!ok || !exec(db, "COMMIT")) {
-        exec(db, "ROLLBACK");
+    if (!end(db, ok))
         return Step::Failed;
-    }
     // Indexed whole: its text is not wanted again.
     if (longEntry.db == db && (done || longEntry.key <= last))
         longEntry = {};
     return done ? Step::Done : Step::More;
+}
+
+} // namespace
+
+Step buildSome(sqlite3 *db, int budgetMs) {
+    const QString id = diaryIdentity(db);
+    if (id.isEmpty())
+        return Step::Failed;
+    readAhead(db, id);
+    const Step step = buildLocked(db, id, budgetMs);
+    letGoSpent(db);
+    return step;
 }
 
 QString dayCaption(const QString &dates) {
@@ -459,11 +763,9 @@ constexpr qint64 FirstScreenReads = 4 * qint64(FirstScreen),
 // met by merging.
 constexpr const char *MatchingKeys =
     "SELECT rowid FROM journal_search WHERE journal_search MATCH ? ORDER BY rowid LIMIT ?";
-// The same of short entries alone, for the whole query: the pieces' rows,
-// below 1, were asked already, and a phrase of many pairs costs the index
-// most in the longest entries.
+// The same for the whole query. The pieces of long entries are asked apart.
 constexpr const char *MatchingShortKeys = "SELECT rowid FROM journal_search WHERE journal_search "
-                                          "MATCH ? AND rowid > 0 ORDER BY rowid LIMIT ?";
+                                          "MATCH ? ORDER BY rowid LIMIT ?";
 
 // A token of the query in at most this many entries is rare: the entries
 // holding every rare token are the only candidates, and reading each
@@ -494,8 +796,9 @@ constexpr qint64 ReadsForEachHit = 4;
 // are read first, and the rest only where the hit may lie past them.
 constexpr int HeadBytes = 4096;
 
-// The first bytes of an entry's text, read without the rest: to hand out
-// even one character of a text of megabytes, SQLite would copy it whole.
+// The first bytes of an entry's text, or a piece of it, read without the
+// rest: to hand out even one character of a text of megabytes, SQLite would
+// copy it whole.
 class TextHead {
 public:
     explicit TextHead(sqlite3 *db) : m_db(db) {}
@@ -503,10 +806,11 @@ public:
     TextHead(const TextHead &) = delete;
     TextHead &operator=(const TextHead &) = delete;
 
-    // The first bytes of the text, at most most of size; nothing where it
-    // cannot be read so (no text, no row).
-    std::optional<QByteArray> bytes(qint64 key, qint64 most, qint64 &size) {
-        if (!m_blob || sqlite3_blob_reopen(m_blob, key) != SQLITE_OK) {
+    // At most most bytes of the text from from on, and its size; nothing
+    // where it cannot be read so (no text, no row).
+    std::optional<QByteArray> bytes(qint64 key, qint64 most, qint64 &size, qint64 from = 0) {
+        // Kept open on one row, the handle goes on where it read last.
+        if (!m_blob || (m_key != key && sqlite3_blob_reopen(m_blob, key) != SQLITE_OK)) {
             sqlite3_blob_close(m_blob);
             m_blob = nullptr;
             if (sqlite3_blob_open(m_db, "main", JournalEntry::Table, JournalEntry::TextField, key,
@@ -516,9 +820,10 @@ public:
                 return std::nullopt;
             }
         }
+        m_key = key;
         size = sqlite3_blob_bytes(m_blob);
-        QByteArray data(std::min(size, most), Qt::Uninitialized);
-        if (sqlite3_blob_read(m_blob, data.data(), int(data.size()), 0) != SQLITE_OK)
+        QByteArray data(std::clamp(size - from, qint64(0), most), Qt::Uninitialized);
+        if (sqlite3_blob_read(m_blob, data.data(), int(data.size()), int(from)) != SQLITE_OK)
             return std::nullopt;
         return data;
     }
@@ -539,6 +844,7 @@ public:
 private:
     sqlite3 *m_db;
     sqlite3_blob *m_blob = nullptr;
+    qint64 m_key = -1;
 };
 
 // What every way of answering shares: the journal's row identity, the
@@ -551,9 +857,10 @@ public:
         : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
           m_expression(utf8(SearchText::matchExpression(words))),
           m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys), m_lead(db),
-          m_pieceIds(db, "SELECT id FROM journal_search_piece WHERE entry = ? ORDER BY id"),
-          m_firstPiece(db, "SELECT rowid FROM journal_search WHERE journal_search MATCH ? "
-                           "AND rowid BETWEEN ? AND ?"),
+          m_pieceIds(db, "SELECT id, start, stop FROM journal_search_piece WHERE entry = ? "
+                         "ORDER BY id"),
+          m_firstPiece(db, "SELECT rowid FROM journal_search_long WHERE journal_search_long "
+                           "MATCH ? AND rowid BETWEEN ? AND ?"),
           // The text of an entry kept in pieces is not read: the index was
           // asked of its pieces, and reading it would cost megabytes.
           m_head(db, utf8(QStringLiteral("SELECT CASE WHEN %5 THEN NULL ELSE substr(%1, 1, %6) "
@@ -564,9 +871,15 @@ public:
           m_text(db, utf8(QStringLiteral("SELECT substr(%1, 1, %4) FROM %2 WHERE %3 = ?")
                               .arg(Text, Diary, id)
                               .arg(SearchText::SnippetReach))) {
-        for (const QString &word : words)
-            m_eachWord << utf8(SearchText::matchExpression({word}));
-        m_anyWord = m_eachWord.join(" OR ");
+        // The pieces' index knows no places: a piece holding each token
+        // of a word may hold the word. A word without tokens may be in any.
+        QList<QByteArray> anyWord;
+        for (const std::u32string &word : m_folded) {
+            const QList<QByteArray> own = SearchText::termTokens(word);
+            anyWord << '(' + own.join(" AND ") + ')';
+            m_tokenless = m_tokenless || own.isEmpty();
+        }
+        m_anyWord = anyWord.join(" OR ");
         if (m_cancelled)
             sqlite3_progress_handler(db, 2000, &Search::interrupts, this);
     }
@@ -604,7 +917,11 @@ private:
     bool holdsAll(qint64 key);
     std::vector<Found> confirmed(const std::vector<qint64> &candidates);
     std::vector<qint64> piecedHits();
-    std::vector<qint64> entriesOf(std::vector<qint64> rows) const;
+    const std::vector<qint64> &pieced();
+    std::vector<qint64> piecesHolding(const std::u32string &word, const std::vector<qint64> &skip,
+                                      const std::vector<qint64> *within);
+    bool holdsAny(qint64 key, const SearchText::Piece &piece);
+    std::vector<qint64> entriesOf(std::vector<qint64> rows);
     std::vector<Found> sortedByDay(const std::vector<qint64> &keys);
     bool newestAmong(const std::function<bool(qint64)> &isHit, size_t wanted, qint64 budget,
                      std::vector<Found> &found);
@@ -613,12 +930,14 @@ private:
     QString m_id;
     std::vector<std::u32string> m_folded;
     QByteArray m_expression;
-    QList<QByteArray> m_eachWord;
-    std::vector<qint64> m_pieced; // long entries holding every word
+    // Long entries holding every word: asked for when first wanted, as the
+    // newest hits of a journal without entries this long need none.
+    std::optional<std::vector<qint64>> m_pieced;
     const std::function<bool()> *m_cancelled;
     Statement m_match;
     TextHead m_lead;
     QByteArray m_anyWord;
+    bool m_tokenless = false; // a word the index cannot be asked for
     Statement m_pieceIds, m_firstPiece;
     Statement m_head;
     Statement m_text;
@@ -660,41 +979,55 @@ std::optional<SearchText::Snippet> Search::line(qint64 key) {
 // text is read and folded from the piece before, for the words around.
 std::optional<SearchText::Snippet> Search::deepLine(qint64 key) {
     std::vector<qint64> ids;
+    std::vector<SearchText::Piece> cut;
     m_pieceIds.reset();
-    for (m_pieceIds.bind(1, key); m_pieceIds.step();)
+    for (m_pieceIds.bind(1, key); m_pieceIds.step();) {
         ids.push_back(m_pieceIds.integer(0));
+        cut.push_back({m_pieceIds.integer(1), m_pieceIds.integer(2)});
+    }
     if (ids.empty())
         return std::nullopt;
-    size_t first = ids.size();
+    // The pieces that may hold a word, in the text's order; each is read
+    // until one does.
+    std::vector<bool> maybe(ids.size(), m_tokenless);
     m_firstPiece.reset();
-    m_firstPiece.bind(1, m_anyWord).bind(2, -ids.back()).bind(3, -ids.front());
-    while (m_firstPiece.step()) {
-        const qint64 id = -m_firstPiece.integer(0);
-        const auto at = std::lower_bound(ids.begin(), ids.end(), id);
-        if (at != ids.end() && *at == id)
-            first = std::min(first, size_t(at - ids.begin()));
+    m_firstPiece.bind(1, m_anyWord).bind(2, ids.front()).bind(3, ids.back());
+    while (!m_tokenless && m_firstPiece.step()) {
+        const auto at = std::lower_bound(ids.begin(), ids.end(), m_firstPiece.integer(0));
+        if (at != ids.end() && *at == m_firstPiece.integer(0))
+            maybe[size_t(at - ids.begin())] = true;
     }
-    if (first == ids.size())
+    size_t first = 0;
+    while (first < ids.size() && !(maybe[first] && holdsAny(key, cut[first])) && !stopped())
+        ++first;
+    if (first >= ids.size() || stopped())
         return std::nullopt;
-    // A piece ends within its length and the reach of its cut: what comes
-    // after it in the text does not change where it was cut.
     qint64 size = 0;
-    const qint64 reach = qint64(first + 2) * (SearchText::PieceBytes + SearchText::PieceOverlap);
-    const std::optional<QByteArray> text = m_lead.bytes(key, reach, size);
+    const qint64 from = first > 0 ? cut[first - 1].from : 0,
+                 to = cut[first].to + SearchText::PieceOverlap;
+    const std::optional<QByteArray> text = m_lead.bytes(key, to - from, size, from);
     if (!text)
         return std::nullopt;
-    const std::vector<SearchText::Piece> cut = SearchText::pieces(*text);
-    const bool whole = text->size() == size;
-    if (first >= cut.size() || (!whole && cut[first].to + 4 >= text->size()))
-        return std::nullopt;
-    const qsizetype from = first > 0 ? cut[first - 1].from : 0,
-                    to = std::min(text->size(), cut[first].to + SearchText::PieceOverlap);
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString part = utf8(QByteArrayView(*text).sliced(from, to - from));
-    if (to == size)
+    const QString part = utf8(*text);
+    if (from + text->size() == size)
         return SearchText::snippet(part, m_folded);
     return SearchText::headSnippet(part, m_folded);
 }
+
+// Whether the piece of the entry's text holds any of the words.
+bool Search::holdsAny(qint64 key, const SearchText::Piece &piece) {
+    qint64 size = 0;
+    const std::optional<QByteArray> text =
+        m_lead.bytes(key, piece.to - piece.from, size, piece.from);
+    if (!text)
+        return false;
+    const QString part = QString::fromUtf8(*text);
+    return std::any_of(m_folded.begin(), m_folded.end(), [&](const std::u32string &word) {
+        return SearchText::containsAll(QStringView(part), {word});
+    });
+}
+
 // The days' own index, newest first, asking of each entry whether it is a
 // hit, until enough are found or budget entries were read. False when it
 // was stopped before either.
@@ -715,11 +1048,11 @@ bool Search::holdsAll(qint64 key) {
     if (!m_head.bind(1, key).step())
         return false;
     if (m_head.integer(2) != 0)
-        return std::binary_search(m_pieced.begin(), m_pieced.end(), key);
+        return std::binary_search(pieced().begin(), pieced().end(), key);
     const QString text = m_head.text(0);
     if (text.size() <= ReadAtMost)
         return SearchText::containsAll(QStringView(text), m_folded);
-    return std::binary_search(m_pieced.begin(), m_pieced.end(), key);
+    return std::binary_search(pieced().begin(), pieced().end(), key);
 }
 
 // The candidates that are hits, newest first: the day is read with the text.
@@ -784,12 +1117,11 @@ void Search::show(const std::vector<Found> &newest,
 // each one out, and the newest are read from the newest entries. False when
 // they were not met soon enough.
 bool Search::mostEntries(size_t limit, Answer &answer, std::vector<Found> &found) {
-    // A long entry's pieces are rows of their own, below 1.
-    Statement count(m_db, "SELECT count(*) FROM journal_search WHERE journal_search MATCH ? "
-                          "AND rowid > 0");
+    // Long entries' pieces are rows of an index of their own.
+    Statement count(m_db, "SELECT count(*) FROM journal_search WHERE journal_search MATCH ?");
     if (!count.bind(1, m_expression).step())
         return false;
-    answer.count = count.integer(0) + qint64(m_pieced.size());
+    answer.count = count.integer(0) + qint64(pieced().size());
     const size_t wanted = std::min(limit, size_t(answer.count));
     return newestAmong([&](qint64 key) { return holdsAll(key); }, wanted,
                        ReadsForEachHit * qint64(wanted), found) ||
@@ -832,9 +1164,11 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     std::optional<std::vector<qint64>> found;
     for (qsizetype i = 0; i < tokens.size() && !stopped(); ++i) {
         std::vector<qint64> keys = matchingKeys(tokens[i], RareToken + 1);
+        // In no entry short enough for this index: the long ones holding
+        // every word are the answer.
         if (keys.empty() && m_match.done()) {
             exact = true;
-            return keys;
+            return pieced();
         }
         if (!m_match.done() || qint64(keys.size()) > RareToken) {
             everyOneCounted = false;
@@ -860,32 +1194,82 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
 }
 
 // A long entry holds every word when each is in one of its pieces or
-// another, which asks the index once a word.
+// another. Words of one or two characters, each a token, are asked of the
+// pieces' index first, to narrow the entries whose pieces the longer ones
+// read. An entry being indexed afresh, or not as written, is read whole.
 std::vector<qint64> Search::piecedHits() {
-    std::vector<qint64> hits;
-    if (!Statement(m_db, "SELECT 1 FROM journal_search_piece LIMIT 1").step())
-        return hits;
-    Statement holding(m_db, "SELECT DISTINCT entry FROM journal_search_piece WHERE id IN "
-                            "(SELECT -rowid FROM journal_search WHERE journal_search MATCH ? "
-                            "AND rowid < 0) ORDER BY entry");
-    for (qsizetype i = 0; i < m_eachWord.size() && (i == 0 || !hits.empty()); ++i) {
-        std::vector<qint64> these, both;
-        holding.reset();
-        for (holding.bind(1, m_eachWord[i]); holding.step();)
-            these.push_back(holding.integer(0));
-        std::set_intersection(hits.begin(), hits.end(), these.begin(), these.end(),
-                              std::back_inserter(both));
-        hits = i == 0 ? std::move(these) : std::move(both);
+    std::vector<qint64> hits, whole;
+    for (Statement q(m_db, "SELECT entry FROM journal_search_redo UNION "
+                           "SELECT entry FROM journal_search_whole ORDER BY 1");
+         q.step();)
+        whole.push_back(q.integer(0));
+    std::vector<const std::u32string *> words;
+    for (const std::u32string &word : m_folded)
+        words.push_back(&word);
+    std::stable_partition(words.begin(), words.end(),
+                          [](const std::u32string *w) { return w->size() <= 2; });
+    const bool pieced = Statement(m_db, "SELECT 1 FROM journal_search_piece LIMIT 1").step();
+    for (size_t i = 0; pieced && i < words.size() && (i == 0 || !hits.empty()); ++i)
+        hits = piecesHolding(*words[i], whole, i == 0 ? nullptr : &hits);
+    Statement text(m_db,
+                   utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, m_id)));
+    for (qint64 key : whole) {
+        text.reset();
+        if (!stopped() && text.bind(1, key).step() &&
+            SearchText::containsAll(QStringView(text.text(0)), m_folded))
+            hits.insert(std::lower_bound(hits.begin(), hits.end(), key), key);
     }
     return hits;
 }
 
-// The entries of matching FTS rows in key order: the pieces' rows, below
-// 1, give way to the long entries holding every word.
-std::vector<qint64> Search::entriesOf(std::vector<qint64> rows) const {
-    rows.erase(rows.begin(), std::lower_bound(rows.begin(), rows.end(), 1));
+const std::vector<qint64> &Search::pieced() {
+    if (!m_pieced)
+        m_pieced = piecedHits();
+    return *m_pieced;
+}
+
+// The long entries, in key order, with a piece that holds word: among
+// within where given, and none of skip (both sorted). A piece holding each
+// token of a word of three characters or more is read to see that it holds
+// the word; one of fewer is its token.
+std::vector<qint64> Search::piecesHolding(const std::u32string &word,
+                                          const std::vector<qint64> &skip,
+                                          const std::vector<qint64> *within) {
+    const QList<QByteArray> own = SearchText::termTokens(word);
+    const bool exact = own.size() == 1 && word.size() <= 2;
+    // A word with no token of its own is looked for in every piece.
+    Statement pieces(m_db, own.isEmpty()
+                               ? "SELECT entry, start, stop FROM journal_search_piece "
+                                 "ORDER BY entry, id"
+                               : "SELECT entry, start, stop FROM journal_search_piece WHERE id IN "
+                                 "(SELECT rowid FROM journal_search_long WHERE "
+                                 "journal_search_long MATCH ?) ORDER BY entry, id");
+    if (!own.isEmpty())
+        pieces.bind(1, own.join(" AND "));
+    std::vector<qint64> found;
+    while (pieces.step() && !stopped()) {
+        const qint64 key = pieces.integer(0);
+        if ((!found.empty() && found.back() == key) ||
+            std::binary_search(skip.begin(), skip.end(), key) ||
+            (within && !std::binary_search(within->begin(), within->end(), key)))
+            continue;
+        qint64 size = 0;
+        const std::optional<QByteArray> piece =
+            exact
+                ? std::nullopt
+                : m_lead.bytes(key, pieces.integer(2) - pieces.integer(1), size, pieces.integer(1));
+        if (exact ||
+            (piece && SearchText::containsAll(QStringView(QString::fromUtf8(*piece)), {word})))
+            found.push_back(key);
+    }
+    return found;
+}
+
+// The entries of matching rows in key order, with the long entries holding
+// every word.
+std::vector<qint64> Search::entriesOf(std::vector<qint64> rows) {
     std::vector<qint64> keys;
-    std::merge(rows.begin(), rows.end(), m_pieced.begin(), m_pieced.end(),
+    std::merge(rows.begin(), rows.end(), pieced().begin(), pieced().end(),
                std::back_inserter(keys));
     return keys;
 }
@@ -907,7 +1291,6 @@ std::vector<Found> Search::byIndex(size_t limit,
                                    const std::function<void(const Answer &)> &firstHits,
                                    Answer &answer) {
     answer.indexed = m_indexed = true;
-    m_pieced = piecedHits();
     if (firstHits)
         showFirstScreen(firstHits);
     bool exact = false;

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,9 +23,9 @@ namespace JournalIndex {
 constexpr qint64 Everything = std::numeric_limits<qint64>::max();
 
 // The store version (user_version) from which the index holds texts folded
-// as they are now, and long texts in pieces; an older index is built again,
-// and not asked till then.
-constexpr int FoldedWholeSince = 4;
+// as they are now, and long texts in pieces of their own index; an older
+// index is built again, and not asked till then.
+constexpr int FoldedWholeSince = 5;
 
 // Creates what is missing; the tokenizer must be registered on db. An index
 // made with an older folding is marked stale, to be built again.
@@ -36,6 +37,9 @@ struct State {
     bool present = false;
     qint64 builtTo = 0;
     bool stale = false;
+    // Pieces of changed texts to take out, or long entries to index apart:
+    // the builder's work, which searches meanwhile see past.
+    bool queued = false;
     bool complete() const { return present && builtTo == Everything && !stale; }
 };
 State state(sqlite3 *db);
@@ -48,20 +52,43 @@ bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
             const std::optional<QString> &after);
 
 // A text longer than this (in bytes, as stored) would hold the store as long
-// as it takes to index: a write neither reads nor follows it, and leaves
-// it to the background build.
+// as it takes to index, or to take out of the index: a write neither reads
+// nor follows it, and leaves it to the background build.
 constexpr qint64 FollowedBytes = 2 * SearchText::PieceBytes;
-// Taking a text out of the index needs the text itself. Up to this length
-// it is taken out inside the write that changes or deletes it; past it,
-// the index is built again, which a search waits for by reading every
-// entry: worth it only where taking it out would hold the store as long.
-constexpr qint64 DroppedBytes = 1 << 20;
 // The length in bytes of a journal row's text, read without the text.
 qint64 textBytes(sqlite3 *db, qint64 key);
 // As follow, for a row written with a text longer than FollowedBytes: takes
 // its text before out of the index and hands the row to the background
-// build, where no row after it was indexed (an entry just added).
+// build, which goes back to it where it is the last row (an entry just
+// added), and indexes it apart where rows after it are indexed.
 bool handOver(sqlite3 *db, qint64 key, const std::optional<QString> &before);
+
+struct Pin;
+// Inside a write transaction, before it changes or deletes the row key,
+// whose text it may not read (see FollowedBytes): the row's pieces leave
+// it, for the builder to take out of the index a few at a time, with the
+// text as a read transaction begun here holds it. Nothing of the text is
+// read or copied inside the write. keep() once the write committed.
+class Aside {
+public:
+    Aside(sqlite3 *db, qint64 key, const State &index);
+    ~Aside();
+    Aside(const Aside &) = delete;
+    Aside &operator=(const Aside &) = delete;
+    // The text before is not to be read, nor followed out of the index.
+    bool taken() const { return m_taken; }
+    // False: SQLite refused, and the index is to be built again.
+    bool ok() const { return m_ok; }
+    void keep();
+
+private:
+    sqlite3 *m_db;
+    std::shared_ptr<Pin> m_pin;
+    bool m_taken = false, m_ok = true;
+};
+// Lets go of what the texts set aside in db's file are held by; their
+// pieces left in the index stay there, where nothing reaches them.
+void letGoPins(sqlite3 *db);
 
 // Inside a write transaction, after the rows first..last were appended to
 // the journal without being followed (an import): hands them to the

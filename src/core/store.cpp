@@ -565,7 +565,7 @@ void buildBatches(sqlite3 *db, const std::atomic_bool &stop, const std::atomic<i
     using std::chrono::milliseconds;
     qint64 seen = -1;
     for (int failures = 0; !stop.load() && failures < 20;) {
-        if (JournalIndex::state(db).complete()) {
+        if (const JournalIndex::State s = JournalIndex::state(db); s.complete() && !s.queued) {
             for (int wait = 0; wait < 10 && !stop.load(); ++wait)
                 std::this_thread::sleep_for(milliseconds(100));
             continue;
@@ -594,6 +594,7 @@ void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atom
         sqlite3_busy_timeout(db, 1000) == SQLITE_OK && SearchText::registerTokenizer(db) &&
         JournalIndex::state(db).present)
         buildBatches(db, stop, *holds);
+    JournalIndex::letGoPins(db);
     sqlite3_close(db);
 }
 
@@ -753,6 +754,7 @@ bool Store::ensureSchema(sqlite3 *db) {
     if (!v.step())
         return false;
     const int version = int(v.integer(0));
+    v.reset(); // no table is dropped while a statement is under way
     const QByteArray ours = QByteArray::number(StoreShape::OurApplicationId);
     if (version > SchemaVersion) // written by a newer program: used as it is
         return execute(db, "PRAGMA application_id=" + ours);
@@ -822,10 +824,9 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
     const bool follows = index.present && !index.stale;
     const bool indexed = follows && key >= 0 && key <= index.builtTo;
     // A text too long to take out of the index inside a save is not read
-    // inside it either: the index is built again without it.
-    const bool longBefore =
-        indexed && JournalIndex::textBytes(db, key) > JournalIndex::DroppedBytes;
-    const std::optional<QString> before = indexed && !longBefore ? textOf(key) : std::nullopt;
+    // inside it either: its pieces are set aside for the builder.
+    JournalIndex::Aside aside(db, follows ? key : -1, index);
+    const std::optional<QString> before = indexed && !aside.taken() ? textOf(key) : std::nullopt;
     const std::optional<qint64> written = write();
     const bool ok = written.has_value();
     if (ok && follows) {
@@ -835,7 +836,7 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
         execute(db, "SAVEPOINT follow");
         const qint64 row = *written;
         const bool followed =
-            !longBefore &&
+            aside.ok() &&
             (JournalIndex::textBytes(db, row) > JournalIndex::FollowedBytes
                  ? JournalIndex::handOver(db, row, before)
                  : JournalIndex::follow(db, row, before,
@@ -845,8 +846,10 @@ bool writeJournal(sqlite3 *db, const QString &id, qint64 key,
             execute(db, "ROLLBACK TO follow");
         execute(db, "RELEASE follow");
     }
-    if (ok && execute(db, "COMMIT"))
+    if (ok && execute(db, "COMMIT")) {
+        aside.keep();
         return true;
+    }
     if (ok)
         refused();
     execute(db, "ROLLBACK");

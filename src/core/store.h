@@ -142,8 +142,9 @@ public:
     static QStringList fields(const QString &table);
     static QStringList tables();
 
-    // 2: the journal's search index; 3: the index folds whole texts.
-    static constexpr int SchemaVersion = 4;
+    // 2: the journal's search index; 3: the index folds whole texts;
+    // 5: long entries' pieces in an index of their own.
+    static constexpr int SchemaVersion = 5;
     // However often the store checks out unchanged at start, its pages are
     // read again in the background after this many starts or days, a while
     // after the start (PageCheck::Pacing), and on from where the last run
