@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -271,6 +272,43 @@ private Q_SLOTS:
         QVERIFY(rs.bof() && rs.eof());
         QCOMPARE(rs.recordCount(), 0);
         QVERIFY(storedNames().isEmpty());
+    }
+
+    // A row too long to free on this thread is changed or deleted beside
+    // it: its events go on meanwhile, and the set stands where the write
+    // leaves it, as it would after any row's.
+    void longRowsAreWrittenAside() {
+        const QString longText(int(RecordSet::AsideBytes), QChar('x'));
+        seed({"a", "b", "c"});
+        SqlQuery q(m_store.nativeHandle());
+        q.prepare("UPDATE address SET introduce = ? WHERE name = 'b'");
+        q.addBindValue(longText);
+        QVERIFY(q.exec());
+        RecordSet rs(&m_store, "address");
+        QVERIFY(rs.open());
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(0);
+        QVERIFY(rs.moveFirst());
+        QVERIFY(rs.setField("introduce", longText));
+        QVERIFY(rs.update());
+        QVERIFY(ticks > 0);
+        QCOMPARE(rs.text("introduce"), longText);
+        QVERIFY(rs.moveNext());
+        ticks = 0;
+        QVERIFY(rs.deleteCurrent());
+        QVERIFY(ticks > 0);
+        QVERIFY(!rs.hasCurrent());
+        QVERIFY(rs.moveNext());
+        QCOMPARE(rs.text("name"), QString("c"));
+        QCOMPARE(storedNames(), QStringList({"a", "c"}));
+        QVERIFY(q.exec("DELETE FROM address WHERE name = 'a'"));
+        QVERIFY(rs.moveFirst());
+        QVERIFY(rs.setField("introduce", longText));
+        QCOMPARE(rs.update().code(), Result::Code::NoRow);
+        QCOMPARE(storedNames(), QStringList({"c"}));
+        QVERIFY(q.exec("VACUUM")); // later cases count the file's pages
     }
 
     void deletingAnUnwrittenRowDropsIt() {

@@ -26,6 +26,31 @@ Result refused(const Store &store) {
                                ? QStringLiteral("the store is damaged and kept as it is")
                                : QStringLiteral("the store is read-only"));
 }
+
+// Runs write on a worker thread while this thread's events go on; writing
+// is set meanwhile.
+Store::Written waitAside(std::function<Store::Written()> write, QObject *context, bool &writing,
+                         const std::function<void()> &waiting,
+                         QEventLoop::ProcessEventsFlags events = QEventLoop::AllEvents) {
+    Store::Written outcome;
+    QEventLoop loop;
+    QTimer slow;
+    slow.setSingleShot(true);
+    if (waiting)
+        QObject::connect(&slow, &QTimer::timeout, context, waiting);
+    slow.start(RecordSet::WaitingAfterMs);
+    writing = true;
+    std::thread worker([&] {
+        outcome = write();
+        write = nullptr; // what it held goes here, not on the window's thread
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(events);
+    worker.join();
+    writing = false;
+    return outcome;
+}
+
 } // namespace
 
 RecordSet::RecordSet(Store *store, const QString &table, QObject *parent)
@@ -236,6 +261,15 @@ RecordSet::Write RecordSet::insertStatement() const {
 }
 
 std::optional<qint64> RecordSet::run(const Write &write, qint64 key, QString &error, bool *gone) {
+    if (key >= 0 && (rowBytes(key) > AsideBytes || textChars(write.values) * 3 > AsideBytes)) {
+        // Awaited as a write on this thread would be, user input waiting too.
+        const Store::Written w = waitAside(m_store->changer(m_table, key, write.sql, write.values),
+                                           this, m_writing, {}, QEventLoop::ExcludeUserInputEvents);
+        error = w.error;
+        if (gone)
+            *gone = w.code == SQLITE_NOTFOUND;
+        return w.key;
+    }
     sqlite3 *db = m_store->nativeHandle();
     std::optional<qint64> written;
     const bool ok = m_store->writeRow(m_table, key, [&]() -> std::optional<qint64> {
@@ -324,6 +358,7 @@ Result RecordSet::deleteCurrent() {
     if (!run({QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(m_table), m_id), {key}}, key,
              error))
         return failed(error, "deleting a row");
+    m_pos = qsizetype(m_keys.snapshot()->lowerBound(key));
     m_keys.erase(m_pos);
     m_state = State::Deleted;
     m_pending.clear();
@@ -415,24 +450,8 @@ Result RecordSet::appendAside(const QStringList &names, std::function<QVariantLi
         return left;
     if (!m_store->readyToWrite())
         return refused(*m_store);
-    std::function<Store::Written()> write =
-        m_store->appender(m_table, insertSql(names), std::move(values));
-    Store::Written outcome;
-    QEventLoop loop;
-    QTimer slow;
-    slow.setSingleShot(true);
-    if (waiting)
-        connect(&slow, &QTimer::timeout, this, waiting);
-    slow.start(WaitingAfterMs);
-    m_writing = true;
-    std::thread worker([&] {
-        outcome = write();
-        write = nullptr; // what it held goes here, not on the window's thread
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    worker.join();
-    m_writing = false;
+    const Store::Written outcome = waitAside(
+        m_store->appender(m_table, insertSql(names), std::move(values)), this, m_writing, waiting);
     if (outcome.key)
         return rowAppended(*outcome.key);
     const QString message = QStringLiteral("appending a row in %1: %2").arg(m_table, outcome.error);
@@ -442,6 +461,27 @@ Result RecordSet::appendAside(const QStringList &names, std::function<QVariantLi
                            : m_store->isReadOnly() ? Code::ReadOnly
                                                    : Code::Failed,
                            message);
+}
+
+// The bytes the row's fields hold, read without them.
+qint64 RecordSet::rowBytes(qint64 key) const {
+    qint64 bytes = 0;
+    for (const QString &name : m_fields) {
+        sqlite3_blob *blob = nullptr;
+        if (sqlite3_blob_open(m_store->nativeHandle(), "main", m_table.toUtf8().constData(),
+                              name.toUtf8().constData(), key, 0, &blob) == SQLITE_OK)
+            bytes += sqlite3_blob_bytes(blob);
+        sqlite3_blob_close(blob);
+    }
+    return bytes;
+}
+
+qint64 RecordSet::textChars(const QVariantList &values) {
+    qint64 chars = 0;
+    for (const QVariant &value : values)
+        if (value.metaType().id() == QMetaType::QString)
+            chars += value.toString().size();
+    return chars;
 }
 
 void RecordSet::cancelUpdate() {

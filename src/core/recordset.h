@@ -71,6 +71,10 @@ public:
     Result appendAside(const QStringList &names, std::function<QVariantList()> values,
                        const std::function<void()> &waiting = {});
     static constexpr int WaitingAfterMs = 300;
+    // A row holding more than this, or given as much, is changed or deleted
+    // as appendAside() writes, the caller waiting as for any write: freeing
+    // its pages, which SQLite overwrites, would stop this thread's events.
+    static constexpr qint64 AsideBytes = 1 << 20;
     bool isWriting() const { return m_writing; }
     // Drops the pending changes; an appended row that was never written is
     // abandoned and the cursor rests at the end.
@@ -117,6 +121,8 @@ private:
     // it wrote, or nothing with why in error. gone: asked to change one row,
     // it found none.
     std::optional<qint64> run(const Write &write, qint64 key, QString &error, bool *gone = nullptr);
+    qint64 rowBytes(qint64 key) const;
+    static qint64 textChars(const QVariantList &values);
     Result rowAppended(qint64 rowid);
     // Rows written by appendRows() up to and including last; reread: their
     // keys did not all follow the ones held.

@@ -876,12 +876,23 @@ std::function<Store::Written()> Store::appender(const QString &table, const QStr
 
 std::function<Store::Written()> Store::appender(const QString &table, const QString &sql,
                                                 std::function<QVariantList()> values) const {
+    return writer(table, -1, sql, std::move(values));
+}
+
+std::function<Store::Written()> Store::changer(const QString &table, qint64 key, const QString &sql,
+                                               const QVariantList &values) const {
+    return writer(table, key, sql, [values] { return values; });
+}
+
+std::function<Store::Written()> Store::writer(const QString &table, qint64 key, const QString &sql,
+                                              std::function<QVariantList()> values) const {
     const QByteArray uri = uriFor(m_path, QStringLiteral("mode=rw")).toUtf8();
     const bool journal = table == QLatin1String(JournalEntry::Table);
     // Set up as this connection is where it refuses writes.
     Statement only(m_db, "PRAGMA query_only");
     const bool queryOnly = only.step() && only.integer(0) != 0;
-    return [uri, journal, queryOnly, id = rowIdentity(table), sql, values = std::move(values)] {
+    const QString id = rowIdentity(table);
+    return [uri, journal, queryOnly, key, id, sql, values = std::move(values)] {
         Written w;
         sqlite3 *db = nullptr;
         if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
@@ -889,7 +900,7 @@ std::function<Store::Written()> Store::appender(const QString &table, const QStr
             sqlite3_busy_timeout(db, WriteWaitMs);
             execute(db, queryOnly ? "PRAGMA query_only=ON" : "PRAGMA synchronous=FULL");
             SearchText::registerTokenizer(db);
-            const auto insert = [&]() -> std::optional<qint64> {
+            const auto run = [&]() -> std::optional<qint64> {
                 Statement q(db, sql);
                 const QVariantList made = values();
                 if (made.isEmpty()) {
@@ -904,15 +915,20 @@ std::function<Store::Written()> Store::appender(const QString &table, const QStr
                     w.error = q.error();
                     return std::nullopt;
                 }
-                return sqlite3_last_insert_rowid(db);
+                if (key >= 0 && sqlite3_changes(db) != 1) {
+                    w.code = SQLITE_NOTFOUND;
+                    w.error = QStringLiteral("row %1 is gone").arg(key);
+                    return std::nullopt;
+                }
+                return key >= 0 ? key : sqlite3_last_insert_rowid(db);
             };
-            std::optional<qint64> key;
+            std::optional<qint64> written;
             if (!journal)
-                key = insert();
+                written = run();
             else if (writeJournal(
-                         db, id, -1, [&] { return key = insert(); }, w) == false)
-                key.reset();
-            w.key = key;
+                         db, id, key, [&] { return written = run(); }, w) == false)
+                written.reset();
+            w.key = written;
         } else {
             w.code = sqlite3_errcode(db) & 0xff;
             w.error = QString::fromUtf8(sqlite3_errmsg(db));

@@ -133,6 +133,10 @@ public:
     // none made writes nothing.
     std::function<Written()> appender(const QString &table, const QString &sql,
                                       std::function<QVariantList()> values) const;
+    // The same for the row key, which sql (an UPDATE or a DELETE) changes;
+    // a row that is not there is written as none, with SQLITE_NOTFOUND.
+    std::function<Written()> changer(const QString &table, qint64 key, const QString &sql,
+                                     const QVariantList &values) const;
 
     // Hands back the page cache filled while the keys were read at start-up,
     // and the heap pages it leaves free, to the system.
@@ -161,6 +165,8 @@ private:
     void settleWriting(bool checked);
     void openReadOnly(Refusal why);
     void removeNewSideFiles();
+    std::function<Written()> writer(const QString &table, qint64 key, const QString &sql,
+                                    std::function<QVariantList()> values) const;
     // Checks the pages on a worker unless that is done already, brings the
     // store up to date once they check out (upgrade), then builds what the
     // journal's search index lacks there.
