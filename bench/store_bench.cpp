@@ -228,17 +228,28 @@ void afterOwnDelete(RecordSet &journal, int megabytes) {
     const qint64 key = last.step() ? last.integer(0) : -1;
     last.reset();
     LockProbe duringDelete(path);
+    QTimer tick;
+    QElapsedTimer gap;
+    double stillMs = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        stillMs = std::max(stillMs, double(gap.nsecsElapsed()) / 1e6);
+        gap.restart();
+    });
+    tick.start(1);
+    gap.start();
     t.restart();
     const bool deleted = journal.moveToKey(key) && journal.deleteCurrent();
-    const double stillMs = double(t.nsecsElapsed()) / 1e6, deleteWait = duringDelete.longestMs();
+    stillMs = std::max(stillMs, double(gap.nsecsElapsed()) / 1e6);
+    tick.stop();
+    const double deletedMs = double(t.nsecsElapsed()) / 1e6, deleteWait = duringDelete.longestMs();
     LockProbe afterDelete(path);
     const bool rebuilt = JournalIndex::state(reader).stale;
     while ((!JournalIndex::state(reader).complete() || workLeft(reader)) && t.elapsed() < 600000)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::printf("  deleting a %d MB entry (%s): the window's thread stood still %.1f ms, another "
-                "save waited at most %.1f ms;\n    the index complete %s after %.0f ms, another "
-                "save waiting at most %.1f ms\n",
-                megabytes, deleted ? "deleted" : "refused", stillMs, deleteWait,
+    std::printf("  deleting a %d MB entry: %s in %.0f ms, the window's thread standing still at "
+                "most %.1f ms,\n    another save waiting at most %.1f ms; the index complete %s "
+                "after %.0f ms,\n    another save waiting at most %.1f ms\n",
+                megabytes, deleted ? "deleted" : "refused", deletedMs, stillMs, deleteWait,
                 rebuilt ? "(built again)" : "(pieces taken out)", double(t.nsecsElapsed()) / 1e6,
                 afterDelete.longestMs());
 }
