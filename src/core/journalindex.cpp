@@ -598,14 +598,15 @@ bool takeOutGone(sqlite3 *db, Budget &budget, bool &all) {
         const std::shared_ptr<Pin> pin = pinOf(db, gone.integer(4));
         if (pin && (goneText.tag != pin->tag || goneText.key != key))
             return true; // its text is read ahead of the next batch
-        if (budget.spent(pin ? cut.to - cut.from : 0))
+        // Without its text a piece stays in the index, where nothing reaches it.
+        const bool out = pin && cut.to <= goneText.text.size();
+        if (budget.spent(out ? cut.to - cut.from : 0))
             return true;
-        const QByteArray &text = goneText.text;
-        if (pin && (cut.to > text.size() || !dropPiece(db, piece, slice(text, cut))))
+        if (out && !dropPiece(db, piece, slice(goneText.text, cut)))
             return false;
         if (!taken.bind(1, piece).run())
             return false;
-        budget.add(pin ? cut.to - cut.from : 0);
+        budget.add(out ? cut.to - cut.from : 0);
     }
     all = gone.done();
     return all;
