@@ -975,9 +975,10 @@ std::optional<SearchText::Snippet> Search::line(qint64 key) {
     return shown;
 }
 
-// A long entry whose first hit lies past its head: the index knows the
-// first of its pieces holding any word, and no hit begins before it; the
-// text is read and folded from the piece before, for the words around.
+// A long entry whose first hit lies past its head: the index knows which of
+// its pieces may hold a word, read in order until one does, and no hit
+// begins before it; the text is read and folded from the piece before, for
+// the words around.
 std::optional<SearchText::Snippet> Search::deepLine(qint64 key) {
     std::vector<qint64> ids;
     std::vector<SearchText::Piece> cut;
