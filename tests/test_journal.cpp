@@ -704,6 +704,20 @@ private Q_SLOTS:
         QVERIFY(rows().isEmpty());
     }
 
+    // An entry too long to delete on the window's thread is deleted beside
+    // it; the panel ends as after any delete.
+    void aLongEntryIsDeletedAsAnyOther() {
+        FakeInteraction fake;
+        insert("20021207", QString(int(RecordSet::AsideBytes) + 1, QChar('x')));
+        insert("20021208", "other");
+        openWindow();
+        pickDay(2002, 12, 7);
+        j->deleteEntry();
+        QCOMPARE(rows(), QStringList({"20021208|other"}));
+        QCOMPARE(j.editor()->toPlainText(), QString());
+        QCOMPARE(j.entries()->rowCount(), 1);
+    }
+
     // Days with entries are bold in the month shown, kept so through saves
     // and deletes; other months' days carry no marks.
     void calendarMarksDaysWithEntries() {
