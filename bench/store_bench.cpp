@@ -151,7 +151,7 @@ Build buildToTheEnd(const QString &path) {
          step != JournalIndex::Step::Done && b.batches < 100000;) {
         QElapsedTimer t;
         t.start();
-        step = JournalIndex::buildSome(builder, 40);
+        step = JournalIndex::buildSome(builder, JournalIndex::BatchMs);
         b.longestBatch = std::max(b.longestBatch, double(t.nsecsElapsed()) / 1e6);
         ++b.batches;
         // The pause the program's own builder takes between batches.

@@ -424,7 +424,7 @@ private Q_SLOTS:
         int batches = 0;
         for (JournalIndex::Step step = JournalIndex::Step::More; step == JournalIndex::Step::More;
              ++batches) {
-            step = JournalIndex::buildSome(db, 40);
+            step = JournalIndex::buildSome(db, JournalIndex::BatchMs);
             QVERIFY(step != JournalIndex::Step::Failed);
             sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 1);
             most = std::max(most, pages);

@@ -576,7 +576,8 @@ void buildBatches(sqlite3 *db, const std::atomic_bool &stop, const std::atomic<i
             std::this_thread::sleep_for(milliseconds(100));
             continue;
         }
-        const bool failed = JournalIndex::buildSome(db, 40) == JournalIndex::Step::Failed;
+        const bool failed =
+            JournalIndex::buildSome(db, JournalIndex::BatchMs) == JournalIndex::Step::Failed;
         failures = failed ? failures + 1 : 0;
         std::this_thread::sleep_for(milliseconds(failed ? 200 : 5));
     }
