@@ -658,7 +658,7 @@ private Q_SLOTS:
             QSKIP("needs to mount a small file system");
         QTemporaryDir mountPoint;
         if (QProcess::execute("mount",
-                              {"-t", "tmpfs", "-o", "size=512k", "tmpfs", mountPoint.path()}) != 0)
+                              {"-t", "tmpfs", "-o", "size=640k", "tmpfs", mountPoint.path()}) != 0)
             QSKIP("cannot mount a small file system here");
         const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mountPoint.path()}); });
         const QString path = mountPoint.filePath("work.db");
