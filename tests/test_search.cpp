@@ -334,6 +334,32 @@ private Q_SLOTS:
         QCOMPARE(far.text, deep.mid(50000 - 10, 40));
     }
 
+    // A piece is asked whether it holds a word without folding it where it
+    // can be, and answers as folding it does, whatever stands around.
+    void piecesAnswerAsFoldingDoes() {
+        const QStringList texts = {"他笑道：“来了。”",
+                                   "他笑道:来了",
+                                   "他笑道：",
+                                   "笑道：\u0301来",
+                                   "CAFE\u0301 noir",
+                                   "un cafe\u0301",
+                                   "\u2f00面说",
+                                   "一面说\r走进来",
+                                   "ＡＢＣ abc",
+                                   "他笑道",
+                                   "说走",
+                                   "说走\u0301",
+                                   "说走，"};
+        const QStringList words = {"笑道：", "笑道", "一面说", "cafe", "café", "abc", "来", "说走"};
+        for (const QString &text : texts)
+            for (const QString &word : words) {
+                const std::u32string folded = SearchText::foldedTerms({word}).front();
+                QVERIFY2(SearchText::holds(text.toUtf8(), folded, word) ==
+                             SearchText::containsAll(QStringView(text), {folded}),
+                         qPrintable(text + " / " + word));
+            }
+    }
+
     // Saves, edits and deletes keep the index in step; what it answers is
     // what reading every entry answers.
     void theIndexFollowsEveryWrite() {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <iterator>
 #include <mutex>
+#include <numeric>
 #include <sqlite3.h>
 
 namespace JournalIndex {
@@ -855,7 +856,7 @@ class Search {
 public:
     Search(sqlite3 *db, const QString &id, const QStringList &words,
            const std::function<bool()> &cancelled)
-        : m_db(db), m_id(id), m_folded(SearchText::foldedTerms(words)),
+        : m_db(db), m_id(id), m_words(words), m_folded(SearchText::foldedTerms(words)),
           m_expression(utf8(SearchText::matchExpression(words))),
           m_cancelled(cancelled ? &cancelled : nullptr), m_match(db, MatchingKeys), m_lead(db),
           m_pieceIds(db, "SELECT id, start, stop FROM journal_search_piece WHERE entry = ? "
@@ -915,11 +916,12 @@ private:
     std::vector<qint64> matchingKeys(const QByteArray &expression, qint64 most);
     std::vector<qint64> shortMatchingKeys();
     std::optional<std::vector<qint64>> fewCandidates(bool &exact);
+    qint64 piecesWith(const QByteArray &token, qint64 most);
     bool holdsAll(qint64 key);
     std::vector<Found> confirmed(const std::vector<qint64> &candidates);
     std::vector<qint64> piecedHits();
     const std::vector<qint64> &pieced();
-    std::vector<qint64> piecesHolding(const std::u32string &word, const std::vector<qint64> &skip,
+    std::vector<qint64> piecesHolding(qsizetype word, const std::vector<qint64> &skip,
                                       const std::vector<qint64> *within);
     bool holdsAny(qint64 key, const SearchText::Piece &piece);
     std::vector<qint64> entriesOf(std::vector<qint64> rows);
@@ -929,6 +931,7 @@ private:
 
     sqlite3 *m_db;
     QString m_id;
+    QStringList m_words; // as asked
     std::vector<std::u32string> m_folded;
     QByteArray m_expression;
     // Long entries holding every word: asked for when first wanted, as the
@@ -1024,10 +1027,10 @@ bool Search::holdsAny(qint64 key, const SearchText::Piece &piece) {
         m_lead.bytes(key, piece.to - piece.from, size, piece.from);
     if (!text)
         return false;
-    const QString part = QString::fromUtf8(*text);
-    return std::any_of(m_folded.begin(), m_folded.end(), [&](const std::u32string &word) {
-        return SearchText::containsAll(QStringView(part), {word});
-    });
+    for (qsizetype i = 0; i < m_words.size(); ++i)
+        if (SearchText::holds(*text, m_folded[size_t(i)], m_words[i]))
+            return true;
+    return false;
 }
 
 // The days' own index, newest first, asking of each entry whether it is a
@@ -1172,7 +1175,9 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
             exact = true;
             return pieced();
         }
-        if (!m_match.done() || qint64(keys.size()) > RareToken) {
+        if (!m_match.done() ||
+            qint64(keys.size()) + piecesWith(tokens[i], RareToken + 1 - qint64(keys.size())) >
+                RareToken) {
             everyOneCounted = false;
             continue;
         }
@@ -1195,6 +1200,16 @@ std::optional<std::vector<qint64>> Search::fewCandidates(bool &exact) {
     return stopped() ? std::nullopt : found;
 }
 
+// How many pieces hold the token, counted to most. A token is rare or not
+// counted over the pieces too, as when they were rows of the one index:
+// left out, a token common in short entries and in long ones was taken for
+// rare, and the many entries holding it read rather than the index asked.
+qint64 Search::piecesWith(const QByteArray &token, qint64 most) {
+    Statement count(m_db, "SELECT count(*) FROM (SELECT rowid FROM journal_search_long "
+                          "WHERE journal_search_long MATCH ? LIMIT ?)");
+    return count.bind(1, token).bind(2, most).step() ? count.integer(0) : 0;
+}
+
 // A long entry holds every word when each is in one of its pieces or
 // another. Words of one or two characters, each a token, are asked of the
 // pieces' index first, to narrow the entries whose pieces the longer ones
@@ -1205,14 +1220,13 @@ std::vector<qint64> Search::piecedHits() {
                            "SELECT entry FROM journal_search_whole ORDER BY 1");
          q.step();)
         whole.push_back(q.integer(0));
-    std::vector<const std::u32string *> words;
-    for (const std::u32string &word : m_folded)
-        words.push_back(&word);
+    std::vector<qsizetype> words(m_folded.size());
+    std::iota(words.begin(), words.end(), 0);
     std::stable_partition(words.begin(), words.end(),
-                          [](const std::u32string *w) { return w->size() <= 2; });
+                          [&](qsizetype w) { return m_folded[size_t(w)].size() <= 2; });
     const bool pieced = Statement(m_db, "SELECT 1 FROM journal_search_piece LIMIT 1").step();
     for (size_t i = 0; pieced && i < words.size() && (i == 0 || !hits.empty()); ++i)
-        hits = piecesHolding(*words[i], whole, i == 0 ? nullptr : &hits);
+        hits = piecesHolding(words[i], whole, i == 0 ? nullptr : &hits);
     Statement text(m_db,
                    utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, m_id)));
     for (qint64 key : whole) {
@@ -1234,9 +1248,9 @@ const std::vector<qint64> &Search::pieced() {
 // within where given, and none of skip (both sorted). A piece holding each
 // token of a word of three characters or more is read to see that it holds
 // the word; one of fewer is its token.
-std::vector<qint64> Search::piecesHolding(const std::u32string &word,
-                                          const std::vector<qint64> &skip,
+std::vector<qint64> Search::piecesHolding(qsizetype at, const std::vector<qint64> &skip,
                                           const std::vector<qint64> *within) {
+    const std::u32string &word = m_folded[size_t(at)];
     const QList<QByteArray> own = SearchText::termTokens(word);
     const bool exact = own.size() == 1 && word.size() <= 2;
     // A word with no token of its own is looked for in every piece.
@@ -1260,8 +1274,7 @@ std::vector<qint64> Search::piecesHolding(const std::u32string &word,
             exact
                 ? std::nullopt
                 : m_lead.bytes(key, pieces.integer(2) - pieces.integer(1), size, pieces.integer(1));
-        if (exact ||
-            (piece && SearchText::containsAll(QStringView(QString::fromUtf8(*piece)), {word})))
+        if (exact || (piece && SearchText::holds(*piece, word, m_words[at])))
             found.push_back(key);
     }
     return found;

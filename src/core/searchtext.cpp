@@ -463,6 +463,67 @@ bool containsAll(QStringView text, const std::vector<std::u32string> &words) {
 
 namespace {
 
+// A character that folds to itself, while no mark follows it.
+bool foldsToItself(char32_t c) {
+    return (c < 0x80 && !(c >= U'A' && c <= U'Z') && !isBreak(c)) || isIdeograph(c) ||
+           (c >= 0x3001 && c <= 0x3003);
+}
+
+// Whether the text folded holds term only where the text holds it as it
+// stands: each character folds to itself, or starts a run of its own that
+// folds to none of term's characters, which no mark joins.
+bool foldsApart(QByteArrayView utf8, const std::u32string &term) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
+    std::u32string folded;
+    for (int at = 0; at < int(utf8.size());) {
+        const char32_t c = decodeUtf8(bytes, int(utf8.size()), at);
+        if (foldsToItself(c) || isBreak(c))
+            continue;
+        if (!startsRun(c))
+            return false;
+        folded.clear();
+        foldInto(c, folded);
+        for (char32_t f : folded)
+            if (term.find(f) != std::u32string::npos)
+                return false;
+    }
+    return true;
+}
+
+// Whether asked stands in the text as runs of its own: what it folds to.
+bool standsApart(QByteArrayView utf8, QByteArrayView asked) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(utf8.data());
+    int first = 0;
+    if (asked.isEmpty() ||
+        !startsRun(decodeUtf8(reinterpret_cast<const unsigned char *>(asked.data()),
+                              int(asked.size()), first)))
+        return false;
+    for (qsizetype at = utf8.indexOf(asked); at >= 0; at = utf8.indexOf(asked, at + 1)) {
+        int end = int(at + asked.size());
+        if (end == utf8.size() || startsRun(decodeUtf8(bytes, int(utf8.size()), end)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool holds(QByteArrayView utf8, const std::u32string &term, QStringView typed) {
+    std::string written;
+    for (char32_t c : term)
+        appendUtf8(written, c);
+    const QByteArrayView folded(written.data(), qsizetype(written.size()));
+    // As folded, it stands for itself where each character folds to itself.
+    const bool plain = std::all_of(term.begin(), term.end(), foldsToItself);
+    if (standsApart(utf8, typed.toUtf8()) || (plain && standsApart(utf8, folded)))
+        return true;
+    if (plain && foldsApart(utf8, term))
+        return utf8.indexOf(folded) >= 0;
+    return containsAll(QStringView(QString::fromUtf8(utf8)), {term});
+}
+
+namespace {
+
 struct Hit {
     qsizetype at = -1, end = -1;
 };

@@ -50,6 +50,10 @@ bool containsAll(const Folded &text, const std::vector<std::u32string> &terms);
 // The same of a text folded a slice at a time, so that an entry of any
 // length costs little memory.
 bool containsAll(QStringView text, const std::vector<std::u32string> &terms);
+// Whether the text, UTF-8, folded holds term (folded), typed being the term
+// as it was asked. Most pieces of Chinese text hold the term as it stands,
+// or fold nothing into its characters, and are answered without folding.
+bool holds(QByteArrayView utf8, const std::u32string &term, QStringView typed);
 
 // How far into a text a snippet looks for its hit.
 constexpr qsizetype SnippetReach = 200000;
