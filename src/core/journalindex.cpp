@@ -117,7 +117,7 @@ qint64 storedBytes(sqlite3 *db, qint64 key) {
 // is the one row of its key in the index. Keys of zero or less are kept as
 // pieces whatever their length.
 bool inPieces(qint64 key, qsizetype bytes) {
-    return key <= 0 || bytes > SearchText::PieceBytes;
+    return key <= 0 || bytes > FollowedBytes;
 }
 
 // Pieces are cut from the text as stored, and read back so, a piece at a
@@ -490,7 +490,7 @@ void readAhead(sqlite3 *db, const QString &id) {
     readGoneAhead(db, id);
     const qint64 key = nextInLine(db, id);
     const qint64 bytes = key >= 0 ? storedBytes(db, key) : 0;
-    if (bytes > SearchText::PieceBytes && !(piecesIndexed(db, key) > 0 && held(db, key, bytes))) {
+    if (bytes > FollowedBytes && !(piecesIndexed(db, key) > 0 && held(db, key, bytes))) {
         if (std::optional<QByteArray> text = storedText(db, id, key)) {
             longEntry = {db, key, dataVersion(db), bytes, std::move(*text), false, {}};
             longEntry.asWritten = asWritten(longEntry.text);
@@ -550,7 +550,7 @@ Entry indexLong(sqlite3 *db, qint64 key, qint64 bytes, Budget &budget) {
 // One entry, or as many pieces of a long one as the budget allows; text
 // reads the journal's text by key.
 Entry indexEntry(sqlite3 *db, Statement &text, qint64 key, qint64 size, Budget &budget) {
-    if (size > SearchText::PieceBytes)
+    if (size > FollowedBytes)
         return indexLong(db, key, size, budget);
     text.reset();
     budget.add(size);
@@ -575,7 +575,7 @@ bool indexRows(sqlite3 *db, const QString &id, qint64 from, int budgetMs, qint64
     all = false;
     while (rows.step()) {
         const qint64 key = rows.integer(0), size = storedBytes(db, key);
-        if (budget.spent(std::min(size, SearchText::PieceBytes)))
+        if (budget.spent(std::min(size, FollowedBytes)))
             return true;
         const Entry entry = indexEntry(db, text, key, size, budget);
         if (entry != Entry::Whole)
@@ -627,7 +627,7 @@ bool workQueue(sqlite3 *db, const QString &id, int budgetMs) {
     Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
     for (; redo.step(); redo.reset()) {
         const qint64 key = redo.integer(0), size = storedBytes(db, key);
-        if (budget.spent(std::min(size, SearchText::PieceBytes)))
+        if (budget.spent(std::min(size, FollowedBytes)))
             return true;
         const Entry entry = indexEntry(db, text, key, size, budget);
         if (entry != Entry::Whole)

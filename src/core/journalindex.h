@@ -53,8 +53,10 @@ bool follow(sqlite3 *db, qint64 key, const std::optional<QString> &before,
 
 // A text longer than this (in bytes, as stored) would hold the store as long
 // as it takes to index, or to take out of the index: a write neither reads
-// nor follows it, and leaves it to the background build.
-constexpr qint64 FollowedBytes = 2 * SearchText::PieceBytes;
+// nor follows it, and leaves it to the background build, which indexes it
+// in pieces. A shorter one is one row of the index, which knows where each
+// token stands: its phrases are answered without reading it.
+constexpr qint64 FollowedBytes = 8 * SearchText::PieceBytes;
 // The length in bytes of a journal row's text, read without the text.
 qint64 textBytes(sqlite3 *db, qint64 key);
 // As follow, for a row written with a text longer than FollowedBytes: takes
