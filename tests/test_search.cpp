@@ -430,7 +430,8 @@ private Q_SLOTS:
     // each write a little: the pieces' index keeps which pieces hold a
     // token, not every place, and no merge of it rewrites a long list. The
     // pages a batch writes stand for how long it holds the store's lock,
-    // whatever the machine's pace.
+    // whatever the machine's pace. A long text another program stored as
+    // no UTF-8 is found as reading it finds it.
     void oneRepeatedCharacterIndexesInShortBatches() {
         const QString path = m_dir.filePath("repeated.db");
         {
@@ -445,6 +446,10 @@ private Q_SLOTS:
         q.prepare("INSERT INTO diary VALUES ('20020103', ?)");
         q.addBindValue(QString(50 * (1 << 20) / 3, QChar(0x5929)));
         QVERIFY(q.exec());
+        q.prepare("INSERT INTO diary VALUES ('20020104', CAST(? AS TEXT))");
+        q.addBindValue(
+            QByteArray("\xEF\xBB\xBF" + QString(30000, QChar(0x5730)).toUtf8() + "\xFF 天地"));
+        QVERIFY(q.exec());
         int pages = 0, most = 0, highest = 0;
         sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 1);
         int batches = 0;
@@ -457,7 +462,10 @@ private Q_SLOTS:
         }
         QVERIFY(JournalIndex::state(db).complete());
         QVERIFY2(batches > 10 && most < 256, qPrintable(QString::number(most)));
-        for (const char *query : {"天天天天天天天天", "天天向上", "天", "地", "\"天 地\""})
+        QVERIFY(q.exec("SELECT count(*) FROM journal_search_whole") && q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        for (const char *query :
+             {"天天天天天天天天", "天天向上", "天", "地", "\"天 地\"", "地地 天地"})
             QCOMPARE(keys(JournalIndex::search(db, query, 500)), keys(scanned(path, query)));
     }
 
