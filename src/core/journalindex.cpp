@@ -617,12 +617,15 @@ bool takeOutGone(sqlite3 *db, Budget &budget, bool &all) {
 // far as the budget goes: pieces of changed texts are taken out, then long
 // entries indexed afresh.
 bool workQueue(sqlite3 *db, const QString &id, int budgetMs) {
-    Budget budget(budgetMs);
+    // A piece taken out leaves the commit more to write out and merge than
+    // one indexed: half the time goes to taking out.
+    Budget halved(budgetMs / 2);
     bool noneGone = false;
-    if (!takeOutGone(db, budget, noneGone))
+    if (!takeOutGone(db, halved, noneGone))
         return false;
-    if (!noneGone)
+    if (!noneGone || halved.worked())
         return true;
+    Budget budget(budgetMs);
     Statement redo(db, "SELECT entry FROM journal_search_redo ORDER BY entry LIMIT 1");
     Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
     for (; redo.step(); redo.reset()) {
