@@ -19,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
@@ -244,14 +245,19 @@ void afterOwnDelete(RecordSet &journal, int megabytes) {
     const double deletedMs = double(t.nsecsElapsed()) / 1e6, deleteWait = duringDelete.longestMs();
     LockProbe afterDelete(path);
     const bool rebuilt = JournalIndex::state(reader).stale;
-    while ((!JournalIndex::state(reader).complete() || workLeft(reader)) && t.elapsed() < 600000)
+    // A read transaction kept open meanwhile would keep every batch in the log.
+    qint64 logBytes = 0;
+    while ((!JournalIndex::state(reader).complete() || workLeft(reader)) && t.elapsed() < 600000) {
+        logBytes = std::max(logBytes, QFileInfo(path + QStringLiteral("-wal")).size());
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     std::printf("  deleting a %d MB entry: %s in %.0f ms, the window's thread standing still at "
                 "most %.1f ms,\n    another save waiting at most %.1f ms; the index complete %s "
-                "after %.0f ms,\n    another save waiting at most %.1f ms\n",
+                "after %.0f ms,\n    another save waiting at most %.1f ms, the log at most %.1f "
+                "MB\n",
                 megabytes, deleted ? "deleted" : "refused", deletedMs, stillMs, deleteWait,
                 rebuilt ? "(built again)" : "(pieces taken out)", double(t.nsecsElapsed()) / 1e6,
-                afterDelete.longestMs());
+                afterDelete.longestMs(), double(logBytes) / (1 << 20));
 }
 
 // A save while another program holds the write lock for holdMs (or for

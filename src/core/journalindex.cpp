@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <numeric>
 #include <sqlite3.h>
@@ -213,10 +214,10 @@ bool dropEntry(sqlite3 *db, qint64 key, const QByteArray &text) {
 } // namespace
 
 // A read transaction on a connection of its own, begun inside a write
-// before it changed anything: it holds the text a long entry had, for as
-// long as the builder needs it to take the entry's pieces out of the index.
-// Pins live as long as the program, or until the builder lets them go;
-// the pieces of one lost meanwhile stay in the index, unreachable.
+// before it changed anything: it holds the text a long entry had until the
+// builder has read it, to take the entry's pieces out of the index. The
+// pieces of a pin lost before that (the program ended) stay in the index,
+// unreachable.
 struct Pin {
     qint64 tag = 0;
     QByteArray file;
@@ -227,13 +228,19 @@ struct Pin {
 
 namespace {
 
-// The text as stored of the entry whose pieces the builder takes out, as
-// the pin tag holds it, read ahead of the batch.
+// The texts as stored of entries whose pieces the builder takes out, by
+// pin tag, read ahead of the batches. A pin is let go as soon as its text
+// is read: its read transaction keeps every later write in the log, which
+// would grow by gigabytes while the pieces of 50 MB are taken out.
 struct GoneText {
-    qint64 tag = 0, key = -1;
+    QByteArray file;
+    qint64 key = -1;
     QByteArray text;
 };
-thread_local GoneText goneText;
+thread_local std::map<qint64, GoneText> goneTexts;
+// Past this many bytes of texts held, a pin is let go unread: its pieces
+// stay in the index, where nothing reaches them.
+constexpr qint64 GoneTextsAtMost = qint64(512) << 20;
 
 std::mutex pinsLock;
 std::vector<std::shared_ptr<Pin>> &pins() {
@@ -276,26 +283,27 @@ std::shared_ptr<Pin> pinOf(sqlite3 *db, qint64 tag) {
     return nullptr;
 }
 
-// Outside any transaction: a pin whose write committed is let go once none
-// of its pieces is left to take out.
+// Outside any transaction: a pin whose write committed, and a text read
+// from one, are let go once none of its pieces is left to take out.
 void letGoSpent(sqlite3 *db) {
+    const QByteArray file = fileOf(db);
     std::vector<std::shared_ptr<Pin>> mine;
     {
-        const QByteArray file = fileOf(db);
         const std::lock_guard lock(pinsLock);
         for (const std::shared_ptr<Pin> &pin : pins())
             if (pin->file == file && pin->kept.load())
                 mine.push_back(pin);
     }
     Statement left(db, "SELECT 1 FROM journal_search_gone WHERE pin = ? LIMIT 1");
-    for (const std::shared_ptr<Pin> &pin : mine) {
+    const auto spent = [&](qint64 tag) {
         left.reset();
-        if (left.bind(1, pin->tag).step() || !left.done())
-            continue;
-        letGo(pin);
-        if (goneText.tag == pin->tag)
-            goneText = {};
-    }
+        return !left.bind(1, tag).step() && left.done();
+    };
+    for (const std::shared_ptr<Pin> &pin : mine)
+        if (spent(pin->tag))
+            letGo(pin);
+    std::erase_if(goneTexts,
+                  [&](const auto &gone) { return gone.second.file == file && spent(gone.first); });
 }
 
 // The pieces of the entry leave it for the builder to take out, with the
@@ -341,6 +349,7 @@ void letGoPins(sqlite3 *db) {
     const QByteArray file = fileOf(db);
     if (file.isEmpty())
         return;
+    std::erase_if(goneTexts, [&](const auto &gone) { return gone.second.file == file; });
     const std::lock_guard lock(pinsLock);
     std::erase_if(pins(), [&](const std::shared_ptr<Pin> &pin) { return pin->file == file; });
 }
@@ -463,21 +472,38 @@ qint64 nextInLine(sqlite3 *db, const QString &id) {
     return next.integer(0);
 }
 
-// The text a pin holds of the entry whose pieces are to be taken out next;
-// a pin that cannot give it is let go, and its pieces stay unreachable.
+// The texts the pins of this file hold of entries whose pieces are to be
+// taken out, each pin let go once read (or unread, past the memory allowed).
+// Inside a read transaction, which sees only pieces set aside by writes
+// that committed.
 void readGoneAhead(sqlite3 *db, const QString &id) {
-    Statement first(db, "SELECT entry, pin FROM journal_search_gone ORDER BY id LIMIT 1");
-    if (!first.step())
-        return;
-    const qint64 key = first.integer(0), tag = first.integer(1);
-    const std::shared_ptr<Pin> pin = pinOf(db, tag);
-    if (!pin || (goneText.tag == tag && goneText.key == key))
-        return;
-    goneText = {};
-    if (std::optional<QByteArray> text = storedText(pin->reader, id, key))
-        goneText = {tag, key, std::move(*text)};
-    else
+    const QByteArray file = fileOf(db);
+    std::vector<std::shared_ptr<Pin>> mine;
+    {
+        const std::lock_guard lock(pinsLock);
+        for (const std::shared_ptr<Pin> &pin : pins())
+            if (pin->file == file)
+                mine.push_back(pin);
+    }
+    qint64 held = 0;
+    for (const auto &gone : goneTexts)
+        held += gone.second.text.size();
+    Statement entry(db, "SELECT entry FROM journal_search_gone WHERE pin = ? LIMIT 1");
+    for (const std::shared_ptr<Pin> &pin : mine) {
+        entry.reset();
+        if (!entry.bind(1, pin->tag).step())
+            continue; // its write is under way, or left nothing to take out
+        const qint64 key = entry.integer(0);
+        const qint64 bytes = storedBytes(pin->reader, key);
+        std::optional<QByteArray> text;
+        if (held + bytes <= GoneTextsAtMost)
+            text = storedText(pin->reader, id, key);
+        if (text) {
+            held += text->size();
+            goneTexts[pin->tag] = {file, key, std::move(*text)};
+        }
         letGo(pin);
+    }
 }
 
 // Before the batch takes the write lock: the text of the entry next in
@@ -596,14 +622,16 @@ bool takeOutGone(sqlite3 *db, Budget &budget, bool &all) {
     for (; gone.step(); gone.reset(), taken.reset()) {
         const qint64 piece = gone.integer(0), key = gone.integer(1);
         const SearchText::Piece cut{gone.integer(2), gone.integer(3)};
-        const std::shared_ptr<Pin> pin = pinOf(db, gone.integer(4));
-        if (pin && (goneText.tag != pin->tag || goneText.key != key))
+        const auto text = goneTexts.find(gone.integer(4));
+        const bool read =
+            text != goneTexts.end() && text->second.key == key && text->second.file == fileOf(db);
+        if (!read && pinOf(db, gone.integer(4)))
             return true; // its text is read ahead of the next batch
         // Without its text a piece stays in the index, where nothing reaches it.
-        const bool out = pin && cut.to <= goneText.text.size();
+        const bool out = read && cut.to <= text->second.text.size();
         if (budget.spent(out ? cut.to - cut.from : 0))
             return true;
-        if (out && !dropPiece(db, piece, slice(goneText.text, cut)))
+        if (out && !dropPiece(db, piece, slice(text->second.text, cut)))
             return false;
         if (!taken.bind(1, piece).run())
             return false;
