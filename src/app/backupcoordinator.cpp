@@ -63,11 +63,14 @@ void BackupCoordinator::startSchedule() {
 }
 
 // The file's time moves with every write that reached it, and the log's
-// with every write not yet moved into the file.
+// with every write not yet moved into the file. A copy's time is its name's
+// second, cut from the moment it began: a write in that second may have
+// come before the copy or after it, and is taken as after.
 bool BackupCoordinator::writtenSince(const QDateTime &time) const {
+    const QDateTime after = time.addMSecs(-FileClockSlackMs);
     const QFileInfo file(m_store->path());
     const QFileInfo log(m_store->path() + QStringLiteral("-wal"));
-    return file.lastModified() >= time || (log.size() > 0 && log.lastModified() >= time);
+    return file.lastModified() >= after || (log.size() > 0 && log.lastModified() >= after);
 }
 
 // The store file and its log change with every write, checkpoints included.

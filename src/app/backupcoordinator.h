@@ -24,6 +24,10 @@ public:
     ~BackupCoordinator() override;
 
     static constexpr int IntervalMinutes = 30;
+    // How much earlier than the copy's own time a file time may be and the
+    // write still count as after the copy: a file's time is the kernel's
+    // clock at its last tick, or a file server's clock.
+    static constexpr int FileClockSlackMs = 1000;
 
     // The start-up snapshot, then the timer.
     void startSchedule();
