@@ -98,7 +98,8 @@ private Q_SLOTS:
     }
 
     // A start copies the notebook only when it changed since the newest
-    // sound copy: starting again and again costs no copy.
+    // sound copy, or when that copy's time cannot be trusted: starting
+    // again and again costs no copy.
     void aStartCopiesOnlyAChangedNotebook() {
         const QString folder = m_dir.filePath("backups");
         addEntries(m_diary->journalRecords, "entry ", 2);
@@ -109,9 +110,18 @@ private Q_SLOTS:
         m_diary->backups->startSchedule();
         QTest::qWait(300);
         QCOMPARE(Snapshots::list(folder).size(), size_t(1));
-        addEntries(m_diary->journalRecords, "later ", 1);
+        // Named in another time zone: the name reads later than the file.
+        QFile copy(Snapshots::list(folder)[0].path);
+        QVERIFY(copy.open(QIODevice::ReadWrite));
+        QVERIFY(copy.setFileTime(QDateTime::currentDateTime().addSecs(-3 * 3600),
+                                 QFileDevice::FileModificationTime));
+        copy.close();
         m_diary->backups->startSchedule();
         QTRY_COMPARE(Snapshots::list(folder).size(), size_t(2));
+        QTRY_VERIFY(!m_diary->backups->keeper()->isWorking());
+        addEntries(m_diary->journalRecords, "later ", 1);
+        m_diary->backups->startSchedule();
+        QTRY_COMPARE(Snapshots::list(folder).size(), size_t(3));
     }
 
     // Restoring first snapshots the notebook as it is, typed fields

@@ -7,6 +7,9 @@
 #include <QObject>
 #include <QString>
 
+namespace Snapshots {
+struct Snapshot;
+}
 class BackupKeeper;
 class BackupsWindow;
 class MainWindow;
@@ -51,7 +54,7 @@ public Q_SLOTS:
 private:
     void tell(const QString &line, bool boxToo);
     QByteArray storeFingerprint() const;
-    bool writtenSince(const QDateTime &time) const;
+    bool writtenSince(const Snapshots::Snapshot &copy) const;
 
     MainWindow *m_window;
     Store *m_store;
