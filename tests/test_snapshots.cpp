@@ -14,6 +14,7 @@
 #include <QTest>
 #include <memory>
 #include <sqlite3.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -115,6 +116,30 @@ private Q_SLOTS:
         Store opened;
         QCOMPARE(opened.open(out.path), Store::State::Open);
         QVERIFY(!opened.isReadOnly());
+    }
+
+    // A save under way when the copy is asked for has its pages in the log
+    // already, timed before the copy: it must be in the copy, or the copy
+    // would pass for newer than it is.
+    void aSaveUnderWayGoesIntoTheCopy() {
+        const QString source = dir().filePath("work.db");
+        makeNotebook(source, 10);
+        sqlite3 *saving = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(source).constData(), &saving), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(saving,
+                              "BEGIN IMMEDIATE; INSERT INTO diary (dates, things) "
+                              "VALUES ('20241208', 'late')",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        std::thread commit([saving] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sqlite3_exec(saving, "COMMIT", nullptr, nullptr, nullptr);
+        });
+        const Snapshots::Outcome out = Snapshots::take(source, dir().filePath("backups"));
+        commit.join();
+        sqlite3_close(saving);
+        QVERIFY2(out.result, qPrintable(out.result.message()));
+        QCOMPARE(NotebookCounts::ofFile(out.path).entries, qint64(11));
     }
 
     // A foreign database and a damaged notebook are copied too, unchanged;

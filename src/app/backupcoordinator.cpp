@@ -57,17 +57,24 @@ void BackupCoordinator::startSchedule() {
     // notebook, however large.
     const Snapshots::Snapshot newest =
         Snapshots::newestVerified(Snapshots::folderFor(m_store->path()));
-    if (!newest.time.isValid() || writtenSince(newest.time))
+    if (!newest.time.isValid() || writtenSince(newest))
         keeper()->snapshot();
     m_timer->start();
 }
 
 // The file's time moves with every write that reached it, and the log's
-// with every write not yet moved into the file.
-bool BackupCoordinator::writtenSince(const QDateTime &time) const {
+// with every write not yet moved into the file. A copy's time is its name's
+// second, cut from the moment it began: a write in that second may have
+// come before the copy or after it, and is taken as after.
+bool BackupCoordinator::writtenSince(const Snapshots::Snapshot &copy) const {
+    const QDateTime after = copy.time.addMSecs(-FileClockSlackMs);
+    // A name later than the copy's own file or than now was given in another
+    // time zone, or before the clock was set back: it tells nothing.
+    if (after > QFileInfo(copy.path).lastModified() || after > QDateTime::currentDateTime())
+        return true;
     const QFileInfo file(m_store->path());
     const QFileInfo log(m_store->path() + QStringLiteral("-wal"));
-    return file.lastModified() >= time || (log.size() > 0 && log.lastModified() >= time);
+    return file.lastModified() >= after || (log.size() > 0 && log.lastModified() >= after);
 }
 
 // The store file and its log change with every write, checkpoints included.

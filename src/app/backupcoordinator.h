@@ -7,6 +7,9 @@
 #include <QObject>
 #include <QString>
 
+namespace Snapshots {
+struct Snapshot;
+}
 class BackupKeeper;
 class BackupsWindow;
 class MainWindow;
@@ -24,6 +27,10 @@ public:
     ~BackupCoordinator() override;
 
     static constexpr int IntervalMinutes = 30;
+    // How much earlier than the copy's own time a file time may be and the
+    // write still count as after the copy: a file's time is the kernel's
+    // clock at its last tick, or a file server's clock.
+    static constexpr int FileClockSlackMs = 1000;
 
     // The start-up snapshot, then the timer.
     void startSchedule();
@@ -47,7 +54,7 @@ public Q_SLOTS:
 private:
     void tell(const QString &line, bool boxToo);
     QByteArray storeFingerprint() const;
-    bool writtenSince(const QDateTime &time) const;
+    bool writtenSince(const Snapshots::Snapshot &copy) const;
 
     MainWindow *m_window;
     Store *m_store;

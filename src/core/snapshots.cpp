@@ -154,6 +154,29 @@ Result checkCopy(const QString &temporary, const NotebookCounts &expected, bool 
     return result;
 }
 
+// Starts the copy's read transaction while no save is half done: a save's
+// pages reach the log and are synced before its commit is seen, so a save
+// caught in between would be missing from the copy although its file time
+// says it came first. Writers are held only for that moment, and only where
+// a log is open: without one, no reader can see a save half done. A save
+// that keeps the store longer than the wait is let be; its commit, written
+// that much later, shows after the copy.
+void beginReading(sqlite3 *reader, const QString &source) {
+    sqlite3 *writers = nullptr;
+    if (QFileInfo::exists(source + QStringLiteral("-wal")) &&
+        sqlite3_open_v2(QFile::encodeName(source).constData(), &writers, SQLITE_OPEN_READWRITE,
+                        nullptr) == SQLITE_OK) {
+        // Never the one to move the log into the store on closing.
+        sqlite3_db_config(writers, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_busy_timeout(writers, 5000);
+        sqlite3_exec(writers, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (writers && !sqlite3_get_autocommit(writers))
+        sqlite3_exec(writers, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(writers);
+}
+
 } // namespace
 
 NotebookCounts NotebookCounts::of(sqlite3 *db, const char *schema) {
@@ -240,7 +263,7 @@ Outcome write(const QString &source, const QString &target, const Progress &prog
     watchStop(db, progress.stop);
     // One read transaction for the counts and every page: the copy is the
     // store as it stood at this moment, whatever is saved meanwhile.
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    beginReading(db, source);
     out.counts = NotebookCounts::of(db);
     const QString temporary = target + QStringLiteral(".part-%1").arg(qint64(getpid()));
     removeWithSideFiles(temporary);

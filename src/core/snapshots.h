@@ -67,9 +67,11 @@ struct Outcome {
 };
 // Copies the store at source into target (a file name; in the folder, use
 // nameFor) through a read connection of its own, so the store goes on being
-// written meanwhile. The copy is made under a temporary name, checked (its
-// pages, and its row counts against the source's at the moment of copying),
-// synced, and only then renamed into place. The source is never written.
+// written meanwhile. The copy holds every save begun before the call; one
+// after it shows in the store's file times. The copy is made under a
+// temporary name, checked (its pages, and its row counts against the
+// source's at the moment of copying), synced, and only then renamed into
+// place. The source is never written.
 Outcome write(const QString &source, const QString &target, const Progress &progress = {});
 // write() into the folder under a fresh name.
 Outcome take(const QString &source, const QString &folder, const Progress &progress = {});
