@@ -103,9 +103,9 @@ bool leaveToBuild(sqlite3 *db, const State &before, qint64 first, qint64 last);
 // One batch of the background build, a transaction of about budgetMs.
 enum class Step { More, Done, Failed };
 // What the program's builder gives a batch: indexing takes half of it, and
-// writing out what was indexed, at the commit, up to as long again; a
-// save waits no longer than a batch.
-constexpr int BatchMs = 30;
+// writing out and merging what was indexed, at the commit, up to twice as
+// long again; a save waits no longer than a batch.
+constexpr int BatchMs = 24;
 Step buildSome(sqlite3 *db, int budgetMs);
 
 struct Hit {
