@@ -182,6 +182,9 @@ int main(int argc, char *argv[]) {
     const bool kept = argc > 3 && QFile::exists(path);
     Store store;
     store.open(path);
+    // A store made by an older program is checked and brought up to date on
+    // a worker first: till then its index looks whole, and is not.
+    store.readyToWrite();
     if (!kept)
         build(store, text, entries);
     else if (!JournalIndex::state(store.nativeHandle()).complete())
