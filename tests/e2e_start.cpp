@@ -32,6 +32,33 @@ bool windowViewable(const QString &display, const QString &name) {
         return false;
     return p.exitCode() == 0 && p.readAllStandardOutput().contains("IsViewable");
 }
+// A signal that comes while the window is still being made, once the store
+// is open: the program still ends in order, not killed by it.
+int endsInOrderOnAnEarlySignal(const QString &binary, QProcessEnvironment env) {
+    QTemporaryDir data;
+    env.insert("XDG_DATA_HOME", data.path());
+    env.insert("XDG_CACHE_HOME", data.filePath("cache"));
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.setProcessChannelMode(QProcess::ForwardedChannels);
+    app.start(binary, {});
+    if (!app.waitForStarted(5000))
+        return fail("the program did not start");
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(data.filePath("quillary/work.db")) && waited.elapsed() < 30000 &&
+           app.state() == QProcess::Running)
+        QThread::usleep(200);
+    app.terminate();
+    if (!app.waitForFinished(15000)) {
+        app.kill();
+        app.waitForFinished(5000);
+        return fail("the program did not end on a SIGTERM during its start");
+    }
+    if (app.exitStatus() != QProcess::NormalExit || app.exitCode() != 0)
+        return fail("a SIGTERM during the start ended the program uncleanly");
+    return 0;
+}
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -151,6 +178,8 @@ int main(int argc, char *argv[]) {
     } else if (mapped && (app.exitStatus() != QProcess::NormalExit || app.exitCode() != 0)) {
         rc = fail("the program did not end cleanly on SIGTERM");
     }
+    if (const int early = endsInOrderOnAnEarlySignal(binary, env); early != 0)
+        rc = early;
     xvfb.terminate();
     xvfb.waitForFinished(5000);
     return rc;

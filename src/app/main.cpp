@@ -18,7 +18,10 @@
 int main(int argc, char *argv[]) {
     if (const int status = CommandLine::runIfAsked(argc, argv); status >= 0)
         return status;
+    // However early a signal comes, the program ends in order.
+    Termination::catchSignals();
     QApplication app(argc, argv);
+    Termination::quitOnSignals();
     ApplicationSetup::setIdentity();
     ApplicationSetup::installTranslations();
     QApplication::setStyle(new Style);
@@ -44,7 +47,6 @@ int main(int argc, char *argv[]) {
     // However the program ends, typed fields are not lost: on a signal the
     // event loop ends in order; when the display goes, the process ends in
     // exit(), and the fields are written there.
-    Termination::quitOnSignals();
     Termination::setLastWords([window] { window->savePendingEdits(); });
     QObject::connect(&instance, &SingleInstance::showRequested, window, [window] {
         TrayIcon::removeIcon();
@@ -57,6 +59,9 @@ int main(int argc, char *argv[]) {
     QObject::connect(&app, &QApplication::aboutToQuit, window, &MainWindow::savePendingEdits);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, window,
                      &MainWindow::savePendingEdits);
+    // A signal heard while the window was made: the start completes, then ends.
+    if (Termination::quitAsked())
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
     const int rc = QApplication::exec();
     Termination::setLastWords({});
     delete window;

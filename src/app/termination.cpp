@@ -13,6 +13,7 @@ namespace Termination {
 
 namespace {
 int pipeFds[2] = {-1, -1};
+bool quitAskedFlag = false;
 
 void onSignal(int) {
     const char byte = 1;
@@ -41,22 +42,34 @@ void setLastWords(std::function<void()> words) {
     slot = std::move(words);
 }
 
-void quitOnSignals() {
+void catchSignals() {
     if (pipeFds[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, pipeFds) != 0)
         return;
-    auto *notifier =
-        new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(pipeFds[1], &byte, 1);
-        QCoreApplication::quit();
-    });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
+}
+
+void quitOnSignals() {
+    catchSignals();
+    static QSocketNotifier *notifier = nullptr;
+    if (notifier || pipeFds[1] < 0)
+        return;
+    // A signal caught before now waits in the socket, and is read at once.
+    notifier = new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(pipeFds[1], &byte, 1);
+        quitAskedFlag = true;
+        QCoreApplication::quit(); // not heard before the event loop runs
+    });
+}
+
+bool quitAsked() {
+    return quitAskedFlag;
 }
 
 } // namespace Termination

@@ -6,7 +6,13 @@
 #include <functional>
 
 namespace Termination {
+// Catches the signals from the start of main() on; what arrives before
+// quitOnSignals() is kept for it.
+void catchSignals();
+// Needs the application object.
 void quitOnSignals();
+// A signal came, maybe before the event loop ran, which then must end at once.
+bool quitAsked();
 
 // Runs last when the process ends through exit() without leaving the event
 // loop, as the display library does when the display goes away. Set it once
