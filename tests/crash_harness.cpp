@@ -132,8 +132,11 @@ int child(const QString &dbPath, quint32 seed, int run) {
         case 1: {
             const QDate day = firstDay.addDays(rng.bounded(400));
             j.calendar()->setSelectedDate(day);
-            j.editor()->setPlainText(QStringLiteral("J ") + id +
-                                     QString(int(rng.bounded(2000)), QChar(0x65e5)));
+            // Now and then one long enough to be indexed in pieces, or to be
+            // written and deleted beside the window's thread.
+            const int length =
+                int(rng.bounded(25) == 0 ? 30000 + rng.bounded(400000) : rng.bounded(2000));
+            j.editor()->setPlainText(QStringLiteral("J ") + id + QString(length, QChar(0x65e5)));
             j->saveEntry();
             journalDays[day] << id;
             say(0, QStringLiteral("J ") + id);
@@ -292,10 +295,18 @@ bool indexAgrees(const QString &path, const QSet<QString> &saved, const QSet<QSt
                  qint64 &checked) {
     sqlite3 *db = nullptr;
     const auto close = qScopeGuard([&] { sqlite3_close(db); });
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
             SQLITE_OK ||
-        !SearchText::registerTokenizer(db) || !JournalIndex::state(db).complete())
-        return true; // being built: nothing to hold it to yet
+        !SearchText::registerTokenizer(db))
+        return true;
+    // What the killed program left to build, or to take out of the index, is
+    // done as the next start's builder does it.
+    sqlite3_busy_timeout(db, 5000);
+    for (int batches = 0; batches < 100000; ++batches)
+        if (JournalIndex::buildSome(db, JournalIndex::BatchMs) != JournalIndex::Step::More)
+            break;
+    if (!JournalIndex::state(db).complete())
+        return true; // nothing to hold it to
     for (const QSet<QString> *marks : {&saved, &deleted}) {
         // Reading every entry for each mark grows with the store: a few
         // marks a run are enough to catch an index that went astray.
