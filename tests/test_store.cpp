@@ -691,6 +691,34 @@ private Q_SLOTS:
         }
     }
 
+    // A long save fills the log; once the log starts over, it is cut back
+    // rather than kept that long on the disk till the program ends.
+    void theLogIsCutBackAfterALongSave() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("work.db");
+        Store store;
+        QCOMPARE(store.open(path), Store::State::Open);
+        RecordSet diary(&store, "diary");
+        QVERIFY(diary.open() && diary.addNew());
+        diary.setField("dates", "20020101");
+        diary.setField("things", QString(int(Store::LogKeptBytes) + (8 << 20), QLatin1Char('a')));
+        QVERIFY(diary.update());
+        const QFileInfo log(path + "-wal");
+        QVERIFY(log.size() > Store::LogKeptBytes);
+        // Each save a little later, as the log's next start needs no reader left.
+        int saves = 0;
+        const auto cutBack = [&] {
+            if (QFileInfo(log.filePath()).size() <= Store::LogKeptBytes)
+                return true;
+            if (diary.addNew()) {
+                diary.setField("dates", QStringLiteral("2003%1").arg(++saves, 4, 10, QChar('0')));
+                diary.update();
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(cutBack(), 20000);
+    }
+
     void noPathMeansNoStore() {
         Store store;
         QCOMPARE(store.open(QString()), Store::State::Closed);

@@ -108,6 +108,7 @@ Result ImportWriter::start() {
     // which skips what is there. The log is copied into the file every
     // LogPages pages by this connection, so it stays a few times that.
     execute(m_db, "PRAGMA synchronous=NORMAL");
+    Store::keepLogShort(m_db);
     execute(m_db, QByteArray("PRAGMA wal_autocheckpoint=") + QByteArray::number(LogPages));
     QStringList columns, marks;
     for (const QString &field : m_fields) {

@@ -250,6 +250,10 @@ Result useWriteAhead(sqlite3 *db) {
 
 } // namespace
 
+void Store::keepLogShort(sqlite3 *db) {
+    execute(db, "PRAGMA journal_size_limit=" + QByteArray::number(LogKeptBytes));
+}
+
 Store::Store() : m_owner(std::make_unique<QObject>()) {}
 
 Store::~Store() {
@@ -504,6 +508,7 @@ void Store::settleWriting(bool checked) {
     }
     skipFailure(setPragma(m_db, QStringLiteral("synchronous=FULL")),
                 "asking for each save to reach the disk before it returns");
+    keepLogShort(m_db);
     if (!shape.needsUpgrade(ourTables(), ourIndexes(), JournalIndex::triggers(), SchemaVersion)) {
         // The usual start: nothing to write, so the pages are checked
         // while the window is built, and the first save waits for it;
@@ -593,8 +598,10 @@ void keepIndexed(const QByteArray &uri, std::future<bool> sound, const std::atom
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
                         nullptr) == SQLITE_OK &&
         sqlite3_busy_timeout(db, 1000) == SQLITE_OK && SearchText::registerTokenizer(db) &&
-        JournalIndex::state(db).present)
+        JournalIndex::state(db).present) {
+        Store::keepLogShort(db);
         buildBatches(db, stop, *holds);
+    }
     JournalIndex::letGoPins(db);
     sqlite3_close(db);
 }
@@ -610,6 +617,7 @@ void bringUpToDate(const QByteArray &uri, bool (*ensureSchema)(sqlite3 *)) {
         sqlite3_busy_timeout(db, Store::WriteWaitMs);
         SearchText::registerTokenizer(db);
         execute(db, "PRAGMA synchronous=FULL");
+        Store::keepLogShort(db);
         skipFailure(useWriteAhead(db), "switching the store to write-ahead mode");
         skipFailure(ensureSchema(db), "bringing the store up to date");
     }
@@ -900,6 +908,7 @@ std::function<Store::Written()> Store::writer(const QString &table, qint64 key, 
                             nullptr) == SQLITE_OK) {
             sqlite3_busy_timeout(db, WriteWaitMs);
             execute(db, queryOnly ? "PRAGMA query_only=ON" : "PRAGMA synchronous=FULL");
+            keepLogShort(db);
             SearchText::registerTokenizer(db);
             const auto run = [&]() -> std::optional<qint64> {
                 Statement q(db, sql);

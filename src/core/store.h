@@ -149,6 +149,11 @@ public:
     // 2: the journal's search index; 3: the index folds whole texts;
     // 5: long entries' pieces in an index of their own.
     static constexpr int SchemaVersion = 5;
+    // The most a connection that writes leaves of the store's log once it
+    // starts it over: a 50 MB save, an import or a rebuild of the index
+    // would otherwise keep that much on the disk till the program ends.
+    static constexpr qint64 LogKeptBytes = qint64(32) << 20;
+    static void keepLogShort(sqlite3 *db);
     // However often the store checks out unchanged at start, its pages are
     // read again in the background after this many starts or days, a while
     // after the start (PageCheck::Pacing), and on from where the last run
