@@ -588,6 +588,15 @@ Entry indexEntry(sqlite3 *db, Statement &text, qint64 key, qint64 size, Budget &
                                                                                    : Entry::Failed;
 }
 
+// The same where the budget leaves room for the entry, or for its next
+// pieces; Later where it does not.
+Entry indexWithin(sqlite3 *db, Statement &text, qint64 key, Budget &budget) {
+    const qint64 size = storedBytes(db, key);
+    if (budget.spent(std::min(size, FollowedBytes)))
+        return Entry::Later;
+    return indexEntry(db, text, key, size, budget);
+}
+
 // Indexes the rows past from, in key order, for about budgetMs; last is the
 // last row indexed whole. False when SQLite refused.
 bool indexRows(sqlite3 *db, const QString &id, qint64 from, int budgetMs, qint64 &last, bool &all) {
@@ -600,10 +609,8 @@ bool indexRows(sqlite3 *db, const QString &id, qint64 from, int budgetMs, qint64
     last = from;
     all = false;
     while (rows.step()) {
-        const qint64 key = rows.integer(0), size = storedBytes(db, key);
-        if (budget.spent(std::min(size, FollowedBytes)))
-            return true;
-        const Entry entry = indexEntry(db, text, key, size, budget);
+        const qint64 key = rows.integer(0);
+        const Entry entry = indexWithin(db, text, key, budget);
         if (entry != Entry::Whole)
             return entry == Entry::Later;
         last = key;
@@ -657,10 +664,8 @@ bool workQueue(sqlite3 *db, const QString &id, int budgetMs) {
     Statement redo(db, "SELECT entry FROM journal_search_redo ORDER BY entry LIMIT 1");
     Statement text(db, utf8(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(Text, Diary, id)));
     for (; redo.step(); redo.reset()) {
-        const qint64 key = redo.integer(0), size = storedBytes(db, key);
-        if (budget.spent(std::min(size, FollowedBytes)))
-            return true;
-        const Entry entry = indexEntry(db, text, key, size, budget);
+        const qint64 key = redo.integer(0);
+        const Entry entry = indexWithin(db, text, key, budget);
         if (entry != Entry::Whole)
             return entry == Entry::Later;
         if (!unlist(db, "journal_search_redo", key))
